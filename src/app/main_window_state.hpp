@@ -1,0 +1,67 @@
+#pragma once
+// The main window's display state: status and error lines and the values the
+// status board shows. Other threads change these values and ask for a
+// repaint; only the window draws.
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <string>
+
+#include "foundation/parameters.hpp"
+
+namespace skh {
+
+using ColorRef = std::uint32_t;  // 0x00BBGGRR
+
+// Lamp states of the Traffic and Weather lamps.
+enum LampState : std::int32_t { LampOff = 0, LampActive = 1, LampStale = 2, LampStopped = 3 };
+
+struct MainWindowState {
+    IntParameter& MAIN_WINDOW_X;
+    IntParameter& MAIN_WINDOW_Y;
+
+    ColorRef brushRed = 0x0000FF;
+    ColorRef brushLightBlue = 0xFFCC99;
+    ColorRef brushBlack = 0x000000;
+    ColorRef brushGreen = 0x32CD32;
+    ColorRef brushYellow = 0x00FFFF;
+    ColorRef penBlack = 0x000000;
+    ColorRef penWhite = 0xFFFFFF;
+
+    std::mutex statusMutex;  // guards the status and error texts and the stamp
+    std::string g_statusText;
+    std::string g_errorText;
+    std::int32_t g_statusTick = 0;
+    std::int32_t g_statusStamp = 0;
+
+    // Board values set by other subsystems (each change is followed by a repaint).
+    SharedText simulatorName;
+    SharedText userAircraftTitle;
+    SharedText userStand;
+    SharedText realTrafficEdition;
+    std::atomic<bool> simConnectConnected{false};
+    std::atomic<bool> simulatorRunning{false};
+    std::atomic<bool> userWingspanKnown{false};
+    std::atomic<bool> realTrafficConnected{false};
+    std::atomic<std::int32_t> trafficLamp{LampOff};
+    std::atomic<std::int32_t> weatherLamp{LampOff};
+    std::atomic<std::int32_t> qnhShown{1013};
+    std::atomic<std::uint64_t> liveriesCount{0};
+
+    std::atomic<bool> g_displayReady{false};
+
+    MainWindowState();
+    virtual ~MainWindowState() = default;
+};
+
+extern MainWindowState g_mainWindowState;
+
+// The status line as it stands (for the window and for tests).
+std::string gf_statusText();
+std::string gf_errorText();
+// Empties the error line (new install path, in-process restart).
+void gf_clearErrorMessage();
+// One tick of the per-second work: a status text disappears after 25 ticks.
+void gf_ageStatusMessage();
+
+}  // namespace skh

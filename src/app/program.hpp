@@ -1,0 +1,13 @@
+#pragma once
+
+namespace skh {
+
+// The program entry: opens the log, prepares the settings folder and runs the
+// start-up steps. Returns the process exit status.
+int gf_programMain(int argc, char** argv);
+
+// The first start-up step: the current folder must be the program folder,
+// which holds "docs"; throws UserErrorException 41.
+void lf_checkProgramFolder();
+
+}  // namespace skh

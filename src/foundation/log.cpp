@@ -1,0 +1,89 @@
+#include "foundation/log.hpp"
+
+#include <atomic>
+#include <stdexcept>
+
+#include "foundation/constants.hpp"
+#include "foundation/format.hpp"
+#include "foundation/time_text.hpp"
+#include "foundation/upcalls.hpp"
+#include "foundation/version.hpp"
+#include "platform/clock.hpp"
+
+namespace skh {
+
+std::ofstream g_logStream;
+constinit std::mutex g_logMutex;
+
+namespace {
+
+// Set only while g_logStream is open; lets writers called during static
+// initialisation (before the stream exists) drop their lines safely.
+constinit std::atomic<bool> s_logOpen{false};
+
+void writeLine(std::string_view prefix, std::string_view text) {
+    if (!s_logOpen.load(std::memory_order_acquire)) return;
+    const std::lock_guard lock(g_logMutex);
+    if (!g_logStream.is_open()) return;
+    g_logStream << prefix << text << std::endl;
+}
+
+}  // namespace
+
+void lf_keepOldLogs(const std::filesystem::path& path) {
+    const std::string text = path.string();
+    const auto dot = text.rfind('.');
+    if (dot == std::string::npos) return;
+    std::string older0 = text;
+    older0.insert(dot, "0");
+    std::string older00 = older0;
+    older00.insert(dot, "0");
+    namespace fs = std::filesystem;
+    if (fs::exists(older0)) fs::copy_file(older0, older00, fs::copy_options::overwrite_existing);
+    if (fs::exists(text)) fs::copy_file(text, older0, fs::copy_options::overwrite_existing);
+}
+
+void gf_openLog(const std::filesystem::path& path) {
+    std::string rotationError;
+    try {
+        lf_keepOldLogs(path);
+    } catch (const std::exception& e) {
+        rotationError = e.what();
+    }
+    {
+        const std::lock_guard lock(g_logMutex);
+        if (g_logStream.is_open()) g_logStream.close();
+        g_logStream.open(path, std::ios::out | std::ios::trunc);
+        if (!g_logStream.is_open()) {
+            g_logStream.setstate(std::ios::failbit);
+            s_logOpen.store(false, std::memory_order_release);
+            throw std::runtime_error("Failed to write file " + path.string());
+        }
+        g_logStream.clear();
+        s_logOpen.store(true, std::memory_order_release);
+    }
+    gf_logRaw(skh::format("{} (utc) {} version {} for {}", gf_timeText(platform::utcNowSeconds()), PRODUCT_NAME,
+                          gf_versionToString(g_programVersion), "Prepar3D v5/v6"));
+    if (!rotationError.empty()) gf_logWarning(skh::format("Could not keep the previous logs: {}", rotationError));
+}
+
+void gf_closeLog() {
+    const std::lock_guard lock(g_logMutex);
+    s_logOpen.store(false, std::memory_order_release);
+    if (g_logStream.is_open()) g_logStream.close();
+}
+
+bool gf_logIsOpen() { return s_logOpen.load(std::memory_order_acquire); }
+
+void gf_log(const std::string& line) {
+    if (g_stopRequested.load() || g_closeRequested.load()) return;
+    writeLine({}, line);
+}
+
+void gf_logRaw(std::string_view line) { writeLine({}, line); }
+
+void gf_logWarning(std::string_view text) { writeLine("===> ", text); }
+
+void gf_logIndented(std::string_view text) { writeLine("          ", text); }
+
+}  // namespace skh

@@ -1,0 +1,45 @@
+#pragma once
+// State and services that the foundation uses but that upper layers own: the
+// stop state and the status line of the application (app/), and the traffic
+// time source of the RealTraffic feed (feed/). Declared here so the
+// foundation depends on nothing above it.
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+namespace skh {
+
+// Why a run ends.
+enum class AppState : std::uint32_t {
+    NotYetSet = 0,
+    SimWasClosed = 1,
+    NewFlight = 2,
+    NewSettings = 3,
+    UserClosedSim = 4,
+    SimConnectError = 5,
+    ReaderError = 6,
+    SystemError = 7,
+};
+const char* gf_appStateName(AppState state);
+
+extern std::atomic<bool> g_stopRequested;   // the run is being stopped (first reason wins)
+extern std::atomic<bool> g_closeRequested;  // the user closed the main window
+extern std::atomic<AppState> g_appState;
+extern std::atomic<int> g_restartDelay;     // seconds before an in-process restart
+
+// Sets the stop flag with its reason unless a stop is already under way;
+// true when this call set it.
+bool gf_requestStop(AppState reason, int restartDelaySeconds);
+
+// The main window's status line.
+void gf_setStatusMessage(const std::string& text, bool log);
+void gf_clearStatusMessage();
+void gf_setErrorMessage(const std::string& text);
+
+// Time source of the RealTraffic feed: the timestamp of the latest traffic
+// line (seconds since 1970, as received) and whether the handshake reported
+// a RealTraffic edition that follows the simulator's time.
+extern std::atomic<double> g_trafficTime;
+extern std::atomic<bool> g_rtProfessional;
+
+}  // namespace skh

@@ -1,0 +1,3 @@
+#include "app/program.hpp"
+
+int main(int argc, char** argv) { return skh::gf_programMain(argc, argv); }

@@ -1,0 +1,65 @@
+#pragma once
+// Test helpers: temporary folders, a scoped current folder, scoped
+// environment variables, file helpers and a scoped log.
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace skh::test {
+
+// A fresh folder under the system temp folder, removed with everything in it.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::filesystem::path& path() const { return m_path; }
+    std::filesystem::path operator/(const std::string& name) const { return m_path / name; }
+
+private:
+    std::filesystem::path m_path;
+};
+
+// Changes the current folder for the scope.
+class ScopedCwd {
+public:
+    explicit ScopedCwd(const std::filesystem::path& folder);
+    ~ScopedCwd();
+
+private:
+    std::filesystem::path m_previous;
+};
+
+// Sets (or with nullopt unsets) an environment variable for the scope.
+class ScopedEnv {
+public:
+    ScopedEnv(std::string name, const std::optional<std::string>& value);
+    ~ScopedEnv();
+
+private:
+    std::string m_name;
+    std::optional<std::string> m_previous;
+};
+
+// Opens the log in a folder of its own for the scope and closes it after.
+class ScopedLog {
+public:
+    ScopedLog();
+    ~ScopedLog();
+    const std::filesystem::path& path() const { return m_path; }
+    std::vector<std::string> lines() const;
+    std::string text() const;
+    bool contains(const std::string& part) const;
+
+private:
+    TempDir m_dir;
+    std::filesystem::path m_path;
+};
+
+void writeFile(const std::filesystem::path& path, const std::string& bytes);
+std::string readFile(const std::filesystem::path& path);
+std::vector<std::string> readLines(const std::filesystem::path& path);
+
+}  // namespace skh::test
