@@ -12,6 +12,7 @@
 #include "foundation/errors.hpp"
 #include "foundation/format.hpp"
 #include "foundation/log.hpp"
+#include "foundation/settings_file.hpp"
 #include "foundation/win_interfaces.hpp"
 
 namespace skh {
@@ -46,6 +47,7 @@ void lf_makeSettingsFolder() {
 // The start-up steps that stand so far; throws on failure.
 void lf_startup() {
     lf_checkProgramFolder();
+    gf_loadParameters();
     gf_setStatusMessage(skh::format("{} started in {}", PRODUCT_NAME, std::filesystem::current_path().string()),
                         true);
 }

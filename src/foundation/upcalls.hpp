@@ -36,6 +36,15 @@ void gf_setStatusMessage(const std::string& text, bool log);
 void gf_clearStatusMessage();
 void gf_setErrorMessage(const std::string& text);
 
+// The RANGE choice for a distance in nm and the AIRP_HEIGHT choice for an
+// altitude in feet (used when old settings are migrated).
+std::int32_t lf_snapRangeStep(std::int32_t nm);
+std::int32_t lf_snapAltitudeStep(std::int32_t feet);
+
+// "5" or "6": the simulator's major version from the install path, else from
+// the hidden setting P3D_VERSION; throws UserErrorException 77.
+std::string gf_getP3DVersion();
+
 // Time source of the RealTraffic feed: the timestamp of the latest traffic
 // line (seconds since 1970, as received) and whether the handshake reported
 // a RealTraffic edition that follows the simulator's time.
