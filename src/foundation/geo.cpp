@@ -5,6 +5,10 @@
 
 namespace skh {
 
+namespace {
+constexpr double PI = 3.141592653589793;
+}  // namespace
+
 double gf_distanceNm(GeoPos a, GeoPos b) {
     const double latA = a.lat * DEG2RAD;
     const double latB = b.lat * DEG2RAD;
@@ -38,7 +42,10 @@ GeoPos gf_destinationPoint(GeoPos from, double bearingRad, double distanceFeet) 
         std::clamp(sinLat1 * cosDelta + cosLat1 * sinDelta * std::cos(bearingRad), -1.0, 1.0);
     const double lat2 = std::asin(sinLat2);
     double lon2 = lon1 + std::atan2(std::sin(bearingRad) * sinDelta * cosLat1, cosDelta - sinLat1 * sinLat2);
-    lon2 = std::remainder(lon2, TWO_PI);
+    // lon1 and the atan2 term each lie within [-pi, pi], so one turn at most
+    // brings the sum back (the same result as the IEEE remainder by 2 pi).
+    if (lon2 > PI) lon2 -= TWO_PI;
+    if (lon2 < -PI) lon2 += TWO_PI;
     return {lat2 * RAD2DEG, lon2 * RAD2DEG};
 }
 

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <bit>
+#include <cstring>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -18,6 +20,7 @@
 #include "foundation/text.hpp"
 #include "foundation/upcalls.hpp"
 #include "foundation/win_interfaces.hpp"
+#include "platform/utf16.hpp"
 
 namespace skh {
 
@@ -32,6 +35,9 @@ bool readWholeFile(const fs::path& path, std::string& bytes) {
     std::FILE* f = std::fopen(path.c_str(), "rb");
     if (f == nullptr) return false;
     bytes.clear();
+    std::error_code ec;
+    const auto size = fs::file_size(path, ec);
+    if (!ec && size > 0) bytes.reserve(static_cast<std::size_t>(size));
     char buffer[1 << 16];
     std::size_t n = 0;
     while ((n = std::fread(buffer, 1, sizeof(buffer), f)) > 0) bytes.append(buffer, n);
@@ -40,21 +46,26 @@ bool readWholeFile(const fs::path& path, std::string& bytes) {
     return ok;
 }
 
-// Splits bytes into lines at '\n', removing one '\r' before it; a last line
-// without a line end counts, an empty rest after the last line end does not.
-void splitNarrowLines(std::string_view bytes, std::vector<std::string>& lines) {
+// Splits text into lines at '\n'; with stripCr one '\r' before it goes too.
+// A last line without a line end counts, an empty rest after the last line
+// end does not.
+template <class Text>
+void splitLines(Text text, std::vector<std::string>& lines, bool stripCr) {
+    lines.reserve(lines.size() + static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) + 1);
     std::size_t start = 0;
-    while (start < bytes.size()) {
-        std::size_t end = bytes.find('\n', start);
-        const bool last = end == std::string_view::npos;
-        if (last) end = bytes.size();
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        const bool last = end == Text::npos;
+        if (last) end = text.size();
         std::size_t len = end - start;
-        if (len > 0 && bytes[start + len - 1] == '\r') --len;
-        lines.emplace_back(bytes.substr(start, len));
+        if (stripCr && len > 0 && text[start + len - 1] == '\r') --len;
+        lines.emplace_back(text.substr(start, len));
         if (last) break;
         start = end + 1;
     }
 }
+
+void splitNarrowLines(std::string_view bytes, std::vector<std::string>& lines) { splitLines(bytes, lines, true); }
 
 bool validUtf8Prefix(const unsigned char* p, std::size_t n) {
     std::size_t i = 0;
@@ -106,15 +117,19 @@ std::int32_t gf_detectCharset(const fs::path& path) {
 }
 
 void gf_readUtf16Lines(std::u16string_view text, std::vector<std::string>& lines) {
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t end = text.find(u'\n', start);
-        const bool last = end == std::u16string_view::npos;
-        if (last) end = text.size();
-        lines.push_back(gf_utf16ToUtf8(std::u16string(text.substr(start, end - start))));
-        if (last) break;
-        start = end + 1;
+    std::string utf8;
+    utf8.reserve(text.size() + text.size() / 8);
+    std::uint32_t error = 0;
+    const std::size_t converted = platform::utf16ToUtf8Append(text, utf8, error);
+    if (converted == text.size()) {
+        splitLines(std::string_view(utf8), lines, false);
+        return;
     }
+    // Keep the whole lines before the bad unit, then fail as the converter does.
+    const auto lastBreak = utf8.rfind('\n');
+    if (lastBreak != std::string::npos) splitLines(std::string_view(utf8).substr(0, lastBreak + 1), lines, false);
+    throw win32::Utf8ConversionException("Invalid UTF-16 sequence found in input string.", error,
+                                         win32::Utf8ConversionException::FromUtf16ToUtf8);
 }
 
 bool gf_readTextFileLines(std::int32_t charset, const fs::path& path, std::vector<std::string>& lines) {
@@ -133,10 +148,10 @@ bool gf_readTextFileLines(std::int32_t charset, const fs::path& path, std::vecto
                                           path.string()));
             }
             std::u16string text((bytes.size() - offset) / 2, u'\0');
-            for (std::size_t i = 0; i < text.size(); ++i) {
-                const auto b0 = static_cast<unsigned char>(bytes[offset + 2 * i]);
-                const auto b1 = static_cast<unsigned char>(bytes[offset + 2 * i + 1]);
-                text[i] = static_cast<char16_t>(bigEndian ? (b0 << 8) | b1 : (b1 << 8) | b0);
+            std::memcpy(text.data(), bytes.data() + offset, text.size() * 2);
+            bytes = std::string();  // the copy above holds the text now
+            if (bigEndian != (std::endian::native == std::endian::big)) {
+                for (char16_t& c : text) c = static_cast<char16_t>((c << 8) | (c >> 8));
             }
             gf_readUtf16Lines(text, lines);
             return true;

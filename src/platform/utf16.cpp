@@ -77,38 +77,58 @@ int utf8ToUtf16(std::string_view in, char16_t* out, int capacity, std::uint32_t&
     return static_cast<int>(written);
 }
 
+namespace {
+
+// Decodes the code point at in[i] (a pair of surrogates counts as one);
+// returns the number of units it takes, or 0 when the unit is invalid.
+inline int decodeUtf16(std::u16string_view in, std::size_t i, char32_t& cp) {
+    cp = in[i];
+    if (cp >= 0xD800 && cp <= 0xDBFF) {
+        if (i + 1 >= in.size() || in[i + 1] < 0xDC00 || in[i + 1] > 0xDFFF) return 0;
+        cp = 0x10000 + ((cp - 0xD800) << 10) + (in[i + 1] - 0xDC00);
+        return 2;
+    }
+    if (cp >= 0xDC00 && cp <= 0xDFFF) return 0;
+    return 1;
+}
+
+inline int encodeUtf8(char32_t cp, char* buf) {
+    if (cp < 0x80) {
+        buf[0] = static_cast<char>(cp);
+        return 1;
+    }
+    if (cp < 0x800) {
+        buf[0] = static_cast<char>(0xC0 | (cp >> 6));
+        buf[1] = static_cast<char>(0x80 | (cp & 0x3F));
+        return 2;
+    }
+    if (cp < 0x10000) {
+        buf[0] = static_cast<char>(0xE0 | (cp >> 12));
+        buf[1] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        buf[2] = static_cast<char>(0x80 | (cp & 0x3F));
+        return 3;
+    }
+    buf[0] = static_cast<char>(0xF0 | (cp >> 18));
+    buf[1] = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+    buf[2] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    buf[3] = static_cast<char>(0x80 | (cp & 0x3F));
+    return 4;
+}
+
+}  // namespace
+
 int utf16ToUtf8(std::u16string_view in, char* out, int capacity, std::uint32_t& error) {
     long long written = 0;
-    for (std::size_t i = 0; i < in.size(); ++i) {
-        char32_t cp = in[i];
-        if (cp >= 0xD800 && cp <= 0xDBFF) {
-            if (i + 1 >= in.size() || in[i + 1] < 0xDC00 || in[i + 1] > 0xDFFF) {
-                error = kErrorNoUnicodeTranslation;
-                return 0;
-            }
-            cp = 0x10000 + ((cp - 0xD800) << 10) + (in[i + 1] - 0xDC00);
-            ++i;
-        } else if (cp >= 0xDC00 && cp <= 0xDFFF) {
+    for (std::size_t i = 0; i < in.size();) {
+        char32_t cp = 0;
+        const int units = decodeUtf16(in, i, cp);
+        if (units == 0) {
             error = kErrorNoUnicodeTranslation;
             return 0;
         }
+        i += static_cast<std::size_t>(units);
         char buf[4];
-        int len = 0;
-        if (cp < 0x80) {
-            buf[len++] = static_cast<char>(cp);
-        } else if (cp < 0x800) {
-            buf[len++] = static_cast<char>(0xC0 | (cp >> 6));
-            buf[len++] = static_cast<char>(0x80 | (cp & 0x3F));
-        } else if (cp < 0x10000) {
-            buf[len++] = static_cast<char>(0xE0 | (cp >> 12));
-            buf[len++] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-            buf[len++] = static_cast<char>(0x80 | (cp & 0x3F));
-        } else {
-            buf[len++] = static_cast<char>(0xF0 | (cp >> 18));
-            buf[len++] = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-            buf[len++] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-            buf[len++] = static_cast<char>(0x80 | (cp & 0x3F));
-        }
+        const int len = encodeUtf8(cp, buf);
         if (out != nullptr) {
             if (written + len > capacity) {
                 error = kErrorInsufficientBuffer;
@@ -123,6 +143,28 @@ int utf16ToUtf8(std::u16string_view in, char* out, int capacity, std::uint32_t& 
         return 0;
     }
     return static_cast<int>(written);
+}
+
+std::size_t utf16ToUtf8Append(std::u16string_view in, std::string& out, std::uint32_t& error) {
+    std::size_t i = 0;
+    while (i < in.size()) {
+        const char16_t unit = in[i];
+        if (unit < 0x80) {  // the common case of configuration files
+            out.push_back(static_cast<char>(unit));
+            ++i;
+            continue;
+        }
+        char32_t cp = 0;
+        const int units = decodeUtf16(in, i, cp);
+        if (units == 0) {
+            error = kErrorNoUnicodeTranslation;
+            return i;
+        }
+        char buf[4];
+        out.append(buf, static_cast<std::size_t>(encodeUtf8(cp, buf)));
+        i += static_cast<std::size_t>(units);
+    }
+    return i;
 }
 
 }  // namespace skh::platform

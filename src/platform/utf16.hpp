@@ -18,4 +18,9 @@ inline constexpr std::uint32_t kErrorNoUnicodeTranslation = 1113;
 int utf8ToUtf16(std::string_view in, char16_t* out, int capacity, std::uint32_t& error);
 int utf16ToUtf8(std::u16string_view in, char* out, int capacity, std::uint32_t& error);
 
+// Appends the UTF-8 form of `in` to `out`, stopping before the first invalid
+// unit; returns the number of units converted (in.size() when all were
+// valid, else `error` is set).
+std::size_t utf16ToUtf8Append(std::u16string_view in, std::string& out, std::uint32_t& error);
+
 }  // namespace skh::platform

@@ -1,0 +1,166 @@
+#include <gtest/gtest.h>
+
+#include "platform/known_folders.hpp"
+#include "platform/registry.hpp"
+#include "platform/utf16.hpp"
+#include "platform/win_path.hpp"
+#include "platform/window.hpp"
+#include "support/test_env.hpp"
+
+namespace skh::platform {
+namespace {
+
+std::u16string toWide(std::string_view s, std::uint32_t& error) {
+    const int n = utf8ToUtf16(s, nullptr, 0, error);
+    std::u16string out(static_cast<std::size_t>(n), u'\0');
+    if (n > 0) utf8ToUtf16(s, out.data(), n, error);
+    return out;
+}
+
+TEST(Utf16, StrictUtf8Decoding) {
+    struct Case {
+        std::string in;
+        bool ok;
+        std::u16string out;
+    };
+    const Case cases[] = {
+        {"abc", true, u"abc"},
+        {"\xC3\xA9", true, u"\u00E9"},
+        {"\xE2\x82\xAC", true, u"\u20AC"},
+        {"\xF0\x9F\x98\x80", true, u"\U0001F600"},
+        {"\xFF", false, u""},
+        {"\xC3", false, u""},               // truncated
+        {"\xC0\xAF", false, u""},           // overlong
+        {"\xE0\x80\xAF", false, u""},       // overlong
+        {"\xED\xA0\x80", false, u""},       // encoded surrogate
+        {"\xF4\x90\x80\x80", false, u""},   // above U+10FFFF
+        {"\x80", false, u""},               // continuation in lead position
+        {"a\xE2\x82", false, u""},
+    };
+    for (const auto& c : cases) {
+        std::uint32_t error = 0;
+        const std::u16string out = toWide(c.in, error);
+        if (c.ok) {
+            EXPECT_EQ(out, c.out);
+        } else {
+            EXPECT_TRUE(out.empty());
+            EXPECT_EQ(error, kErrorNoUnicodeTranslation);
+        }
+    }
+}
+
+TEST(Utf16, StrictUtf16Encoding) {
+    std::uint32_t error = 0;
+    char buf[16];
+    EXPECT_EQ(utf16ToUtf8(u"\U0001F600", buf, sizeof buf, error), 4);
+    EXPECT_EQ(std::string(buf, 4), "\xF0\x9F\x98\x80");
+    const char16_t lone[] = {u'a', 0xD800, u'b'};
+    EXPECT_EQ(utf16ToUtf8(std::u16string_view(lone, 3), nullptr, 0, error), 0);
+    EXPECT_EQ(error, kErrorNoUnicodeTranslation);
+    const char16_t trailing[] = {0xDC00};
+    error = 0;
+    EXPECT_EQ(utf16ToUtf8(std::u16string_view(trailing, 1), nullptr, 0, error), 0);
+    EXPECT_EQ(error, kErrorNoUnicodeTranslation);
+    error = 0;
+    EXPECT_EQ(utf16ToUtf8(u"abcdef", buf, 3, error), 0);
+    EXPECT_EQ(error, kErrorInsufficientBuffer);
+}
+
+TEST(Registry, ReadsKeysAndValuesFromTheStandInFile) {
+    test::TempDir dir;
+    test::writeFile(dir / "reg.ini",
+                    "; registry stand-in\n"
+                    "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Lockheed Martin\\Prepar3D v5]\n"
+                    "SetupPath=D:\\Sims\\Prepar3D v5\\\n"
+                    "Quoted = \"  spaced  \"\n"
+                    "[HKEY_CURRENT_USER\\Empty]\n");
+    test::ScopedEnv env("SKYHAVEN_REGISTRY", (dir / "reg.ini").string());
+
+    RegHandle key = 0;
+    ASSERT_EQ(regOpenKey(kHkeyLocalMachine, u"software\\lockheed martin\\prepar3d V5", 0, key), kErrorSuccess);
+    std::uint32_t size = 0;
+    ASSERT_EQ(regGetStringValue(key, u"setuppath", nullptr, size), kErrorSuccess);
+    std::u16string value(size / 2, u'\0');
+    ASSERT_EQ(regGetStringValue(key, u"SetupPath", value.data(), size), kErrorSuccess);
+    value.resize(size / 2 - 1);
+    EXPECT_EQ(value, u"D:\\Sims\\Prepar3D v5\\");
+    std::uint32_t small = 2;
+    char16_t tiny[1];
+    EXPECT_EQ(regGetStringValue(key, u"SetupPath", tiny, small), kErrorMoreData);
+    ASSERT_EQ(regGetStringValue(key, u"Quoted", nullptr, size), kErrorSuccess);
+    EXPECT_EQ(size, 11u * 2);
+    EXPECT_EQ(regGetStringValue(key, u"Missing", nullptr, size), kErrorFileNotFound);
+    EXPECT_EQ(regCloseKey(key), kErrorSuccess);
+    EXPECT_EQ(regCloseKey(key), kErrorInvalidHandle);
+
+    EXPECT_EQ(regOpenKey(kHkeyCurrentUser, u"Empty", 0, key), kErrorSuccess);
+    regCloseKey(key);
+    EXPECT_EQ(regOpenKey(kHkeyLocalMachine, u"SOFTWARE\\Lockheed Martin\\Prepar3D v6", 0, key), kErrorFileNotFound);
+    EXPECT_TRUE(regIsPredefinedKey(kHkeyLocalMachine));
+    EXPECT_EQ(regCloseKey(kHkeyLocalMachine), kErrorSuccess);
+}
+
+TEST(Registry, NoFileMeansNoKeys) {
+    test::ScopedEnv env("SKYHAVEN_REGISTRY", std::nullopt);
+    RegHandle key = 0;
+    EXPECT_EQ(regOpenKey(kHkeyLocalMachine, u"SOFTWARE", 0, key), kErrorFileNotFound);
+    EXPECT_EQ(key, 0u);
+}
+
+TEST(KnownFolders, ComeFromTheEnvironment) {
+    {
+        test::ScopedEnv a("APPDATA", "/x/appdata");
+        EXPECT_EQ(roamingAppDataFolder().value(), "/x/appdata");
+    }
+    {
+        test::ScopedEnv a("APPDATA", std::nullopt);
+        test::ScopedEnv x("XDG_CONFIG_HOME", std::nullopt);
+        test::ScopedEnv h("HOME", "/home/pilot");
+        EXPECT_EQ(roamingAppDataFolder().value(), "/home/pilot/.config");
+        test::ScopedEnv d("SKYHAVEN_DOCUMENTS", std::nullopt);
+        EXPECT_EQ(documentsFolder().value(), "/home/pilot/Documents");
+    }
+    {
+        test::ScopedEnv a("APPDATA", std::nullopt);
+        test::ScopedEnv x("XDG_CONFIG_HOME", std::nullopt);
+        test::ScopedEnv h("HOME", std::nullopt);
+        EXPECT_FALSE(roamingAppDataFolder().has_value());
+    }
+    test::ScopedEnv p("SKYHAVEN_PUBLIC_DOCUMENTS", std::nullopt);
+    EXPECT_FALSE(publicDocumentsFolder().has_value());
+}
+
+TEST(WinPath, MapsBackslashesAndDriveLetters) {
+    {
+        test::ScopedEnv drives("SKYHAVEN_DRIVES", "/mnt/drives");
+        EXPECT_EQ(mapWindowsPath("D:\\Addons\\AIG"), "/mnt/drives/d/Addons/AIG");
+        EXPECT_EQ(mapWindowsPath("c:\\"), "/mnt/drives/c");
+        EXPECT_EQ(mapWindowsPath("relative\\path"), "relative/path");
+    }
+    test::ScopedEnv drives("SKYHAVEN_DRIVES", std::nullopt);
+    EXPECT_EQ(mapWindowsPath("D:\\Addons"), "D:/Addons");
+}
+
+TEST(Window, ControlsAreDataKeyedById) {
+    destroyAllControls();
+    EXPECT_EQ(getDlgItem(32818), 0u);
+    const WindowHandle combo = createControl(ControlKind::ComboBox, 32818, u"", 0, 231, 60, 200);
+    EXPECT_EQ(getDlgItem(32818), combo);
+    EXPECT_EQ(comboAddString(combo, u"Alpha"), 0);
+    EXPECT_EQ(comboAddString(combo, u"beta"), 1);
+    EXPECT_EQ(comboSelectString(combo, -1, u"BE"), 1);
+    EXPECT_EQ(comboSelectString(combo, -1, u"zz"), kComboError);
+    EXPECT_EQ(comboGetCurSel(combo), 1);  // a failed search keeps the selection
+    EXPECT_EQ(comboSetCurSel(combo, 5), kComboError);
+    EXPECT_EQ(comboGetCurSel(combo), -1);
+    comboResetContent(combo);
+    ControlState state;
+    ASSERT_TRUE(controlState(combo, state));
+    EXPECT_TRUE(state.items.empty());
+    EXPECT_EQ(comboAddString(0, u"x"), kComboError);
+    destroyAllControls();
+    EXPECT_FALSE(controlState(combo, state));
+}
+
+}  // namespace
+}  // namespace skh::platform
