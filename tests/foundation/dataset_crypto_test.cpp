@@ -37,7 +37,9 @@ protected:
 };
 
 TEST_F(DataSetCrypto, RoundTripsEverySizeAroundChunkBoundaries) {
-    for (const std::size_t size : {0u, 1u, 4095u, 4096u, 4097u, 10000u, 3u * 4096u}) {
+    // Up to and past 64 chunks: the decryption reads that many at a time.
+    for (const std::size_t size : {0u, 1u, 4095u, 4096u, 4097u, 10000u, 3u * 4096u, 64u * 4096u, 64u * 4096u + 1u,
+                                   200000u}) {
         SCOPED_TRACE(size);
         const std::string text = plainText(size);
         test::packDataSet(text, enc);
@@ -52,7 +54,7 @@ TEST_F(DataSetCrypto, RoundTripsEverySizeAroundChunkBoundaries) {
 TEST_F(DataSetCrypto, BytesAfterTheFinalChunkAreIgnored) {
     // The last chunk may be full or short; the bytes after it may be fewer or
     // more than a chunk.
-    for (const std::size_t size : {100u, 4096u, 5000u}) {
+    for (const std::size_t size : {100u, 4096u, 5000u, 64u * 4096u}) {
         for (const std::size_t extra : {1u, 50u, 5000u}) {
             SCOPED_TRACE(std::to_string(size) + " + " + std::to_string(extra));
             const std::string text = plainText(size);
@@ -115,6 +117,18 @@ TEST_F(DataSetCrypto, DamagedContainersFailAndLeaveNoPlainText) {
         EXPECT_TRUE(log.contains(std::string("gf_streamDecrypt exception: ") + damage.error));
         EXPECT_EQ(readFile(enc), bad) << "the input is never modified";
         EXPECT_FALSE(gf_verifyDataSet(enc));
+    }
+}
+
+TEST_F(DataSetCrypto, DamageBeyondTheFirstSixtyFourChunksIsFound) {
+    test::packDataSet(plainText(100 * 4096), enc);
+    const std::string good = readFile(enc);
+    const std::size_t chunk70 = kDataSetHeaderBytes + 70 * kDataSetChunkBytes;
+    const std::size_t batchEnd = kDataSetHeaderBytes + 64 * kDataSetChunkBytes;
+    for (const std::string& bad : {flipAt(good, chunk70 + 9), good.substr(0, batchEnd), good.substr(0, chunk70 + 5)}) {
+        writeFile(enc, bad);
+        EXPECT_FALSE(gf_streamDecrypt(enc, xml));
+        EXPECT_FALSE(fs::exists(xml));
     }
 }
 
