@@ -3,12 +3,14 @@
 #include <curl/curl.h>
 #include <sodium.h>
 
+#include <atomic>
 #include <cstdio>
 #include <filesystem>
 #include <new>
 
 #include "app/app_state.hpp"
 #include "foundation/constants.hpp"
+#include "foundation/datasets.hpp"
 #include "foundation/errors.hpp"
 #include "foundation/format.hpp"
 #include "foundation/log.hpp"
@@ -44,10 +46,15 @@ void lf_makeSettingsFolder() {
     }
 }
 
+// The data sets are checked on the first start of the process only; the
+// in-process restarts use what is on disk.
+std::atomic<bool> s_dataVersionsChecked{false};
+
 // The start-up steps that stand so far; throws on failure.
 void lf_startup() {
     lf_checkProgramFolder();
     gf_loadParameters();
+    if (!s_dataVersionsChecked.exchange(true)) gf_checkDataVersions();
     gf_setStatusMessage(skh::format("{} started in {}", PRODUCT_NAME, std::filesystem::current_path().string()),
                         true);
 }
