@@ -53,6 +53,16 @@ const fs::path& benchFolder() {
     return folder;
 }
 
+// Peak resident size of the process so far, in MB.
+double peakRssMb() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("VmHWM:", 0) == 0) return std::stod(line.substr(6)) / 1024.0;
+    }
+    return 0.0;
+}
+
 void BM_readDbase500k(benchmark::State& state) {
     fs::current_path(benchFolder());
     for (auto _ : state) {
@@ -60,6 +70,7 @@ void BM_readDbase500k(benchmark::State& state) {
         gf_readDbase();
     }
     state.counters["records"] = static_cast<double>(g_dbaseRecords.size());
+    state.counters["peak_rss_MB"] = peakRssMb();
 }
 BENCHMARK(BM_readDbase500k)->Unit(benchmark::kMillisecond)->Iterations(1);
 

@@ -13,13 +13,13 @@ cmake --build build/release -j "$jobs"
 demo=build/demo
 mkdir -p "$demo/docs" "$demo/appdata" "$demo/input"
 
-# A local download site with versions.json and the three data sets, packed by
-# the program's packer, so that the start-up's data-set check fetches them.
+# A local download site with versions.json and the three small sample data
+# sets of scripts/demo_data, packed by the program's packer, so that the
+# start-up's data-set check fetches them.
 site="$PWD/$demo/site"
 mkdir -p "$site/11"
 for name in airports AIG-regcodes dbase; do
-  printf '<?xml version="1.0" encoding="UTF-8"?>\n<%s/>\n' "$name" >"$site/$name.xml"
-  build/release/tools/skyhaven-pack "$site/$name.xml" "$site/11/$name.enc"
+  build/release/tools/skyhaven-pack "scripts/demo_data/$name.xml" "$site/11/$name.enc"
 done
 printf '{"airports": {"major": 1, "minor": 0, "patch": 0}, "aig": {"major": 1, "minor": 0, "patch": 0}, "dbase": {"major": 1, "minor": 0, "patch": 0}}\n' >"$site/versions.json"
 port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <new>
 
+#include "aircraft/dbase.hpp"
 #include "app/app_state.hpp"
 #include "foundation/constants.hpp"
 #include "foundation/datasets.hpp"
@@ -49,17 +50,41 @@ void lf_makeSettingsFolder() {
 // The data sets are checked on the first start of the process only; the
 // in-process restarts use what is on disk.
 std::atomic<bool> s_dataVersionsChecked{false};
+// The aircraft database is read once per process.
+std::atomic<bool> g_startupDone{false};
 
 // The start-up steps that stand so far; throws on failure.
 void lf_startup() {
     lf_checkProgramFolder();
     gf_loadParameters();
+    lf_createDataFolders();
     if (!s_dataVersionsChecked.exchange(true)) gf_checkDataVersions();
+    if (!g_startupDone.load()) {
+        gf_readDbase();
+        g_startupDone = true;
+    }
     gf_setStatusMessage(skh::format("{} started in {}", PRODUCT_NAME, std::filesystem::current_path().string()),
                         true);
 }
 
 }  // namespace
+
+void lf_createDataFolders() {
+    namespace fs = std::filesystem;
+    for (const fs::path& folder : {g_outputFolder, g_infoFolder, g_errorsFolder, g_airportsFolder, g_learnedFolder,
+                                   g_learnedStockFolder, g_learnedSimaddonFolder, g_learnedThirdpartyFolder,
+                                   g_myOrbxFolder, g_myThirdpartyFolder, g_myRegcodesFolder}) {
+        std::error_code ec;
+        const bool isFolder = fs::is_directory(folder, ec);
+        if (ec && ec != std::errc::no_such_file_or_directory) throw fs::filesystem_error("status", folder, ec);
+        if (!isFolder) fs::create_directories(folder);
+    }
+    for (const char* old : {"AIG-regcodes0.xml", "AIG-regcodes00.xml"}) {
+        const fs::path path = g_inputFolder / old;
+        std::error_code ec;
+        if (fs::exists(path, ec)) fs::remove(path);
+    }
+}
 
 void lf_checkProgramFolder() {
     std::error_code ec;

@@ -10,4 +10,8 @@ int gf_programMain(int argc, char** argv);
 // which holds "docs"; throws UserErrorException 41.
 void lf_checkProgramFolder();
 
+// Creates the data folders below the program folder; throws a filesystem
+// error when one cannot be created.
+void lf_createDataFolders();
+
 }  // namespace skh
