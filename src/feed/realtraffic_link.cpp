@@ -117,6 +117,20 @@ int lf_sendAll(Socket s, std::string_view line) {
     return 0;
 }
 
+// Windows' code for a service name that getaddrinfo cannot resolve.
+constexpr int kWsaTypeNotFound = 10109;
+
+// Decimal digits only, 0 to 65535 (0: any free port).
+bool lf_isPortText(std::string_view text) {
+    if (text.empty() || text.size() > 5) return false;
+    std::uint32_t value = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9') return false;
+        value = value * 10 + static_cast<std::uint32_t>(c - '0');
+    }
+    return value <= 65535;
+}
+
 enum class JsonState { Complete, Incomplete, Malformed };
 
 JsonState lf_jsonState(const std::string& text) {
@@ -169,6 +183,10 @@ void lf_listenTcp(const std::string& port) {
     const int rc = platform::wsaStartup();
     if (rc != 0) failListen(skh::format("WSAStartup failed with error {}", rc));
     g_wsaStarted = true;
+
+    // A port text the system would read some other way (99999 wraps around)
+    // is refused as an unknown service.
+    if (!lf_isPortText(port)) failListen(skh::format("getaddrinfo failed with error {}", kWsaTypeNotFound));
 
     // Only RealTraffic on this PC is served.
     platform::SocketAddress address;

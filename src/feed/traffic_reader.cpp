@@ -12,6 +12,7 @@
 #include "foundation/geo.hpp"
 #include "foundation/log.hpp"
 #include "foundation/parameter_table.hpp"
+#include "foundation/text.hpp"
 #include "foundation/upcalls.hpp"
 #include "platform/window.hpp"
 #include "traffic/traffic_queue.hpp"
@@ -166,8 +167,8 @@ void TrafficReader::processLineSub() {
 bool TrafficReader::parseLine(TrafficSample& s) {
     const auto& f = m_fields;
     if (f.size() < kFieldCount) {
-        throw std::runtime_error(skh::format("{} field{} in line, {} needed: {}", f.size(),
-                                             f.size() == 1 ? "" : "s", kFieldCount, m_datagram));
+        throw std::runtime_error(skh::format("line has {} field{}, {} needed: {}", f.size(),
+                                             gf_pluralUnsigned(f.size()), kFieldCount, m_datagram));
     }
 
     s.timestamp = lf_readNumber(f[kTimestamp], kTimestampRule);
