@@ -41,6 +41,7 @@ void UdpReader::start(std::uint16_t port, ThreadBody body) {
     }
     stopFlag.store(false);
     boundPort.store(0);
+    m_lastDatagram.clear();
     if (body != nullptr) {
         m_thread = std::thread(body, port);
     } else {
