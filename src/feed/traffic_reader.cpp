@@ -2,12 +2,14 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <stdexcept>
 
 #include "airports/airport.hpp"
 #include "app/main_window_state.hpp"
 #include "feed/feed_text.hpp"
+#include "feed/number_text.hpp"
 #include "foundation/format.hpp"
 #include "foundation/geo.hpp"
 #include "foundation/log.hpp"
@@ -72,9 +74,7 @@ constexpr std::size_t kMaxRegistration = 12;
 // there is none, or when it is not finite or outside the rule's range.
 bool lf_parseNumber(std::string_view field, const NumberRule& rule, double& out) {
     double v = 0.0;
-    const auto [end, ec] = std::from_chars(field.data(), field.data() + field.size(), v);
-    (void)end;
-    if (ec != std::errc{} || !std::isfinite(v) || v < rule.min || v > rule.max) return false;
+    if (!gf_readDouble(field, v) || !std::isfinite(v) || v < rule.min || v > rule.max) return false;
     out = v;
     return true;
 }
@@ -141,17 +141,21 @@ void TrafficReader::onDatagram() {
     if (text.find(" VEH") != std::string_view::npos) return;
     while (!text.empty() && (text.back() == '\r' || text.back() == '\n')) text.remove_suffix(1);
 
-    m_fields.clear();
-    std::size_t start = 0;
-    while (true) {
-        const std::size_t comma = text.find(',', start);
-        if (comma == std::string_view::npos) {
-            m_fields.push_back(text.substr(start));
-            break;
-        }
-        m_fields.push_back(text.substr(start, comma - start));
-        start = comma + 1;
+    // Fields after the last one read are left uncut: the last piece then
+    // holds them all.
+    m_fields.resize(kFieldCount + 1);
+    std::string_view* field = m_fields.data();
+    std::size_t count = 0;
+    const char* p = text.data();
+    const char* const end = p + text.size();
+    while (count < kFieldCount) {
+        const auto* comma = static_cast<const char*>(std::memchr(p, ',', static_cast<std::size_t>(end - p)));
+        if (comma == nullptr) break;
+        field[count++] = std::string_view(p, static_cast<std::size_t>(comma - p));
+        p = comma + 1;
     }
+    field[count++] = std::string_view(p, static_cast<std::size_t>(end - p));
+    m_fields.resize(count);
     processLineSub();
 }
 
