@@ -150,6 +150,17 @@ TEST_F(RealTrafficLinkThreaded, UserPositionLinesCarryWholeNumbers) {
     EXPECT_EQ(std::count_if(lines.begin(), lines.end(), [](const auto& l) { return l.starts_with("Qs12"); }), 1);
 }
 
+TEST_F(RealTrafficLinkThreaded, LinesLongerThanTheSocketBufferGoOutWhole) {
+    handshake(Reply::Level1);
+    const std::string payload(4 << 20, 'x');
+    ASSERT_TRUE(sendDataPacket(payload + "\r\n"));
+    ASSERT_TRUE(sendDataPacket("Qs123=1000\r\n"));
+    ASSERT_GE(rt.waitForLine("Qs123=1000", 5000), 0);
+    const auto lines = rt.lines();
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[1], payload);
+}
+
 TEST_F(RealTrafficLinkThreaded, LostLinkTakesLiveAircraftOutAndReconnectsWithoutBlocking) {
     int removals = 0;
     gf_setLiveRemovalHook([&removals] { ++removals; });

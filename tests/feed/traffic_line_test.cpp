@@ -340,6 +340,19 @@ TEST_F(TrafficLine, HostileBytes) {
     EXPECT_EQ(g_trafficReader.datagramCounter.load(), before + 1);
     EXPECT_TRUE(log.contains("buffer overrun: 16384 bytes"));
 
+    // A log line quotes at most about a kilobyte of a datagram.
+    std::string longBad = Line().set(4, "high").text() + ",";
+    longBad.resize(UdpReader::kBufferSize - 1, 'z');
+    EXPECT_FALSE(parse(longBad));
+    int quoted = 0;
+    for (const auto& l : log.lines()) {
+        if (l.find("altitude high incorrect") == std::string::npos) continue;
+        ++quoted;
+        EXPECT_LT(l.size(), 1100u);
+        EXPECT_TRUE(l.ends_with("zzz..."));
+    }
+    EXPECT_EQ(quoted, 1);
+
     std::string commas(UdpReader::kBufferSize - 1, ',');
     EXPECT_FALSE(parse(commas));
     EXPECT_TRUE(log.contains("timestamp:"));

@@ -160,11 +160,14 @@ void FakeRealTraffic::serve(platform::Socket s) {
             m_closedByServer = true;
             break;
         }
+        // Only the new bytes (and the one before them) can complete a line.
+        std::size_t from = pending.empty() ? 0 : pending.size() - 1;
         pending.append(buffer.data(), static_cast<std::size_t>(n));
         std::size_t end;
-        while ((end = pending.find("\r\n")) != std::string::npos) {
+        while ((end = pending.find("\r\n", from)) != std::string::npos) {
             std::string line = pending.substr(0, end);
             pending.erase(0, end + 2);
+            from = 0;
             if (line == "Qs999=version") answerVersion(s);
             record(std::move(line));
         }
