@@ -88,6 +88,7 @@ void BM_UdpTrafficReader20kPerSecond(benchmark::State& state) {
     constexpr int kPerMs = kRate / 1000;
     for (auto _ : state) {
         skh::g_trafficReader.datagramCounter = 0;
+        skh::g_trafficReader.setWaitTimeoutMs(50);  // a quick stop at the end
         skh::gf_startTrafficReader(0);
         while (skh::g_trafficReader.boundPort.load() == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
         const auto port = static_cast<std::uint16_t>(skh::g_trafficReader.boundPort.load());
