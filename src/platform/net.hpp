@@ -103,5 +103,7 @@ int waitWritable(Socket s, int timeoutMs);
 
 // The local port a socket is bound to, or -1.
 int localPort(Socket s);
+// The local address a socket is bound to; 0 or -1.
+int localAddress(Socket s, SocketAddress& out);
 
 }  // namespace skh::platform

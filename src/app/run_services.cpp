@@ -1,0 +1,15 @@
+#include "app/run_services.hpp"
+
+#include "foundation/format.hpp"
+#include "foundation/upcalls.hpp"
+
+namespace skh {
+
+constinit std::atomic<bool> g_runStarting{false};
+
+void gf_showThreadStopped(const std::string& threadName, const std::string& errorText) {
+    gf_setStatusMessage(skh::format("The {} has stopped with error: {}", threadName, errorText), true);
+    gf_requestStop(AppState::ReaderError, 15);
+}
+
+}  // namespace skh

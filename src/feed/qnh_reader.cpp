@@ -1,0 +1,124 @@
+#include "feed/qnh_reader.hpp"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <limits>
+#include <optional>
+#include <string>
+
+#include <nlohmann/json.hpp>
+
+#include "app/main_window_state.hpp"
+#include "feed/feed_text.hpp"
+#include "foundation/format.hpp"
+#include "foundation/log.hpp"
+#include "platform/window.hpp"
+#include "traffic/traffic_queue.hpp"
+
+namespace skh {
+
+namespace {
+
+using Json = nlohmann::json;
+
+constexpr std::int32_t kMinQnh = 900;
+constexpr std::int32_t kMaxQnh = 1100;
+constexpr double kHpaPerHundredthInHg = 0.33865307;
+
+bool fitsInt32(double v) {
+    return v >= static_cast<double>(std::numeric_limits<std::int32_t>::min()) &&
+           v <= static_cast<double>(std::numeric_limits<std::int32_t>::max());
+}
+
+// An optional '-' and digits from the start of the text, within 32 bits.
+std::optional<std::int32_t> lf_parseDecimal(std::string_view text) {
+    std::int32_t v = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
+    (void)end;
+    if (ec != std::errc{}) return std::nullopt;
+    return v;
+}
+
+}  // namespace
+
+QnhReader::QnhReader() : UdpReader("QNH Reader") {}
+
+void QnhReader::onBound() {
+    g_mainWindowState.weatherLamp = LampActive;
+    platform::invalidateMainWindow();
+}
+
+void QnhReader::onStopped() { gf_logRaw("QNH Reader has stopped"); }
+
+void QnhReader::onDatagram() {
+    const std::string_view text = m_datagram;
+    const Json doc = Json::parse(text, nullptr, false);
+    if (doc.is_discarded() || !doc.is_object()) {
+        gf_logWarning(skh::format("QNH datagram is not a JSON object: {}", gf_printableExcerpt(text)));
+        return;
+    }
+    const auto member = doc.find("QNH");
+    if (member == doc.end()) {
+        gf_logRaw(skh::format("no QNH {}", gf_printableExcerpt(text)));
+        return;
+    }
+
+    std::int32_t value = 0;
+    const Json& q = *member;
+    if (q.is_number_unsigned()) {
+        const auto u = q.get<std::uint64_t>();
+        if (u > static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max())) {
+            gf_logWarning(skh::format("QNH out of range: {}", gf_printableExcerpt(text)));
+            return;
+        }
+        value = static_cast<std::int32_t>(u);
+    } else if (q.is_number_integer()) {
+        const auto i = q.get<std::int64_t>();
+        if (i < std::numeric_limits<std::int32_t>::min() || i > std::numeric_limits<std::int32_t>::max()) {
+            gf_logWarning(skh::format("QNH out of range: {}", gf_printableExcerpt(text)));
+            return;
+        }
+        value = static_cast<std::int32_t>(i);
+    } else if (q.is_string()) {
+        const auto& s = q.get_ref<const std::string&>();
+        const auto parsed = lf_parseDecimal(s);
+        if (!parsed) {
+            gf_logWarning(skh::format("QNH string parse error: {} in {}", gf_printableExcerpt(s, 64),
+                                      gf_printableExcerpt(text)));
+            return;
+        }
+        value = *parsed;
+    } else if (q.is_number_float()) {
+        // Single precision first, as the value is rounded that way elsewhere.
+        const double d = q.get<double>();
+        if (!std::isfinite(d) || !fitsInt32(d)) {
+            gf_logWarning(skh::format("QNH out of range: {}", gf_printableExcerpt(text)));
+            return;
+        }
+        const float f = static_cast<float>(d);
+        const double rounded = std::round(static_cast<double>(f));
+        if (!fitsInt32(rounded)) {
+            gf_logWarning(skh::format("QNH out of range: {}", gf_printableExcerpt(text)));
+            return;
+        }
+        value = static_cast<std::int32_t>(rounded);
+    } else {
+        gf_logRaw(skh::format("no QNH {}", gf_printableExcerpt(text)));
+        return;
+    }
+
+    // Above 1100 the value is hundredths of an inch of mercury (2992).
+    if (value > kMaxQnh) value = static_cast<std::int32_t>(std::round(value * kHpaPerHundredthInHg));
+    value = std::clamp(value, kMinQnh, kMaxQnh);
+
+    if (value == lastQnh.load() && value != kStandardQnh) return;
+    lastQnh.store(value);
+    g_qnh.exchange(value);
+    g_mainWindowState.qnhShown = value;
+    std::int32_t stale = LampStale;
+    g_mainWindowState.weatherLamp.compare_exchange_strong(stale, LampActive);
+    platform::invalidateMainWindow();
+}
+
+}  // namespace skh

@@ -1,0 +1,62 @@
+#pragma once
+// Where the traffic feed meets the traffic control: the queue of accepted
+// traffic samples with its intake flag, the poll counter that dates them,
+// the callsigns heard while a static-parking calculation collects them, and
+// the QNH.
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <unordered_set>
+
+#include "traffic/traffic_sample.hpp"
+
+namespace skh {
+
+// Guards g_trafficQueue and trafficAccepted.
+extern std::mutex trafficMutex;
+extern std::deque<TrafficSample> g_trafficQueue;
+extern bool trafficAccepted;
+
+// Main-loop polls (one every 10 ms while the simulator runs).
+extern std::atomic<std::uint32_t> trafficTick;
+
+// A sample is used 30 s (of 10-ms polls) after it arrived.
+inline constexpr std::uint32_t kTrafficDelayTicks = 3000;
+
+// Under trafficMutex: when intake is open, dates the sample trafficTick +
+// kTrafficDelayTicks, clears its consumed flag and moves it onto the back of
+// the queue (true); otherwise the sample is discarded (false).
+bool gf_pushTrafficSample(TrafficSample&& sample);
+// Takes the front sample; false when the queue is empty.
+bool gf_popTrafficSample(TrafficSample& out);
+std::size_t gf_trafficQueueSize();
+void gf_setTrafficAccepted(bool accepted);
+void gf_clearTrafficQueue();
+
+// Callsigns heard by the Traffic Reader while collectCallsigns is set.
+class HeardCallsigns {
+public:
+    void add(std::string_view callsign);
+    void clear();
+    bool contains(std::string_view callsign) const;
+    std::size_t size() const;
+    // Hands the collected set over and leaves this one empty.
+    std::unordered_set<std::string> take();
+
+private:
+    mutable std::mutex m_mutex;
+    std::unordered_set<std::string> m_set;
+};
+
+extern std::atomic<bool> collectCallsigns;
+extern HeardCallsigns heardCallsigns;
+
+// The QNH in hPa, read by the movement code.
+extern std::atomic<std::int32_t> g_qnh;
+inline constexpr std::int32_t kStandardQnh = 1013;
+
+}  // namespace skh

@@ -1,0 +1,213 @@
+// skyhaven-fake-rt: stands in for RealTraffic on this PC. Replays a file of
+// traffic lines to the Traffic Reader at a given rate, sends QNH datagrams,
+// and connects to the program's TCP server, answering its version question
+// and printing every line the program sends.
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "foundation/format.hpp"
+#include "support/fake_realtraffic.hpp"
+
+namespace {
+
+using skh::test::FakeRealTraffic;
+using Clock = std::chrono::steady_clock;
+
+std::atomic<bool> g_interrupted{false};
+
+void onSignal(int) { g_interrupted = true; }
+
+struct Options {
+    std::uint16_t trafficPort = 49005;
+    std::uint16_t qnhPort = 49004;
+    std::uint16_t tcpPort = 10747;
+    std::string replayFile;
+    double rate = 10.0;
+    bool loop = false;
+    bool retime = false;
+    std::optional<std::string> qnh = std::string("1013");
+    FakeRealTraffic::Reply reply = FakeRealTraffic::Reply::Level2;
+    std::string version = "9.0";
+    double duration = -1.0;
+};
+
+void usage() {
+    std::puts(
+        "usage: skyhaven-fake-rt [options]\n"
+        "  --traffic-port N  UDP port of the Traffic Reader (49005)\n"
+        "  --qnh-port N      UDP port of the QNH Reader (49004)\n"
+        "  --tcp-port N      TCP port of the program's server (10747); 0: no TCP link\n"
+        "  --replay FILE     traffic lines to send, one a line (empty and '#' lines skipped)\n"
+        "  --rate N          traffic lines per second (10)\n"
+        "  --loop            replay the file again and again\n"
+        "  --retime          put the current time into each line's timestamp field\n"
+        "  --qnh VALUE       QNH sent every 10 s as {\"QNH\":VALUE} (1013); 'none': no QNH\n"
+        "  --reply KIND      answer to the version question: level2, level1, nolevel,\n"
+        "                    malformed or none (level2)\n"
+        "  --version TEXT    version in the answer (9.0)\n"
+        "  --duration S      stop after S seconds (default: when the replay ends, or on Ctrl-C)");
+}
+
+bool parsePort(const std::string& text, std::uint16_t& out) {
+    try {
+        const unsigned long v = std::stoul(text);
+        if (v > 65535) return false;
+        out = static_cast<std::uint16_t>(v);
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+bool parseOptions(int argc, char** argv, Options& o) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        const auto value = [&]() -> std::optional<std::string> {
+            if (i + 1 >= argc) return std::nullopt;
+            return std::string(argv[++i]);
+        };
+        std::optional<std::string> v;
+        if (arg == "--loop") {
+            o.loop = true;
+        } else if (arg == "--retime") {
+            o.retime = true;
+        } else if (arg == "--help" || arg == "-h") {
+            return false;
+        } else if (!(v = value())) {
+            std::fprintf(stderr, "missing value after %s\n", arg.c_str());
+            return false;
+        } else if (arg == "--traffic-port") {
+            if (!parsePort(*v, o.trafficPort)) return false;
+        } else if (arg == "--qnh-port") {
+            if (!parsePort(*v, o.qnhPort)) return false;
+        } else if (arg == "--tcp-port") {
+            if (!parsePort(*v, o.tcpPort)) return false;
+        } else if (arg == "--replay") {
+            o.replayFile = *v;
+        } else if (arg == "--rate") {
+            o.rate = std::atof(v->c_str());
+            if (!(o.rate > 0.0 && o.rate <= 1e6)) return false;
+        } else if (arg == "--qnh") {
+            o.qnh = *v == "none" ? std::nullopt : std::optional<std::string>(*v);
+        } else if (arg == "--reply") {
+            using R = FakeRealTraffic::Reply;
+            if (*v == "level2") o.reply = R::Level2;
+            else if (*v == "level1") o.reply = R::Level1;
+            else if (*v == "nolevel") o.reply = R::NoLevel;
+            else if (*v == "malformed") o.reply = R::Malformed;
+            else if (*v == "none") o.reply = R::None;
+            else return false;
+        } else if (arg == "--version") {
+            o.version = *v;
+        } else if (arg == "--duration") {
+            o.duration = std::atof(v->c_str());
+        } else {
+            std::fprintf(stderr, "unknown option %s\n", arg.c_str());
+            return false;
+        }
+    }
+    return true;
+}
+
+std::vector<std::string> readLines(const std::string& path) {
+    std::vector<std::string> lines;
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw std::runtime_error("cannot read " + path);
+    std::string line;
+    while (std::getline(in, line)) {
+        while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) line.pop_back();
+        if (line.empty() || line[0] == '#') continue;
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+// The line with field 14 (the timestamp) set to now.
+std::string retimed(const std::string& line) {
+    const double now = std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
+    std::size_t start = 0;
+    for (int field = 0; field < 14; ++field) {
+        start = line.find(',', start);
+        if (start == std::string::npos) return line;
+        ++start;
+    }
+    const std::size_t end = line.find(',', start);
+    return line.substr(0, start) + skh::format("{:.2f}", now) + (end == std::string::npos ? "" : line.substr(end));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Options o;
+    if (!parseOptions(argc, argv, o)) {
+        usage();
+        return 2;
+    }
+    std::signal(SIGINT, onSignal);
+    std::signal(SIGTERM, onSignal);
+
+    std::vector<std::string> lines;
+    try {
+        if (!o.replayFile.empty()) lines = readLines(o.replayFile);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "%s\n", e.what());
+        return 1;
+    }
+
+    FakeRealTraffic rt;
+    if (o.tcpPort != 0) {
+        rt.setReply(o.reply, o.version);
+        rt.setLineCallback([](const std::string& line) {
+            std::printf("<- %s\n", line.c_str());
+            std::fflush(stdout);
+        });
+        rt.connect(o.tcpPort);
+    }
+
+    const auto start = Clock::now();
+    const auto period = std::chrono::duration<double>(1.0 / o.rate);
+    const auto qnhPeriod = std::chrono::seconds(10);
+    auto nextQnh = start;
+    std::size_t sent = 0;
+    std::size_t failed = 0;
+    std::size_t qnhSent = 0;
+    std::size_t index = 0;
+    const bool endless = o.loop || lines.empty();
+    while (!g_interrupted.load()) {
+        const auto now = Clock::now();
+        if (o.duration >= 0.0 && now - start >= std::chrono::duration<double>(o.duration)) break;
+        if (o.qnh && now >= nextQnh) {
+            if (rt.sendQnh(o.qnhPort, "{\"QNH\":" + *o.qnh + "}")) ++qnhSent;
+            nextQnh += qnhPeriod;
+        }
+        if (!lines.empty()) {
+            if (index == lines.size()) {
+                if (!o.loop) break;
+                index = 0;
+            }
+            const std::string& line = lines[index++];
+            if (rt.sendDatagram(o.trafficPort, o.retime ? retimed(line) : line)) {
+                ++sent;
+            } else {
+                ++failed;
+            }
+            std::this_thread::sleep_until(start + std::chrono::duration_cast<Clock::duration>(period * (sent + failed)));
+        } else if (endless) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+    }
+    // Give the program a moment to answer before the link goes.
+    if (o.tcpPort != 0 && !g_interrupted.load()) std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    rt.disconnect();
+    std::printf("sent %zu traffic line(s), %zu QNH datagram(s); %zu send(s) failed; %d TCP connection(s)\n", sent,
+                qnhSent, failed, rt.connections());
+    return 0;
+}
