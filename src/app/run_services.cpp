@@ -1,4 +1,4 @@
-#include "app/run_services.hpp"
+#include "foundation/upcalls.hpp"
 
 #include "foundation/format.hpp"
 #include "foundation/upcalls.hpp"

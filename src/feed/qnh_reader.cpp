@@ -9,7 +9,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "app/main_window_state.hpp"
+#include "foundation/main_window_state.hpp"
 #include "feed/feed_text.hpp"
 #include "foundation/format.hpp"
 #include "foundation/log.hpp"

@@ -1,6 +1,6 @@
 #include "feed/readers.hpp"
 
-#include "app/main_window_state.hpp"
+#include "foundation/main_window_state.hpp"
 #include "platform/window.hpp"
 #include "traffic/traffic_queue.hpp"
 

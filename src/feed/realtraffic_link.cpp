@@ -9,8 +9,8 @@
 
 #include <nlohmann/json.hpp>
 
-#include "app/main_window_state.hpp"
-#include "app/run_services.hpp"
+#include "foundation/main_window_state.hpp"
+#include "foundation/upcalls.hpp"
 #include "feed/feed_text.hpp"
 #include "feed/readers.hpp"
 #include "feed/wsa_error_text.hpp"

@@ -7,7 +7,7 @@
 #include <stdexcept>
 
 #include "airports/airport.hpp"
-#include "app/main_window_state.hpp"
+#include "foundation/main_window_state.hpp"
 #include "feed/feed_text.hpp"
 #include "feed/number_text.hpp"
 #include "foundation/format.hpp"

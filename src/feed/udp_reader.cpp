@@ -3,7 +3,7 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "app/run_services.hpp"
+#include "foundation/upcalls.hpp"
 #include "feed/wsa_error_text.hpp"
 #include "foundation/format.hpp"
 #include "foundation/log.hpp"

@@ -36,6 +36,14 @@ void gf_setStatusMessage(const std::string& text, bool log);
 void gf_clearStatusMessage();
 void gf_setErrorMessage(const std::string& text);
 
+// Shows and logs "The {} has stopped with error: {}"; unless a stop is
+// already under way, ends the run with READER ERROR and a restart in 15 s.
+void gf_showThreadStopped(const std::string& threadName, const std::string& errorText);
+
+// Set while a run waits for RealTraffic's first connection; cleared by the
+// handshake.
+extern std::atomic<bool> g_runStarting;
+
 // The RANGE choice for a distance in nm and the AIRP_HEIGHT choice for an
 // altitude in feet (used when old settings are migrated).
 std::int32_t lf_snapRangeStep(std::int32_t nm);

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "app/app_state.hpp"
-#include "app/main_window_state.hpp"
+#include "foundation/main_window_state.hpp"
 #include "foundation/errors.hpp"
 #include "foundation/parameter_table.hpp"
 #include "support/test_env.hpp"

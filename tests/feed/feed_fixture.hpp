@@ -9,8 +9,8 @@
 
 #include "airports/airport.hpp"
 #include "app/app_state.hpp"
-#include "app/main_window_state.hpp"
-#include "app/run_services.hpp"
+#include "foundation/main_window_state.hpp"
+#include "foundation/upcalls.hpp"
 #include "feed/readers.hpp"
 #include "feed/realtraffic_link.hpp"
 #include "foundation/parameter_table.hpp"

@@ -2,7 +2,7 @@
 
 #include <filesystem>
 
-#include "app/main_window_state.hpp"
+#include "foundation/main_window_state.hpp"
 #include "foundation/errors.hpp"
 #include "foundation/text_files.hpp"
 #include "support/test_env.hpp"

@@ -1,4 +1,6 @@
-#include "app/main_window_state.hpp"
+// The status and error lines of the main window, and the display of setting
+// values in their controls.
+#include "foundation/main_window_state.hpp"
 
 #include <cstdio>
 
@@ -10,12 +12,6 @@
 #include "platform/window.hpp"
 
 namespace skh {
-
-MainWindowState::MainWindowState() : MAIN_WINDOW_X(skh::MAIN_WINDOW_X), MAIN_WINDOW_Y(skh::MAIN_WINDOW_Y) {
-    g_displayReady = true;
-}
-
-MainWindowState g_mainWindowState;
 
 namespace {
 
