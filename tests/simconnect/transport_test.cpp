@@ -34,7 +34,9 @@ protected:
         collector.messages.clear();
     }
     void TearDown() override {
-        if (handle != nullptr) EXPECT_EQ(SimConnect_Close(handle), kScOk);
+        if (handle != nullptr) {
+            EXPECT_EQ(SimConnect_Close(handle), kScOk);
+        }
         EXPECT_EQ(gf_scConnectionCount(), 0);
         EXPECT_EQ(gf_scLiveConnectionObjects(), 0);
         EXPECT_EQ(gf_scLiveTransports(), 0);
@@ -53,8 +55,10 @@ TEST_F(ScTransportThreaded, OpenSendsTheOpenPacketAndReceivesTheSimulatorsNameIn
     ASSERT_EQ(SimConnect_Open(&handle, "Skyhaven_P3D", nullptr, 0, &event, 0), kScOk);
     ASSERT_TRUE(sim.waitForRequests(ScRequestId::Open, 1, 2s));
     const auto open = sim.requestsOf(ScRequestId::Open).at(0);
-    EXPECT_EQ(open.texts.at(0), "Skyhaven_P3D");
-    EXPECT_EQ(open.sendId, 1u);
+    test::WireWriter golden;
+    golden.u32(296).u32(35).u32(0xF0000001u).u32(1).fixed("Skyhaven_P3D", 256);
+    golden.u32(0).u32(0x50334400u).u32(5).u32(3).u32(0).u32(0);
+    EXPECT_EQ(test::hexOf(open.packet), test::hexOf(golden.bytes()));
     EXPECT_TRUE(event.wait(2s));  // the event is set for the reply
     ASSERT_EQ(collector.pumpFor(handle, 1), kScOk);
     ASSERT_EQ(collector.messages.size(), 1u);
