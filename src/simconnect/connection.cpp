@@ -286,15 +286,18 @@ bool lf_scOpenTransport(ScConnection* c, ScFamily family, const std::string& add
         if (c->socket == platform::kInvalidSocket) return true;
         ps.liveTransports.fetch_add(1);
         // A pipe whose server is busy (a full backlog) is waited for, as a
-        // named pipe client waits for a free instance.
+        // named pipe client waits for a free instance; a non-blocking connect
+        // tells "busy" apart instead of blocking for as long as it lasts.
         const auto deadline = std::chrono::steady_clock::now() +
                               std::chrono::milliseconds(ps.timings.pipeBusyWaitMs.load());
+        if (platform::setNonBlocking(c->socket, true) != 0) return true;
         while (platform::connectSocket(c->socket, target) != 0) {
             if (platform::wsaLastError() != platform::kWsaEwouldblock ||
                 std::chrono::steady_clock::now() >= deadline)
                 return true;
             std::this_thread::sleep_for(10ms);
         }
+        if (platform::setNonBlocking(c->socket, false) != 0) return true;
     } else {
         startWinsock();
         const auto f = family == ScFamily::IPv6 ? platform::Family::IPv6 : platform::Family::IPv4;

@@ -2,10 +2,12 @@
 // the transports, then against the fake simulator on the pipe, IPv6 and IPv4.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "platform/net.hpp"
+#include "platform/pipe_path.hpp"
 #include "simconnect/config.hpp"
 #include "simconnect/simconnect.hpp"
 #include "support/fake_simulator.hpp"
@@ -148,6 +150,30 @@ TEST_F(ScChainThreaded, RemoteAddressIsNeverReplacedByTheLocalDefaults) {
     EXPECT_EQ(SimConnect_Open(&h, "Skyhaven_P3D", nullptr, 0, nullptr, 0), kScFail);
     EXPECT_EQ(h, nullptr);
     EXPECT_EQ(sim.clientCount(), 0u);
+}
+
+TEST_F(ScChainThreaded, BusyPipeIsWaitedForAWhileNotForever) {
+    // A pipe server that never accepts and has no room for another client.
+    namespace net = skh::platform;
+    const auto path = net::pipeSocketPath(kDefaultPipe);
+    ASSERT_TRUE(path);
+    std::filesystem::create_directories(path->parent_path());
+    net::SocketAddress address;
+    ASSERT_TRUE(net::unixAddress(path->string(), address));
+    const net::Socket server = net::openUnixStreamSocket();
+    ASSERT_EQ(net::bindSocket(server, address), 0);
+    ASSERT_EQ(net::listenSocket(server, 0), 0);
+    const net::Socket first = net::openUnixStreamSocket();
+    ASSERT_EQ(net::connectSocket(first, address), 0);
+
+    const auto start = std::chrono::steady_clock::now();
+    HANDLE h = nullptr;
+    EXPECT_EQ(SimConnect_Open(&h, "Skyhaven_P3D", nullptr, 0, nullptr, 0), kScFail);
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_GE(took, 2 * std::chrono::milliseconds(gf_scTimings().pipeBusyWaitMs.load()));  // both pipe attempts
+    EXPECT_LT(took, 5s);
+    net::closeSocket(first);
+    net::closeSocket(server);
 }
 
 TEST_F(ScChainThreaded, NoSimulatorFailsAndLeavesNothingBehind) {
