@@ -367,6 +367,12 @@ int setReceiveTimeout(Socket s, int milliseconds) {
     return 0;
 }
 
+int setAbortiveClose(Socket s) {
+    const linger l{1, 0};
+    if (::setsockopt(fdOf(s), SOL_SOCKET, SO_LINGER, &l, sizeof(l)) != 0) return fail();
+    return 0;
+}
+
 int waitReadable(Socket s, int timeoutMs) { return waitFor(s, POLLIN, timeoutMs); }
 
 int waitWritable(Socket s, int timeoutMs) { return waitFor(s, POLLOUT, timeoutMs); }

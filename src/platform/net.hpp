@@ -95,6 +95,8 @@ int setReuseAddress(Socket s, bool on);
 int setNonBlocking(Socket s, bool on);
 int setReceiveBufferSize(Socket s, int bytes);
 int setReceiveTimeout(Socket s, int milliseconds);
+// Makes closeSocket reset the connection instead of closing it gracefully.
+int setAbortiveClose(Socket s);
 
 // Waits until the socket is readable (or, for writable, can be written):
 // 1 ready, 0 timed out, -1 error.
