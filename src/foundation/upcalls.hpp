@@ -40,6 +40,10 @@ void gf_setErrorMessage(const std::string& text);
 // already under way, ends the run with READER ERROR and a restart in 15 s.
 void gf_showThreadStopped(const std::string& threadName, const std::string& errorText);
 
+// The simulator has gone: unless a stop is already under way, logs it and
+// ends the run with SIM WAS CLOSED and no restart delay.
+void gf_simNoLongerConnected();
+
 // Set while a run waits for RealTraffic's first connection; cleared by the
 // handshake.
 extern std::atomic<bool> g_runStarting;

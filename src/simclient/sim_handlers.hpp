@@ -1,0 +1,34 @@
+#pragma once
+// Everything the simulator sends, handled on the SimClient thread: the open
+// reply with the check of the simulator, exceptions, system events, the
+// Frame (which drains the request queues), the user aircraft's data, and the
+// aircraft within range, by which the objects the program created are
+// adopted. Reports to the traffic control go out as SimEvents.
+#include <cstddef>
+#include <cstdint>
+
+namespace skh {
+
+// The dispatch callback given to SimConnect_CallDispatch.
+void lf_dispatch(const std::byte* message, std::uint32_t size, void* context);
+
+// Set by the simulator's quit message; the dispatch loop then ends.
+bool lf_quitReceived();
+
+// Clears what belongs to one connection: the creations sent and the objects
+// announced (their ids mean nothing to another connection), the frame
+// counter and the quit flag. At every successful open.
+void lf_resetConnectionState();
+
+// Forgets the previous user position, so the first one of a new run is never
+// taken for a teleport.
+void lf_resetUserTracking();
+
+// Creation records that were never answered are dropped after this long.
+inline constexpr std::int64_t kSentPacketLifetimeMs = 60000;
+
+// The simulator's UTC time in seconds since 1970 from ZULU TIME (seconds of
+// the day), ZULU DAY OF YEAR (1 for 1 January) and ZULU YEAR.
+std::int64_t gf_simEpochSeconds(std::int64_t zuluTime, std::int64_t dayOfYear, std::int64_t year);
+
+}  // namespace skh

@@ -1,0 +1,44 @@
+#include "traffic/stand_lookup.hpp"
+
+#include <cmath>
+
+#include "airports/stand.hpp"
+#include "foundation/geo.hpp"
+#include "simclient/sim_state.hpp"
+
+namespace skh {
+
+namespace {
+
+struct Cache {
+    bool valid = false;
+    GeoPos pos;
+    std::string name;
+};
+Cache g_cache;
+
+}  // namespace
+
+std::string gf_nearestStandName(double lat, double lon) {
+    if (g_stands.empty() || !userOnGround.load()) return {};
+    if (g_cache.valid && std::fabs(g_cache.pos.lat - lat) < 1e-8 && std::fabs(g_cache.pos.lon - lon) < 1e-8)
+        return g_cache.name;
+    const GeoPos p{lat, lon};
+    double best = 900.0;
+    const Stand* nearest = nullptr;
+    for (const Stand& s : g_stands) {
+        const double d = gf_distanceNm(p, GeoPos{s.lat, s.lon});
+        if (d < best) {
+            best = d;
+            nearest = &s;
+        }
+    }
+    g_cache.valid = true;
+    g_cache.pos = p;
+    g_cache.name = nearest != nullptr && best <= kStandCatchNm ? nearest->name : std::string();
+    return g_cache.name;
+}
+
+void gf_clearNearestStandCache() { g_cache = Cache{}; }
+
+}  // namespace skh
