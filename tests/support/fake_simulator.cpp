@@ -10,6 +10,7 @@
 #include "platform/cpu_time.hpp"
 #include "platform/net.hpp"
 #include "platform/pipe_path.hpp"
+#include "simconnect/messages.hpp"
 
 namespace skh::test {
 
@@ -65,6 +66,8 @@ struct FakeSimulator::Client {
     bool opened = false;
     std::uint32_t lastSendId = 0;
     std::map<std::uint32_t, std::string> subscriptions;  // client event id -> upper-case name
+    std::map<std::uint32_t, std::string> clientEvents;   // client event id -> upper-case simulator event
+    std::size_t requests = 0;
     std::map<std::uint32_t, std::vector<FakeDatum>> definitions;
 };
 
@@ -75,9 +78,16 @@ FakeSimulator::FakeSimulator(FakeSimOptions options)
     user.values["PLANE LATITUDE"] = 47.4647;
     user.values["PLANE LONGITUDE"] = 8.5492;
     user.values["PLANE ALTITUDE"] = 1416.0;
+    user.values["PLANE ALT ABOVE GROUND"] = 0.0;
+    user.values["GROUND ALTITUDE"] = 1416.0;
+    user.values["GROUND VELOCITY"] = 0.0;
     user.values["SIM ON GROUND"] = std::int64_t{1};
+    user.values["ZULU TIME"] = std::int64_t{43200};
+    user.values["ZULU DAY OF YEAR"] = std::int64_t{152};
+    user.values["ZULU YEAR"] = std::int64_t{2024};
     user.values["TITLE"] = std::string("Default User Aircraft");
     user.values["ATC MODEL"] = std::string("B738");
+    user.values["ATC ID"] = std::string("N737SK");
     m_objects[user.id] = user;
 
     auto listen = [this](net::Family family, const std::string& host, int& port) {
@@ -217,6 +227,7 @@ void FakeSimulator::clientLoop(std::shared_ptr<Client> client) {
 }
 
 void FakeSimulator::handlePacket(const std::shared_ptr<Client>& client, std::span<const std::byte> packet) {
+    if (client->closeRequested.load()) return;  // the simulator is leaving this client
     FakeRequest request;
     std::string error;
     const bool ok = decodeRequest(packet, request, error);
@@ -233,6 +244,11 @@ void FakeSimulator::handlePacket(const std::shared_ptr<Client>& client, std::spa
                 m_errors.push_back(skh::format("client {}: send id {} after {}", client->number, request.sendId,
                                                client->lastSendId));
             client->lastSendId = request.sendId;
+            ++client->requests;
+            if (m_options.quitAfterRequests != 0 && client->requests == m_options.quitAfterRequests) {
+                out.emplace_back(client, scQuitMessage());
+                client->closeRequested = true;
+            }
             if (!client->opened && request.id != ScRequestId::Open)
                 m_errors.push_back(skh::format("client {}: request 0x{:02X} before the open packet", client->number,
                                                static_cast<std::uint32_t>(request.id)));
@@ -242,7 +258,7 @@ void FakeSimulator::handlePacket(const std::shared_ptr<Client>& client, std::spa
             m_cv.notify_all();
         }
     }
-    if (!ok) {
+    if (!ok || client->closeRequested.load()) {
         deliver(out);
         return;
     }
@@ -272,6 +288,7 @@ void FakeSimulator::answer(const std::shared_ptr<Client>& client, const FakeRequ
     switch (r.id) {
         case ScRequestId::Open:
             client->opened = true;
+            for (const Bytes& m : m_options.beforeOpenReply) out.emplace_back(client, m);
             out.emplace_back(client, scOpenMessage(m_options.applicationName, m_options.applicationVersion,
                                                    m_options.simConnectVersion));
             break;
@@ -280,6 +297,37 @@ void FakeSimulator::answer(const std::shared_ptr<Client>& client, const FakeRequ
             client->subscriptions[r.values.at(0)] = name;
             if (name == "SIM")
                 out.emplace_back(client, scEventMessage(kScUnused, r.values[0], m_options.simRunning ? 1 : 0));
+            break;
+        }
+        case ScRequestId::MapClientEventToSimEvent:
+            client->clientEvents[r.values.at(0)] = gf_upper(r.texts.at(0));
+            break;
+        case ScRequestId::TransmitClientEvent: {
+            const auto object = m_objects.find(r.values.at(0));
+            const auto event = client->clientEvents.find(r.values.at(1));
+            if (object == m_objects.end() || event == client->clientEvents.end()) {
+                fail(kExceptionUnrecognizedId);
+                break;
+            }
+            object->second.events.push_back({event->second, r.values.at(2), r.values.at(3)});
+            break;
+        }
+        case ScRequestId::AIReleaseControl: {
+            const auto object = m_objects.find(r.values.at(0));
+            if (object == m_objects.end() || object->first == m_options.userObjectId) {
+                fail(kExceptionUnrecognizedId);
+                break;
+            }
+            ++object->second.releases;
+            break;
+        }
+        case ScRequestId::AISetAircraftFlightPlan: {
+            const auto object = m_objects.find(r.values.at(0));
+            if (object == m_objects.end() || object->first == m_options.userObjectId) {
+                fail(kExceptionUnrecognizedId);
+                break;
+            }
+            object->second.flightPlan = platform::cp1252ToUtf8(r.texts.at(0));
             break;
         }
         case ScRequestId::AddToDataDefinition:
@@ -344,8 +392,8 @@ void FakeSimulator::answer(const std::shared_ptr<Client>& client, const FakeRequ
         case ScRequestId::AICreateNonATCAircraft: {
             FakeObject o;
             o.id = m_nextObjectId++;
-            o.values["TITLE"] = r.texts.at(0);
-            o.values["ATC ID"] = r.texts.at(1);
+            o.values["TITLE"] = platform::cp1252ToUtf8(r.texts.at(0));
+            o.values["ATC ID"] = platform::cp1252ToUtf8(r.texts.at(1));
             o.values["PLANE LATITUDE"] = r.initPos.Latitude;
             o.values["PLANE LONGITUDE"] = r.initPos.Longitude;
             o.values["PLANE ALTITUDE"] = r.initPos.Altitude;
@@ -353,6 +401,8 @@ void FakeSimulator::answer(const std::shared_ptr<Client>& client, const FakeRequ
             o.values["PLANE BANK DEGREES"] = r.initPos.Bank * kDegToRad;
             o.values["PLANE HEADING DEGREES TRUE"] = r.initPos.Heading * kDegToRad;
             o.values["SIM ON GROUND"] = std::int64_t{r.initPos.OnGround != 0 ? 1 : 0};
+            o.values["GROUND ALTITUDE"] = 0.0;
+            o.values["PLANE ALT ABOVE GROUND"] = r.initPos.OnGround != 0 ? 0.0 : r.initPos.Altitude;
             out.emplace_back(client, scAssignedObjectIdMessage(r.values.at(0), o.id));
             const std::uint32_t id = o.id;
             m_objects[id] = std::move(o);
@@ -415,6 +465,13 @@ void FakeSimulator::applyData(const Client& client, const FakeRequest& r) {
         } else {
             break;  // other kinds are not written by the client
         }
+    }
+    // The ground stays where it is: a new altitude is a new height above it.
+    const auto altitude = object.values.find("PLANE ALTITUDE");
+    if (altitude != object.values.end()) {
+        const auto ground = object.values.find("GROUND ALTITUDE");
+        object.values["PLANE ALT ABOVE GROUND"] =
+            std::max(0.0, numberOf(altitude->second) - (ground == object.values.end() ? 0.0 : numberOf(ground->second)));
     }
 }
 
@@ -670,6 +727,83 @@ void FakeSimulator::reply(std::uint32_t client, std::span<const std::byte> messa
         target = m_clients[client - 1];
     }
     send(*target, message);
+}
+
+}  // namespace skh::test
+
+namespace skh::test {
+
+std::vector<FakeObject> FakeSimulator::objectsWithAtcId(const std::string& atcId) const {
+    std::vector<FakeObject> found;
+    const std::lock_guard lock(m_mutex);
+    for (const auto& [id, o] : m_objects) {
+        const auto it = o.values.find("ATC ID");
+        if (it != o.values.end() && textOf(it->second) == atcId) found.push_back(o);
+    }
+    return found;
+}
+
+void FakeSimulator::moveUser(double lat, double lon) {
+    const std::lock_guard lock(m_mutex);
+    FakeObject& user = m_objects[m_options.userObjectId];
+    user.values["PLANE LATITUDE"] = lat;
+    user.values["PLANE LONGITUDE"] = lon;
+}
+
+void FakeSimulator::teleportUser(double nm, double bearingDeg) {
+    const std::lock_guard lock(m_mutex);
+    FakeObject& user = m_objects[m_options.userObjectId];
+    const GeoPos from{numberOf(user.values["PLANE LATITUDE"]), numberOf(user.values["PLANE LONGITUDE"])};
+    const GeoPos to = gf_destinationPoint(from, bearingDeg * kDegToRad, nm * kMetresPerNm / 0.3048);
+    user.values["PLANE LATITUDE"] = to.lat;
+    user.values["PLANE LONGITUDE"] = to.lon;
+}
+
+void FakeSimulator::positionChanged() { sendSystemEvent("PositionChanged", 0); }
+
+void FakeSimulator::loadFlight(const std::string& path) {
+    Outbox out;
+    {
+        const std::lock_guard lock(m_mutex);
+        toSubscribers("FLIGHTLOADED", [&](std::uint32_t eventId) {
+            return scFilenameMessage(eventId, platform::utf8ToCp1252(path), 0);
+        }, out);
+    }
+    deliver(out);
+}
+
+void FakeSimulator::quit() {
+    const Bytes message = scQuitMessage();
+    const auto clients = liveClients();
+    for (const auto& c : clients) send(*c, message);
+    for (const auto& c : clients) c->closeRequested = true;
+    waitForDisconnect(2s);
+}
+
+void FakeSimulator::setApplicationName(const std::string& name) {
+    const std::lock_guard lock(m_mutex);
+    m_options.applicationName = name;
+}
+
+void FakeSimulator::sendTooShort(ScRecvId id) {
+    const std::uint32_t minimum = gf_scMinimumSize(static_cast<std::uint32_t>(id));
+    const std::size_t body = minimum > 16 ? minimum - 16 : 0;
+    sendRaw(scMessage(id, Bytes(body)));
+}
+
+void FakeSimulator::sendUnknownId(std::uint32_t id) { sendRaw(scMessage(static_cast<ScRecvId>(id), Bytes(8))); }
+
+void FakeSimulator::sendObjectDataFor(const FakeObject& object, std::uint32_t requestId, std::uint32_t defineId,
+                                      bool byType) {
+    Outbox out;
+    {
+        const std::lock_guard lock(m_mutex);
+        for (const auto& c : m_clients) {
+            if (c->connected.load() && c->definitions.contains(defineId))
+                out.emplace_back(c, objectData(*c, byType, requestId, defineId, object, byType ? 1 : 0, byType ? 1 : 0));
+        }
+    }
+    deliver(out);
 }
 
 }  // namespace skh::test

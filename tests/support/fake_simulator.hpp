@@ -8,9 +8,15 @@
 //   - data definitions and data requests (once, every second, every frame)
 //     and requests by type within a radius of the user aircraft, from the
 //     datum values of its objects;
-//   - AI creation (assigned object id, then ObjectAdded), removal
-//     (ObjectRemoved), data set on objects;
+//   - the user aircraft with its position, ground state, time of day, title
+//     and model; AI creation (assigned object id, then ObjectAdded), removal
+//     (ObjectRemoved), data set on objects, client events, AI control
+//     releases and flight plans recorded per object;
+//   - PositionChanged, FlightLoaded (a file name event) and quit;
 //   - exceptions on command or for the next request of a kind;
+//   - on command, bad input: messages before the open reply, too short,
+//     with unknown ids, data for unknown objects, a teleport of the user
+//     aircraft, a quit in the middle of the set-up;
 //   - raw bytes in any chunking, peer close and connection reset.
 // Hooks let later tests answer requests their own way. No test framework
 // here: the standalone fake-simulator program is built from it too.
@@ -47,15 +53,29 @@ struct FakeSimOptions {
     bool keepRequests = true;  // false: count only (long runs)
     std::uint32_t userObjectId = 1;
     std::uint32_t firstAiObjectId = 1000;
+    // Sent to a client before its open reply (messages out of order).
+    std::vector<Bytes> beforeOpenReply;
+    // Quit and close a client once it has sent this many packets (0: never).
+    std::size_t quitAfterRequests = 0;
 };
 
 // A datum value of a simulated object: numbers, or text (UTF-8, sent as Windows-1252).
 using FakeValue = std::variant<double, std::int64_t, std::string>;
 
+// A client event as the object received it.
+struct FakeClientEvent {
+    std::string event;  // the simulator event the client mapped it to
+    std::uint32_t data = 0;
+    std::uint32_t group = 0;
+};
+
 struct FakeObject {
     std::uint32_t id = 0;
     ScSimObjectType type = ScSimObjectType::Aircraft;
     std::map<std::string, FakeValue> values;  // datum name in upper case -> value
+    std::vector<FakeClientEvent> events;
+    std::uint32_t releases = 0;  // AI control released
+    std::string flightPlan;      // path of the last flight plan set
 };
 
 struct FakeRequest : DecodedRequest {
@@ -105,6 +125,15 @@ public:
     std::optional<FakeObject> object(std::uint32_t objectId) const;
     void removeObject(std::uint32_t objectId);  // and tell the "ObjectRemoved" subscribers
     std::vector<FakeDatum> definition(std::uint32_t client, std::uint32_t defineId) const;
+    // Objects whose "ATC ID" is the text.
+    std::vector<FakeObject> objectsWithAtcId(const std::string& atcId) const;
+    void moveUser(double lat, double lon);
+    // Moves the user aircraft by the distance (nm) towards the bearing (degrees).
+    void teleportUser(double nm, double bearingDeg = 90.0);
+    void positionChanged();                     // "PositionChanged"
+    void loadFlight(const std::string& path);   // "FlightLoaded", as a file name event
+    void quit();                                // the quit message, then the connection closes
+    void setApplicationName(const std::string& name);  // for later open replies
 
     // Commands.
     void sendException(std::uint32_t exception, std::uint32_t sendId, std::uint32_t index);
@@ -112,6 +141,13 @@ public:
     // Sends bytes to every client, cut into the given chunk sizes (the rest
     // in one piece), with a short pause between chunks.
     void sendRaw(std::span<const std::byte> bytes, const std::vector<std::size_t>& chunks = {});
+    // A message of the kind whose size field and bytes fall 4 short of the kind's layout.
+    void sendTooShort(ScRecvId id);
+    // A message of an id the protocol does not have, with 8 zero bytes.
+    void sendUnknownId(std::uint32_t id);
+    // Data of an object that need not exist in the model, laid out by the
+    // client's definition: object data, or (byType) one entry of a request by type.
+    void sendObjectDataFor(const FakeObject& object, std::uint32_t requestId, std::uint32_t defineId, bool byType);
     void closeClients();  // orderly close by the simulator
     void resetClients();  // connection reset
 
