@@ -394,9 +394,9 @@ void FakeSimulator::answer(const std::shared_ptr<Client>& client, const FakeRequ
             o.id = m_nextObjectId++;
             o.values["TITLE"] = platform::cp1252ToUtf8(r.texts.at(0));
             o.values["ATC ID"] = platform::cp1252ToUtf8(r.texts.at(1));
-            o.values["PLANE LATITUDE"] = r.initPos.Latitude;
-            o.values["PLANE LONGITUDE"] = r.initPos.Longitude;
-            o.values["PLANE ALTITUDE"] = r.initPos.Altitude;
+            o.values["PLANE LATITUDE"] = static_cast<double>(r.initPos.Latitude);  // a packed field: by value
+            o.values["PLANE LONGITUDE"] = static_cast<double>(r.initPos.Longitude);  // a packed field: by value
+            o.values["PLANE ALTITUDE"] = static_cast<double>(r.initPos.Altitude);  // a packed field: by value
             o.values["PLANE PITCH DEGREES"] = r.initPos.Pitch * kDegToRad;
             o.values["PLANE BANK DEGREES"] = r.initPos.Bank * kDegToRad;
             o.values["PLANE HEADING DEGREES TRUE"] = r.initPos.Heading * kDegToRad;
