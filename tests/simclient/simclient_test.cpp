@@ -55,9 +55,11 @@ protected:
         env.pointAtIpv4(*sim);
         startThread();
     }
-    // Until the simulator runs and the connection is there for the main loop.
+    // Until the set-up is through, the simulator runs and the connection is
+    // there for the main loop.
     void connect(FakeSimOptions options = {}) {
         start(std::move(options));
+        ASSERT_TRUE(sim->waitForRequests(ScRequestId::SetNotificationGroupPriority, 1, 3s));
         ASSERT_TRUE(waitUntil([] { return simRunning.load() && handle() != nullptr; }));
     }
     void stopThread() {
