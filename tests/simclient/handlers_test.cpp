@@ -36,18 +36,11 @@ std::string userErrorOf(const Bytes& m) {
     return {};
 }
 
-class SimHandlers : public ::testing::Test {
+class SimHandlers : public test::UnattachedRun {
 protected:
-    void SetUp() override {
-        test::resetRun();
-        handle = gf_scOpenUnattached();
-        const std::lock_guard lock(simQueueMutex);
-        simConnectHandle = handle;
-    }
     void TearDown() override {
-        test::resetRun();
         gf_clearDbase();
-        SimConnect_Close(handle);
+        UnattachedRun::TearDown();
     }
     // The user aircraft's first report: its position becomes known, its object id 1.
     void userAt(double lat, double lon) {
@@ -59,10 +52,6 @@ protected:
     void announce(std::uint32_t objectId) {
         dispatch(test::scObjectAddRemoveMessage(EVENT_OBJECT_ADDED, objectId, ScSimObjectType::Aircraft));
     }
-
-    test::ScTestEnv env;
-    test::ScopedLog log;
-    HANDLE handle = nullptr;
 };
 
 TEST_F(SimHandlers, TheOpenReplyNamesTheSimulatorAndChecksItsVersion) {

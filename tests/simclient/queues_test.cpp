@@ -21,19 +21,8 @@ namespace {
 using namespace std::chrono_literals;
 using test::DecodedRequest;
 
-class SimQueues : public ::testing::Test {
+class SimQueues : public test::UnattachedRun {
 protected:
-    void SetUp() override {
-        test::resetRun();
-        handle = gf_scOpenUnattached();
-        const std::lock_guard lock(simQueueMutex);
-        simConnectHandle = handle;
-        userObjectId = 2;
-    }
-    void TearDown() override {
-        test::resetRun();
-        SimConnect_Close(handle);
-    }
     void failTransport() {
         lf_scTransportFailed(static_cast<ScConnection*>(handle), ScFailureKind::PeerClosed, 0, kStatusPeerClosed);
     }
@@ -49,10 +38,6 @@ protected:
         r.actNumber = act;
         return r;
     }
-
-    test::ScTestEnv env;
-    test::ScopedLog log;
-    HANDLE handle = nullptr;
 };
 
 // The same, with a second thread standing in for the main loop.

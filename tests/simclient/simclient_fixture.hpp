@@ -16,7 +16,10 @@
 #include "simclient/sim_state.hpp"
 #include "simconnect/connection.hpp"
 #include "traffic/sim_events.hpp"
+#include "simconnect/simconnect.hpp"
+#include "support/sc_test_env.hpp"
 #include "support/sc_wire.hpp"
+#include "support/test_env.hpp"
 
 namespace skh::test {
 
@@ -80,5 +83,25 @@ inline std::vector<ScRequestId> kindsOf(const std::vector<DecodedRequest>& reque
     for (const auto& r : requests) kinds.push_back(r.id);
     return kinds;
 }
+
+// A run whose connection has no transport: what it sends stays queued for
+// takeSent.
+class UnattachedRun : public ::testing::Test {
+protected:
+    void SetUp() override {
+        resetRun();
+        handle = gf_scOpenUnattached();
+        const std::lock_guard lock(simQueueMutex);
+        simConnectHandle = handle;
+    }
+    void TearDown() override {
+        resetRun();
+        SimConnect_Close(handle);
+    }
+
+    ScTestEnv env;
+    ScopedLog log;
+    HANDLE handle = nullptr;
+};
 
 }  // namespace skh::test

@@ -285,6 +285,13 @@ void FakeSimulator::answer(const std::shared_ptr<Client>& client, const FakeRequ
     auto fail = [&](std::uint32_t exception) {
         out.emplace_back(client, scExceptionMessage(exception, r.sendId, 0));
     };
+    // The AI object a request names; an unknown one (or the user's) is refused.
+    auto aiObject = [&]() -> FakeObject* {
+        const auto object = m_objects.find(r.values.at(0));
+        if (object != m_objects.end() && object->first != m_options.userObjectId) return &object->second;
+        fail(kExceptionUnrecognizedId);
+        return nullptr;
+    };
     switch (r.id) {
         case ScRequestId::Open:
             client->opened = true;
@@ -312,24 +319,12 @@ void FakeSimulator::answer(const std::shared_ptr<Client>& client, const FakeRequ
             object->second.events.push_back({event->second, r.values.at(2), r.values.at(3)});
             break;
         }
-        case ScRequestId::AIReleaseControl: {
-            const auto object = m_objects.find(r.values.at(0));
-            if (object == m_objects.end() || object->first == m_options.userObjectId) {
-                fail(kExceptionUnrecognizedId);
-                break;
-            }
-            ++object->second.releases;
+        case ScRequestId::AIReleaseControl:
+            if (FakeObject* o = aiObject()) ++o->releases;
             break;
-        }
-        case ScRequestId::AISetAircraftFlightPlan: {
-            const auto object = m_objects.find(r.values.at(0));
-            if (object == m_objects.end() || object->first == m_options.userObjectId) {
-                fail(kExceptionUnrecognizedId);
-                break;
-            }
-            object->second.flightPlan = platform::cp1252ToUtf8(r.texts.at(0));
+        case ScRequestId::AISetAircraftFlightPlan:
+            if (FakeObject* o = aiObject()) o->flightPlan = platform::cp1252ToUtf8(r.texts.at(0));
             break;
-        }
         case ScRequestId::AddToDataDefinition:
             client->definitions[r.values.at(0)].push_back(
                 {gf_upper(r.texts.at(0)), r.texts.at(1), static_cast<ScDatumType>(r.values.at(1))});
