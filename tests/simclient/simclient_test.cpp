@@ -235,6 +235,16 @@ TEST_F(SimClientThreaded, AnAiAircraftIsCreatedAdoptedPositionedAndRemoved) {
         EXPECT_EQ(e.group, 301u);
     }
 
+    // The main loop's flight plans: a refused one is only logged.
+    sim->failNext(ScRequestId::AISetAircraftFlightPlan, 23);
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        const std::lock_guard lock(simQueueMutex);
+        ASSERT_EQ(SimConnect_AISetAircraftFlightPlan(simConnectHandle, oid, "orig_dest\\LSZH_EDDF", REQUEST_FLIGHT_PLAN),
+                  kScOk);
+    }
+    ASSERT_TRUE(waitUntil([&] { return sim->object(oid)->flightPlan == "orig_dest\\LSZH_EDDF"; }));
+    ASSERT_TRUE(waitUntil([&] { return log.contains("===> SimConnect exception: load flight plan failed"); }));
+
     // Every poll's positions reach the object with the next frame.
     for (int step = 1; step <= 3; ++step) {
         AiPositionBlock block{47.46 + 0.01 * step, 8.55, -0.05, 0.0, 1.5, 1416.0 + 100.0 * step, 10.0, 140.0};
