@@ -316,8 +316,14 @@ void lf_onUserState(const ScRecvObjectData& d) {
     }
     g_prevUserPos = now;
     g_userStandCheckWanted = true;
-    if (g_rtProfessional.load())
-        simEpochSeconds = gf_simEpochSeconds(s.zuluTime, s.zuluDayOfYear, s.zuluYear);
+    if (g_rtProfessional.load()) {
+        if (const auto seconds = gf_simEpochSeconds(s.zuluTime, s.zuluDayOfYear, s.zuluYear)) {
+            simEpochSeconds = *seconds;
+        } else {
+            gf_logWarning(skh::format("SimConnect: simulator time out of range (time {}, day {}) is ignored",
+                                      s.zuluTime, s.zuluDayOfYear));
+        }
+    }
     userObjectId = d.objectId;
 }
 
@@ -434,7 +440,8 @@ void lf_resetConnectionState() {
 
 void lf_resetUserTracking() { g_prevUserPos = GeoPos{}; }
 
-std::int64_t gf_simEpochSeconds(std::int64_t zuluTime, std::int64_t dayOfYear, std::int64_t year) {
+std::optional<std::int64_t> gf_simEpochSeconds(std::int64_t zuluTime, std::int64_t dayOfYear, std::int64_t year) {
+    if (zuluTime < 0 || zuluTime > 86400 || dayOfYear < 1 || dayOfYear > 366) return std::nullopt;
     const std::int64_t y = static_cast<std::int16_t>(year);
     const std::int64_t q = y >= 1 ? (y - 1) / 100 : (y - 100) / 100;
     const std::int64_t days = dayOfYear - 719163 + floorDiv((y - 1) * 1461, 4) + q / 4 - q;

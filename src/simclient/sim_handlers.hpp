@@ -6,6 +6,7 @@
 // adopted. Reports to the traffic control go out as SimEvents.
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 
 namespace skh {
 
@@ -28,7 +29,9 @@ void lf_resetUserTracking();
 inline constexpr std::int64_t kSentPacketLifetimeMs = 60000;
 
 // The simulator's UTC time in seconds since 1970 from ZULU TIME (seconds of
-// the day), ZULU DAY OF YEAR (1 for 1 January) and ZULU YEAR.
-std::int64_t gf_simEpochSeconds(std::int64_t zuluTime, std::int64_t dayOfYear, std::int64_t year);
+// the day), ZULU DAY OF YEAR (1 for 1 January) and ZULU YEAR; nothing when the
+// time of day is outside 0..86400 or the day outside 1..366 (the values come
+// from the simulator and must not overflow the arithmetic).
+std::optional<std::int64_t> gf_simEpochSeconds(std::int64_t zuluTime, std::int64_t dayOfYear, std::int64_t year);
 
 }  // namespace skh

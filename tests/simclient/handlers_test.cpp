@@ -251,6 +251,31 @@ TEST_F(SimHandlers, TheSimulatorTimeIsTakenWhenRealTrafficFollowsIt) {
         EXPECT_EQ(gf_simEpochSeconds(c.time, c.day, c.year), c.expected) << c.year << " " << c.day;
 }
 
+TEST_F(SimHandlers, ASimulatorTimeOutOfRangeLeavesTheLastOneAsItWas) {
+    g_rtProfessional = true;
+    test::UserData u;
+    u.zuluTime = 3600;
+    u.dayOfYear = 60;
+    u.year = 2000;
+    dispatch(test::userStateMessage(u));
+    ASSERT_EQ(simEpochSeconds.load(), 951786000);
+
+    constexpr std::int64_t kMax = std::numeric_limits<std::int64_t>::max();
+    constexpr std::int64_t kMin = std::numeric_limits<std::int64_t>::min();
+    const std::pair<std::int64_t, std::int64_t> bad[] = {{kMax, 1}, {kMin, 1}, {-1, 1}, {86401, 1},
+                                                         {0, kMax}, {0, kMin}, {0, 0},  {0, 367}};
+    for (const auto& [time, day] : bad) {
+        u.zuluTime = time;
+        u.dayOfYear = day;
+        dispatch(test::userStateMessage(u));
+        EXPECT_EQ(simEpochSeconds.load(), 951786000) << time << " " << day;
+        EXPECT_FALSE(gf_simEpochSeconds(time, day, 2000).has_value()) << time << " " << day;
+    }
+    // The rest of the report is still taken.
+    EXPECT_EQ(gf_userAcState().zuluDayOfYear, 367);
+    g_rtProfessional = false;
+}
+
 TEST_F(SimHandlers, TheUserTitleIsShownCutTo48Characters) {
     const auto title = [](const std::string& text) {
         test::WireWriter w;
