@@ -15,7 +15,8 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// Process-wide state; never destroyed, so I/O threads that outlive main() find it.
+// Process-wide state; never destroyed, so the I/O threads of a connection that
+// is still open when main() returns find it.
 struct ProcessState {
     std::mutex listMutex;
     ScConnection* first = nullptr;
@@ -172,6 +173,14 @@ void closeTransport(ScConnection* c) {
     c->sendCv.notify_all();
 }
 
+// After closeTransport both threads end at once: the reader's receive
+// returns on the shut-down socket and the writer sees writerStop.
+void joinIoThreads(ScConnection* c) {
+    for (std::thread* t : {&c->reader, &c->writer}) {
+        if (t->joinable() && t->get_id() != std::this_thread::get_id()) t->join();
+    }
+}
+
 void unlink(ScConnection* c) {
     auto& ps = processState();
     const std::lock_guard lock(ps.listMutex);
@@ -256,23 +265,19 @@ bool lf_scMarkConnected(ScConnection* c) {
     if (c->transport == ScTransportKind::Tcp && c->disableNagle) platform::setNoDelay(c->socket, true);
     c->state = 2;
     if (c->transport == ScTransportKind::None) return true;
-    lf_scAddRef(c);
-    try {
-        std::thread(readerLoop, c).detach();
-    } catch (const std::system_error&) {
-        lf_scRelease(c);
-        closeTransport(c);
-        return false;
-    }
-    lf_scAddRef(c);
-    try {
-        std::thread(writerLoop, c).detach();
-    } catch (const std::system_error&) {
-        lf_scRelease(c);
-        closeTransport(c);
-        return false;
-    }
-    return true;
+    // Each thread holds a reference of its own, given back as it ends.
+    const auto start = [c](std::thread& thread, void (*body)(ScConnection*)) {
+        lf_scAddRef(c);
+        try {
+            thread = std::thread(body, c);
+            return true;
+        } catch (const std::system_error&) {
+            lf_scRelease(c);
+            closeTransport(c);
+            return false;
+        }
+    };
+    return start(c->reader, readerLoop) && start(c->writer, writerLoop);
 }
 
 bool lf_scOpenTransport(ScConnection* c, ScFamily family, const std::string& address, const std::string& port) {
@@ -363,6 +368,7 @@ void lf_scCloseConnection(ScConnection* c) {
     }
     unlink(c);
     closeTransport(c);
+    joinIoThreads(c);
     lf_scRelease(c);
     sleepMs(ps.timings.settleWaitMs.load());
     bool cleanup = false;

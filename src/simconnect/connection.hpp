@@ -4,7 +4,8 @@
 // Each connected transport has a reader thread and a writer thread, which take
 // the place of overlapped reads and writes with their completions: each holds
 // a reference to the connection, so a connection that the caller has closed
-// is freed only when its last pending read or write has ended. Received
+// is freed only when its last pending read or write has ended. Closing wakes
+// both threads and joins them, so none outlives the close. Received
 // messages wait in the connection's queue for SimConnect_CallDispatch;
 // committed packets wait in its outgoing queue for the writer.
 #include <atomic>
@@ -16,6 +17,7 @@
 #include <mutex>
 #include <span>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/net.hpp"
@@ -77,6 +79,10 @@ struct ScConnection {
     std::unique_ptr<std::byte[]> build;
     std::size_t buildUsed = 0;
     std::uint32_t sendId = 0;
+
+    // The reader and writer of a socket transport; joined by the close.
+    std::thread reader;
+    std::thread writer;
 
     std::atomic<int> references{1};
     ScConnection* previous = nullptr;

@@ -208,6 +208,10 @@ TEST_F(ScTransportThreaded, ClosingOneOfTwoConnectionsLeavesTheOtherWorking) {
     ASSERT_EQ(SimConnect_Open(&second, "second", nullptr, 0, nullptr, 0), kScOk);
     ASSERT_EQ(SimConnect_Close(handle), kScOk);
     handle = second;
+    // No cleanup wait while a connection is left: the close itself has ended
+    // the closed one's reader and writer, so its object is gone already.
+    EXPECT_EQ(gf_scLiveConnectionObjects(), 1);
+    EXPECT_EQ(gf_scLiveTransports(), 1);
     EXPECT_TRUE(gf_scWinsockStarted());  // a connection is left
     ASSERT_EQ(SimConnect_SubscribeToSystemEvent(handle, 204, "Frame"), kScOk);
     ASSERT_TRUE(sim.waitForRequests(ScRequestId::SubscribeToSystemEvent, 1, 2s));
