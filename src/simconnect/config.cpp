@@ -8,6 +8,7 @@
 
 #include "foundation/format.hpp"
 #include "foundation/text.hpp"
+#include "foundation/text_files.hpp"
 #include "foundation/win_interfaces.hpp"
 #include "platform/known_folders.hpp"
 #include "platform/profile.hpp"
@@ -59,9 +60,20 @@ bool lf_scConfigSection(const std::filesystem::path& file, std::uint32_t index) 
 }
 
 void lf_scReadConfig(const std::filesystem::path& file, std::uint32_t index, ScConfig& config) {
-    const std::string section = lf_scSectionName(index);
-    auto value = [&](const char* key) { return platform::profileGetString(file, section, key); };
-    if (const auto protocol = value("Protocol")) {
+    // The section is read once for all its keys; its lines keep the profile
+    // rules (trimmed names and unquoted values), so the first line whose name
+    // matches, ignoring case, gives the key's value.
+    const auto lines = platform::profileReadSection(file, lf_scSectionName(index));
+    if (!lines) return;
+    auto value = [&lines](std::string_view upperKey) -> std::optional<std::string> {
+        for (const std::string& line : *lines) {
+            const auto eq = line.find('=');
+            if (eq != std::string::npos && gf_equalsUpper(upperKey, std::string_view(line).substr(0, eq)))
+                return line.substr(eq + 1);
+        }
+        return std::nullopt;
+    };
+    if (const auto protocol = value("PROTOCOL")) {
         const std::string p = gf_lower(*protocol);
         if (p == "auto" || p == "pipe") {
             config.start = ScFamily::Pipe;
@@ -70,15 +82,15 @@ void lf_scReadConfig(const std::filesystem::path& file, std::uint32_t index, ScC
             if (!config.port.empty()) lf_scReadRegistryPort(config.start, config.port);
         }
     }
-    if (const auto address = value("Address"); address && !address->empty()) config.address = *address;
-    if (const auto port = value("Port"); port && !port->empty()) config.port = *port;
-    if (const auto size = value("MaxReceiveSize")) {
+    if (const auto address = value("ADDRESS"); address && !address->empty()) config.address = *address;
+    if (const auto port = value("PORT"); port && !port->empty()) config.port = *port;
+    if (const auto size = value("MAXRECEIVESIZE")) {
         const long long n = leadingInteger(*size);
         // The receive buffer cannot grow past 1 MiB, so neither can the limit.
         if (n > static_cast<long long>(config.maxReceiveSize))
             config.maxReceiveSize = static_cast<std::uint32_t>(std::min<long long>(n, kScReceiveBufferMax));
     }
-    if (const auto nagle = value("DisableNagle")) config.disableNagle = leadingInteger(*nagle) != 0;
+    if (const auto nagle = value("DISABLENAGLE")) config.disableNagle = leadingInteger(*nagle) != 0;
 }
 
 bool lf_scReadRegistryPort(ScFamily family, std::string& port) {
