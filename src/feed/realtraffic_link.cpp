@@ -48,8 +48,6 @@ constexpr double kNearZero = 0.0001;
 
 bool g_wsaStarted = false;  // only the run's thread opens and closes the server
 
-std::string lastErrorText() { return gf_wsaErrorText(platform::wsaLastError()); }
-
 bool stopUnderWay() { return g_stopRequested.load() || g_closeRequested.load(); }
 
 int msLeft(Clock::time_point deadline) {
@@ -194,15 +192,15 @@ void lf_listenTcp(const std::string& port) {
     if (resolved != 0) failListen(skh::format("getaddrinfo failed with error {}", resolved));
 
     const Socket s = platform::openTcpSocket(platform::Family::IPv4);
-    if (s == kInvalidSocket) failListen("socket failed with error " + lastErrorText());
+    if (s == kInvalidSocket) failListen("socket failed with error " + gf_lastWsaErrorText());
     g_rtListenSocket = s;
     // Non-blocking, so that waiting for RealTraffic can always be cut short.
-    if (platform::setNonBlocking(s, true) != 0) failListen("ioctlsocket failed with error " + lastErrorText());
+    if (platform::setNonBlocking(s, true) != 0) failListen("ioctlsocket failed with error " + gf_lastWsaErrorText());
     if (platform::setReuseAddress(s, true) != 0) failListen("setsockopt(SO_REUSEADDR) failed");
     if (platform::bindSocket(s, address) != 0) {
-        failListen(skh::format("Bind failed at port {} with error {}", port, lastErrorText()));
+        failListen(skh::format("Bind failed at port {} with error {}", port, gf_lastWsaErrorText()));
     }
-    if (platform::listenSocket(s, kListenBacklog) != 0) failListen("listen failed with error " + lastErrorText());
+    if (platform::listenSocket(s, kListenBacklog) != 0) failListen("listen failed with error " + gf_lastWsaErrorText());
 }
 
 int gf_rtListenPort() {
@@ -221,12 +219,12 @@ bool waitForClient(int timeoutMs) {
     try {
         if (platform::setNoDelay(client, true) != 0) {
             throw std::runtime_error(
-                skh::format("{} setsockopt failed with error {}", gf_utcTimeOfDay(), lastErrorText()));
+                skh::format("{} setsockopt failed with error {}", gf_utcTimeOfDay(), gf_lastWsaErrorText()));
         }
         // Every wait on the link is bounded, so the client socket never blocks.
         if (platform::setNonBlocking(client, true) != 0) {
             throw std::runtime_error(
-                skh::format("{} ioctlsocket failed with error {}", gf_utcTimeOfDay(), lastErrorText()));
+                skh::format("{} ioctlsocket failed with error {}", gf_utcTimeOfDay(), gf_lastWsaErrorText()));
         }
     } catch (const std::exception& e) {
         gf_logRaw(skh::format("waitForClient interrupted: {}", e.what()));
@@ -270,7 +268,7 @@ std::string receive() {
     std::array<char, kReceiveSize> buffer{};
     const long n = platform::recvSocket(s, buffer.data(), buffer.size());
     if (n < 0) {
-        gf_logRaw(skh::format("receive: {}", lastErrorText()));
+        gf_logRaw(skh::format("receive: {}", gf_lastWsaErrorText()));
         return {};
     }
     if (static_cast<std::size_t>(n) >= kReceiveSize) {
@@ -290,7 +288,7 @@ std::string lf_receiveVersionReply() {
         if (left == 0) break;
         const int ready = platform::waitReadable(s, left);
         if (ready < 0) {
-            gf_logRaw(skh::format("receive: {}", lastErrorText()));
+            gf_logRaw(skh::format("receive: {}", gf_lastWsaErrorText()));
             break;
         }
         if (ready == 0) break;

@@ -20,8 +20,6 @@ constexpr int kReceiveBufferBytes = 1 << 20;
 void lf_logConnected(const std::string& name) { gf_logIndented(skh::format("{} connected", name)); }
 void lf_logDisconnected(const std::string& name) { gf_logIndented(skh::format("{} disconnected", name)); }
 
-std::string lastErrorText() { return gf_wsaErrorText(platform::wsaLastError()); }
-
 }  // namespace
 
 UdpReader::UdpReader(std::string name) : m_name(std::move(name)) {}
@@ -67,7 +65,7 @@ void UdpReader::threadBody(std::uint16_t port) {
 
         m_socket = platform::openUdpSocket(platform::Family::IPv4);
         if (m_socket == platform::kInvalidSocket) {
-            throw std::runtime_error(skh::format("failed to create the socket, error: {}", lastErrorText()));
+            throw std::runtime_error(skh::format("failed to create the socket, error: {}", gf_lastWsaErrorText()));
         }
         platform::SocketAddress address;
         const bool loopback = g_rtOnThisPc.load();
@@ -79,7 +77,7 @@ void UdpReader::threadBody(std::uint16_t port) {
                 skh::format("bind to stream socket failed, error: {}", gf_wsaErrorText(resolved)));
         }
         if (platform::bindSocket(m_socket, address) != 0) {
-            throw std::runtime_error(skh::format("bind to stream socket failed, error: {}", lastErrorText()));
+            throw std::runtime_error(skh::format("bind to stream socket failed, error: {}", gf_lastWsaErrorText()));
         }
         platform::setReceiveBufferSize(m_socket, kReceiveBufferBytes);  // best effort
         boundPort.store(platform::localPort(m_socket));
@@ -104,7 +102,7 @@ void UdpReader::threadBody(std::uint16_t port) {
 void UdpReader::receiveLoop() {
     while (!stopFlag.load()) {
         const int ready = platform::waitReadable(m_socket, m_waitMs.load());
-        if (ready < 0) throw std::runtime_error(skh::format("receive error: {}", lastErrorText()));
+        if (ready < 0) throw std::runtime_error(skh::format("receive error: {}", gf_lastWsaErrorText()));
         if (ready == 0) continue;
         const long n = platform::recvFromSocket(m_socket, m_buffer.data(), kBufferSize, nullptr);
         if (n < 0) {
@@ -115,7 +113,7 @@ void UdpReader::receiveLoop() {
                 gf_logRaw(skh::format("buffer overrun: {} bytes", kBufferSize));
                 continue;
             }
-            throw std::runtime_error(skh::format("receive error: {}", lastErrorText()));
+            throw std::runtime_error(skh::format("receive error: {}", gf_lastWsaErrorText()));
         }
         if (n == 0) continue;
         if (static_cast<std::size_t>(n) >= kBufferSize) {

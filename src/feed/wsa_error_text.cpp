@@ -4,6 +4,7 @@
 #include <iterator>
 
 #include "foundation/format.hpp"
+#include "platform/net.hpp"
 
 namespace skh {
 
@@ -77,5 +78,7 @@ std::string gf_wsaErrorText(std::int32_t code) {
     const char* text = (it != end && it->code == code) ? it->text : "Unknown errror code";
     return skh::format("{} {}", code, text);
 }
+
+std::string gf_lastWsaErrorText() { return gf_wsaErrorText(platform::wsaLastError()); }
 
 }  // namespace skh

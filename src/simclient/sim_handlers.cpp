@@ -1,7 +1,6 @@
 #include "simclient/sim_handlers.hpp"
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <span>
 #include <string>
@@ -45,12 +44,6 @@ struct Overloaded : Ts... {
 };
 template <class... Ts>
 Overloaded(Ts...) -> Overloaded<Ts...>;
-
-std::int64_t steadyMs() {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
 
 void repaint() { platform::invalidateMainWindow(); }
 
@@ -198,7 +191,7 @@ void lf_onObjectAddRemove(const ScRecvObjectAddRemove& m) {
         // A removed object can no longer be adopted, and its id may come back
         // for another object; creations never answered are given up.
         std::erase(newObjectIds, objectId);
-        const std::int64_t now = steadyMs();
+        const std::int64_t now = gf_steadyMs();
         std::erase_if(sentPackets, [now](const SentPacket& p) { return now - p.sentAtMs > kSentPacketLifetimeMs; });
         lf_pushEvent(SimEventKind::objectRemoved, objectId, 0);
     }

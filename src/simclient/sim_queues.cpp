@@ -32,12 +32,6 @@ void reserveAtLeast(std::vector<T>& v) {
     if (v.capacity() < kReserved) v.reserve(kReserved);
 }
 
-std::int64_t steadyMs() {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
-
 // Sends one creation; false when the request cannot be sent at all (its
 // title does not fit the call), which fails that aircraft only. A refused
 // call fails the run.
@@ -60,7 +54,7 @@ bool lf_createAiInSim(HANDLE h, const AddRequest& r) {
         gf_logWarning("GetLastSentPacketID");
         sendId = 0;
     }
-    sentPackets.push_back({sendId, r.actNumber, platform::cp1252ToUtf8(tail), steadyMs()});
+    sentPackets.push_back({sendId, r.actNumber, platform::cp1252ToUtf8(tail), gf_steadyMs()});
     return true;
 }
 
@@ -91,6 +85,11 @@ void lf_sendClientEvents(HANDLE h) {
 }
 
 }  // namespace
+
+std::int64_t gf_steadyMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
 
 std::string gf_tailNumberOf(const std::string& callsign) {
     std::string tail = platform::utf8ToCp1252(callsign);

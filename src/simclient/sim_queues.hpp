@@ -28,8 +28,11 @@ struct SentPacket {
     std::uint32_t sendId = 0;
     std::uint32_t actNumber = 0;
     std::string callsign;  // the tail number as sent, in UTF-8
-    std::int64_t sentAtMs = 0;  // steady clock, for pruning entries that were never answered
+    std::int64_t sentAtMs = 0;  // gf_steadyMs(), for pruning entries that were never answered
 };
+
+// Milliseconds of the steady clock: the time base of SentPacket::sentAtMs.
+std::int64_t gf_steadyMs();
 
 // The main loop fills `back` (it alone touches it) and swaps; the Frame
 // drain writes and empties `front` under simQueueMutex.
