@@ -4,16 +4,16 @@
 
 namespace skh::platform {
 
-namespace {
-
-std::optional<std::filesystem::path> fromEnv(const char* name) {
+std::optional<std::filesystem::path> pathFromEnvironment(const char* name) {
     const char* v = std::getenv(name);
     if (v == nullptr || *v == '\0') return std::nullopt;
     return std::filesystem::path(v);
 }
 
+namespace {
+
 std::optional<std::filesystem::path> underHome(const char* sub) {
-    auto home = fromEnv("HOME");
+    auto home = pathFromEnvironment("HOME");
     if (!home) return std::nullopt;
     return *home / sub;
 }
@@ -21,18 +21,20 @@ std::optional<std::filesystem::path> underHome(const char* sub) {
 }  // namespace
 
 std::optional<std::filesystem::path> roamingAppDataFolder() {
-    if (auto p = fromEnv("APPDATA")) return p;
-    if (auto p = fromEnv("XDG_CONFIG_HOME")) return p;
+    if (auto p = pathFromEnvironment("APPDATA")) return p;
+    if (auto p = pathFromEnvironment("XDG_CONFIG_HOME")) return p;
     return underHome(".config");
 }
 
 std::optional<std::filesystem::path> documentsFolder() {
-    if (auto p = fromEnv("SKYHAVEN_DOCUMENTS")) return p;
+    if (auto p = pathFromEnvironment("SKYHAVEN_DOCUMENTS")) return p;
     return underHome("Documents");
 }
 
-std::optional<std::filesystem::path> publicDocumentsFolder() { return fromEnv("SKYHAVEN_PUBLIC_DOCUMENTS"); }
+std::optional<std::filesystem::path> publicDocumentsFolder() {
+    return pathFromEnvironment("SKYHAVEN_PUBLIC_DOCUMENTS");
+}
 
-std::optional<std::filesystem::path> programDataFolder() { return fromEnv("SKYHAVEN_PROGRAMDATA"); }
+std::optional<std::filesystem::path> programDataFolder() { return pathFromEnvironment("SKYHAVEN_PROGRAMDATA"); }
 
 }  // namespace skh::platform

@@ -15,4 +15,7 @@ std::optional<std::filesystem::path> documentsFolder();
 std::optional<std::filesystem::path> publicDocumentsFolder();
 std::optional<std::filesystem::path> programDataFolder();
 
+// The path in the environment variable `name`; nothing when it is unset or empty.
+std::optional<std::filesystem::path> pathFromEnvironment(const char* name);
+
 }  // namespace skh::platform

@@ -386,4 +386,18 @@ int localPort(Socket s) {
     return -1;
 }
 
+int localAddress(Socket s, SocketAddress& out) {
+    sockaddr_storage addr{};
+    socklen_t len = sizeof(addr);
+    if (::getsockname(fdOf(s), reinterpret_cast<sockaddr*>(&addr), &len) != 0) return fail();
+    if (len > sizeof(out.bytes)) {
+        t_lastError = kWsaEfault;
+        return -1;
+    }
+    std::memcpy(out.bytes, &addr, len);
+    out.length = len;
+    out.family = addr.ss_family == AF_INET6 ? Family::IPv6 : (addr.ss_family == AF_UNIX ? Family::Unix : Family::IPv4);
+    return 0;
+}
+
 }  // namespace skh::platform

@@ -2,17 +2,11 @@
 
 #include <sys/un.h>
 
-#include <cstdlib>
+#include "platform/known_folders.hpp"
 
 namespace skh::platform {
 
 namespace {
-
-std::optional<std::filesystem::path> envFolder(const char* name) {
-    const char* v = std::getenv(name);
-    if (v == nullptr || *v == '\0') return std::nullopt;
-    return std::filesystem::path(v);
-}
 
 bool isPipeWord(std::string_view word) {
     if (word.size() != 4) return false;
@@ -26,8 +20,8 @@ bool isPipeWord(std::string_view word) {
 }  // namespace
 
 std::filesystem::path pipeFolder() {
-    if (auto p = envFolder("SKYHAVEN_PIPE_DIR")) return *p;
-    if (auto p = envFolder("XDG_RUNTIME_DIR")) return *p / "skyhaven-pipes";
+    if (auto p = pathFromEnvironment("SKYHAVEN_PIPE_DIR")) return *p;
+    if (auto p = pathFromEnvironment("XDG_RUNTIME_DIR")) return *p / "skyhaven-pipes";
     return std::filesystem::temp_directory_path() / "skyhaven-pipes";
 }
 

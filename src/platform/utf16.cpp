@@ -145,6 +145,11 @@ int utf16ToUtf8(std::u16string_view in, char* out, int capacity, std::uint32_t& 
     return static_cast<int>(written);
 }
 
+void appendUtf8(std::string& out, char32_t codePoint) {
+    char buf[4];
+    out.append(buf, static_cast<std::size_t>(encodeUtf8(codePoint, buf)));
+}
+
 std::size_t utf16ToUtf8Append(std::u16string_view in, std::string& out, std::uint32_t& error) {
     std::size_t i = 0;
     while (i < in.size()) {
@@ -160,8 +165,7 @@ std::size_t utf16ToUtf8Append(std::u16string_view in, std::string& out, std::uin
             error = kErrorNoUnicodeTranslation;
             return i;
         }
-        char buf[4];
-        out.append(buf, static_cast<std::size_t>(encodeUtf8(cp, buf)));
+        appendUtf8(out, cp);
         i += static_cast<std::size_t>(units);
     }
     return i;
