@@ -1,18 +1,14 @@
 #include "foundation/datasets.hpp"
 
-#include <nlohmann/json.hpp>
-
 #include <array>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <gsl/util>
+#include <nlohmann/json.hpp>
 #include <optional>
 #include <system_error>
-#include <atomic>
-#include <thread>
-
-#include <gsl/util>
 
 #include "foundation/constants.hpp"
 #include "foundation/dataset_crypto.hpp"
@@ -20,6 +16,7 @@
 #include "foundation/log.hpp"
 #include "foundation/parameter_table.hpp"
 #include "foundation/settings_file.hpp"
+#include "foundation/text_files.hpp"
 #include "foundation/version.hpp"
 
 namespace skh {
@@ -44,12 +41,6 @@ struct DataSet {
 
 std::size_t lf_writeBlock(char* data, std::size_t size, std::size_t count, void* file) {
     return std::fwrite(data, size, count, static_cast<std::FILE*>(file));
-}
-
-fs::path lf_temporaryPath(const fs::path& target) {
-    static std::atomic<unsigned> counter{0};
-    return target.string() + skh::format(".{}-{}.download", std::hash<std::thread::id>{}(std::this_thread::get_id()) % 100000,
-                                         counter.fetch_add(1));
 }
 
 void lf_logDataUpdated(const std::string& key, const std::string& version) {
@@ -151,7 +142,7 @@ bool gf_downloadToFile(CURL* handle, const std::string& url, const fs::path& loc
                        const DownloadCheck& check) {
     if (handle == nullptr) return false;
     try {
-        const fs::path temp = lf_temporaryPath(localPath);
+        const fs::path temp = gf_temporaryPathBeside(localPath, ".download");
         std::FILE* file = std::fopen(temp.string().c_str(), binary ? "wb" : "w");
         if (file == nullptr) {
             gf_logRaw(skh::format("Could not open output file: {}", localPath.string()));

@@ -200,11 +200,14 @@ bool gf_writeTextFile(const std::string& text, const fs::path& path) {
     return static_cast<bool>(out);
 }
 
-bool gf_writeFileAtomically(const fs::path& path, std::string_view bytes) {
+fs::path gf_temporaryPathBeside(const fs::path& target, std::string_view suffix) {
     static std::atomic<unsigned> counter{0};
-    const fs::path temp =
-        path.string() + skh::format(".{}-{}.tmp", std::hash<std::thread::id>{}(std::this_thread::get_id()) % 100000,
-                                    counter.fetch_add(1));
+    return target.string() + skh::format(".{}-{}{}", std::hash<std::thread::id>{}(std::this_thread::get_id()) % 100000,
+                                         counter.fetch_add(1), suffix);
+}
+
+bool gf_writeFileAtomically(const fs::path& path, std::string_view bytes) {
+    const fs::path temp = gf_temporaryPathBeside(path, ".tmp");
     std::FILE* f = std::fopen(temp.c_str(), "wb");
     if (f == nullptr) return false;
     const bool written = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size() && std::fflush(f) == 0;

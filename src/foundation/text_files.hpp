@@ -57,6 +57,10 @@ std::string gf_markedText(int width, int extra, bool leadingBreak, bool trailing
 std::list<std::string> gf_regexSplit(const std::string& text);
 std::string gf_attrString(const pugi::xml_node& node, const char* name);
 
+// A file name beside `target` that no other call of this process uses:
+// target + ".<thread>-<count>" + suffix.
+std::filesystem::path gf_temporaryPathBeside(const std::filesystem::path& target, std::string_view suffix);
+
 // Writes `bytes` to a temporary file beside `path` and renames it over
 // `path`, so a crash or a full disk never leaves a half-written file.
 bool gf_writeFileAtomically(const std::filesystem::path& path, std::string_view bytes);

@@ -41,10 +41,7 @@ void gf_updateMyParkAirports() {
         lines.push_back(line);
         gf_log(skh::format("{} created with {}", fileName, line));
     } else {
-        for (std::string l; std::getline(in, l);) {
-            if (!l.empty() && l.back() == '\r') l.pop_back();
-            lines.push_back(std::move(l));
-        }
+        gf_readStreamLines(in, lines);
         in.close();
         bool updated = false;
         for (auto& l : lines) {
