@@ -1,7 +1,6 @@
 #include "foundation/upcalls.hpp"
 
 #include "foundation/format.hpp"
-#include "foundation/upcalls.hpp"
 
 namespace skh {
 

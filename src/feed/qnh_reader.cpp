@@ -9,10 +9,10 @@
 
 #include <nlohmann/json.hpp>
 
-#include "foundation/main_window_state.hpp"
 #include "feed/feed_text.hpp"
 #include "foundation/format.hpp"
 #include "foundation/log.hpp"
+#include "foundation/main_window_state.hpp"
 #include "platform/window.hpp"
 #include "traffic/traffic_queue.hpp"
 

@@ -9,8 +9,6 @@
 
 #include <nlohmann/json.hpp>
 
-#include "foundation/main_window_state.hpp"
-#include "foundation/upcalls.hpp"
 #include "feed/feed_text.hpp"
 #include "feed/readers.hpp"
 #include "feed/wsa_error_text.hpp"
@@ -18,6 +16,7 @@
 #include "foundation/format.hpp"
 #include "foundation/geo.hpp"
 #include "foundation/log.hpp"
+#include "foundation/main_window_state.hpp"
 #include "foundation/parameter_table.hpp"
 #include "foundation/time_text.hpp"
 #include "foundation/upcalls.hpp"

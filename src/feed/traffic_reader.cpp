@@ -7,12 +7,12 @@
 #include <stdexcept>
 
 #include "airports/airport.hpp"
-#include "foundation/main_window_state.hpp"
 #include "feed/feed_text.hpp"
 #include "feed/number_text.hpp"
 #include "foundation/format.hpp"
 #include "foundation/geo.hpp"
 #include "foundation/log.hpp"
+#include "foundation/main_window_state.hpp"
 #include "foundation/parameter_table.hpp"
 #include "foundation/text.hpp"
 #include "foundation/upcalls.hpp"

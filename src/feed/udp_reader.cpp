@@ -3,10 +3,10 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "foundation/upcalls.hpp"
 #include "feed/wsa_error_text.hpp"
 #include "foundation/format.hpp"
 #include "foundation/log.hpp"
+#include "foundation/upcalls.hpp"
 
 namespace skh {
 

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <regex>
 #include <sstream>
 
 #include "foundation/constants.hpp"

@@ -22,7 +22,6 @@ inline bool gf_isAsciiAlnum(char c) {
     const auto u = static_cast<unsigned char>(c);
     return (u >= '0' && u <= '9') || (u >= 'A' && u <= 'Z') || (u >= 'a' && u <= 'z');
 }
-inline bool gf_isAsciiDigit(char c) { return c >= '0' && c <= '9'; }
 std::string gf_upper(std::string_view text);
 std::string gf_lower(std::string_view text);
 

@@ -4,8 +4,8 @@
 #include <climits>
 #include <optional>
 
-#include "foundation/log.hpp"
 #include "foundation/format.hpp"
+#include "foundation/log.hpp"
 #include "platform/known_folders.hpp"
 #include "platform/utf16.hpp"
 
