@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <regex>
+#include <string>
+#include <vector>
+
 #include "foundation/constants.hpp"
 #include "foundation/errors.hpp"
 #include "foundation/version.hpp"
@@ -42,6 +46,43 @@ TEST(VersionData, ParsesTextAndJsonForms) {
         const VersionData v(c.text);
         EXPECT_EQ(v, c.expected) << c.text;
         EXPECT_EQ(log.contains("VersionData exception: "), c.logs) << c.text;
+    }
+}
+
+// A damaged settings file may hold a version text of any length; it must be
+// read, not crash the start-up.
+TEST(VersionData, LongTextsAreReadLikeShortOnes) {
+    test::ScopedLog log;
+    EXPECT_EQ(VersionData(std::string(200000, '0') + "7.2.3"), VersionData(7, 2, 3));
+    EXPECT_EQ(VersionData("7.2." + std::string(200000, '0') + "3"), VersionData(7, 2, 3));
+    EXPECT_EQ(VersionData(std::string(200000, '1')), VersionData());  // matches, but the groups are too long
+    EXPECT_TRUE(log.contains("parse error in version string"));
+}
+
+// The hand-made match gives the groups the backtracking regular expression
+// would: checked against it on every short text of ones, dots and line ends
+// (equal numbers then mean equal groups).
+TEST(VersionData, MatchesLikeTheRegularExpressionOnShortTexts) {
+    const std::string alphabet = "1.\n";
+    const std::regex pattern("(\\d+).(\\d+).(\\d+)");
+    std::string text;
+    std::vector<std::size_t> letters;
+    test::ScopedLog log;  // the texts that do not match go on to the JSON parser, which logs
+    for (std::size_t length = 1; length <= 8; ++length) {
+        letters.assign(length, 0);
+        for (;;) {
+            text.clear();
+            for (const std::size_t l : letters) text += alphabet[l];
+            std::smatch m;
+            VersionData expected;
+            if (std::regex_match(text, m, pattern)) {
+                expected = VersionData(std::stoi(m[1].str()), std::stoi(m[2].str()), std::stoi(m[3].str()));
+            }
+            ASSERT_EQ(VersionData(text), expected) << '"' << text << '"';
+            std::size_t i = 0;
+            while (i < length && ++letters[i] == alphabet.size()) letters[i++] = 0;
+            if (i == length) break;
+        }
     }
 }
 
