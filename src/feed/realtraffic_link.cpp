@@ -5,9 +5,8 @@
 #include <chrono>
 #include <cmath>
 #include <limits>
-#include <stdexcept>
-
 #include <nlohmann/json.hpp>
+#include <stdexcept>
 
 #include "feed/feed_text.hpp"
 #include "feed/readers.hpp"
@@ -15,6 +14,7 @@
 #include "foundation/constants.hpp"
 #include "foundation/format.hpp"
 #include "foundation/geo.hpp"
+#include "foundation/json_text.hpp"
 #include "foundation/log.hpp"
 #include "foundation/main_window_state.hpp"
 #include "foundation/parameter_table.hpp"
@@ -156,7 +156,7 @@ std::int64_t lf_levelOf(const Json& reply) {
         const auto& s = it->get_ref<const std::string&>();
         if (s == "1" || s == "2") return s[0] - '0';
     }
-    gf_logWarning(skh::format("RealTraffic level not understood: {}", gf_printableExcerpt(it->dump(), 64)));
+    gf_logWarning(skh::format("RealTraffic level not understood: {}", gf_printableExcerpt(gf_jsonText(*it), 64)));
     return 1;
 }
 
@@ -166,7 +166,7 @@ std::string lf_versionOf(const Json& reply) {
     if (it == reply.end()) return {};
     if (it->is_string()) return gf_printableExcerpt(it->get_ref<const std::string&>(), 64);
     if (it->is_number()) return it->dump();
-    gf_logWarning(skh::format("RealTraffic version not understood: {}", gf_printableExcerpt(it->dump(), 64)));
+    gf_logWarning(skh::format("RealTraffic version not understood: {}", gf_printableExcerpt(gf_jsonText(*it), 64)));
     return {};
 }
 

@@ -13,6 +13,7 @@
 #include "foundation/constants.hpp"
 #include "foundation/dataset_crypto.hpp"
 #include "foundation/format.hpp"
+#include "foundation/json_text.hpp"
 #include "foundation/log.hpp"
 #include "foundation/parameter_table.hpp"
 #include "foundation/settings_file.hpp"
@@ -62,7 +63,7 @@ std::optional<std::int32_t> lf_versionNumber(const nlohmann::json& member, const
         const auto v = it->get<std::uint64_t>();
         if (v <= static_cast<std::uint64_t>(INT32_MAX)) return static_cast<std::int32_t>(v);
     }
-    problem = skh::format("'{}' is not a version number: {}", name, it->dump());
+    problem = skh::format("'{}' is not a version number: {}", name, gf_jsonText(*it));
     return std::nullopt;
 }
 
