@@ -13,7 +13,7 @@
 #include "foundation/format.hpp"
 #include "foundation/parameter_table.hpp"
 #include "support/fake_realtraffic.hpp"
-#include "traffic/traffic_queue.hpp"
+#include "feed/traffic_queue.hpp"
 
 namespace {
 

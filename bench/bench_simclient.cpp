@@ -10,7 +10,7 @@
 #include "simclient/sim_state.hpp"
 #include "simconnect/connection.hpp"
 #include "simconnect/simconnect.hpp"
-#include "traffic/sim_events.hpp"
+#include "simclient/sim_events.hpp"
 
 namespace {
 

@@ -146,6 +146,8 @@ void readRecords(const pugi::xml_document& doc) {
 
 }  // namespace
 
+double gf_maxWingspanNm() { return g_maxWingspan; }
+
 const char* gf_categoryName(AircraftCategory c) {
     static constexpr const char* kNames[] = {"Light", "Buzjets", "Large", "Heavy", "HighPerf", "Rotorcraft"};
     return (c >= 0 && c < 6) ? kNames[c] : "???";

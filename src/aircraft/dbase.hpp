@@ -14,14 +14,12 @@
 
 #include <pugixml.hpp>
 
+#include "foundation/aircraft_types.hpp"
 #include "foundation/hash.hpp"
 
 namespace skh {
 
-using AircraftCategory = std::int32_t;
 using TypeSet = std::set<std::string, std::less<>>;
-enum : AircraftCategory { CatLight = 0, CatBuzjets = 1, CatLarge = 2, CatHeavy = 3, CatHighPerf = 4, CatRotorcraft = 5 };
-const char* gf_categoryName(AircraftCategory c);
 
 struct DbaseRecord {
     std::string airl;
@@ -60,10 +58,8 @@ bool gf_readDbase();
 // Reads the sections of a plain dbase.xml document.
 void lf_readDbaseDocument(const pugi::xml_document& doc);
 
-AircraftCategory gf_sizeCategory(std::string_view type);
 bool gf_isKnownType(std::string_view type);
 bool gf_isIcaoAirline(std::string_view code);
-double gf_wingspanOf(std::string_view type);
 std::optional<DbaseRecord> gf_findDbaseRecord(std::string_view registration);
 std::string gf_dbaseOperator(std::string_view registration);
 std::string gf_dbaseAirline(std::string_view registration);

@@ -2,11 +2,10 @@
 // Airports: the airport list's record and the current park airport, whose
 // position and elevation the traffic feed uses to decide whether a received
 // aircraft is on the ground there.
-#include <optional>
 #include <string>
 #include <vector>
 
-#include "foundation/geo.hpp"
+#include "feed/park_fix.hpp"
 
 namespace skh {
 
@@ -21,23 +20,10 @@ struct Airport {
 // The airport list, filled by its reader before a run and only read during it.
 extern std::vector<Airport> g_airports;
 
-// The current park airport; shared with the Traffic Reader thread, so reached
-// only through these calls.
+// The current park airport, reached only through these calls; setting it
+// also hands the feed its copy of the position and elevation.
 Airport gf_parkAirport();
 void gf_setParkAirport(const Airport& airport);
 void gf_clearParkAirport();
-
-// What the traffic feed needs of the park airport, read in one step.
-struct ParkAirportFix {
-    bool set = false;  // a park airport is set (its code is not empty)
-    GeoPos pos;
-    double elevation = 0.0;
-};
-ParkAirportFix gf_parkAirportFix();
-
-// The park airport's elevation (feet) as the reference of the feed's
-// on-ground decision; present while the park airport's stands are loaded.
-std::optional<double> gf_parkElevation();
-void gf_setParkElevation(std::optional<double> feet);
 
 }  // namespace skh

@@ -14,7 +14,7 @@
 #include "foundation/log.hpp"
 #include "foundation/main_window_state.hpp"
 #include "platform/window.hpp"
-#include "traffic/traffic_queue.hpp"
+#include "feed/traffic_queue.hpp"
 
 namespace skh {
 

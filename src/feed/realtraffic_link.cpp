@@ -21,8 +21,8 @@
 #include "foundation/time_text.hpp"
 #include "foundation/upcalls.hpp"
 #include "platform/window.hpp"
-#include "traffic/live_removal.hpp"
-#include "traffic/traffic_queue.hpp"
+#include "feed/live_removal.hpp"
+#include "feed/traffic_queue.hpp"
 
 namespace skh {
 

@@ -10,7 +10,7 @@
 #include <string_view>
 
 #include "platform/net.hpp"
-#include "traffic/user_aircraft.hpp"
+#include "simclient/user_aircraft.hpp"
 
 namespace skh {
 

@@ -6,9 +6,10 @@
 #include <limits>
 #include <stdexcept>
 
-#include "airports/airport.hpp"
 #include "feed/feed_text.hpp"
 #include "feed/number_text.hpp"
+#include "feed/park_fix.hpp"
+#include "feed/traffic_queue.hpp"
 #include "foundation/format.hpp"
 #include "foundation/geo.hpp"
 #include "foundation/log.hpp"
@@ -17,7 +18,6 @@
 #include "foundation/text.hpp"
 #include "foundation/upcalls.hpp"
 #include "platform/window.hpp"
-#include "traffic/traffic_queue.hpp"
 
 namespace skh {
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "feed/udp_reader.hpp"
-#include "traffic/traffic_sample.hpp"
+#include "feed/traffic_sample.hpp"
 
 namespace skh {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <variant>
 
-#include "aircraft/dbase.hpp"
+#include "foundation/aircraft_types.hpp"
 #include "foundation/constants.hpp"
 #include "foundation/errors.hpp"
 #include "foundation/format.hpp"
@@ -17,12 +17,12 @@
 #include "foundation/text.hpp"
 #include "foundation/upcalls.hpp"
 #include "platform/window.hpp"
+#include "simclient/sim_events.hpp"
 #include "simclient/sim_ids.hpp"
 #include "simclient/sim_queues.hpp"
 #include "simclient/sim_state.hpp"
 #include "simconnect/messages.hpp"
 #include "simconnect/simconnect.hpp"
-#include "traffic/sim_events.hpp"
 
 namespace skh {
 
@@ -52,8 +52,7 @@ void lf_newFlightStop() { gf_requestStop(AppState::NewFlight, 30); }
 // The stand is the main loop's business; this only asks for it.
 void lf_askParkStandUpdate() { g_parkStandUpdateWanted = true; }
 
-void lf_pushEvent(SimEventKind kind, std::uint32_t objectId, std::uint32_t actNumber, double a = 0.0,
-                  double b = 0.0) {
+void lf_pushEvent(SimEventKind kind, std::uint32_t objectId, std::uint32_t actNumber, double a = 0.0, double b = 0.0) {
     SimEvent e;
     e.objectId = objectId;
     e.actNumber = actNumber;
@@ -134,8 +133,7 @@ void lf_onOpen(const ScRecvOpen& open) {
     std::string clean;
     clean.reserve(name.size());
     for (const char c : name) {
-        if (gf_isAsciiAlnum(c) || c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f')
-            clean += c;
+        if (gf_isAsciiAlnum(c) || c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f') clean += c;
     }
     if (clean == "KittyHawk" || clean == "SunRise")
         throw UserErrorException(78, clean + ", (MSFS) not being P3D connects ... ?");
@@ -233,7 +231,7 @@ void lf_onUserModelChecked(std::string model) {
     // Only a type code (shorter than 5 characters) tells the wingspan; the
     // largest one keeps everybody clear of an unknown user aircraft.
     const bool fromModel = model.size() < 5;
-    double wingspan = fromModel ? gf_wingspanOf(model) : g_maxWingspan;
+    double wingspan = fromModel ? gf_wingspanOf(model) : gf_maxWingspanNm();
     userWingspan = wingspan;
     userWingspanKnown = true;
     bool known = fromModel;
@@ -247,7 +245,7 @@ void lf_onUserModelChecked(std::string model) {
                 report = "SimConnect: User aircraft model deduced from title: " + model;
                 const double deduced = gf_wingspanOf(model);
                 known = deduced != 0.0;
-                wingspan = known ? deduced : g_maxWingspan;
+                wingspan = known ? deduced : gf_maxWingspanNm();
                 userWingspan = wingspan;
                 break;
             }
@@ -280,8 +278,8 @@ void lf_onUserModel(const std::string& model) {
 }
 
 bool readUserState(ScDataReader& r, UserAcState& s) {
-    double* doubles[] = {&s.latitude, &s.longitude,          &s.pitch,         &s.bank,
-                         &s.trueHeading, &s.altitude, &s.altitudeAboveGround, &s.groundVelocity};
+    double* doubles[] = {&s.latitude, &s.longitude,           &s.pitch,         &s.bank, &s.trueHeading,
+                         &s.altitude, &s.altitudeAboveGround, &s.groundVelocity};
     for (double* d : doubles) {
         if (!r.readFloat64(*d) || !std::isfinite(*d)) return false;
     }
@@ -391,8 +389,8 @@ void lf_onObjectDataByType(const ScRecvObjectData& d) {
     std::string atcId;
     if (!reader.readFloat64(altAboveGround) || !reader.readFloat64(groundAltitude) || !reader.readInt64(onGround) ||
         !reader.readString32(atcId) || !std::isfinite(altAboveGround) || !std::isfinite(groundAltitude)) {
-        gf_logWarning(skh::format("SimConnect: aircraft data of object {} ({} bytes) is unusable and skipped",
-                                  objectId, d.data.size()));
+        gf_logWarning(skh::format("SimConnect: aircraft data of object {} ({} bytes) is unusable and skipped", objectId,
+                                  d.data.size()));
         return;
     }
     const auto fresh = std::find(newObjectIds.begin(), newObjectIds.end(), objectId);
@@ -415,9 +413,10 @@ void lf_onObjectDataByType(const ScRecvObjectData& d) {
             return;
         }
     }
-    gf_log(skh::format("just spawned, but not by {}, oid: {}, callsign '{}', altaboveGnd:{:.0f} ft, onground:{}, "
-                       "gnd_alt:{:.0f} ft",
-                       PRODUCT_NAME, objectId, atcId, altAboveGround, onGround, groundAltitude));
+    gf_log(
+        skh::format("just spawned, but not by {}, oid: {}, callsign '{}', altaboveGnd:{:.0f} ft, onground:{}, "
+                    "gnd_alt:{:.0f} ft",
+                    PRODUCT_NAME, objectId, atcId, altAboveGround, onGround, groundAltitude));
 }
 
 }  // namespace

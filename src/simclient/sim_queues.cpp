@@ -10,7 +10,7 @@
 #include "platform/codepage.hpp"
 #include "simclient/sim_ids.hpp"
 #include "simconnect/simconnect.hpp"
-#include "traffic/sim_events.hpp"
+#include "simclient/sim_events.hpp"
 
 namespace skh {
 

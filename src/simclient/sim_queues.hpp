@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "simclient/sim_state.hpp"
-#include "traffic/sim_requests.hpp"
-#include "traffic/user_aircraft.hpp"
+#include "simclient/sim_requests.hpp"
+#include "simclient/user_aircraft.hpp"
 
 namespace skh {
 

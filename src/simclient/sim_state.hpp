@@ -10,7 +10,7 @@
 
 #include "foundation/parameters.hpp"
 #include "simconnect/sc_types.hpp"
-#include "traffic/user_aircraft.hpp"
+#include "simclient/user_aircraft.hpp"
 
 namespace skh {
 

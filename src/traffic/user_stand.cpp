@@ -6,7 +6,7 @@
 #include "simclient/sim_state.hpp"
 #include "traffic/park_airports.hpp"
 #include "traffic/stand_lookup.hpp"
-#include "traffic/user_aircraft.hpp"
+#include "simclient/user_aircraft.hpp"
 
 namespace skh {
 

@@ -16,9 +16,9 @@
 #include "foundation/parameter_table.hpp"
 #include "support/fake_realtraffic.hpp"
 #include "support/test_env.hpp"
-#include "traffic/live_removal.hpp"
-#include "traffic/traffic_queue.hpp"
-#include "traffic/user_aircraft.hpp"
+#include "feed/live_removal.hpp"
+#include "feed/traffic_queue.hpp"
+#include "simclient/user_aircraft.hpp"
 
 namespace skh::test {
 

@@ -5,7 +5,7 @@
 #include <string_view>
 
 #include "feed/readers.hpp"
-#include "traffic/traffic_queue.hpp"
+#include "feed/traffic_queue.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     skh::g_rtOnThisPc = true;

@@ -12,7 +12,7 @@
 #include "simclient/sim_queues.hpp"
 #include "simclient/sim_state.hpp"
 #include "simconnect/connection.hpp"
-#include "traffic/sim_events.hpp"
+#include "simclient/sim_events.hpp"
 
 namespace {
 

@@ -14,7 +14,7 @@
 #include "feed/readers.hpp"
 #include "foundation/parameter_table.hpp"
 #include "foundation/upcalls.hpp"
-#include "traffic/traffic_queue.hpp"
+#include "feed/traffic_queue.hpp"
 
 namespace {
 

@@ -15,7 +15,7 @@
 #include "simclient/sim_queues.hpp"
 #include "simclient/sim_state.hpp"
 #include "simconnect/connection.hpp"
-#include "traffic/sim_events.hpp"
+#include "simclient/sim_events.hpp"
 #include "simconnect/simconnect.hpp"
 #include "support/sc_test_env.hpp"
 #include "support/sc_wire.hpp"

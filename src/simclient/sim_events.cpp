@@ -1,4 +1,4 @@
-#include "traffic/sim_events.hpp"
+#include "simclient/sim_events.hpp"
 
 namespace skh {
 

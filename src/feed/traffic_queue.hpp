@@ -12,7 +12,7 @@
 #include <string_view>
 #include <unordered_set>
 
-#include "traffic/traffic_sample.hpp"
+#include "feed/traffic_sample.hpp"
 
 namespace skh {
 

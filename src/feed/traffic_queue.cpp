@@ -1,4 +1,4 @@
-#include "traffic/traffic_queue.hpp"
+#include "feed/traffic_queue.hpp"
 
 namespace skh {
 

@@ -1,4 +1,4 @@
-#include "traffic/live_removal.hpp"
+#include "feed/live_removal.hpp"
 
 #include <mutex>
 

@@ -1,4 +1,4 @@
-#include "traffic/user_aircraft.hpp"
+#include "simclient/user_aircraft.hpp"
 
 #include <mutex>
 
