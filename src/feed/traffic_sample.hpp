@@ -15,7 +15,7 @@ struct IdentStrings {
     std::string destination;     // destination airport
     std::string callsign;
     std::string secondCallsign;  // filled later
-    std::string furtherText;     // filled later
+    std::string extraCallsign;    // filled later
     std::string registration;
     std::uint8_t flag = 0;
 };
