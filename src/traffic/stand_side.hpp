@@ -1,0 +1,52 @@
+#pragma once
+// What the live traffic asks of the stands of the park airport: a stand for
+// an aircraft born on the ground, the occupied and cargo marks, learning who
+// stood where, the maximum of parked aircraft and the static parking. Until
+// the stand choice, learning and static parking stand, each answers with the
+// simplest behaviour that keeps the aircraft correct: no stand (the aircraft
+// taxis), nothing learned, nothing planned.
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "airports/stand.hpp"
+#include "traffic/aircraft_records.hpp"
+
+namespace skh {
+
+// The stand name for log lines: "sid==0?" without a stand id, "sid==?" for
+// an id that is not among the stands.
+std::string lf_standNameOf(std::uint32_t standId);
+// The first stand of that name; null when none.
+Stand* lf_findStandByName(const std::string& name);
+Stand* lf_findStandById(std::uint32_t standId);
+
+// The cargo mark of a stand.
+std::uint8_t lf_standCargoOf(const Stand& stand);
+// A stand at the position of an aircraft born on the ground, or none; may
+// mark the newcomer to be dropped (dropUnsent).
+std::optional<Stand> lf_chooseSpawnStand(LiveAc& ac);
+// The aircraft stands on its stand: the stand is occupied; a cargo aircraft
+// on a stand without the cargo mark changes the stand.
+void lf_markStandTaken(LiveAc& ac);
+// The stand is free again.
+void lf_standFreed(std::uint32_t standId);
+// Learns that the aircraft stands on the stand at the week slot; true when
+// an option was written.
+bool lt_addStandOption(std::uint32_t standId, const LiveAc& ac, std::uint32_t mode, std::uint64_t weekSlot, bool fill);
+// Soft learning when an aircraft leaves the scene near the park airport.
+void lf_learnSoftOnLeave(LiveAc& ac, bool notFlying);
+// Enforces the maximum of parked aircraft.
+void lf_checkMaxPark();
+// Places the next planned static aircraft (every 50 polls while the plan is not empty).
+bool lf_staticPlanPending();
+void lf_staticParking();
+// A live aircraft parks on the stand: the plan no longer places anyone there.
+void lf_dropPlannedParkings(std::uint32_t standId);
+
+// The stand side's containers: reserved with the traffic containers,
+// emptied by the reset.
+void lf_reserveStandContainers();
+void lf_resetStandState();
+
+}  // namespace skh
