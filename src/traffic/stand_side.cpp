@@ -38,6 +38,9 @@ void lf_checkMaxPark() {}
 bool lf_staticPlanPending() { return false; }
 void lf_staticParking() {}
 void lf_dropPlannedParkings(std::uint32_t /*standId*/) {}
+void try2Park(LiveAc& /*ac*/, bool /*wide*/) {}
+bool lf_standOccupied(std::uint32_t /*standId*/) { return false; }
+bool lf_parkStandsLoaded() { return !g_stands.empty(); }
 void lf_reserveStandContainers() {}
 void lf_resetStandState() {}
 

@@ -44,6 +44,15 @@ void lf_staticParking();
 // A live aircraft parks on the stand: the plan no longer places anyone there.
 void lf_dropPlannedParkings(std::uint32_t standId);
 
+// A taxiing aircraft stopped near a stand: it is given the stand (state
+// parking, stream cut to its front, drive2Stand) when one fits within 20 m,
+// or 55 m for the wide search after a landing.
+void try2Park(LiveAc& ac, bool wide);
+// Another aircraft was given the stand.
+bool lf_standOccupied(std::uint32_t standId);
+// The stands of the park airport are loaded.
+bool lf_parkStandsLoaded();
+
 // The stand side's containers: reserved with the traffic containers,
 // emptied by the reset.
 void lf_reserveStandContainers();

@@ -1,0 +1,241 @@
+// Whole movements through the traffic control's per-poll driver, with
+// scripted streams at a real runway (the test airport's 14/32 from the world
+// runway list) and the simulator played by the flight lab: approach, flare,
+// touch-down, roll-out and taxi; pushbacks to either side or straight; the
+// take-off; holding and prediction when the stream runs dry; the quality of
+// the motion over all of them.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+
+#include "simclient/sim_ids.hpp"
+#include "support/movement_lab.hpp"
+#include "support/test_env.hpp"
+#include "traffic/movement_tables.hpp"
+#include "traffic/traffic_state.hpp"
+
+namespace skh {
+namespace {
+
+using lab::MovementLab;
+using lab::PortEvent;
+using lab::TraceRow;
+
+const TraceRow& rowAt(const MovementLab& l, std::uint32_t tick) { return l.trace().at(tick); }
+
+// The first poll at or after `from` at which the predicate holds.
+template <class Pred>
+std::optional<std::uint32_t> firstTick(const MovementLab& l, Pred pred, std::uint32_t from = 0) {
+    for (std::size_t i = from; i < l.trace().size(); ++i)
+        if (pred(l.trace()[i])) return l.trace()[i].tick;
+    return std::nullopt;
+}
+
+std::vector<PortEvent> eventsOf(const MovementLab& l, std::uint32_t eventId, std::uint32_t value) {
+    std::vector<PortEvent> out;
+    for (const PortEvent& e : const_cast<MovementLab&>(l).sim().eventsOf(eventId))
+        if (e.value == value) out.push_back(e);
+    return out;
+}
+
+double headingOffDeg(double headingRad, double deg) {
+    return std::fabs(std::remainder(headingRad * RAD2DEG - deg, 360.0));
+}
+
+class MovementScenario : public ::testing::Test {
+protected:
+    test::ScopedLog log;
+};
+
+TEST_F(MovementScenario, ApproachFlareTouchdownRolloutAndTaxiAtARealRunway) {
+    MovementLab l(*lab::gf_builtInScenario("approach"));
+    l.run();
+    const double cg = l.scenario().staticCgFt;
+    const GeoPos airport{l.scenario().parkAirport->lat, l.scenario().parkAirport->lon};
+
+    // Gear and landing flaps come inside 10 nm of the park airport, below 2050 ft.
+    const auto gearDown = eventsOf(l, EVENT_GEAR_SET, 1);
+    ASSERT_FALSE(gearDown.empty());
+    const TraceRow& configured = rowAt(l, gearDown.front().tick);
+    EXPECT_LE(gf_distanceNm({configured.pos.latitude, configured.pos.longitude}, airport), 10.0);
+    EXPECT_LE(configured.heightAboveGround, 2050.0);
+    EXPECT_EQ(eventsOf(l, EVENT_FLAPS_SET, 16383).front().tick, gearDown.front().tick);
+    EXPECT_EQ(eventsOf(l, EVENT_THROTTLE_SET, 4914).front().tick, gearDown.front().tick);
+
+    // The flare's four phases in order, each at its height above the static centre of gravity.
+    const double thresholds[] = {30.0, 20.0, 10.0, 3.0};
+    std::uint32_t from = 0;
+    for (std::uint32_t phase = 1; phase <= 4; ++phase) {
+        const auto at = firstTick(l, [&](const TraceRow& r) { return r.flarePhase == phase; }, from);
+        ASSERT_TRUE(at) << phase;
+        // The first phase also looks at the height above the airport's elevation.
+        const TraceRow& r = rowAt(l, *at);
+        const double height =
+            phase == 1 ? std::min(r.heightAboveGround, r.pos.altitude - l.scenario().terrainFt) : r.heightAboveGround;
+        EXPECT_LE(height, cg + thresholds[phase - 1]) << phase;
+        from = *at;
+    }
+    const lab::Quality q = l.quality();
+    EXPECT_LE(q.mostNoseUpDeg, 4.0 + 1e-9);
+    EXPECT_GT(q.mostNoseUpDeg, 3.5);  // the flare does raise the nose
+    // Never below the terrain plus the height of the centre of gravity
+    // (the simulator's contact margin is half a foot).
+    EXPECT_GE(q.lowestAboveTerrainFt, -0.5);
+
+    // Touch-down: spoilers out, reverse through the control block, the landing watch ends.
+    const auto touch = firstTick(l, [](const TraceRow& r) { return r.touchdown != 0; });
+    ASSERT_TRUE(touch);
+    EXPECT_EQ(eventsOf(l, EVENT_SPOILERS_SET, 16383).front().tick, *touch);
+    ASSERT_FALSE(l.sim().controlBlocks.empty());
+    EXPECT_EQ(l.sim().controlBlocks.front().second, (std::array<double, 3>{100.0, 100.0, 100.0}));
+    EXPECT_FALSE(g_landingWatch);
+
+    // The roll-out ends when the heading has left the runway's by 15 degrees.
+    const auto rolloutEnd = firstTick(l, [](const TraceRow& r) { return r.rollout == 0; }, *touch);
+    ASSERT_TRUE(rolloutEnd);
+    EXPECT_GE(headingOffDeg(rowAt(l, *rolloutEnd).pos.trueHeading, 137.0), 15.0);
+    EXPECT_EQ(l.sim().controlBlocks.back().second, (std::array<double, 3>{0.0, 0.0, 0.0}));
+    EXPECT_FALSE(eventsOf(l, EVENT_SPOILERS_SET, 0).empty());
+
+    // The 90 degree turn off the runway and the turn back are flown as curves.
+    const auto curve = firstTick(l, [](const TraceRow& r) { return r.curve != 0; }, *touch);
+    ASSERT_TRUE(curve);
+    const auto curveEnd = firstTick(l, [](const TraceRow& r) { return r.curve == 0; }, *curve);
+    ASSERT_TRUE(curveEnd);
+    EXPECT_GE(*curveEnd - *curve, 300u);
+    const auto turned = firstTick(l, [](const TraceRow& r) { return headingOffDeg(r.pos.trueHeading, 227.0) < 5.0; },
+                                  *curve);
+    EXPECT_TRUE(turned);
+
+    // The targets are reached on time and smoothly.
+    EXPECT_LE(q.airDueErrorM, 30.0);
+    EXPECT_LE(q.groundDueErrorM, 5.0);
+    EXPECT_GE(q.slowestSampleKt, 0.0);
+    EXPECT_GE(q.slowestAirspeedKt, 0.0);
+    // The sink rate changes in steps no larger than the flare's 150 ft/min (and the approach's rounding).
+    EXPECT_LE(q.climbRateStepFpm, 200.0);
+    EXPECT_LE(q.headingStepGroundDeg, 0.5);
+}
+
+TEST_F(MovementScenario, TakeoffFromTheRunwayAfterLiningUp) {
+    MovementLab l(*lab::gf_builtInScenario("departure"));
+    l.run();
+    const LiveAc* ac = l.aircraft();
+    ASSERT_NE(ac, nullptr);
+
+    // Lined up once the samples show 43 kt: landing lights and strobes on, spoilers in.
+    const auto lineUp = firstTick(l, [](const TraceRow& r) { return r.takingOff != 0; });
+    ASSERT_TRUE(lineUp);
+    EXPECT_EQ(eventsOf(l, EVENT_STROBES_SET, 1).front().tick, *lineUp);
+    EXPECT_EQ(eventsOf(l, EVENT_LANDING_LIGHTS_SET, 1).front().tick, *lineUp);
+    EXPECT_EQ(eventsOf(l, EVENT_SPOILERS_SET, 0).back().tick, *lineUp);
+    EXPECT_EQ(ac->flapsIndex, 0u);  // flaps 1 from the taxi on, up again in the climb
+
+    // Rotation: never below 43 kt; the pitch reaches the take-off pitch after rotationTicks.
+    const auto rotation = l.ticksEntering(AcState::take_off);
+    ASSERT_EQ(rotation.size(), 1u);
+    const std::uint32_t r0 = rotation.front();
+    EXPECT_GE(rowAt(l, r0).pos.trueAirspeed, 43.0);
+    EXPECT_GE(rowAt(l, r0).pos.trueAirspeed, gf_rotationSpeed(CatLarge));
+    const double pitchStep = std::fabs(ac->takeoffPitch - rowAt(l, r0 - 1).pos.pitch) / ac->rotationTicks;
+    const std::uint32_t rotated = r0 + ac->rotationTicks - 2;  // the last poll with the counter at 1
+    EXPECT_NEAR(rowAt(l, rotated).pos.pitch, ac->takeoffPitch, pitchStep * 1.001);
+    EXPECT_GT(rowAt(l, rotated - 10).pos.pitch, ac->takeoffPitch + 9.0 * pitchStep);
+    EXPECT_EQ(rowAt(l, rotated).phaseCounter, 1);
+
+    // Gear up 300 polls into the climb-out.
+    const auto gearUp = eventsOf(l, EVENT_GEAR_SET, 0);
+    ASSERT_FALSE(gearUp.empty());
+    EXPECT_EQ(rowAt(l, gearUp.front().tick).phaseCounter, -300);
+    EXPECT_EQ(rowAt(l, gearUp.front().tick).state, AcState::take_off);
+
+    // Flying from 800 ft above the ground, with climb power.
+    const auto flying = l.ticksEntering(AcState::flying);
+    ASSERT_FALSE(flying.empty());
+    EXPECT_GE(rowAt(l, flying.front()).heightAboveGround, 800.0);
+    EXPECT_EQ(eventsOf(l, EVENT_THROTTLE_SET, 11468).back().tick, flying.front());
+    EXPECT_DOUBLE_EQ(rowAt(l, flying.front()).pos.pitch, ac->climbPitch);
+
+    // The turn onto the runway was a curve; nothing jumped.
+    EXPECT_TRUE(firstTick(l, [](const TraceRow& r) { return r.curve != 0 && r.onGround != 0; }));
+    const lab::Quality q = l.quality();
+    EXPECT_LE(q.airDueErrorM, 30.0);
+    EXPECT_LE(q.groundDueErrorM, 5.0);
+    EXPECT_GE(q.slowestSampleKt, 0.0);
+    EXPECT_GE(q.lowestAboveTerrainFt, -0.5);
+}
+
+struct PushbackCase {
+    const char* scenario;
+    double endHeadingOffStandDeg;  // where the nose points after the push
+};
+
+TEST_F(MovementScenario, PushbackLeftRightAndStraightThenTaxi) {
+    for (const PushbackCase& c : {PushbackCase{"pushback-left", 90.0}, PushbackCase{"pushback-right", -90.0},
+                                  PushbackCase{"pushback-straight", 0.0}}) {
+        SCOPED_TRACE(c.scenario);
+        MovementLab l(*lab::gf_builtInScenario(c.scenario));
+        const Stand stand = *l.scenario().stand;
+        l.run();
+        const auto pushing = l.ticksEntering(AcState::pushing_back);
+        const auto pushed = l.ticksEntering(AcState::pushed_back);
+        const auto taxi = l.ticksEntering(AcState::taxi);
+        ASSERT_EQ(pushing.size(), 1u);
+        ASSERT_EQ(pushed.size(), 1u);
+        ASSERT_FALSE(taxi.empty());
+        EXPECT_LT(pushing.front(), pushed.front());
+        EXPECT_LT(pushed.front(), taxi.front());
+
+        // Nav, beacon, taxi and logo lights on, the rest off; pushed with negative airspeed.
+        const TraceRow& start = rowAt(l, pushing.front());
+        EXPECT_LT(start.pos.trueAirspeed, 0.0);
+        const auto lightAt = [&](std::uint32_t id) {
+            for (const PortEvent& e : l.sim().eventsOf(id))
+                if (e.tick == pushing.front()) return static_cast<int>(e.value);
+            return -1;
+        };
+        EXPECT_EQ(lightAt(EVENT_TAXI_LIGHTS_SET), 1);
+        EXPECT_EQ(lightAt(EVENT_LANDING_LIGHTS_SET), 0);
+        EXPECT_EQ(lightAt(EVENT_CABIN_LIGHTS_SET), 0);
+
+        // After the push: engines started, flaps 1, the nose to the side the stream showed.
+        const TraceRow& done = rowAt(l, pushed.front());
+        EXPECT_NEAR(std::remainder(done.pos.trueHeading * RAD2DEG - stand.heading * RAD2DEG, 360.0),
+                    c.endHeadingOffStandDeg, 2.0);
+        EXPECT_EQ(eventsOf(l, EVENT_ENGINE_AUTO_START, 0).back().tick, pushed.front());
+        const double back = gf_distanceNm({stand.lat, stand.lon}, {done.pos.latitude, done.pos.longitude});
+        if (c.endHeadingOffStandDeg == 0.0) {
+            EXPECT_NEAR(back, 2.5 * stand.radius, 0.5 / 1852.0);  // P, straight behind the stand
+        } else {
+            const double side = l.aircraft()->wingspan;
+            EXPECT_NEAR(back, std::hypot(2.5 * stand.radius, side), 1.0 / 1852.0);  // Q or R
+        }
+        // Pushed back, it holds while the samples stay close, then taxis.
+        EXPECT_TRUE(firstTick(l, [](const TraceRow& r) { return r.state == AcState::pushed_back && r.holding != 0; }));
+        EXPECT_GT(taxi.front() - pushed.front(), 1000u);
+
+        const lab::Quality q = l.quality();
+        EXPECT_LE(q.groundDueErrorM, 5.0);
+        EXPECT_LE(q.headingStepGroundDeg, 0.5);
+        EXPECT_GE(q.slowestSampleKt, 0.0);
+    }
+}
+
+TEST_F(MovementScenario, AirborneTurnsStayWithinTheirRates) {
+    lab::Quality worst;
+    for (const char* name : {"turns", "turns-banked"}) {
+        SCOPED_TRACE(name);
+        MovementLab l(*lab::gf_builtInScenario(name));
+        l.run();
+        const lab::Quality q = l.quality();
+        worst = lab::gf_worst(worst, q);
+        EXPECT_LE(q.airDueErrorM, 30.0);
+        EXPECT_GT(q.headingStepAirDeg, 0.0);
+        if (std::string(name) == "turns") EXPECT_LE(q.bankStepDeg, gf_maxBankChange(CatLarge) * RAD2DEG + 1e-9);
+    }
+    EXPECT_LE(worst.headingStepAirDeg, 0.1);  // 15 degrees in 5 s is 0.03 per poll
+}
+
+}  // namespace
+}  // namespace skh
