@@ -86,7 +86,9 @@ void lf_retimeTarget(const LiveAc& ac, PosSample& target, std::int32_t travelTic
         const std::int64_t hi = static_cast<std::int64_t>(received) + ac.maxLateTicks;
         ahead = static_cast<std::int32_t>(std::clamp<std::int64_t>(ahead, std::min(lo, hi), hi));
     }
-    target.dueTick = lf_tickAfter(now, std::max(ahead, 0));
+    // A target whose window lies in the past is still flown to in the minimum
+    // leg: dated now, it would be passed over at the next poll.
+    target.dueTick = lf_tickAfter(now, std::max(ahead, mv::kMinLegTicks));
 }
 
 void lf_shrinkWindows(LiveAc& ac) {

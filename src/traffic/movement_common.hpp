@@ -36,7 +36,7 @@ double lf_meanSpeed(const PosSample& s0, const PosSample& s1);
 double lf_trackChange(const LiveAc& ac);
 // Dates the target trafficTick + max(travel, minimum leg), held within the
 // re-timing window around its received due tick while no prediction runs,
-// never before now.
+// never sooner than the minimum leg from now.
 void lf_retimeTarget(const LiveAc& ac, PosSample& target, std::int32_t travelTicks, std::uint32_t now);
 
 // The re-timing windows shrink by one step towards their minimum.

@@ -118,6 +118,13 @@ std::vector<ScriptedSample> gf_samplesAlong(const std::vector<Waypoint>& path, d
             dist = std::max(b.groundSpeedKt, 1.0) * periodSeconds / 3600.0;
         }
     }
+    // The path ends at its last point.
+    const Waypoint& last = path.back();
+    if (path.size() >= 2 && last.holdSeconds <= 0.0) {
+        const double trackDeg = gf_bearingRad(path[path.size() - 2].pos, last.pos) * RAD2DEG;
+        emit(lf_sample(last.pos, last.groundSpeedKt, altOf(last), last.verticalSpeedFpm, trackDeg, terrainFt,
+                       last.ground));
+    }
     return out;
 }
 

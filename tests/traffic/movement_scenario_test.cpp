@@ -239,3 +239,123 @@ TEST_F(MovementScenario, AirborneTurnsStayWithinTheirRates) {
 
 }  // namespace
 }  // namespace skh
+
+namespace skh {
+namespace {
+
+// A straight run of samples from `from` along `bearingDeg`, every 5 s.
+std::vector<lab::ScriptedSample> straightRun(GeoPos from, double bearingDeg, double gs, double altitudeFt,
+                                             double seconds, std::uint32_t firstTick, double terrainFt) {
+    const double nm = gs * seconds / 3600.0;
+    const GeoPos to = gf_destinationPoint(from, bearingDeg * DEG2RAD, nm * 6076.11549);
+    const bool ground = altitudeFt <= 0.0;
+    return lab::gf_samplesAlong({{from, gs, altitudeFt, 0.0, ground}, {to, gs, altitudeFt, 0.0, ground}}, terrainFt,
+                                firstTick, 5.0);
+}
+
+lab::Scenario atAirport(std::vector<lab::ScriptedSample> samples) {
+    lab::Scenario s;
+    s.terrainFt = 1402.0;
+    s.parkAirport = Airport{"LSZH", "ZRH", 47.458, 8.548, 1402.0};
+    s.samples = std::move(samples);
+    return s;
+}
+
+// The first poll at which the aircraft had left the simulator (or was being removed).
+std::optional<std::uint32_t> removedAt(const MovementLab& l) {
+    return firstTick(l, [](const TraceRow& r) { return r.status == AcStatus::removingfromsim; });
+}
+
+TEST_F(MovementScenario, ATaxiingAircraftHoldsUntilTheTimeoutAndASecondHoldGetsItsFullTime) {
+    const GeoPos start{47.455, 8.552};
+    // 30 s of taxiing, a pause of 40 s, 20 s more, then nothing.
+    auto samples = straightRun(start, 90.0, 12.0, 0.0, 30.0, 0, 1402.0);
+    const GeoPos later = gf_destinationPoint(start, 90.0 * DEG2RAD, 12.0 * 50.0 / 3600.0 * 6076.11549);
+    for (const auto& s : straightRun(later, 90.0, 12.0, 0.0, 20.0, 7000, 1402.0)) samples.push_back(s);
+    lab::Scenario scenario = atAirport(samples);
+    scenario.maxHoldingMinutes = 1;
+    MovementLab l(scenario);
+    l.runPolls(30000);
+
+    const auto firstHold = firstTick(l, [](const TraceRow& r) { return r.holding != 0; });
+    ASSERT_TRUE(firstHold);
+    const auto moving = firstTick(l, [](const TraceRow& r) { return r.holding == 0; }, *firstHold);
+    ASSERT_TRUE(moving);
+    const auto secondHold = firstTick(l, [](const TraceRow& r) { return r.holding != 0; }, *moving);
+    ASSERT_TRUE(secondHold);
+    // Standing while holding: no airspeed, no move.
+    const TraceRow& held = rowAt(l, *firstHold + 100);
+    EXPECT_EQ(held.pos.trueAirspeed, 0.0);
+    EXPECT_EQ(held.pos.latitude, rowAt(l, *firstHold + 200).pos.latitude);
+    // The second hold lasts its full minute (in 3 s steps) before the aircraft is removed.
+    const auto removed = removedAt(l);
+    ASSERT_TRUE(removed);
+    EXPECT_GE(*removed - *secondHold, 6000u);
+    EXPECT_LE(*removed - *secondHold, 6700u);
+}
+
+TEST_F(MovementScenario, HoldingWithAirborneOnlyWaitsOneStep) {
+    lab::Scenario scenario = atAirport(straightRun({47.455, 8.552}, 90.0, 12.0, 0.0, 30.0, 0, 1402.0));
+    scenario.airborneOnly = true;
+    MovementLab l(scenario);
+    l.runPolls(12000);
+    const auto hold = firstTick(l, [](const TraceRow& r) { return r.holding != 0; });
+    const auto removed = removedAt(l);
+    ASSERT_TRUE(hold && removed);
+    EXPECT_LE(*removed - *hold, 400u);
+}
+
+TEST_F(MovementScenario, ATaxiingAircraftNextToAnotherOneIsRemovedAtOnceWhenItsStreamEnds) {
+    const GeoPos start{47.455, 8.552};
+    auto samples = straightRun(start, 90.0, 12.0, 0.0, 30.0, 0, 1402.0);
+    // Another aircraft taxis alongside, 20 m to the north, for longer.
+    const GeoPos beside = gf_destinationPoint(start, 0.0, 20.0 / 1852.0 * 6076.11549);
+    for (auto s : straightRun(beside, 90.0, 12.0, 0.0, 90.0, 0, 1402.0)) {
+        s.act = 40002;
+        samples.push_back(s);
+    }
+    MovementLab l(atAirport(samples));
+    l.runPolls(12000);
+    const auto removed = removedAt(l);
+    ASSERT_TRUE(removed);
+    EXPECT_FALSE(firstTick(l, [](const TraceRow& r) { return r.holding != 0; }));
+    const LiveAc* other = gf_findLiveByAct(40002);
+    ASSERT_NE(other, nullptr);
+    EXPECT_EQ(other->status, AcStatus::active);
+}
+
+TEST_F(MovementScenario, AnAirborneAircraftIsPredictedEightStepsUnlessItIsAtTheEdgeOfTheRange) {
+    // 20 nm from the user: predicted; 39.7 nm: removed at once (the range is 40 nm).
+    for (const double nm : {20.0, 39.7}) {
+        SCOPED_TRACE(nm);
+        lab::Scenario scenario;
+        const GeoPos user{47.458, 8.548};
+        scenario.user = user;
+        const GeoPos start = gf_destinationPoint(user, 0.0, (nm - 1.5) * 6076.11549);
+        scenario.samples = straightRun(start, 0.0, 300.0, 9000.0, 18.0, 0, 0.0);
+        MovementLab l(scenario);
+        l.runPolls(12000);
+        const auto removed = removedAt(l);
+        ASSERT_TRUE(removed);
+        const auto predicted = firstTick(l, [](const TraceRow& r) { return r.predictionCount > 0; });
+        if (nm > 39.0) {
+            EXPECT_FALSE(predicted);
+            continue;
+        }
+        ASSERT_TRUE(predicted);
+        // Eight steps of 8 s, each 5 % slower than the one before.
+        // (each leg re-timed from the mean of its two speeds: a little under 8 s)
+        EXPECT_GE(*removed - *predicted, 8u * 750u);
+        EXPECT_LE(*removed - *predicted, 8u * 800u + 100u);
+        std::vector<GeoPos> ends;
+        for (std::uint32_t t = *predicted; t < *removed; ++t)
+            if (rowAt(l, t).dueErrorM) ends.push_back({rowAt(l, t).pos.latitude, rowAt(l, t).pos.longitude});
+        ASSERT_GE(ends.size(), 4u);
+        const double first = gf_distanceNm(ends[1], ends[2]);
+        const double second = gf_distanceNm(ends[2], ends[3]);
+        EXPECT_NEAR(second / first, 0.95, 0.01);
+    }
+}
+
+}  // namespace
+}  // namespace skh
