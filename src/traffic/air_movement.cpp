@@ -22,8 +22,8 @@ constexpr double kLowApproachRate = -600.0;       // at or below 100 ft
 constexpr double kLowApproachHeightFt = 100.0;
 constexpr double kIsaQnhHpa = 1013.25;
 constexpr double kQnhFeetPerHpa = 6.0;
-constexpr double kMinClimbRate = 601.0;           // ft/min of an aircraft that climbs off ground samples
-constexpr std::size_t kLookAheadLast = 10;        // the highest index of the lift-off look-ahead
+constexpr double kMinClimbRate = 601.0;     // ft/min of an aircraft that climbs off ground samples
+constexpr std::size_t kLookAheadLast = 10;  // the highest index of the lift-off look-ahead
 
 bool lf_bigCategory(AircraftCategory c) { return c == CatBuzjets || c == CatLarge || c == CatHeavy; }
 
@@ -186,7 +186,8 @@ void lf_lightsAndConfiguration(LiveAc& ac) {
             ac.lightsLow = 1;
             ac.lightsHigh = 0;
         }
-        const double approachHeight = lf_bigCategory(ac.category) ? mv::kApproachHeightBigFt : mv::kApproachHeightSmallFt;
+        const double approachHeight =
+            lf_bigCategory(ac.category) ? mv::kApproachHeightBigFt : mv::kApproachHeightSmallFt;
         if (ac.heightAboveGround > approachHeight) {
             lf_enRouteConfiguration(ac, front);
         } else {
@@ -251,31 +252,31 @@ void lf_flareStep(LiveAc& ac) {
         ac.flarePhase = phase;
     };
     switch (ac.flarePhase) {
-    case 0: {
-        const ParkAirportFix park = gf_parkAirportFix();
-        ac.groundElevationKnown = park.set ? 1 : 0;
-        ac.groundElevation = park.set ? park.elevation : 0.0;
-        ac.approachHeight = park.set ? ac.pos.altitude - park.elevation : h;
-        if (std::min(h, ac.approachHeight) > c + 30.0) return;
-        ac.pitchStep = (mv::kFlarePitch - ac.pos.pitch) / std::max<std::uint32_t>(ac.flareTicks, 1);
-        sink(-0.1, -601.0, 1);
-        g_landingWatch = true;
-        return;
-    }
-    case 1:
-        if (h <= c + 20.0) sink(-0.075, -450.0, 2);
-        return;
-    case 2:
-        if (h <= c + 10.0) {
-            sink(-0.05, -300.0, 3);
-            lf_setThrottle(ac, 0);
+        case 0: {
+            const ParkAirportFix park = gf_parkAirportFix();
+            ac.groundElevationKnown = park.set ? 1 : 0;
+            ac.groundElevation = park.set ? park.elevation : 0.0;
+            ac.approachHeight = park.set ? ac.pos.altitude - park.elevation : h;
+            if (std::min(h, ac.approachHeight) > c + 30.0) return;
+            ac.pitchStep = (mv::kFlarePitch - ac.pos.pitch) / std::max<std::uint32_t>(ac.flareTicks, 1);
+            sink(-0.1, -601.0, 1);
+            g_landingWatch = true;
+            return;
         }
-        return;
-    case 3:
-        if (h <= c + 3.0) sink(-0.025, -150.0, 4);
-        return;
-    default:
-        return;
+        case 1:
+            if (h <= c + 20.0) sink(-0.075, -450.0, 2);
+            return;
+        case 2:
+            if (h <= c + 10.0) {
+                sink(-0.05, -300.0, 3);
+                lf_setThrottle(ac, 0);
+            }
+            return;
+        case 3:
+            if (h <= c + 3.0) sink(-0.025, -150.0, 4);
+            return;
+        default:
+            return;
     }
 }
 

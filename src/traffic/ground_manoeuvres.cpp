@@ -122,8 +122,7 @@ void lf_pullOut(LiveAc& ac, std::uint32_t now) {
     ac.trackBearing = ac.pos.trueHeading;
     lf_sendLights(ac, 1, 1, 0, 1, 0, 1, 0);
     lf_readyToTaxi(ac);
-    if (LOG.value.load())
-        gf_log(skh::format("{:8}: {:8} pulling out", lf_standNameOf(ac.standId), ac.callsign));
+    if (LOG.value.load()) gf_log(skh::format("{:8}: {:8} pulling out", lf_standNameOf(ac.standId), ac.callsign));
 }
 
 void lf_startTakeoffRoll(LiveAc& ac) {
@@ -193,8 +192,7 @@ void lf_towedArrives(LiveAc& ac) {
     lf_prepareParked(ac);
     if (log) gf_log(skh::format("{:8}: {:8} arrived at stand", lf_standNameOf(ac.standId), ac.callsign));
     g_coupledSearchActs.push_back(ac.actNumber);
-    if (!ac.airline.empty() && ac.cargo == ac.standCargo &&
-        lt_addStandOption(ac.standId, ac, 0, g_weekSlot, false))
+    if (!ac.airline.empty() && ac.cargo == ac.standCargo && lt_addStandOption(ac.standId, ac, 0, g_weekSlot, false))
         lf_noteActSlot(g_weekSlot, ac.actNumber, true);
     lf_checkMaxPark();
 }

@@ -179,9 +179,13 @@ void lf_retimeGround(LiveAc& ac, std::uint32_t now) {
     PosSample& s1 = ac.stream[1];
     if (s1.stationary != 0) {
         // A stop keeps its spacing from the sample before.
-        const std::int32_t gap = std::max(lf_ticksUntil(s1.dueTick, static_cast<std::uint32_t>(s0.dueTick)), mv::kMinLegTicks);
+        const std::int32_t gap =
+            std::max(lf_ticksUntil(s1.dueTick, static_cast<std::uint32_t>(s0.dueTick)), mv::kMinLegTicks);
         const std::int64_t ahead = static_cast<std::int64_t>(lf_ticksUntil(s0.dueTick, now)) + gap;
-        lf_retimeTarget(ac, s1, static_cast<std::int32_t>(std::clamp<std::int64_t>(ahead, 0, std::numeric_limits<std::int32_t>::max())), now);
+        lf_retimeTarget(
+            ac, s1,
+            static_cast<std::int32_t>(std::clamp<std::int64_t>(ahead, 0, std::numeric_limits<std::int32_t>::max())),
+            now);
         return;
     }
     ac.groundTurnRateNow = ac.groundTurnRate;

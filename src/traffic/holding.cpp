@@ -30,14 +30,14 @@ constexpr std::int32_t kWeekTicks = 604800 * 100;
 
 bool lf_categoryPredicted(const LiveAc& ac) {
     switch (ac.category) {
-    case CatLight:
-        return LIGHT_AIRCRAFT.value.load();
-    case CatHighPerf:
-        return HIGH_PERF_AIRCRAFT.value.load();
-    case CatRotorcraft:
-        return HELICOPTERS.value.load();
-    default:
-        return true;
+        case CatLight:
+            return LIGHT_AIRCRAFT.value.load();
+        case CatHighPerf:
+            return HIGH_PERF_AIRCRAFT.value.load();
+        case CatRotorcraft:
+            return HELICOPTERS.value.load();
+        default:
+            return true;
     }
 }
 
@@ -160,8 +160,7 @@ bool lf_dryStreamStep(LiveAc& ac) {
     if (ac.stream.empty()) return false;
     const std::uint32_t now = trafficTick.load();
     if (ac.moveState == AcState::parking) lf_towedArrives(ac);
-    if (ac.moveState == AcState::pushed_back ||
-        (ac.moveState == AcState::taxi && ac.takingOff == 0 && ac.rollout == 0))
+    if (ac.moveState == AcState::pushed_back || (ac.moveState == AcState::taxi && ac.takingOff == 0 && ac.rollout == 0))
         return lf_hold(ac, now);
     if (ac.predictionCount < 0) return false;
     if (ac.predictionCount == 1) {
@@ -177,7 +176,8 @@ bool lf_dryStreamStep(LiveAc& ac) {
     if (ac.onGround == 0) {
         const UserAcState& user = g_userAc;
         const bool userKnown = std::fabs(user.latitude) > kUserKnownDeg || std::fabs(user.longitude) > kUserKnownDeg;
-        if (userKnown && gf_distanceNm(lf_geo(ac.pos), {user.latitude, user.longitude}) >= g_rangeNm.load() - kRangeEdgeNm)
+        if (userKnown &&
+            gf_distanceNm(lf_geo(ac.pos), {user.latitude, user.longitude}) >= g_rangeNm.load() - kRangeEdgeNm)
             return false;
         if (AIRBORNE_ONLY.value.load()) {
             const ParkAirportFix park = gf_parkAirportFix();

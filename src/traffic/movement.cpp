@@ -26,9 +26,16 @@ constexpr double kPi = 3.141592653589793;
 constexpr int kMaxTargetSearches = 64;
 
 bool lf_stepsFinite(const LiveAc& ac) {
-    const double values[] = {ac.latStep,     ac.lonStep,   ac.altStep,      ac.pitchStep,
-                             ac.bankStep,    ac.headingStep, ac.targetVerticalSpeed, ac.targetAirspeed,
-                             ac.curveTStep, ac.groundTurnRateNow};
+    const double values[] = {ac.latStep,
+                             ac.lonStep,
+                             ac.altStep,
+                             ac.pitchStep,
+                             ac.bankStep,
+                             ac.headingStep,
+                             ac.targetVerticalSpeed,
+                             ac.targetAirspeed,
+                             ac.curveTStep,
+                             ac.groundTurnRateNow};
     return std::all_of(std::begin(values), std::end(values), [](double v) { return std::isfinite(v); });
 }
 
@@ -127,21 +134,21 @@ void lf_curveStep(LiveAc& ac) {
 void lf_moveStep(LiveAc& ac) {
     AiPositionBlock& p = ac.pos;
     switch (ac.moveState) {
-    case AcState::take_off:
-    case AcState::flying:
-    case AcState::parked:
-    case AcState::birth:
-        p.trueHeading = lf_wrapTwoPi(p.trueHeading + ac.headingStep);
-        p.latitude += ac.latStep;
-        p.longitude += ac.lonStep;
-        return;
-    default:
-        if (ac.moveState == AcState::parking || ac.turnNeeded != 0)
-            lf_turnTowards(p.trueHeading, ac.trackBearing, ac.groundTurnRateNow);
-        if (ac.moveState == AcState::pushed_back) return;
-        p.latitude += ac.latStep;
-        p.longitude += ac.lonStep;
-        return;
+        case AcState::take_off:
+        case AcState::flying:
+        case AcState::parked:
+        case AcState::birth:
+            p.trueHeading = lf_wrapTwoPi(p.trueHeading + ac.headingStep);
+            p.latitude += ac.latStep;
+            p.longitude += ac.lonStep;
+            return;
+        default:
+            if (ac.moveState == AcState::parking || ac.turnNeeded != 0)
+                lf_turnTowards(p.trueHeading, ac.trackBearing, ac.groundTurnRateNow);
+            if (ac.moveState == AcState::pushed_back) return;
+            p.latitude += ac.latStep;
+            p.longitude += ac.lonStep;
+            return;
     }
 }
 
@@ -151,7 +158,8 @@ void lf_attitudeStep(LiveAc& ac) {
     if (ac.touchdown != 0) {
         // De-rotation after touch-down.
         p.pitch += ac.pitchStep;
-        const bool passed = ac.pitchStep == 0.0 || (ac.pitchStep > 0.0 ? p.pitch >= ac.staticPitch : p.pitch <= ac.staticPitch);
+        const bool passed =
+            ac.pitchStep == 0.0 || (ac.pitchStep > 0.0 ? p.pitch >= ac.staticPitch : p.pitch <= ac.staticPitch);
         if (passed) {
             p.pitch = ac.staticPitch;
             ac.pitchStep = 0.0;

@@ -1,9 +1,8 @@
 #include "traffic/movement_common.hpp"
 
-#include <gsl/narrow>
-
 #include <algorithm>
 #include <cmath>
+#include <gsl/narrow>
 #include <limits>
 
 #include "simclient/sim_ids.hpp"

@@ -12,8 +12,8 @@ using Table = std::unordered_map<AircraftCategory, double>;
 // Light, Buzjets, Large, Heavy, HighPerf, Rotorcraft.
 Table lf_table(double light, double buzjets, double large, double heavy, double highPerf, double rotorcraft,
                double scale) {
-    return Table{{CatLight, light * scale},     {CatBuzjets, buzjets * scale},   {CatLarge, large * scale},
-                 {CatHeavy, heavy * scale},     {CatHighPerf, highPerf * scale}, {CatRotorcraft, rotorcraft * scale}};
+    return Table{{CatLight, light * scale}, {CatBuzjets, buzjets * scale},   {CatLarge, large * scale},
+                 {CatHeavy, heavy * scale}, {CatHighPerf, highPerf * scale}, {CatRotorcraft, rotorcraft * scale}};
 }
 
 double lf_lookUp(const Table& table, AircraftCategory category) {

@@ -161,7 +161,9 @@ std::vector<Waypoint> gf_approachPath(const RunwayEnd& rwy) {
     const double h = rwy.headingDeg * DEG2RAD;
     const double slopeFtPerNm = kFeetPerNm * std::tan(3.0 * DEG2RAD);
     const double e = rwy.elevationFt;
-    const auto along = [&](double nm) { return gf_destinationPoint(rwy.threshold, nm >= 0 ? h : h + 3.141592653589793, std::fabs(nm) * kFeetPerNm); };
+    const auto along = [&](double nm) {
+        return gf_destinationPoint(rwy.threshold, nm >= 0 ? h : h + 3.141592653589793, std::fabs(nm) * kFeetPerNm);
+    };
     const GeoPos turnOff = along(6000.0 / kFeetPerNm);
     const GeoPos taxiway = gf_destinationPoint(turnOff, h + 3.141592653589793 / 2.0, 200.0 / kMetresPerNm * kFeetPerNm);
     const GeoPos apron = gf_destinationPoint(taxiway, h, 300.0 / kMetresPerNm * kFeetPerNm);
@@ -182,9 +184,12 @@ std::vector<Waypoint> gf_approachPath(const RunwayEnd& rwy) {
 std::vector<Waypoint> gf_departurePath(const RunwayEnd& rwy) {
     const double h = rwy.headingDeg * DEG2RAD;
     const double e = rwy.elevationFt;
-    const auto along = [&](double metres) { return gf_destinationPoint(rwy.threshold, h, metres / kMetresPerNm * kFeetPerNm); };
+    const auto along = [&](double metres) {
+        return gf_destinationPoint(rwy.threshold, h, metres / kMetresPerNm * kFeetPerNm);
+    };
     // From a holding point beside the runway, a turn onto it, a stop, the roll and the climb.
-    const GeoPos holdingPoint = gf_destinationPoint(along(150.0), h - 3.141592653589793 / 2.0, 250.0 / kMetresPerNm * kFeetPerNm);
+    const GeoPos holdingPoint =
+        gf_destinationPoint(along(150.0), h - 3.141592653589793 / 2.0, 250.0 / kMetresPerNm * kFeetPerNm);
     const GeoPos entry = along(150.0);
     return {
         {holdingPoint, 12.0, 0.0, 0.0, true},
@@ -205,9 +210,9 @@ void SimulatorPlay::queueEvent(std::uint32_t objectId, std::uint32_t eventId, st
 }
 
 void SimulatorPlay::queueLights(std::uint32_t objectId, const std::array<std::uint32_t, 7>& v) {
-    static constexpr std::uint32_t kOrder[7] = {EVENT_NAV_LIGHTS_SET, EVENT_BEACON_LIGHTS_SET, EVENT_LANDING_LIGHTS_SET,
-                                                EVENT_TAXI_LIGHTS_SET, EVENT_STROBES_SET, EVENT_LOGO_LIGHTS_SET,
-                                                EVENT_CABIN_LIGHTS_SET};
+    static constexpr std::uint32_t kOrder[7] = {
+        EVENT_NAV_LIGHTS_SET, EVENT_BEACON_LIGHTS_SET, EVENT_LANDING_LIGHTS_SET, EVENT_TAXI_LIGHTS_SET,
+        EVENT_STROBES_SET,    EVENT_LOGO_LIGHTS_SET,   EVENT_CABIN_LIGHTS_SET};
     for (std::size_t i = 0; i < 7; ++i) queueEvent(objectId, kOrder[i], v[i]);
 }
 
@@ -416,7 +421,7 @@ void MovementLab::runPolls(std::uint32_t n) {
         std::optional<double> dueError;
         bool dueAirborne = false;
         if (const LiveAc* ac = aircraft(); ac != nullptr && ac->status == AcStatus::active && !ac->stream.empty() &&
-                                            lf_isDue(ac->stream.front().dueTick, tick)) {
+                                           lf_isDue(ac->stream.front().dueTick, tick)) {
             const PosSample& f = ac->stream.front();
             dueError = gf_distanceNm({ac->pos.latitude, ac->pos.longitude}, {f.lat, f.lon}) * kMetresPerNm;
             dueAirborne = ac->onGround == 0;
@@ -434,9 +439,8 @@ void MovementLab::record(std::optional<double> dueErrorM, bool dueAirborne) {
     r.dueAirborne = dueAirborne;
     if (const LiveAc* ac = aircraft()) {
         r.pos = ac->pos;
-        r.sent = ac->objectId != 0 && std::any_of(m_sim.front.begin(), m_sim.front.end(), [&](const PositionUpdate& u) {
-                     return u.objectId == ac->objectId;
-                 });
+        r.sent = ac->objectId != 0 && std::any_of(m_sim.front.begin(), m_sim.front.end(),
+                                                  [&](const PositionUpdate& u) { return u.objectId == ac->objectId; });
         r.state = ac->moveState;
         r.status = ac->status;
         r.flarePhase = ac->flarePhase;
@@ -463,7 +467,8 @@ void MovementLab::record(std::optional<double> dueErrorM, bool dueAirborne) {
 std::vector<std::uint32_t> MovementLab::ticksEntering(AcState state) const {
     std::vector<std::uint32_t> out;
     for (std::size_t i = 1; i < m_trace.size(); ++i)
-        if (m_trace[i].sent && m_trace[i].state == state && m_trace[i - 1].state != state) out.push_back(m_trace[i].tick);
+        if (m_trace[i].sent && m_trace[i].state == state && m_trace[i - 1].state != state)
+            out.push_back(m_trace[i].tick);
     return out;
 }
 
@@ -494,7 +499,8 @@ Quality MovementLab::quality() const {
             double& worstHeading = r.onGround != 0 ? q.headingStepGroundDeg : q.headingStepAirDeg;
             worstHeading = std::max(worstHeading, dh);
             q.bankStepDeg = std::max(q.bankStepDeg, std::fabs(r.pos.bank - prev->pos.bank) * RAD2DEG);
-            q.sentVsStepFpm = std::max(q.sentVsStepFpm, std::fabs(r.pos.verticalSpeed - prev->pos.verticalSpeed) * 60.0);
+            q.sentVsStepFpm =
+                std::max(q.sentVsStepFpm, std::fabs(r.pos.verticalSpeed - prev->pos.verticalSpeed) * 60.0);
             if (r.onGround == 0 && prev->onGround == 0) {
                 const double rate = (r.pos.altitude - prev->pos.altitude) * 6000.0;
                 if (havePrevRate) q.climbRateStepFpm = std::max(q.climbRateStepFpm, std::fabs(rate - prevRate));
@@ -514,14 +520,15 @@ void MovementLab::writeCsv(std::ostream& out) const {
            "landing,rollout,touchdown,taking_off,holding,curve,phase_counter,prediction,agl_ft,turn_rate_deg,"
            "stream,due_error_m\n";
     for (const TraceRow& r : m_trace) {
-        out << skh::format("{},{:.8f},{:.8f},{:.2f},{:.3f},{:.3f},{:.3f},{:.1f},{:.1f},{},{},{},{},{},{},{},{},{},{},{},{},"
-                           "{},{:.1f},{:.4f},{},{}\n",
-                           r.tick, r.pos.latitude, r.pos.longitude, r.pos.altitude, r.pos.pitch * RAD2DEG,
-                           r.pos.bank * RAD2DEG, r.pos.trueHeading * RAD2DEG, r.pos.verticalSpeed * 60.0,
-                           r.pos.trueAirspeed, r.sent ? 1 : 0, gf_moveStateName(r.state), gf_statusName(r.status),
-                           r.flarePhase, r.onGround, r.landing, r.rollout, r.touchdown, r.takingOff, r.holding, r.curve,
-                           r.phaseCounter, r.predictionCount, r.heightAboveGround, r.groundTurnRate * RAD2DEG,
-                           r.streamSize, r.dueErrorM ? skh::format("{:.2f}", *r.dueErrorM) : std::string());
+        out << skh::format(
+            "{},{:.8f},{:.8f},{:.2f},{:.3f},{:.3f},{:.3f},{:.1f},{:.1f},{},{},{},{},{},{},{},{},{},{},{},{},"
+            "{},{:.1f},{:.4f},{},{}\n",
+            r.tick, r.pos.latitude, r.pos.longitude, r.pos.altitude, r.pos.pitch * RAD2DEG, r.pos.bank * RAD2DEG,
+            r.pos.trueHeading * RAD2DEG, r.pos.verticalSpeed * 60.0, r.pos.trueAirspeed, r.sent ? 1 : 0,
+            gf_moveStateName(r.state), gf_statusName(r.status), r.flarePhase, r.onGround, r.landing, r.rollout,
+            r.touchdown, r.takingOff, r.holding, r.curve, r.phaseCounter, r.predictionCount, r.heightAboveGround,
+            r.groundTurnRate * RAD2DEG, r.streamSize,
+            r.dueErrorM ? skh::format("{:.2f}", *r.dueErrorM) : std::string());
     }
 }
 
@@ -648,7 +655,8 @@ Scenario lf_turns(const std::string& name, bool withBank) {
     const double ratePerSample = 15.0 * DEG2RAD;  // 3 degrees per second
     const double chordFt = gs * kFeetPerNm / 3600.0 * 5.0;
     std::vector<Waypoint> path;
-    GeoPos p = gf_destinationPoint({s.parkAirport->lat, s.parkAirport->lon}, 3.141592653589793 * 1.25, 12.0 * kFeetPerNm);
+    GeoPos p =
+        gf_destinationPoint({s.parkAirport->lat, s.parkAirport->lon}, 3.141592653589793 * 1.25, 12.0 * kFeetPerNm);
     double heading = 0.0;
     double alt = 6000.0;
     const auto add = [&] { path.push_back({p, gs, alt, -500.0}); };
@@ -678,7 +686,8 @@ Scenario lf_turns(const std::string& name, bool withBank) {
         // The feed's roll: into the turn while the track changes.
         for (std::size_t i = 1; i + 1 < s.samples.size(); ++i) {
             const double change = lf_normPi((s.samples[i + 1].pos.track - s.samples[i - 1].pos.track) * DEG2RAD);
-            if (std::fabs(change) > 1.0 * DEG2RAD) s.samples[i].pos.bank = change > 0 ? -25.0 * DEG2RAD : 25.0 * DEG2RAD;
+            if (std::fabs(change) > 1.0 * DEG2RAD)
+                s.samples[i].pos.bank = change > 0 ? -25.0 * DEG2RAD : 25.0 * DEG2RAD;
         }
     }
     s.ticks = lf_lastArrival(s.samples) + 3000 + 500;
@@ -688,8 +697,7 @@ Scenario lf_turns(const std::string& name, bool withBank) {
 }  // namespace
 
 std::vector<std::string> gf_builtInScenarioNames() {
-    return {"approach",          "departure",  "pushback-left", "pushback-right",
-            "pushback-straight", "turns",      "turns-banked"};
+    return {"approach", "departure", "pushback-left", "pushback-right", "pushback-straight", "turns", "turns-banked"};
 }
 
 std::optional<Scenario> gf_builtInScenario(const std::string& name) {

@@ -67,7 +67,8 @@ TEST_F(MovementScenario, ApproachFlareTouchdownRolloutAndTaxiAtARealRunway) {
     const double thresholds[] = {30.0, 20.0, 10.0, 3.0};
     std::uint32_t from = 0;
     for (std::uint32_t phase = 1; phase <= 4; ++phase) {
-        const auto at = firstTick(l, [&](const TraceRow& r) { return r.flarePhase == phase; }, from);
+        const auto at = firstTick(
+            l, [&](const TraceRow& r) { return r.flarePhase == phase; }, from);
         ASSERT_TRUE(at) << phase;
         // The first phase also looks at the height above the airport's elevation.
         const TraceRow& r = rowAt(l, *at);
@@ -92,20 +93,23 @@ TEST_F(MovementScenario, ApproachFlareTouchdownRolloutAndTaxiAtARealRunway) {
     EXPECT_FALSE(g_landingWatch);
 
     // The roll-out ends when the heading has left the runway's by 15 degrees.
-    const auto rolloutEnd = firstTick(l, [](const TraceRow& r) { return r.rollout == 0; }, *touch);
+    const auto rolloutEnd = firstTick(
+        l, [](const TraceRow& r) { return r.rollout == 0; }, *touch);
     ASSERT_TRUE(rolloutEnd);
     EXPECT_GE(headingOffDeg(rowAt(l, *rolloutEnd).pos.trueHeading, 137.0), 15.0);
     EXPECT_EQ(l.sim().controlBlocks.back().second, (std::array<double, 3>{0.0, 0.0, 0.0}));
     EXPECT_FALSE(eventsOf(l, EVENT_SPOILERS_SET, 0).empty());
 
     // The 90 degree turn off the runway and the turn back are flown as curves.
-    const auto curve = firstTick(l, [](const TraceRow& r) { return r.curve != 0; }, *touch);
+    const auto curve = firstTick(
+        l, [](const TraceRow& r) { return r.curve != 0; }, *touch);
     ASSERT_TRUE(curve);
-    const auto curveEnd = firstTick(l, [](const TraceRow& r) { return r.curve == 0; }, *curve);
+    const auto curveEnd = firstTick(
+        l, [](const TraceRow& r) { return r.curve == 0; }, *curve);
     ASSERT_TRUE(curveEnd);
     EXPECT_GE(*curveEnd - *curve, 300u);
-    const auto turned = firstTick(l, [](const TraceRow& r) { return headingOffDeg(r.pos.trueHeading, 227.0) < 5.0; },
-                                  *curve);
+    const auto turned = firstTick(
+        l, [](const TraceRow& r) { return headingOffDeg(r.pos.trueHeading, 227.0) < 5.0; }, *curve);
     EXPECT_TRUE(turned);
 
     // The targets are reached on time and smoothly.
@@ -279,9 +283,11 @@ TEST_F(MovementScenario, ATaxiingAircraftHoldsUntilTheTimeoutAndASecondHoldGetsI
 
     const auto firstHold = firstTick(l, [](const TraceRow& r) { return r.holding != 0; });
     ASSERT_TRUE(firstHold);
-    const auto moving = firstTick(l, [](const TraceRow& r) { return r.holding == 0; }, *firstHold);
+    const auto moving = firstTick(
+        l, [](const TraceRow& r) { return r.holding == 0; }, *firstHold);
     ASSERT_TRUE(moving);
-    const auto secondHold = firstTick(l, [](const TraceRow& r) { return r.holding != 0; }, *moving);
+    const auto secondHold = firstTick(
+        l, [](const TraceRow& r) { return r.holding != 0; }, *moving);
     ASSERT_TRUE(secondHold);
     // Standing while holding: no airspeed, no move.
     const TraceRow& held = rowAt(l, *firstHold + 100);

@@ -5,16 +5,15 @@
 // and the parking, the rotation speed, and broken numbers.
 #include <gtest/gtest.h>
 
-#include <gsl/narrow>
-
 #include <cmath>
+#include <gsl/narrow>
 #include <limits>
 
 #include "airports/stand.hpp"
 #include "traffic/air_movement.hpp"
-#include "traffic/intake.hpp"
 #include "traffic/ground_manoeuvres.hpp"
 #include "traffic/ground_movement.hpp"
+#include "traffic/intake.hpp"
 #include "traffic/movement.hpp"
 #include "traffic/movement_common.hpp"
 #include "traffic/movement_tables.hpp"
@@ -68,7 +67,8 @@ protected:
         ac.pos.latitude = samples[0].lat;
         ac.pos.longitude = samples[0].lon;
         ac.pos.altitude = samples[0].altitude;
-        if (samples.size() > 1) ac.pos.trueHeading = gf_bearingRad({samples[0].lat, samples[0].lon}, {samples[1].lat, samples[1].lon});
+        if (samples.size() > 1)
+            ac.pos.trueHeading = gf_bearingRad({samples[0].lat, samples[0].lon}, {samples[1].lat, samples[1].lon});
         ac.groundTurnRateNow = ac.groundTurnRate;
         ac.maxClimbStep = gf_maxClimbStepOf(ac.category);
         ac.slowGroundSpeed = gf_slowGroundSpeedOf(ac.category);
@@ -131,7 +131,7 @@ TEST_F(MovementSteps, TheFlareStepsTheSinkRateDownAndNeverRaisesTheNoseBeyondFou
         double altStep;
         double vs;
     };
-    const Step steps[] = {{40.0, 0, 0.0, 0.0},     {39.0, 1, -0.1, -601.0},  {30.0, 1, -0.1, -601.0},
+    const Step steps[] = {{40.0, 0, 0.0, 0.0},       {39.0, 1, -0.1, -601.0},  {30.0, 1, -0.1, -601.0},
                           {29.0, 2, -0.075, -450.0}, {19.0, 3, -0.05, -300.0}, {12.0, 4, -0.025, -150.0}};
     for (const Step& s : steps) {
         SCOPED_TRACE(s.height);
@@ -156,9 +156,9 @@ struct ConfigCase {
     const char* type;
     double altitude;
     double height;
-    long cabin;       // the last CABIN_LIGHTS_SET
+    long cabin;  // the last CABIN_LIGHTS_SET
     long landingLight;
-    long gear;        // the last GEAR_SET, -1 none
+    long gear;  // the last GEAR_SET, -1 none
     std::uint8_t landing;
 };
 
@@ -231,7 +231,8 @@ TEST_F(MovementSteps, NearTheGroundASlowClimbIsHastenedButADescentIsFollowed) {
     for (const Case& c : {Case{800.0, 10.0, 0.2}, Case{800.0, -100.0, -0.2}, Case{800.0, 0.0, 0.0},
                           Case{1500.0, 1000.0, 0.6}, Case{1500.0, -500.0, -1.0}}) {
         SCOPED_TRACE(c.climbFt);
-        LiveAc ac = make("A320", {point(a, 140.0, 2000.0, 0), point(moved(a, 0.0, 360.1), 140.0, 2000.0 + c.climbFt, 500)});
+        LiveAc ac =
+            make("A320", {point(a, 140.0, 2000.0, 0), point(moved(a, 0.0, 360.1), 140.0, 2000.0 + c.climbFt, 500)});
         ac.heightAboveGround = c.height;
         nextPosMain(ac);
         EXPECT_NEAR(ac.altStep, c.altStep, 1e-3);
@@ -320,8 +321,9 @@ TEST_F(MovementSteps, GroundTurnsBecomeCurvesAfterAMidpointWhenSlowAndLong) {
         const GeoPos a{47.45, 8.55};
         const GeoPos b = moved(a, 90.0, c.legMetres);
         const GeoPos d = moved(b, 90.0 + c.turnDeg, c.legMetres);
-        LiveAc ac = make("A320", {point(a, c.gs, 0.0, 0), point(b, c.gs, 0.0, c.spacing),
-                                  point(d, c.gs, 0.0, 2 * c.spacing), point(moved(d, 90.0 + c.turnDeg, c.legMetres), c.gs, 0.0, 3 * c.spacing)});
+        LiveAc ac =
+            make("A320", {point(a, c.gs, 0.0, 0), point(b, c.gs, 0.0, c.spacing), point(d, c.gs, 0.0, 2 * c.spacing),
+                          point(moved(d, 90.0 + c.turnDeg, c.legMetres), c.gs, 0.0, 3 * c.spacing)});
         nextPosMain(ac);
         EXPECT_EQ(ac.curve.active(), c.curve);
         if (c.curve) {
