@@ -63,7 +63,6 @@ std::string lf_statusText(const LiveAc& ac) {
 void lf_leaveWhenDry(LiveAc& ac) {
     if (ac.moveState != AcState::parked) lf_learnSoftOnLeave(ac, ac.moveState != AcState::flying);
     removeAircraftFromSim(ac);
-    lf_refreshLandingWatch();
 }
 
 void lf_nextPos(LiveAc& ac) {
@@ -189,6 +188,8 @@ void nextPosMain(LiveAc& ac) {
     try {
         lf_nextPos(ac);
         if (!lf_stepsFinite(ac)) throw std::runtime_error("a step towards the target is not a number");
+        // An aircraft that left the simulator in its flare does not keep the watch on.
+        lf_refreshLandingWatch();
     } catch (const std::exception& e) {
         gf_logWarning(skh::format("{}: {} {}, sz:{}, fs:{}, st:{}", "nextPosMain", e.what(), gf_acDescription(ac),
                                   ac.stream.size(), lf_stateName(ac), lf_statusText(ac)));

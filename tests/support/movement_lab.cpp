@@ -612,7 +612,7 @@ std::uint32_t lf_lastArrival(const std::vector<ScriptedSample>& samples) {
 }
 
 // Born on a stand, pushed back with the tail swinging to one side (or
-// straight), then taxiing away to that side.
+// straight), then taxiing away to that side; or (side 2) pulling out ahead.
 Scenario lf_pushback(const std::string& name, int side) {
     Scenario s = lf_atTestAirport(name);
     s.straightPushbacksOnly = side == 0;
@@ -634,6 +634,12 @@ Scenario lf_pushback(const std::string& name, int side) {
         tick += 500;
     };
     for (int i = 0; i < 12; ++i) add(at, 0.0, heading);  // a minute at the stand
+    if (side == 2) {
+        for (int i = 1; i <= 14; ++i) add(gf_destinationPoint(at, heading, ft(12.0 * i)), 5.0 + i, heading);
+        s.samples = std::move(samples);
+        s.ticks = lf_lastArrival(s.samples) + 3000 + 1500;
+        return s;
+    }
     // Pushed back: the track tells the side the tail swings to.
     const double swing = -side * 30.0 * DEG2RAD;  // the tail to the left: a track left of straight back
     for (int i = 1; i <= 6; ++i) add(gf_destinationPoint(at, back, ft(15.0 * i)), 6.0, back + swing);
@@ -697,7 +703,8 @@ Scenario lf_turns(const std::string& name, bool withBank) {
 }  // namespace
 
 std::vector<std::string> gf_builtInScenarioNames() {
-    return {"approach", "departure", "pushback-left", "pushback-right", "pushback-straight", "turns", "turns-banked"};
+    return {"approach", "departure", "pushback-left", "pushback-right", "pushback-straight", "pull-out",
+            "turns",    "turns-banked"};
 }
 
 std::optional<Scenario> gf_builtInScenario(const std::string& name) {
@@ -718,6 +725,7 @@ std::optional<Scenario> gf_builtInScenario(const std::string& name) {
     if (name == "pushback-left") return lf_pushback(name, 1);
     if (name == "pushback-right") return lf_pushback(name, -1);
     if (name == "pushback-straight") return lf_pushback(name, 0);
+    if (name == "pull-out") return lf_pushback(name, 2);
     if (name == "turns") return lf_turns(name, false);
     if (name == "turns-banked") return lf_turns(name, true);
     return std::nullopt;

@@ -233,7 +233,7 @@ std::vector<ScriptedSample> gf_readRecordedStream(std::istream& in, std::size_t*
 
 // The scenarios the tests and the trace tool share, at runway 14/32 of the
 // test airport (real geometry); names: approach, departure, pushback-left,
-// pushback-right, pushback-straight.
+// pushback-right, pushback-straight, pull-out, turns, turns-banked.
 std::optional<Scenario> gf_builtInScenario(const std::string& name);
 std::vector<std::string> gf_builtInScenarioNames();
 

@@ -365,3 +365,32 @@ TEST_F(MovementScenario, AnAirborneAircraftIsPredictedEightStepsUnlessItIsAtTheE
 
 }  // namespace
 }  // namespace skh
+
+namespace skh {
+namespace {
+
+TEST_F(MovementScenario, AParkedAircraftWhosePositionsLieAheadPullsOutOneSpan) {
+    MovementLab l(*lab::gf_builtInScenario("pull-out"));
+    const Stand stand = *l.scenario().stand;
+    l.run();
+    EXPECT_TRUE(l.ticksEntering(AcState::pushing_back).empty());
+    const auto taxi = l.ticksEntering(AcState::taxi);
+    ASSERT_FALSE(taxi.empty());
+    EXPECT_TRUE(log.contains("E12     : SWR14    pulling out"));
+    EXPECT_EQ(eventsOf(l, EVENT_ENGINE_AUTO_START, 0).back().tick, taxi.front());
+    // Straight ahead along the stand's heading, one span out, at the slow speed.
+    const LiveAc* ac = l.aircraft();
+    ASSERT_NE(ac, nullptr);
+    const TraceRow& out = rowAt(l, taxi.front());
+    EXPECT_NEAR(out.pos.trueAirspeed, ac->slowGroundSpeed, 1e-9);
+    EXPECT_NEAR(out.pos.trueHeading, stand.heading, 1e-9);
+    const auto reached = firstTick(l, [](const TraceRow& r) { return r.dueErrorM.has_value(); }, taxi.front() + 1);
+    ASSERT_TRUE(reached);
+    const TraceRow& there = rowAt(l, *reached);
+    EXPECT_NEAR(gf_distanceNm({stand.lat, stand.lon}, {there.pos.latitude, there.pos.longitude}), 2.0 * ac->wingspan,
+                0.5 / 1852.0);
+    EXPECT_LE(l.quality().groundDueErrorM, 5.0);
+}
+
+}  // namespace
+}  // namespace skh
