@@ -1,5 +1,8 @@
 #include "airports/stand.hpp"
 
+#include <cmath>
+#include <gsl/narrow>
+
 namespace skh {
 
 std::vector<Stand> g_stands;
@@ -19,6 +22,12 @@ Stand gf_makeStand(std::string name, std::vector<StandOption> options, double la
     s.ramp = ramp;
     s.helipad = helipad;
     return s;
+}
+
+std::int32_t gf_roundToInt32(double x) {
+    const double r = std::round(x);
+    if (!(r >= -2147483648.0 && r <= 2147483647.0)) throw gsl::narrowing_error();
+    return static_cast<std::int32_t>(r);
 }
 
 Stand* gf_standById(std::uint32_t id) {

@@ -68,6 +68,10 @@ struct Stand {
 Stand gf_makeStand(std::string name, std::vector<StandOption> options, double lat, double lon, double headingRad,
                    double radiusMetres, bool cargo, bool ramp, bool helipad);
 
+// round(x) (halves away from zero) as a 32-bit integer; throws
+// gsl::narrowing_error when that is no 32-bit integer (NaN included).
+std::int32_t gf_roundToInt32(double x);
+
 // An airport stand file in memory: what the writer writes.
 struct AirportFileData {
     std::string ident;  // ICAO code; names the file

@@ -225,6 +225,22 @@ bool gf_writeAirportFile(const AirportFileData& data, const fs::path& path, std:
     return gf_writeFileAtomically(path, out.str());
 }
 
+std::optional<std::string> lf_standNameProblem(std::string_view name) {
+    if (name.empty()) return "it has no id";
+    if (name.size() > kMaxNameBytes) return skh::format("its id is {} bytes long", name.size());
+    if (!lf_isUtf8(name)) return "its id is not UTF-8";
+    return std::nullopt;
+}
+
+std::optional<double> lf_readRadiusMetres(const pugi::xml_node& parkpos, std::string& problem) {
+    double radius = 0.0;
+    if (auto p = lf_checkNumber(parkpos, kRadiusRule, radius)) {
+        problem = std::move(*p);
+        return std::nullopt;
+    }
+    return radius;
+}
+
 OptIdentity lf_readOptIdentity(const pugi::xml_node& opt) {
     OptIdentity id;
     const std::string_view cs = opt.attribute("cs").value();
@@ -287,14 +303,7 @@ bool lf_readParkpos(const pugi::xml_node& parkpos, const std::string& name, std:
     double lon = 0.0;
     double heading = 0.0;
     double radius = 0.0;
-    std::optional<std::string> problem;
-    if (name.empty()) {
-        problem = "it has no id";
-    } else if (name.size() > kMaxNameBytes) {
-        problem = skh::format("its id is {} bytes long", name.size());
-    } else if (!lf_isUtf8(name)) {
-        problem = "its id is not UTF-8";
-    }
+    std::optional<std::string> problem = lf_standNameProblem(name);
     if (!problem) problem = lf_checkNumber(parkpos, kLatitudeRule, lat);
     if (!problem) problem = lf_checkNumber(parkpos, kLongitudeRule, lon);
     if (!problem) problem = lf_checkNumber(parkpos, kRadiusRule, radius);

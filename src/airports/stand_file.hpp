@@ -50,6 +50,11 @@ bool lf_readParkpos(const pugi::xml_node& parkpos, const std::string& name, std:
 // empty, after a log line naming `standName`, when a value fails its check.
 std::optional<StandOption> lf_readOption(const pugi::xml_node& opt, std::uint32_t seq, std::uint32_t origin,
                                          std::string_view standName);
+// Empty when the name fits a stand (1 to 128 bytes of UTF-8), else the problem.
+std::optional<std::string> lf_standNameProblem(std::string_view name);
+// The radius in metres; empty, with the problem, unless it is a finite number
+// above 0 and at most 1000.
+std::optional<double> lf_readRadiusMetres(const pugi::xml_node& parkpos, std::string& problem);
 // cs "a:b" gives callsign a and second callsign b. A reg that the aircraft
 // database knows gives its operator (else airline) and type; airl and type
 // count only for an unknown or empty reg.

@@ -2,7 +2,6 @@
 
 #include <cmath>
 #include <exception>
-#include <gsl/narrow>
 #include <stdexcept>
 #include <string>
 
@@ -56,17 +55,11 @@ bool lf_optionSeenAround(std::uint32_t weekday, std::uint32_t slot, std::string_
     return (option.halfHours & around) != 0;
 }
 
-std::int32_t lf_roundedStep(double x) {
-    const double r = std::round(x);
-    if (!(r >= -2147483648.0 && r <= 2147483647.0)) throw gsl::narrowing_error();
-    return static_cast<std::int32_t>(r);
-}
-
 bool lf_radiusStepFits(const Stand& stand, double wingspan) {
     const double d = wingspan - stand.radius;
     if (d > kOversizeNm) return false;
     const double step = wingspan <= kSmallSpanNm ? kSmallStepNm : kLargeStepNm;
-    return lf_roundedStep(-d / step) == 0;
+    return gf_roundToInt32(-d / step) == 0;
 }
 
 std::pair<std::uint32_t, bool> lf_insertStandOption(std::vector<StandOption>& options, const IdentStrings& aircraft,

@@ -27,8 +27,6 @@ bool lf_optionSeenAround(std::uint32_t weekday, std::uint32_t slot, std::string_
 // of 17.8 m, 21 m above). Throws gsl::narrowing_error for a step count that
 // is no 32-bit integer.
 bool lf_radiusStepFits(const Stand& stand, double wingspan);
-// round(x) as a 32-bit integer; gsl::narrowing_error when it is none.
-std::int32_t lf_roundedStep(double x);
 
 // Appends an option for `registration` (the aircraft's identity for learning)
 // at a weekday and slot: the callsign without a trailing "_", airline and
