@@ -32,24 +32,25 @@ constexpr std::size_t kMaxParameterBytes = 1024;
 // options each take about 10 MB).
 constexpr std::uintmax_t kMaxStandFileBytes = 64u * 1024u * 1024u;
 
+constexpr double kZeroDegrees = 0.0000005;
+
 // Ranges of the numbers of a parkpos.
 struct NumberRule {
     const char* attribute;
     double min;
     double max;
-    bool minExcluded;
 };
-constexpr NumberRule kLatitudeRule{"latitude", -90.0, 90.0, false};
-constexpr NumberRule kLongitudeRule{"longitude", -180.0, 180.0, false};
-constexpr NumberRule kHeadingRule{"heading", -3600.0, 3600.0, false};  // degrees, normalised after
-constexpr NumberRule kRadiusRule{"radius", 0.0, 1000.0, true};         // metres
+constexpr NumberRule kLatitudeRule{"latitude", -90.0, 90.0};
+constexpr NumberRule kLongitudeRule{"longitude", -180.0, 180.0};
+constexpr NumberRule kHeadingRule{"heading", -3600.0, 3600.0};  // degrees, normalised after
+// The smallest radius that the "{:.1f}" of the file does not write as 0.
+constexpr NumberRule kRadiusRule{"radius", 0.1, 1000.0};  // metres
 
 // The value of `rule`'s attribute (strtod, 0.0 when absent); a problem text
 // when it is not finite or outside the rule's range.
 std::optional<std::string> lf_checkNumber(const pugi::xml_node& node, const NumberRule& rule, double& value) {
     value = node.attribute(rule.attribute).as_double();
-    const bool aboveMin = rule.minExcluded ? value > rule.min : value >= rule.min;
-    if (std::isfinite(value) && aboveMin && value <= rule.max) return std::nullopt;
+    if (std::isfinite(value) && value >= rule.min && value <= rule.max) return std::nullopt;
     return skh::format("{} '{}' is not a number from {} to {}", rule.attribute,
                        gf_shownText(node.attribute(rule.attribute).value()), rule.min, rule.max);
 }
@@ -61,25 +62,73 @@ bool lf_isUtf8(std::string_view text) {
 }
 
 // The attribute's text when it is at most `limit` bytes of UTF-8, else a problem text.
-std::optional<std::string> lf_checkText(const pugi::xml_node& node, const char* attribute, std::size_t limit,
+std::optional<std::string> lf_checkText(const pugi::xml_attribute& attribute, const char* name, std::size_t limit,
                                         std::string& value) {
-    const char* text = node.attribute(attribute).value();
+    const char* text = attribute.value();
     const std::size_t length = std::strlen(text);
-    if (length > limit) return skh::format("{} is {} bytes long", attribute, length);
-    if (!lf_isUtf8(std::string_view(text, length)))
-        return skh::format("{} '{}' is not UTF-8", attribute, gf_shownText(text));
+    if (length > limit) return skh::format("{} is {} bytes long", name, length);
+    if (!lf_isUtf8(std::string_view(text, length))) {
+        return skh::format("{} '{}' is not UTF-8", name, gf_shownText(text));
+    }
     value.assign(text, length);
     return std::nullopt;
+}
+
+// The attributes of an opt element, found in one pass (the first of a name counts).
+struct OptAttributes {
+    pugi::xml_attribute reg, airl, type, cs, hh, day, soft;
+};
+
+OptAttributes lf_optAttributes(const pugi::xml_node& opt) {
+    OptAttributes a;
+    for (pugi::xml_attribute attr = opt.first_attribute(); attr; attr = attr.next_attribute()) {
+        const std::string_view name = attr.name();
+        pugi::xml_attribute* slot = name == "reg"    ? &a.reg
+                                    : name == "airl" ? &a.airl
+                                    : name == "type" ? &a.type
+                                    : name == "cs"   ? &a.cs
+                                    : name == "hh"   ? &a.hh
+                                    : name == "day"  ? &a.day
+                                    : name == "soft" ? &a.soft
+                                                     : nullptr;
+        if (slot != nullptr && !*slot) *slot = attr;
+    }
+    return a;
+}
+
+OptIdentity lf_identityOf(const OptAttributes& a) {
+    OptIdentity id;
+    const std::string_view cs = a.cs.value();
+    const auto colon = cs.find(':');
+    if (colon == std::string_view::npos) {
+        id.callsign = cs;
+    } else {
+        id.callsign = cs.substr(0, colon);
+        id.secondCallsign = cs.substr(colon + 1);
+    }
+    const std::string_view reg = a.reg.value();
+    if (!reg.empty()) {
+        if (const auto record = gf_findDbaseRecord(reg)) {
+            id.airline = record->opr.empty() ? record->airl : record->opr;
+            id.type = record->type;
+            return id;
+        }
+    }
+    id.airline = a.airl.value();
+    id.type = a.type.value();
+    return id;
 }
 
 void lf_logSkipped(std::string_view what, std::string_view standName, const std::string& problem) {
     gf_logWarning(skh::format("{} of stand '{}' skipped: {}", what, gf_shownText(standName), problem));
 }
 
-double lf_normalisedDegrees(double degrees) {
+// A heading in degrees as radians from 0 up to (not including) 2 pi.
+double lf_normalisedRadians(double degrees) {
     double d = std::fmod(degrees, 360.0);
     if (d < 0.0) d += 360.0;
-    return d >= 360.0 ? 0.0 : d;
+    const double r = d * DEG2RAD;
+    return r >= TWO_PI ? 0.0 : r;
 }
 
 // The first parameter element of that name in any top-level "parameters".
@@ -241,47 +290,28 @@ std::optional<double> lf_readRadiusMetres(const pugi::xml_node& parkpos, std::st
     return radius;
 }
 
-OptIdentity lf_readOptIdentity(const pugi::xml_node& opt) {
-    OptIdentity id;
-    const std::string_view cs = opt.attribute("cs").value();
-    const auto colon = cs.find(':');
-    if (colon == std::string_view::npos) {
-        id.callsign = cs;
-    } else {
-        id.callsign = cs.substr(0, colon);
-        id.secondCallsign = cs.substr(colon + 1);
-    }
-    const std::string_view reg = opt.attribute("reg").value();
-    if (!reg.empty()) {
-        if (const auto record = gf_findDbaseRecord(reg)) {
-            id.airline = record->opr.empty() ? record->airl : record->opr;
-            id.type = record->type;
-            return id;
-        }
-    }
-    id.airline = opt.attribute("airl").value();
-    id.type = opt.attribute("type").value();
-    return id;
-}
+OptIdentity lf_readOptIdentity(const pugi::xml_node& opt) { return lf_identityOf(lf_optAttributes(opt)); }
 
 std::optional<StandOption> lf_readOption(const pugi::xml_node& opt, std::uint32_t seq, std::uint32_t origin,
                                          std::string_view standName) {
+    const OptAttributes a = lf_optAttributes(opt);
     StandOption o;
     std::string hours;
     std::string cs;
-    std::optional<std::string> problem = lf_checkText(opt, "reg", kMaxIdentityBytes, o.registration);
-    if (!problem) problem = lf_checkText(opt, "airl", kMaxIdentityBytes, o.airline);
-    if (!problem) problem = lf_checkText(opt, "type", kMaxIdentityBytes, o.type);
-    if (!problem) problem = lf_checkText(opt, "cs", 2 * kMaxIdentityBytes + 1, cs);
-    if (!problem) problem = lf_checkText(opt, "hh", kMaxHoursBytes, hours);
-    const int day = opt.attribute("day").as_int();
-    if (!problem && (day < 0 || day > 7))
-        problem = skh::format("day '{}' is not 0 to 7", gf_shownText(opt.attribute("day").value()));
+    std::optional<std::string> problem = lf_checkText(a.reg, "reg", kMaxIdentityBytes, o.registration);
+    if (!problem) problem = lf_checkText(a.airl, "airl", kMaxIdentityBytes, o.airline);
+    if (!problem) problem = lf_checkText(a.type, "type", kMaxIdentityBytes, o.type);
+    if (!problem) problem = lf_checkText(a.cs, "cs", 2 * kMaxIdentityBytes + 1, cs);
+    if (!problem) problem = lf_checkText(a.hh, "hh", kMaxHoursBytes, hours);
+    const int day = a.day.as_int();
+    if (!problem && (day < 0 || day > 7)) {
+        problem = skh::format("day '{}' is not 0 to 7", gf_shownText(a.day.value()));
+    }
     if (problem) {
         lf_logSkipped("an option", standName, *problem);
         return std::nullopt;
     }
-    OptIdentity id = lf_readOptIdentity(opt);
+    OptIdentity id = lf_identityOf(a);
     o.airline = std::move(id.airline);
     o.type = std::move(id.type);
     o.callsign = std::move(id.callsign);
@@ -290,13 +320,15 @@ std::optional<StandOption> lf_readOption(const pugi::xml_node& opt, std::uint32_
     o.seq = seq;
     o.weekday = static_cast<std::uint32_t>(day);
     o.origin = origin;
-    o.real = opt.attribute("soft").as_bool() ? 0 : 1;
+    o.real = a.soft.as_bool() ? 0 : 1;
     return o;
 }
 
 bool lf_readParkpos(const pugi::xml_node& parkpos, const std::string& name, std::uint32_t origin,
                     std::vector<Stand>& stands) {
-    if (parkpos.attribute("latitude").as_double() == 0.0 && parkpos.attribute("longitude").as_double() == 0.0) {
+    // No position: both absent or 0 (also once written with six decimals).
+    if (std::fabs(parkpos.attribute("latitude").as_double()) < kZeroDegrees &&
+        std::fabs(parkpos.attribute("longitude").as_double()) < kZeroDegrees) {
         return false;
     }
     double lat = 0.0;
@@ -322,7 +354,7 @@ bool lf_readParkpos(const pugi::xml_node& parkpos, const std::string& name, std:
         }
     }
     options.shrink_to_fit();
-    stands.push_back(gf_makeStand(name, std::move(options), lat, lon, lf_normalisedDegrees(heading) * DEG2RAD, radius,
+    stands.push_back(gf_makeStand(name, std::move(options), lat, lon, lf_normalisedRadians(heading), radius,
                                   parkpos.attribute("cargo").as_bool(), parkpos.attribute("ramp").as_bool(),
                                   parkpos.attribute("heli").as_bool()));
     return true;
@@ -359,7 +391,7 @@ std::optional<std::string> lf_readAirportStringParam(const pugi::xml_document& d
     const pugi::xml_node p = lf_findParameter(doc, key);
     if (!p) return std::nullopt;
     std::string value;
-    if (const auto problem = lf_checkText(p, "value", kMaxParameterBytes, value)) {
+    if (const auto problem = lf_checkText(p.attribute("value"), "value", kMaxParameterBytes, value)) {
         gf_logWarning(skh::format("parameter {} ignored: {}", key, *problem));
         return std::nullopt;
     }

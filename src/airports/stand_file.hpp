@@ -43,7 +43,8 @@ bool lf_writeAirportParameters(pugi::xml_document& doc, const AirportFileData& d
 
 // Reads one parkpos into a new stand named `name` appended to `stands`; every
 // option gets `origin`. False when no stand was added: both coordinates 0.0
-// (silently), or a value or the name that fails its check (logged).
+// (silently; also when they would be written as 0), or a value or the name
+// that fails its check (logged).
 bool lf_readParkpos(const pugi::xml_node& parkpos, const std::string& name, std::uint32_t origin,
                     std::vector<Stand>& stands);
 // One opt element as an option with the sequence number and origin given;
@@ -53,7 +54,7 @@ std::optional<StandOption> lf_readOption(const pugi::xml_node& opt, std::uint32_
 // Empty when the name fits a stand (1 to 128 bytes of UTF-8), else the problem.
 std::optional<std::string> lf_standNameProblem(std::string_view name);
 // The radius in metres; empty, with the problem, unless it is a finite number
-// above 0 and at most 1000.
+// from 0.1 (the least that the file's one decimal keeps) to 1000.
 std::optional<double> lf_readRadiusMetres(const pugi::xml_node& parkpos, std::string& problem);
 // cs "a:b" gives callsign a and second callsign b. A reg that the aircraft
 // database knows gives its operator (else airline) and type; airl and type

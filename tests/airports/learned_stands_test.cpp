@@ -119,6 +119,14 @@ TEST_F(LearnedStands, ALearnedFileRefinesTheArchivedStandsAndItsLeftoversAreSave
     EXPECT_STREQ(z9.child("opt").attribute("reg").value(), "Y1");
 }
 
+TEST_F(LearnedStands, LearnedOptionsGoToTheFirstStandOfTheirName) {
+    stands.push_back(gf_makeStand("A1", {}, 47.2, 8.0, 0.0, 30.0, false, false, false));
+    const auto path = write(learnedFile("", R"(<parkpos id="A1"><opt reg="Q" day="1" hh="1"/></parkpos>)"));
+    lf_readLearned(path, "", stands);
+    EXPECT_EQ(stands[0].options.size(), 2u);
+    EXPECT_EQ(stands[2].options.size(), 0u);
+}
+
 TEST_F(LearnedStands, ADamagedFileIsCopiedAsideAndTheArchivedStandsStay) {
     const auto path = write("<meta><parameters>");
     lf_readLearned(path, "x", stands);
