@@ -21,7 +21,8 @@ TextSet g_dontUseTitles;
 namespace {
 
 std::mutex s_scannedTitlesMutex;
-TextSet s_scannedTitles;
+TextMap<std::uint64_t> s_scannedTitles;  // title -> order of the task that owns it
+thread_local std::uint64_t t_taskOrder = 0;
 
 }  // namespace
 
@@ -59,12 +60,24 @@ LiveryData lf_makeLiveryData(std::int32_t folderNo, std::string airline, std::st
                              std::string title, std::string atcId) {
     {
         const std::lock_guard lock(s_scannedTitlesMutex);
-        if (!s_scannedTitles.insert(title).second) return {};
+        const auto [it, inserted] = s_scannedTitles.try_emplace(title, t_taskOrder);
+        if (!inserted) {
+            if (it->second <= t_taskOrder) return {};
+            it->second = t_taskOrder;  // an earlier file takes the title over
+        }
     }
     return {std::move(airline), std::move(type), std::move(title), std::move(atcId), folderNo, passenger == 0};
 }
 
 bool lf_isDontUseTitle(std::string_view title) { return g_dontUseTitles.find(title) != g_dontUseTitles.end(); }
+
+void gf_setTaskOrder(std::uint64_t order) { t_taskOrder = order; }
+
+bool gf_ownsTitle(std::string_view title, std::uint64_t order) {
+    const std::lock_guard lock(s_scannedTitlesMutex);
+    const auto it = s_scannedTitles.find(title);
+    return it != s_scannedTitles.end() && it->second == order;
+}
 
 std::size_t gf_scannedTitleCount() {
     const std::lock_guard lock(s_scannedTitlesMutex);

@@ -68,10 +68,17 @@ extern ReportList g_codeFixes;  // type codes replaced by the database's fix
 extern TextSet g_dontUseTitles;
 
 // The record, or the empty record when the title was already made in this
-// scan (the caller reports the repeat).
+// scan (the caller reports the repeat). A title made by two scan tasks goes
+// to the task started first (see gf_setTaskOrder), however the tasks race:
+// the factory answers the later one with the empty record, or, when the
+// later one came first, the driver drops its record on collection.
 LiveryData lf_makeLiveryData(std::int32_t folderNo, std::string airline, std::string type, int passenger,
                              std::string title, std::string atcId);
 bool lf_isDontUseTitle(std::string_view title);
+// The start order of the scan task running on this thread (0 outside tasks).
+void gf_setTaskOrder(std::uint64_t order);
+// True when the task of that order made the title's record.
+bool gf_ownsTitle(std::string_view title, std::uint64_t order);
 // Titles the factory has made since the lists were last emptied.
 std::size_t gf_scannedTitleCount();
 void gf_clearScannedTitles();

@@ -43,7 +43,7 @@ std::string testDbaseXml() {
 <rotorcraft><rot types="EC35,R44"/></rotorcraft>
 <cargo_types><cargo_type types="B748"/></cargo_types>
 <similar_types><similar types="A321,A320,A319"/><similar types="B748,B744"/><similar types="C172,PA28"/></similar_types>
-<ICAO_airlines><ICAO codes="KLM,DLH,BAW,UPS,GEC,SHT"/></ICAO_airlines>
+<ICAO_airlines><ICAO codes="KLM,DLH,BAW,UPS,GEC,SHT,ZZZ"/></ICAO_airlines>
 <cargo_operators><ICAO codes="GEC,UPS"/></cargo_operators>
 <publishers><pub names="Publisher A, PubA"/><pub names="Aerosoft,AS"/></publishers>
 <simaddonsP3D><simaddonP3D arpts="KLAX"/></simaddonsP3D>
@@ -52,6 +52,7 @@ std::string testDbaseXml() {
 <db reg="D-AIPA" airl="DLH" type="A320" opr=""/>
 <db reg="N744UP" airl="UPS" type="B744" opr="" cargo="1"/>
 <db reg="G-EUPA" airl="BAW" type="A319" opr="SHT"/>
+<db reg="HBJVA" airl="SWR" type="C172" opr=""/>
 </dbase>)";
 }
 
