@@ -8,6 +8,7 @@
 
 #include <cmath>
 
+#include "aircraft/liveries.hpp"
 #include "feed/park_fix.hpp"
 #include "foundation/geo.hpp"
 #include "traffic/removal.hpp"
@@ -346,7 +347,7 @@ TEST_F(TrafficIntake, AnAircraftWithoutALiveryIsRememberedAndNotTriedAgain) {
         EXPECT_TRUE(dropped(act));
     }
     EXPECT_EQ(matches, 1);
-    EXPECT_EQ(g_unmatchedKeys.count("DLA CRJ9 D-ACNA"), 1u);
+    EXPECT_EQ(g_noMatchLines.count("DLA CRJ9 D-ACNA"), 1u);
 }
 
 TEST_F(TrafficIntake, BlockedGhostAndMixedStreamsAreNotCreated) {

@@ -205,6 +205,31 @@ TEST_F(TrafficRemoval, AStaticDuplicateOfALiveAircraftIsRemoved) {
     EXPECT_TRUE(log.contains("has same callsign"));
 }
 
+TEST_F(TrafficRemoval, FlushingStaticAircraftLeavesNoneBehind) {
+    const auto staticAc = [](std::uint32_t act, AcStatus status, std::uint32_t objectId) {
+        StaticAc st;
+        st.actNumber = act;
+        st.callsign = "S" + std::to_string(act) + "*";
+        st.status = status;
+        st.objectId = objectId;
+        return st;
+    };
+    g_staticAc = {staticAc(1, AcStatus::active, 2001), staticAc(2, AcStatus::adding2sim, 0),
+                  staticAc(3, AcStatus::adding2sim, 0), staticAc(4, AcStatus::buffer, 0)};
+    AddRequest waiting;
+    waiting.actNumber = 2;
+    waiting.callsign = "S2*";
+    g_staticCreateQueue.push_back(waiting);
+    gf_removeAllStaticAc();
+    ASSERT_EQ(g_staticAc.size(), 3u);
+    EXPECT_EQ(g_staticAc[0].status, AcStatus::removingfromsim);
+    EXPECT_EQ(g_staticAc[1].actNumber, 3u);
+    EXPECT_EQ(g_staticAc[1].removeWhenCreated, 1);  // handed over already: removed once it exists
+    EXPECT_EQ(g_staticAc[2].actNumber, 4u);
+    EXPECT_TRUE(g_staticCreateQueue.empty());
+    EXPECT_EQ(removalQueue, (std::deque<std::uint32_t>{2001}));
+}
+
 TEST_F(TrafficRemoval, ALostRealTrafficLinkTakesTheLiveAircraftOut) {
     gf_reserveTrafficContainers();  // installs the work behind the feed's hook
     activeCruiser(30001, "A1", 1001);
