@@ -61,7 +61,7 @@ double lf_wingspanFeet(const LiveAc& ac) { return ac.wingspan * mv::kFeetPerNm; 
 void lf_startPushback(LiveAc& ac, std::uint32_t now) {
     ac.predictionCount = 0;
     const double pushDirection = lf_wrapTwoPi(ac.standHeading + kPi);
-    const Stand* stand = lf_findStandById(ac.standId);
+    const Stand* stand = gf_standById(ac.standId);
     // Without the stand record the aircraft's own span stands in for the stand's radius.
     const double radiusNm = stand != nullptr && stand->radius > 0.0 ? stand->radius : ac.wingspan;
     const GeoPos here = lf_geo(ac.pos);
@@ -122,7 +122,7 @@ void lf_pullOut(LiveAc& ac, std::uint32_t now) {
     ac.trackBearing = ac.pos.trueHeading;
     lf_sendLights(ac, 1, 1, 0, 1, 0, 1, 0);
     lf_readyToTaxi(ac);
-    if (LOG.value.load()) gf_log(skh::format("{:8}: {:8} pulling out", lf_standNameOf(ac.standId), ac.callsign));
+    if (LOG.value.load()) gf_log(skh::format("{:8}: {:8} pulling out", gf_standNameOf(ac.standId), ac.callsign));
 }
 
 void lf_startTakeoffRoll(LiveAc& ac) {
@@ -173,8 +173,10 @@ void drive2Stand(LiveAc& ac, const PosSample& stand) {
 
 void lf_towedArrives(LiveAc& ac) {
     if (lf_standOccupied(ac.standId)) {
-        // Taken by another aircraft while this one drove there.
+        // Taken by another aircraft while this one drove there: the stand is
+        // not this one's, so its removal must not free it.
         ac.predictionCount = 1;
+        ac.standId = 0;
         removeAircraftFromSim(ac);
         return;
     }
@@ -190,7 +192,7 @@ void lf_towedArrives(LiveAc& ac) {
     ac.parkedAtMs = gf_trafficServices().steadyMs();
     lf_markStandTaken(ac);
     lf_prepareParked(ac);
-    if (log) gf_log(skh::format("{:8}: {:8} arrived at stand", lf_standNameOf(ac.standId), ac.callsign));
+    if (log) gf_log(skh::format("{:8}: {:8} arrived at stand", gf_standNameOf(ac.standId), ac.callsign));
     g_coupledSearchActs.push_back(ac.actNumber);
     if (!ac.airline.empty() && ac.cargo == ac.standCargo && lt_addStandOption(ac.standId, ac, 0, g_weekSlot, false))
         lf_noteActSlot(g_weekSlot, ac.actNumber, true);

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <exception>
 
+#include "aircraft/liveries.hpp"
 #include "feed/park_fix.hpp"
 #include "feed/traffic_queue.hpp"
 #include "foundation/format.hpp"
@@ -24,7 +25,6 @@ namespace skh {
 
 namespace {
 
-constexpr double kMetresPerNm = 1852.0;
 constexpr double kFeetPerNm = 6076.11549;
 constexpr std::int32_t kLeadTicks = 100;        // before the first sample is due
 constexpr std::int32_t kGroundLeadTicks = 300;  // for a moving ground aircraft
@@ -292,7 +292,7 @@ void lf_prepareNewAc(LiveAc& ac) {
         return;
     }
     lf_completeIdentity(ac);
-    if (lf_isValidCallsign(ac.callsign) && g_unmatchedKeys.count(lf_fmtIdentKey(ac)) == 0 &&
+    if (lf_isValidCallsign(ac.callsign) && g_noMatchLines.count(lf_fmtIdentKey(ac)) == 0 &&
         (!lf_endsWithUnderscore(ac.callsign) || !lf_callsignInUse(ac.callsign))) {
         spawnLiveAc(ac);
         return;
@@ -356,7 +356,7 @@ void spawnLiveAc(LiveAc& ac) {
             if (!ac.liveryTitle.empty()) g_liveryCache[ac.actNumber] = ac.liveryTitle;
         }
         if (ac.liveryTitle.empty()) {
-            if (!ac.registration.empty()) g_unmatchedKeys.insert(lf_fmtIdentKey(ac));
+            if (!ac.registration.empty()) g_noMatchLines.insert(lf_fmtIdentKey(ac));
             ac.dropUnsent = 1;
             return;
         }
@@ -369,7 +369,7 @@ void spawnLiveAc(LiveAc& ac) {
             ac.standLon = stand->lon;
             ac.standHeading = stand->heading;
             ac.standId = stand->id;
-            ac.standCargo = lf_standCargoOf(*stand);
+            ac.standCargo = (stand->cargo ? 1 : 0);
             lf_setMoveState(ac, AcState::parked);
             ac.parkedAtMs = gf_trafficServices().steadyMs();
             lf_markStandTaken(ac);

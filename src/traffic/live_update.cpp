@@ -93,6 +93,9 @@ bool lf_identityCheck(LiveAc& ac, const IdentStrings& id) {
         const std::string airline = record->opr.empty() ? record->airl : record->opr;
         const std::string type = record->type.empty() ? ac.type : record->type;
         if (airline != ac.airline || type != ac.type) {
+            // The registration too: the identity completion before the new
+            // creation would otherwise bring back the old airline.
+            ac.registration = id.registration;
             ac.airline = airline;
             ac.type = type;
             g_liveryCache.erase(ac.actNumber);

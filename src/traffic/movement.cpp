@@ -236,7 +236,7 @@ void advanceOneTick(LiveAc& ac) {
     lf_wrapPosition(ac);
     if (!lf_positionFinite(ac.pos)) {
         ac.pos = before;
-        throw std::runtime_error("the next position is not a number");
+        throw std::runtime_error("position not finite");
     }
 }
 

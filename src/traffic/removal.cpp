@@ -135,7 +135,7 @@ void lf_removeGhost(const std::string& callsign) {
     if (lf_detail()) {
         if (ghost.moveState == AcState::parked) {
             gf_log(skh::format("{:8}: {:8} is a ghost and will be removed, continue with {}",
-                               lf_standNameOf(ghost.standId), ghost.callsign, callsign));
+                               gf_standNameOf(ghost.standId), ghost.callsign, callsign));
         } else {
             gf_log(skh::format("          {:8} is a ghost and will be removed, continue with {}", ghost.callsign,
                                callsign));
@@ -153,7 +153,7 @@ void gf_removeDuplicateStatics(const LiveAc& ac, bool onGround) {
         if (st.status != AcStatus::active) continue;
         if (!ac.registration.empty() && st.registration == ac.registration) {
             if (lf_detail()) {
-                gf_log(skh::format("{:8}: {:8} {} removed, new {} '{}' has same regcode {}", lf_standNameOf(st.standId),
+                gf_log(skh::format("{:8}: {:8} {} removed, new {} '{}' has same regcode {}", gf_standNameOf(st.standId),
                                    st.callsign, st.registration, ac.callsign, lf_fmtAirlineType(ac), ac.registration));
             }
             removeAircraftFromSim(st);
@@ -166,7 +166,7 @@ void gf_removeDuplicateStatics(const LiveAc& ac, bool onGround) {
         if (same || coupled(ac.extraCallsign) || (!base.empty() && coupled(base))) {
             if (lf_detail()) {
                 gf_log(skh::format("{:8}: {:8} '{} {}' removed, new {} {} '{}' '{}' has {} callsign",
-                                   lf_standNameOf(st.standId), st.callsign, st.secondCallsign, st.extraCallsign,
+                                   gf_standNameOf(st.standId), st.callsign, st.secondCallsign, st.extraCallsign,
                                    onGround ? "on ground" : "airborne", lf_fmtAirlineType(ac), ac.callsign,
                                    ac.extraCallsign, same ? "same" : "coupled"));
             }
@@ -177,12 +177,9 @@ void gf_removeDuplicateStatics(const LiveAc& ac, bool onGround) {
 }
 
 void gf_removeAllStaticAc() {
+    // One already handed over to the simulator side goes as soon as it exists.
     for (StaticAc& st : g_staticAc) {
-        if (st.status == AcStatus::active) {
-            removeAircraftFromSim(st);
-        } else if (st.status == AcStatus::adding2sim && lf_withdrawCreation(st)) {
-            st.dropQueued = 1;
-        }
+        if (st.status == AcStatus::active || st.status == AcStatus::adding2sim) removeAircraftFromSim(st);
     }
     lf_compactStaticAc();
 }

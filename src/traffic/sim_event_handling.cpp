@@ -143,7 +143,7 @@ void lf_activateStatic(const CreatedObject& entry) {
     st->status = AcStatus::active;
     lf_setObjectId(*st, entry.objectId);
     lf_prepareParked(*st);
-    if (lf_detail()) gf_log(skh::format("{:8}: {:8} parked", lf_standNameOf(st->standId), st->callsign));
+    if (lf_detail()) gf_log(skh::format("{:8}: {:8} parked", gf_standNameOf(st->standId), st->callsign));
     if (st->removeWhenCreated != 0) {
         st->removeWhenCreated = 0;
         removeAircraftFromSim(*st);
@@ -219,7 +219,7 @@ void lf_parkAtStand(LiveAc& ac) {
         return;
     }
     ac.parkedSince = g_weekSlot;
-    const std::string standName = lf_standNameOf(ac.standId);
+    const std::string standName = gf_standNameOf(ac.standId);
     if (lf_detail()) gf_log(skh::format("{:8}: {:8} parks", standName, ac.callsign));
     lf_dropPlannedParkings(ac.standId);
     for (StaticAc& st : g_staticAc) {

@@ -2,6 +2,7 @@
 
 #include <mutex>
 
+#include "aircraft/liveries.hpp"
 #include "feed/realtraffic_link.hpp"
 #include "foundation/random.hpp"
 #include "platform/codepage.hpp"
@@ -80,9 +81,8 @@ TrafficServices lf_programServices() {
     TrafficServices s;
     s.steadyMs = [] { return gf_steadyMs(); };
     s.randomBelow = [](std::int64_t n) { return gf_randomIndex(n); };
-    // Without the livery index no aircraft can be given a livery.
-    s.matchLiveryForSpawn = [](FlightIdent&) {};
-    s.reportUncreatable = [](const FlightIdent&) {};
+    s.matchLiveryForSpawn = [](FlightIdent& ac) { gf_matchLiveryForSpawn(ac); };
+    s.reportUncreatable = [](const FlightIdent& ac) { lf_reportUncreatable(ac); };
     s.findRegistration = [](std::string_view registration) { return gf_findDbaseRecord(registration); };
     s.isKnownType = [](std::string_view type) { return gf_isKnownType(type); };
     s.sendUserPosition = [] { gf_sendUserPosition(); };

@@ -14,20 +14,17 @@
 
 namespace skh {
 
-// The stand name for log lines: "sid==0?" without a stand id, "sid==?" for
-// an id that is not among the stands.
-std::string lf_standNameOf(std::uint32_t standId);
 // The first stand of that name; null when none.
 Stand* lf_findStandByName(const std::string& name);
-Stand* lf_findStandById(std::uint32_t standId);
 
-// The cargo mark of a stand.
-std::uint8_t lf_standCargoOf(const Stand& stand);
+// Stands whose cargo mark a parked aircraft changed in this run.
+extern std::int32_t g_cargoChangedStands;
 // A stand at the position of an aircraft born on the ground, or none; may
 // mark the newcomer to be dropped (dropUnsent).
 std::optional<Stand> lf_chooseSpawnStand(LiveAc& ac);
 // The aircraft stands on its stand: the stand is occupied; a cargo aircraft
-// on a stand without the cargo mark changes the stand.
+// on a cargo stand it was not meant for (standCargo 0) takes the stand's
+// cargo mark away.
 void lf_markStandTaken(LiveAc& ac);
 // The stand is free again.
 void lf_standFreed(std::uint32_t standId);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <mutex>
 
+#include "aircraft/liveries.hpp"
 #include "airports/airport.hpp"
 #include "airports/stand.hpp"
 #include "feed/live_removal.hpp"
@@ -24,7 +25,6 @@ std::deque<AddRequest> g_staticCreateQueue;
 std::deque<std::uint32_t> removalQueue;
 std::vector<std::uint32_t> g_coupledSearchActs;
 std::vector<ActSlot> g_actSlots;
-std::unordered_set<std::string> g_unmatchedKeys;
 std::unordered_map<std::uint32_t, std::string_view> g_liveryCache;
 bool g_landingWatch = false;
 UserAcState g_userAc;
@@ -211,7 +211,7 @@ void gf_resetTraffic() {
     g_stands.clear();
     gf_clearNearestStandCache();
     g_coupledSearchActs.clear();
-    g_unmatchedKeys.clear();
+    gf_clearNoMatch();
     g_liveryCache.clear();
     g_landingWatch = false;
     g_qnh = kStandardQnh;

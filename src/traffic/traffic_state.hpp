@@ -56,8 +56,6 @@ extern std::deque<std::uint32_t> removalQueue;
 extern std::vector<std::uint32_t> g_coupledSearchActs;
 extern std::vector<ActSlot> g_actSlots;
 
-// Keys (lf_fmtIdentKey) of aircraft for which no livery was found; not tried again.
-extern std::unordered_set<std::string> g_unmatchedKeys;
 // The title matched for an act number, so that a re-created aircraft keeps
 // its livery. The views point into the livery index, which stands until a
 // rescan; a rescan happens only after the reset that empties this map.

@@ -4,6 +4,7 @@
 
 #include <stdexcept>
 
+#include "aircraft/liveries.hpp"
 #include "airports/stand.hpp"
 #include "traffic/intake.hpp"
 #include "traffic/removal.hpp"
@@ -71,8 +72,8 @@ TEST_F(TrafficDriver, TheResetEmptiesEverythingAndSetsTheQnhBack) {
     g_removedGhosts.push_back("ABC_");
     g_createdObjects.push_back({1005, 30001, 0, 0});
     g_staticAc.emplace_back();
-    g_stands.push_back(Stand{"A1", 47.0, 8.0, 0.0, 0.001, 1});
-    g_unmatchedKeys.insert("DLH A320 D-AIZZ");
+    g_stands.push_back(gf_makeStand("A1", {}, 47.0, 8.0, 0.0, 30.0, false, false, false));
+    g_noMatchLines.insert("DLH A320 D-AIZZ");
     g_landingWatch = true;
     g_qnh = 990;
     simEvent(SimEventKind::objectRemoved, 1005);
@@ -84,7 +85,7 @@ TEST_F(TrafficDriver, TheResetEmptiesEverythingAndSetsTheQnhBack) {
     EXPECT_EQ(gf_trafficQueueSize(), 0u);
     EXPECT_TRUE(g_liveCreateQueue.empty() && g_staticCreateQueue.empty() && removalQueue.empty());
     EXPECT_TRUE(addingStack.empty() && g_removedGhosts.empty() && g_createdObjects.empty());
-    EXPECT_TRUE(g_stands.empty() && g_unmatchedKeys.empty());
+    EXPECT_TRUE(g_stands.empty() && g_noMatchLines.empty());
     EXPECT_TRUE(gf_takeSimEvents().empty());
     EXPECT_FALSE(g_landingWatch);
     EXPECT_EQ(g_qnh.load(), 1013);

@@ -394,8 +394,10 @@ TEST_F(MovementSteps, APushbackTurnWithAnAbsurdTurnRateStillGetsAFiniteCurveStep
 
 TEST_F(MovementSteps, TheDriveToAStandAddsTwoSamplesAndTheAircraftParksOnlyWithinTwoMetres) {
     g_stands.push_back(Stand{"A1", 47.45, 8.55, 45.0 * mv::kDeg, 0.012, 1});
-    for (const double off : {1.5, 2.5}) {
+    // 1.5 m and 2.5 m from the stand, and 1.5 m from a stand given to another aircraft meanwhile.
+    for (const double off : {1.5, 2.5, -1.5}) {
         SCOPED_TRACE(off);
+        g_stands.front().occupied = off < 0.0;
         port.events.clear();
         g_coupledSearchActs.clear();
         const GeoPos stand{47.45, 8.55};
@@ -424,17 +426,22 @@ TEST_F(MovementSteps, TheDriveToAStandAddsTwoSamplesAndTheAircraftParksOnlyWithi
         EXPECT_EQ(ac.predictionCount, 0);
         EXPECT_DOUBLE_EQ(ac.trackBearing, 45.0 * mv::kDeg);
 
-        const GeoPos arrived = moved(stand, 0.0, off);
+        const GeoPos arrived = moved(stand, 0.0, std::fabs(off));
         ac.pos.latitude = arrived.lat;
         ac.pos.longitude = arrived.lon;
         ac.stream.resize(1);
         lf_towedArrives(ac);
-        if (off < 2.0) {
+        if (off < 0.0) {
+            EXPECT_EQ(ac.status, AcStatus::removingfromsim);
+            EXPECT_EQ(ac.predictionCount, 1);
+            EXPECT_TRUE(g_stands.front().occupied);
+        } else if (off < 2.0) {
             EXPECT_EQ(ac.moveState, AcState::parked);
             EXPECT_EQ(ac.stream.front().stationary, 1);
             EXPECT_EQ(ac.parkedAtMs, nowMs);
             EXPECT_EQ(last(EVENT_ENGINE_AUTO_SHUTDOWN), 0);
             EXPECT_EQ(g_coupledSearchActs, (std::vector<std::uint32_t>{40001}));
+            EXPECT_TRUE(g_stands.front().occupied);
         } else {
             EXPECT_EQ(ac.moveState, AcState::taxi);
             EXPECT_EQ(last(EVENT_ENGINE_AUTO_SHUTDOWN), -1);

@@ -20,6 +20,8 @@
 #include "simclient/sim_events.hpp"
 #include "simclient/sim_ids.hpp"
 #include "support/test_env.hpp"
+#include "traffic/intake.hpp"
+#include "traffic/sim_event_handling.hpp"
 #include "traffic/sim_port.hpp"
 #include "traffic/traffic_driver.hpp"
 #include "traffic/traffic_state.hpp"
@@ -254,13 +256,12 @@ protected:
     // Feeds a cruising aircraft and runs the polls until it is handed over
     // for creation; returns its request. The aircraft is then adopted as
     // `objectId` and made active after its 200 polls.
-    LiveAc& activeCruiser(std::uint32_t act, const std::string& callsign, std::uint32_t objectId) {
-        for (int n = 0; n < 8; ++n) take(cruise(act, callsign, n));
-        while (live(act) != nullptr && live(act)->status == AcStatus::buffer) polls(1);
-        EXPECT_NE(live(act), nullptr);
-        while (std::none_of(port.creates.begin(), port.creates.end(),
-                            [&](const AddRequest& r) { return r.actNumber == act; }))
+    LiveAc& activeCruiser(std::uint32_t act, const std::string& callsign, std::uint32_t objectId, double lat = 47.5) {
+        for (int n = 0; n < 8; ++n) take(cruise(act, callsign, n, lat));
+        while (live(act) != nullptr && std::none_of(port.creates.begin(), port.creates.end(),
+                                                    [&](const AddRequest& r) { return r.actNumber == act; }))
             polls(1);
+        EXPECT_NE(live(act), nullptr);
         adopt(act, objectId);
         polls(kActivationTicks);
         EXPECT_EQ(live(act)->status, AcStatus::active);
