@@ -3,11 +3,17 @@
 #include "aircraft/liveries_scan.hpp"
 
 #include <algorithm>
+#include <condition_variable>
 #include <deque>
 #include <exception>
 #include <filesystem>
 #include <future>
 #include <list>
+#include <mutex>
+#include <optional>
+#include <stop_token>
+#include <system_error>
+#include <thread>
 #include <tuple>
 
 #include "aircraft/ai_packages.hpp"
@@ -58,15 +64,21 @@ bool stopWanted() { return g_stopRequested.load() || g_closeRequested.load(); }
 // The entries of one folder, sorted by name ignoring case, so that every
 // file system gives the same records.
 std::vector<fs::directory_entry> sortedListing(const fs::path& folder) {
+    struct Named {
+        std::string lower;
+        std::string name;
+        fs::directory_entry entry;
+    };
+    std::vector<Named> named;
+    for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
+        std::string name = entry.path().filename().string();
+        named.push_back({gf_lower(name), std::move(name), entry});
+    }
+    std::sort(named.begin(), named.end(),
+              [](const Named& a, const Named& b) { return std::tie(a.lower, a.name) < std::tie(b.lower, b.name); });
     std::vector<fs::directory_entry> entries;
-    for (const fs::directory_entry& entry : fs::directory_iterator(folder)) entries.push_back(entry);
-    std::sort(entries.begin(), entries.end(), [](const fs::directory_entry& a, const fs::directory_entry& b) {
-        const std::string na = a.path().filename().string();
-        const std::string nb = b.path().filename().string();
-        const std::string la = gf_lower(na);
-        const std::string lb = gf_lower(nb);
-        return std::tie(la, na) < std::tie(lb, nb);
-    });
+    entries.reserve(named.size());
+    for (Named& n : named) entries.push_back(std::move(n.entry));
     return entries;
 }
 
@@ -81,11 +93,29 @@ bool isConfigFile(const fs::path& path) {
     return gf_upper(path.extension().string()) == ".CFG" && (stem == "AIRCRAFT" || stem == "SIM");
 }
 
-// The tasks of one root, collected oldest first. Every task is collected on
-// every way out, so none outlives the walk.
+// The tasks of one root, run by at most g_maxTasks worker threads and
+// collected oldest first. Every task is collected and every worker joined on
+// every way out, so nothing outlives the walk of the root.
 class TaskQueue {
 public:
-    ~TaskQueue() { collectAll(); }
+    TaskQueue() {
+        const int workers = std::max(g_maxTasks, 1);
+        for (int i = 0; i < workers; ++i) {
+            try {
+                m_workers.emplace_back([this](const std::stop_token& stop) { work(stop); });
+            } catch (const std::system_error&) {
+                if (m_workers.empty()) throw;  // fewer workers still do the work
+                break;
+            }
+        }
+    }
+    TaskQueue(const TaskQueue&) = delete;
+    TaskQueue& operator=(const TaskQueue&) = delete;
+    ~TaskQueue() {
+        collectAll();
+        for (std::jthread& worker : m_workers) worker.request_stop();
+        m_wake.notify_all();
+    }
 
     void start(std::int32_t folderNo, const std::string& filePath) {
         const bool ivao = gf_contains(filePath, "ivao_x-csl") || gf_contains(filePath, "IVAO_MTL");
@@ -96,17 +126,17 @@ public:
         while (now > seen && !s_taskHighWater.compare_exchange_weak(seen, now)) {
         }
         const std::uint64_t order = ++s_taskOrder;
-        try {
-            m_pending.push_back({order, filePath, std::async(std::launch::async, [folderNo, filePath, ivao, order] {
-                                     const TaskSlotGuard slot;
-                                     gf_setTaskOrder(order);
-                                     return ivao ? lf_scanIvaoFolder(folderNo, filePath)
-                                                 : lf_scanFolder(folderNo, filePath);
-                                 })});
-        } catch (...) {
-            gf_releaseTaskSlot();  // the task never ran
-            throw;
+        std::packaged_task<Records()> job([folderNo, filePath, ivao, order] {
+            const TaskSlotGuard slot;
+            gf_setTaskOrder(order);
+            return ivao ? lf_scanIvaoFolder(folderNo, filePath) : lf_scanFolder(folderNo, filePath);
+        });
+        m_pending.push_back({order, filePath, job.get_future()});
+        {
+            const std::lock_guard lock(m_mutex);
+            m_jobs.push_back(std::move(job));
         }
+        m_wake.notify_one();
         if (m_pending.size() > static_cast<std::size_t>(std::max(g_maxTasks, 1))) collectOldest("inner");
     }
 
@@ -120,6 +150,20 @@ private:
         std::string filePath;
         std::future<Records> future;
     };
+
+    void work(const std::stop_token& stop) {
+        while (true) {
+            std::packaged_task<Records()> job;
+            {
+                std::unique_lock lock(m_mutex);
+                m_wake.wait(lock, stop, [this] { return !m_jobs.empty(); });
+                if (m_jobs.empty()) return;  // stopped
+                job = std::move(m_jobs.front());
+                m_jobs.pop_front();
+            }
+            job();  // an exception of the task goes into its future
+        }
+    }
 
     void collectOldest(const char* where) {
         Task task = std::move(m_pending.front());
@@ -139,7 +183,11 @@ private:
         }
     }
 
-    std::deque<Task> m_pending;
+    std::deque<Task> m_pending;  // start-up worker only
+    std::mutex m_mutex;          // guards m_jobs
+    std::condition_variable_any m_wake;
+    std::deque<std::packaged_task<Records()>> m_jobs;
+    std::vector<std::jthread> m_workers;  // declared last: joined first, while the queue still stands
 };
 
 // Keeps, for each airline and type, only the records of the lowest folder
@@ -183,13 +231,19 @@ std::int32_t gf_scanTaskHighWater() { return s_taskHighWater.load(); }
 void gf_resetScanTaskHighWater() { s_taskHighWater = 0; }
 
 void lf_scanLiveryRoot(std::int32_t folderNo, const std::string& root) {
-    TaskQueue tasks;
     std::vector<Folder> stack;
     try {
         stack.push_back({root, sortedListing(lf_localPath(root))});
     } catch (const std::exception& e) {
         gf_logWarning(
             skh::format("liveries search in folder {} aborted because of iterator problem: {}", root, e.what()));
+        return;
+    }
+    std::optional<TaskQueue> tasks;
+    try {
+        tasks.emplace();
+    } catch (const std::exception& e) {
+        gf_logWarning(skh::format("liveries search in folder {} aborted, no task could start: {}", root, e.what()));
         return;
     }
     while (!stack.empty()) {
@@ -208,13 +262,13 @@ void lf_scanLiveryRoot(std::int32_t folderNo, const std::string& root) {
                     stack.push_back({text, std::move(entries)});
                 }
             } else if (entry.is_regular_file() && isConfigFile(entry.path())) {
-                tasks.start(folderNo, text);
+                tasks->start(folderNo, text);
             }
         } catch (const std::exception& e) {
             gf_logWarning(skh::format("liveries search in {} aborted, cause: {}", text, e.what()));
         }
     }
-    tasks.collectAll();
+    tasks->collectAll();
 }
 
 ScanOutcome lf_scanLiveryFolders(const std::vector<std::string>& roots) {
