@@ -15,6 +15,7 @@
 #include "aircraft/dbase.hpp"
 #include "aircraft/liveries_scan.hpp"
 #include "aircraft/livery_data.hpp"
+#include "bench_memory.hpp"
 #include "foundation/constants.hpp"
 #include "foundation/format.hpp"
 #include "foundation/parameter_table.hpp"
@@ -100,17 +101,6 @@ void prepare() {
     LIG_PRIORITIZE.value = false;
 }
 
-double peakRssMb() {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind("VmHWM:", 0) == 0) return std::stod(line.substr(6)) / 1024.0;
-    }
-    return 0.0;
-}
-
-void resetPeakRss() { std::ofstream("/proc/self/clear_refs") << "5"; }
-
 // Reads every file of the tree once, as plain bytes: the floor of the scan.
 double readSameBytesSeconds(int files, std::uintmax_t& bytes) {
     const auto start = std::chrono::steady_clock::now();
@@ -145,7 +135,7 @@ void BM_scan(benchmark::State& state) {
     double scanSeconds = 1e9;
     std::size_t records = 0;
     gf_resetScanTaskHighWater();
-    resetPeakRss();
+    bench::resetPeakRss();
     for (auto _ : state) {
         const auto start = std::chrono::steady_clock::now();
         lf_scanLiveryFolders({rootText(files)});
@@ -157,7 +147,7 @@ void BM_scan(benchmark::State& state) {
     state.counters["scan_over_read"] = scanSeconds / readSeconds;
     state.counters["task_high_water"] = gf_scanTaskHighWater();
     state.counters["active_after"] = g_activeTasks.load();
-    state.counters["peak_rss_MB"] = peakRssMb();
+    state.counters["peak_rss_MB"] = bench::peakRssMb();
     if (gf_scanTaskHighWater() > g_maxTasks) state.SkipWithError("more tasks ran than the throttle allows");
     if (g_activeTasks.load() != 0) state.SkipWithError("tasks left behind");
 }
