@@ -59,14 +59,7 @@ protected:
     static void setFolders(const Lines& roots) {
         for (std::size_t i = 0; i < roots.size(); ++i) g_liveryFolderParams[i]->value.set(roots[i]);
     }
-    std::string scanError() {
-        try {
-            gf_scanLiveries();
-            return {};
-        } catch (const UserErrorException& e) {
-            return e.what();
-        }
-    }
+    static std::string scanError() { return userError(gf_scanLiveries); }
     // The records of the cache file.
     std::vector<LiveryData> cached() {
         lf_readLiveriesScanned();
