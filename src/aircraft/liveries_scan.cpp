@@ -335,6 +335,8 @@ void lf_processScannedLiveries() {
         return;
     }
     lf_readLiveriesScanned();
+    // What a processing cut short by an exception left behind goes first.
+    if (!g_modelTitleMap.empty()) gf_clearLiveryIndex();
     showLiveryCount(g_liveries.size());
     lf_indexModels();
     lf_indexLiveries();
