@@ -7,6 +7,7 @@
 #include "feed/traffic_queue.hpp"
 #include "foundation/parameter_table.hpp"
 #include "traffic/ground_manoeuvres.hpp"
+#include "traffic/intake.hpp"
 #include "traffic/movement_common.hpp"
 #include "traffic/movement_tables.hpp"
 #include "traffic/stand_side.hpp"
@@ -27,19 +28,6 @@ constexpr std::int32_t kGroundSteps = 10;
 constexpr double kAirStepSeconds = 8.0;
 constexpr double kGroundStepSeconds = 3.0;
 constexpr std::int32_t kWeekTicks = 604800 * 100;
-
-bool lf_categoryPredicted(const LiveAc& ac) {
-    switch (ac.category) {
-        case CatLight:
-            return LIGHT_AIRCRAFT.value.load();
-        case CatHighPerf:
-            return HIGH_PERF_AIRCRAFT.value.load();
-        case CatRotorcraft:
-            return HELICOPTERS.value.load();
-        default:
-            return true;
-    }
-}
 
 // Another taxiing aircraft so close that the two would collide while one holds.
 bool lf_otherTaxiingNear(const LiveAc& ac) {
@@ -171,7 +159,7 @@ bool lf_dryStreamStep(LiveAc& ac) {
         lf_predictStep(ac, ac.predictionCount - 1);
         return true;
     }
-    if (!lf_categoryPredicted(ac)) return false;
+    if (!lf_categoryAllowed(ac.category)) return false;
     std::int32_t steps = kGroundSteps;
     if (ac.onGround == 0) {
         const UserAcState& user = g_userAc;

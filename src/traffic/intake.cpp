@@ -77,6 +77,8 @@ bool lf_ignoreForTiming(const LiveAc& ac, const TrafficSample& sample) {
     return false;
 }
 
+}  // namespace
+
 bool lf_categoryAllowed(AircraftCategory category) {
     switch (category) {
         case CatLight:
@@ -93,6 +95,8 @@ bool lf_categoryAllowed(AircraftCategory category) {
             return false;
     }
 }
+
+namespace {
 
 bool lf_mixesAirAndGround(const LiveAc& ac) {
     const bool air = std::any_of(ac.stream.begin(), ac.stream.end(), [](const PosSample& s) { return s.airborne; });

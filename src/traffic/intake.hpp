@@ -34,6 +34,10 @@ bool lf_makeRoomForNewLiveAc(double distanceNm);
 void gf_limitLiveCount();
 std::size_t lf_activeLiveCount();
 
+// The settings let aircraft of this category in (LIGHT_AIRCRAFT,
+// HIGH_PERF_AIRCRAFT, HELICOPTERS; the others always).
+bool lf_categoryAllowed(AircraftCategory category);
+
 // A sample whose altitude cannot be told from standing on the park
 // airport's ground.
 bool lf_ambiguousAtParkAirport(const PosSample& sample);

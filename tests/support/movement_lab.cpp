@@ -703,8 +703,8 @@ Scenario lf_turns(const std::string& name, bool withBank) {
 }  // namespace
 
 std::vector<std::string> gf_builtInScenarioNames() {
-    return {"approach", "departure", "pushback-left", "pushback-right", "pushback-straight", "pull-out",
-            "turns",    "turns-banked"};
+    return {"approach",          "departure", "pushback-left", "pushback-right",
+            "pushback-straight", "pull-out",  "turns",         "turns-banked"};
 }
 
 std::optional<Scenario> gf_builtInScenario(const std::string& name) {

@@ -384,7 +384,8 @@ TEST_F(MovementScenario, AParkedAircraftWhosePositionsLieAheadPullsOutOneSpan) {
     const TraceRow& out = rowAt(l, taxi.front());
     EXPECT_NEAR(out.pos.trueAirspeed, ac->slowGroundSpeed, 1e-9);
     EXPECT_NEAR(out.pos.trueHeading, stand.heading, 1e-9);
-    const auto reached = firstTick(l, [](const TraceRow& r) { return r.dueErrorM.has_value(); }, taxi.front() + 1);
+    const auto reached = firstTick(
+        l, [](const TraceRow& r) { return r.dueErrorM.has_value(); }, taxi.front() + 1);
     ASSERT_TRUE(reached);
     const TraceRow& there = rowAt(l, *reached);
     EXPECT_NEAR(gf_distanceNm({stand.lat, stand.lon}, {there.pos.latitude, there.pos.longitude}), 2.0 * ac->wingspan,

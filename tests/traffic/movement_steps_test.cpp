@@ -13,6 +13,7 @@
 #include "traffic/air_movement.hpp"
 #include "traffic/ground_manoeuvres.hpp"
 #include "traffic/ground_movement.hpp"
+#include "traffic/holding.hpp"
 #include "traffic/intake.hpp"
 #include "traffic/movement.hpp"
 #include "traffic/movement_common.hpp"
@@ -488,6 +489,56 @@ TEST_F(MovementSteps, ABrokenLegIsLoggedAndPassedOnAndABrokenStepLeavesThePositi
     EXPECT_THROW(advanceOneTick(ac), std::runtime_error);
     EXPECT_EQ(ac.pos.latitude, before.latitude);
     EXPECT_EQ(ac.pos.altitude, before.altitude);
+}
+
+}  // namespace
+}  // namespace skh
+
+namespace skh {
+namespace {
+
+struct DryCase {
+    const char* label;
+    const char* type;
+    double altitude;
+    AcState state;
+    bool lightAircraftOn;
+    bool appended;
+    std::int32_t predictionCount;
+    std::int32_t stepTicks;
+};
+
+TEST_F(MovementSteps, ADryStreamIsPredictedByStateAndCategory) {
+    g_stands.push_back(Stand{"A1", 47.45, 8.55, 0.0, 0.012, 1});
+    const DryCase cases[] = {
+        {"airborne", "A320", 5000.0, AcState::flying, true, true, 8, 800},
+        {"airborne light, allowed", "C172", 3000.0, AcState::flying, true, true, 8, 800},
+        {"airborne light, switched off", "C172", 3000.0, AcState::flying, false, false, 0, 0},
+        {"parked: a week", "A320", 0.0, AcState::parked, true, true, 1, 604800 * 100},
+        {"taking off on the ground", "A320", 0.0, AcState::take_off, true, true, 10, 300},
+    };
+    for (const DryCase& c : cases) {
+        SCOPED_TRACE(c.label);
+        test::ScopedSetting<BoolUiParameter, bool> light(LIGHT_AIRCRAFT, c.lightAircraftOn);
+        const GeoPos a{47.45, 8.55};
+        LiveAc ac = make(c.type, {point(a, c.altitude > 0.0 ? 120.0 : 0.0, c.altitude, -5, c.altitude <= 0.0)});
+        ac.moveState = c.state;
+        ac.standId = c.state == AcState::parked ? 1 : 0;
+        g_stands.front().occupied = true;
+        ac.reportedWhileParked = 1;
+        EXPECT_EQ(lf_dryStreamStep(ac), c.appended);
+        EXPECT_EQ(ac.predictionCount, c.predictionCount);
+        if (!c.appended) continue;
+        ASSERT_EQ(ac.stream.size(), 2u);
+        EXPECT_EQ(lf_ticksUntil(ac.stream[1].dueTick, static_cast<std::uint32_t>(ac.stream[0].dueTick)), c.stepTicks);
+        if (c.state == AcState::parked) {
+            EXPECT_EQ(ac.stream[1].stationary, 1);
+            EXPECT_FALSE(g_stands.front().occupied);  // its stand may be given away meanwhile
+            EXPECT_EQ(ac.reportedWhileParked, 0);
+            EXPECT_EQ(ac.leaveCheck, 1);
+        }
+        if (c.altitude > 0.0) EXPECT_DOUBLE_EQ(ac.stream[1].groundSpeed, 120.0 * 0.95);
+    }
 }
 
 }  // namespace
