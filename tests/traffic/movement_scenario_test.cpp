@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <sstream>
 
 #include "simclient/sim_ids.hpp"
 #include "support/movement_lab.hpp"
@@ -391,6 +392,43 @@ TEST_F(MovementScenario, AParkedAircraftWhosePositionsLieAheadPullsOutOneSpan) {
     EXPECT_NEAR(gf_distanceNm({stand.lat, stand.lon}, {there.pos.latitude, there.pos.longitude}), 2.0 * ac->wingspan,
                 0.5 / 1852.0);
     EXPECT_LE(l.quality().groundDueErrorM, 5.0);
+}
+
+}  // namespace
+}  // namespace skh
+
+namespace skh {
+namespace {
+
+TEST(MovementLabInput, RecordedStreamsAndRunwayRowsSkipWhatDoesNotParse) {
+    std::istringstream stream(
+        "seconds,lat,lon,altitude,groundSpeed,track,verticalSpeed\n"
+        "0,47.4,8.5,3000,140,90,-500\n"
+        "# a comment\n"
+        "5,47.4,8.51,2950,140,90,-500,142\n"
+        "10,nan,8.52,2900,140,90,-500\n"
+        "15,95,8.53,2900,140,90,-500\n"
+        "20,47.4,8.54,2850,-3,90,-500\n"
+        "25,47.4,8.55\n"
+        "30,47.4,8.56,0,12,90,0\n");
+    std::size_t skipped = 0;
+    const auto samples = lab::gf_readRecordedStream(stream, &skipped);
+    ASSERT_EQ(samples.size(), 3u);
+    EXPECT_EQ(skipped, 4u);
+    EXPECT_EQ(samples[1].arrivalTick, 500u);
+    EXPECT_EQ(samples[1].pos.trueAirspeed, 142.0);
+    EXPECT_EQ(samples[0].pos.trueAirspeed, 140.0);
+    EXPECT_EQ(samples[2].pos.airborne, 0);
+
+    const auto rwy = lab::gf_parseRunwayRow(
+        R"(239121,4505,"LSZH",10827,197,"CON",1,0,"14",47.483101,8.53473,1402,137,492,"32",47.4613,8.56446,1402,317,)");
+    ASSERT_TRUE(rwy);
+    EXPECT_EQ((*rwy)[0].ident, "14");
+    EXPECT_EQ((*rwy)[1].ident, "32");
+    EXPECT_DOUBLE_EQ((*rwy)[1].threshold.lat, 47.4613);
+    EXPECT_DOUBLE_EQ((*rwy)[0].headingDeg, 137.0);
+    EXPECT_FALSE(lab::gf_parseRunwayRow(R"(255155,6524,"00AK",2500,40,"GRVL",0,0,"N",,,,,,"S",,,,,)"));
+    EXPECT_FALSE(lab::gf_parseRunwayRow("garbage"));
 }
 
 }  // namespace
