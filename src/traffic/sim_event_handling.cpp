@@ -53,28 +53,27 @@ void lf_onStaticCgReport(const SimEvent& e) {
     ac->staticPitch = (degrees <= -1.0 || degrees > 2.5) ? 0.7 * DEG2RAD : e.b;
 }
 
-void lf_onCreateFailed(const SimEvent& e) {
-    const bool givenUp = e.reserved == kCreateGivenUp;
-    if (gf_isLiveAct(e.actNumber)) {
-        LiveAc* ac = gf_findLiveByAct(e.actNumber);
-        if (ac == nullptr) return;
-        const FlightIdent refused = *ac;
-        lf_eraseLiveAc(*ac);
-        if (givenUp) {
-            gf_logWarning(skh::format("{} never created by the simulator, dropped", gf_acDescription(refused)));
-        } else {
-            gf_trafficServices().reportUncreatable(refused);
-        }
-        return;
-    }
-    StaticAc* st = gf_findStaticByAct(e.actNumber);
-    if (st == nullptr) return;
-    const FlightIdent refused = *st;
-    lf_eraseStaticAc(*st);
+// After the record is gone: a refused title is counted against its livery.
+void lf_reportRefused(const FlightIdent& refused, bool givenUp) {
     if (givenUp) {
         gf_logWarning(skh::format("{} never created by the simulator, dropped", gf_acDescription(refused)));
     } else {
         gf_trafficServices().reportUncreatable(refused);
+    }
+}
+
+void lf_onCreateFailed(const SimEvent& e) {
+    const bool givenUp = e.reserved == kCreateGivenUp;
+    if (gf_isLiveAct(e.actNumber)) {
+        if (LiveAc* ac = gf_findLiveByAct(e.actNumber)) {
+            const FlightIdent refused = *ac;
+            lf_eraseLiveAc(*ac);
+            lf_reportRefused(refused, givenUp);
+        }
+    } else if (StaticAc* st = gf_findStaticByAct(e.actNumber)) {
+        const FlightIdent refused = *st;
+        lf_eraseStaticAc(*st);
+        lf_reportRefused(refused, givenUp);
     }
 }
 

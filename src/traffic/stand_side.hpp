@@ -33,6 +33,9 @@ void lf_standFreed(std::uint32_t standId);
 bool lt_addStandOption(std::uint32_t standId, const LiveAc& ac, std::uint32_t mode, std::uint64_t weekSlot, bool fill);
 // Soft learning when an aircraft leaves the scene near the park airport.
 void lf_learnSoftOnLeave(LiveAc& ac, bool notFlying);
+// Couples the callsign of the stand option of the aircraft's stand around
+// this time to it (its extra callsign), once per aircraft.
+void lf_searchForCoupledCsAroundThisTime(LiveAc& ac, std::uint64_t weekSlot);
 // Enforces the maximum of parked aircraft.
 void lf_checkMaxPark();
 // Places the next planned static aircraft (every 50 polls while the plan is not empty).

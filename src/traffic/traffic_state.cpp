@@ -8,6 +8,7 @@
 #include "airports/stand.hpp"
 #include "feed/live_removal.hpp"
 #include "feed/traffic_queue.hpp"
+#include "platform/window.hpp"
 #include "simclient/sim_events.hpp"
 #include "traffic/removal.hpp"
 #include "traffic/stand_lookup.hpp"
@@ -215,8 +216,11 @@ void gf_resetTraffic() {
     g_liveryCache.clear();
     g_landingWatch = false;
     g_qnh = kStandardQnh;
+    g_apfInfo = ApfInfo{};
+    g_apfInfo.altitude = -1;
     lf_resetStandState();
     g_indexStale = true;
+    platform::invalidateMainWindow();
 }
 
 }  // namespace skh
