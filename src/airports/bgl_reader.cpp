@@ -8,7 +8,6 @@
 #include "foundation/format.hpp"
 #include "foundation/geo.hpp"
 #include "platform/codepage.hpp"
-#include "platform/utf16.hpp"
 
 namespace skh {
 
@@ -67,9 +66,7 @@ std::string positionText(double lat, double lon) { return skh::format("{:.6f},{:
 std::string utf8Name(std::string bytes) {
     const auto nul = bytes.find('\0');
     if (nul != std::string::npos) bytes.resize(nul);
-    std::uint32_t error = 0;
-    if (bytes.empty() || platform::utf8ToUtf16(bytes, nullptr, 0, error) > 0) return bytes;
-    return platform::cp1252ToUtf8(bytes);  // the compiler wrote 8-bit text
+    return platform::utf8OrCp1252ToUtf8(bytes);  // 8-bit names are in the Windows code page
 }
 
 struct SubrecordHeader {
