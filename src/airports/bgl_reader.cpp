@@ -120,7 +120,8 @@ BglFileCheck checkHeader(BglBytes& bytes, std::uint32_t& sections) {
     BglFileCheck check;
     sections = 0;
     std::uint32_t headerSize = 0;
-    if (bytes.size() <= kFileHeaderBytes || !bytes.u32(4, headerSize) || !bytes.u32(20, sections)) {
+    std::uint32_t count = 0;
+    if (bytes.size() <= kFileHeaderBytes || !bytes.u32(4, headerSize) || !bytes.u32(20, count)) {
         check.problem = skh::format("it has {} bytes, too few for a BGL file", bytes.size());
         return check;
     }
@@ -128,6 +129,7 @@ BglFileCheck checkHeader(BglBytes& bytes, std::uint32_t& sections) {
         check.problem = skh::format("its header size is {} instead of {}", headerSize, kFileHeaderBytes);
         return check;
     }
+    sections = count;
     if (sections == 0) return check;
     if (kFileHeaderBytes + kSectionEntryBytes * sections >= bytes.size()) {
         check.problem = skh::format("its table of {} sections runs past the end of the file", sections);

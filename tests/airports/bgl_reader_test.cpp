@@ -324,6 +324,11 @@ TEST(BglReader, DamagedFilesEndInReportLines) {
         {"empty", "", 0, "not read: it has 0 bytes"},
         {"header only", file.substr(0, 56), 0, "not read: it has 56 bytes"},
         {"header size", damaged([](auto& b) { test::putU32(b, 4, 40); }), 0, "header size is 40 instead of 56"},
+        {"header size and 2^32-1 sections", damaged([](auto& b) {
+             test::putU32(b, 4, 0x01010101);
+             test::putU32(b, test::kBglSectionCountAt, 0xFFFFFFFF);
+         }),
+         0, "header size is 16843009 instead of 56"},
         {"2^32-1 sections", damaged([](auto& b) { test::putU32(b, test::kBglSectionCountAt, 0xFFFFFFFF); }), 0,
          "table of 4294967295 sections runs past the end"},
         {"2^32-1 subsections", damaged([](auto& b) { test::putU32(b, test::kBglFirstSectionAt + 8, 0xFFFFFFFF); }), 2,
@@ -397,6 +402,11 @@ TEST(BglReader, RandomDamageKeepsTheInvariants) {
             test::putU32(bytes, (rng() % (bytes.size() / 4)) * 4, static_cast<std::uint32_t>(rng()));
         }
         const ReadResult r = readBytes(bytes);
+        BglBytes source(bytes);
+        const BglFileCheck check = lf_checkBglFile(source);
+        if (!r.airports.empty()) {
+            EXPECT_TRUE(check.hasAirports);
+        }
         for (const auto& ap : r.airports) {
             std::set<std::string> names;
             for (const auto& s : ap.stands) {
