@@ -62,14 +62,11 @@ private:
     fs::path m_path;
 };
 
-void writeBytes(const fs::path& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
-}
+void writeBytes(const fs::path& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
 
 std::size_t readAll(BglBytes& bytes) {
     std::size_t stands = 0;
-    lf_readBglAirports(bytes, "bench.bgl",
-                       {[&](BglAirport& a) { stands += a.stands.size(); }, [](std::string) {}});
+    lf_readBglAirports(bytes, "bench.bgl", {[&](BglAirport& a) { stands += a.stands.size(); }, [](std::string) {}});
     return stands;
 }
 
