@@ -226,7 +226,9 @@ void gf_scanAddonAirports(const AirportScanServices& services) {
         lf_prepareStaging(orbx);
         lf_prepareStaging(thirdparty);
         result = lf_runAirportsScan(folders, stockText, orbx.staging, thirdparty.staging, services);
-        if (!result.found) gf_setStatusMessage("Warning: Scan has not found any add-on airports", true);
+        if (result.completed && !result.found) {
+            gf_setStatusMessage("Warning: Scan has not found any add-on airports", true);
+        }
         if (result.completed) {
             const bool orbxInstalled = lf_installStaging(orbx);
             installed = lf_installStaging(thirdparty) && orbxInstalled;

@@ -124,6 +124,17 @@ TEST_F(AirportFolderScanThreaded, AStopEndsNewTasksAndAFailedTaskIsReported) {
     EXPECT_TRUE(reportHas(gf_takeScanReport(), "disk gone"));
 }
 
+TEST_F(AirportFolderScanThreaded, TenThousandFilesInAFolder) {
+    const std::string good = test::bglFileOf({test::BglAirportSpec{}});
+    for (int i = 0; i < 10000; ++i) test::writeFile(dir / ("f" + std::to_string(i) + ".bgl"), i % 50 == 0 ? good : "");
+    g_maxTasks = 4;
+    std::atomic<int> tasks{0};
+    EXPECT_TRUE(lf_scanFolderBgls(dir.path(), "x", {}, [&](const fs::path&) { ++tasks; }));
+    EXPECT_EQ(tasks.load(), 200);
+    const auto report = gf_takeScanReport();
+    EXPECT_EQ(report.size(), 1u + 9800u);
+}
+
 TEST_F(AirportFolderScanThreaded, AMissingFolderEndsInAReportLine) {
     EXPECT_TRUE(lf_scanFolderBgls(dir / "nothing", "D:\\nothing", {}, [](const fs::path&) { FAIL(); }));
     EXPECT_TRUE(reportHas(gf_takeScanReport(), "airports search in folder D:\\nothing aborted because of iterator"));

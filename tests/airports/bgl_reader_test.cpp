@@ -390,7 +390,7 @@ TEST(BglReader, RandomDamageKeepsTheInvariants) {
     for (std::uint32_t i = 0; i < 20; ++i) a.parkings.push_back(BglParkingSpec{10, 1 + i % 11, i});
     const std::string file = test::bglFileOf({a, a});
     std::mt19937 rng(12345);
-    for (int round = 0; round < 3000; ++round) {
+    for (int round = 0; round < 2000; ++round) {
         std::string bytes = file;
         const int mode = round % 3;
         if (mode == 0) {
