@@ -10,6 +10,7 @@
 #include "foundation/random.hpp"
 #include "foundation/scan_report.hpp"
 #include "foundation/upcalls.hpp"
+#include "scan_test_support.hpp"
 #include "support/bgl_builder.hpp"
 #include "support/test_env.hpp"
 
@@ -18,12 +19,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-bool reportHas(const std::vector<std::string>& report, const std::string& part) {
-    for (const auto& line : report) {
-        if (line.find(part) != std::string::npos) return true;
-    }
-    return false;
-}
+using test::anyLineHas;
 
 class AirportFolderScanThreaded : public ::testing::Test {
 protected:
@@ -79,8 +75,8 @@ TEST_F(AirportFolderScanThreaded, OnlyBglFilesWithAirportsOutsideTheSkippedFolde
     EXPECT_EQ(g_activeTasks.load(), 0);
     const auto report = gf_takeScanReport();
     EXPECT_EQ(report.front(), "Scanning for addon airports in D:\\Addons");
-    EXPECT_TRUE(reportHas(report, "broken.bgl not read: its header size is 16843009 instead of 56"));
-    EXPECT_EQ(reportHas(report, "skipped " + (root / "locked").string()), locked);
+    EXPECT_TRUE(anyLineHas(report, "broken.bgl not read: its header size is 16843009 instead of 56"));
+    EXPECT_EQ(anyLineHas(report, "skipped " + (root / "locked").string()), locked);
 }
 
 TEST_F(AirportFolderScanThreaded, AtMostMaxTasksRunAndEveryTaskIsJoined) {
@@ -121,7 +117,7 @@ TEST_F(AirportFolderScanThreaded, AStopEndsNewTasksAndAFailedTaskIsReported) {
     EXPECT_GE(started.load(), 4);
     EXPECT_LE(started.load(), 6);  // those already started when the flag was seen
     EXPECT_EQ(g_activeTasks.load(), 0);
-    EXPECT_TRUE(reportHas(gf_takeScanReport(), "disk gone"));
+    EXPECT_TRUE(anyLineHas(gf_takeScanReport(), "disk gone"));
 }
 
 TEST_F(AirportFolderScanThreaded, TenThousandFilesInAFolder) {
@@ -137,7 +133,7 @@ TEST_F(AirportFolderScanThreaded, TenThousandFilesInAFolder) {
 
 TEST_F(AirportFolderScanThreaded, AMissingFolderEndsInAReportLine) {
     EXPECT_TRUE(lf_scanFolderBgls(dir / "nothing", "D:\\nothing", {}, [](const fs::path&) { FAIL(); }));
-    EXPECT_TRUE(reportHas(gf_takeScanReport(), "airports search in folder D:\\nothing aborted because of iterator"));
+    EXPECT_TRUE(anyLineHas(gf_takeScanReport(), "airports search in folder D:\\nothing aborted because of iterator"));
     EXPECT_TRUE(lf_isBglFile(".BGL"));
     EXPECT_FALSE(lf_isBglFile(".Bgl"));
 }

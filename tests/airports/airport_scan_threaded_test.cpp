@@ -11,6 +11,7 @@
 #include "foundation/random.hpp"
 #include "foundation/upcalls.hpp"
 #include "platform/win_path.hpp"
+#include "scan_test_support.hpp"
 #include "support/bgl_builder.hpp"
 #include "support/test_env.hpp"
 
@@ -20,13 +21,6 @@ namespace {
 namespace fs = std::filesystem;
 using test::BglAirportSpec;
 using test::BglParkingSpec;
-
-std::set<std::string> names(const fs::path& folder) {
-    std::set<std::string> out;
-    if (!fs::exists(folder)) return out;
-    for (const auto& e : fs::directory_iterator(folder)) out.insert(e.path().filename().string());
-    return out;
-}
 
 BglAirportSpec airport(const std::string& ident, int parkings) {
     BglAirportSpec a;
@@ -45,13 +39,6 @@ std::string parameter(const pugi::xml_document& doc, const char* key) {
         .node()
         .attribute("value")
         .value();
-}
-
-bool hasLine(const std::vector<std::string>& lines, const std::string& part) {
-    for (const auto& l : lines) {
-        if (l.find(part) != std::string::npos) return true;
-    }
-    return false;
 }
 
 class AirportScanThreaded : public ::testing::Test {
@@ -137,13 +124,13 @@ TEST_F(AirportScanThreaded, AWholeScanLinksGeneratesReportsAndKeepsUserFiles) {
 
     const fs::path orbx = prog / "airports/my_ORBX";
     const fs::path third = prog / "airports/my_thirdparty";
-    EXPECT_EQ(names(orbx), (std::set<std::string>{"EGLL.txt", "KXYZ.xml"}));
-    EXPECT_EQ(names(third), (std::set<std::string>{"EDDF.txt", "EDDF.xml", "KJFK.xml", "LFPG.xml", "LSZH.txt",
-                                                   "LSZH.xml", "USER.xml"}));
+    EXPECT_EQ(test::entryNames(orbx), (std::set<std::string>{"EGLL.txt", "KXYZ.xml"}));
+    EXPECT_EQ(test::entryNames(third), (std::set<std::string>{"EDDF.txt", "EDDF.xml", "KJFK.xml", "LFPG.xml",
+                                                              "LSZH.txt", "LSZH.xml", "USER.xml"}));
     EXPECT_EQ(test::readFile(orbx / "EGLL.txt"), "archive/simaddon/EGLL.xml\n");
     EXPECT_EQ(test::readFile(third / "LSZH.txt"), "archive/thirdparty/Some%20Maker/LSZH.xml\n");
     EXPECT_EQ(test::readFile(third / "USER.xml"), "mine");
-    EXPECT_EQ(names(prog / "airports/my_ORBX.previous"), (std::set<std::string>{"OLD1.xml"}));
+    EXPECT_EQ(test::entryNames(prog / "airports/my_ORBX.previous"), (std::set<std::string>{"OLD1.xml"}));
 
     pugi::xml_document kxyzDoc;
     ASSERT_TRUE(kxyzDoc.load_file((orbx / "KXYZ.xml").c_str()));
@@ -168,13 +155,13 @@ TEST_F(AirportScanThreaded, AWholeScanLinksGeneratesReportsAndKeepsUserFiles) {
           "===> LSZH has 3 parkpos while archived one has 2", "Generated LSZH.xml: 3 positions",
           "===> EDDF has 1 parkpos while archived one has 0", "thirdparty unknown KJFK does not exist",
           "empty.bgl not read: it has 0 bytes"}) {
-        EXPECT_EQ(hasLine(report, line), std::string(line).find("unknown") == std::string::npos) << line;
+        EXPECT_EQ(test::anyLineHas(report, line), std::string(line).find("unknown") == std::string::npos) << line;
     }
-    EXPECT_FALSE(hasLine(report, "ZZZZ"));
-    EXPECT_FALSE(hasLine(report, "SSSS"));
-    EXPECT_TRUE(hasLine(report, "LFPG"));
+    EXPECT_FALSE(test::anyLineHas(report, "ZZZZ"));
+    EXPECT_FALSE(test::anyLineHas(report, "SSSS"));
+    EXPECT_TRUE(test::anyLineHas(report, "LFPG"));
 
-    EXPECT_EQ(names(prog / "ZURI"), (std::set<std::string>{"KJFK.xml", "KXYZ.xml"}));
+    EXPECT_EQ(test::entryNames(prog / "ZURI"), (std::set<std::string>{"KJFK.xml", "KXYZ.xml"}));
     EXPECT_EQ(g_tbloFileCount.load(), 2u);
     EXPECT_TRUE(g_orbxAirportsDone.load());
     EXPECT_FALSE(SCAN_AIRPORTS.value.load());
@@ -202,8 +189,8 @@ TEST_F(AirportScanThreaded, AWholeScanLinksGeneratesReportsAndKeepsUserFiles) {
         gf_scanAddonAirports(stopping);
     }
     g_stopRequested = false;
-    EXPECT_EQ(names(orbx), (std::set<std::string>{"EGLL.txt", "KXYZ.xml"}));
-    EXPECT_EQ(names(third).size(), 7u);
+    EXPECT_EQ(test::entryNames(orbx), (std::set<std::string>{"EGLL.txt", "KXYZ.xml"}));
+    EXPECT_EQ(test::entryNames(third).size(), 7u);
     EXPECT_FALSE(fs::exists(prog / "airports/my_ORBX.scanning"));
     EXPECT_TRUE(SCAN_AIRPORTS.value.load());
     EXPECT_FALSE(g_airportsScanOk.load());

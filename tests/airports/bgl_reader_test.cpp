@@ -8,6 +8,7 @@
 #include <random>
 #include <set>
 
+#include "scan_test_support.hpp"
 #include "support/bgl_builder.hpp"
 #include "support/test_env.hpp"
 
@@ -23,13 +24,9 @@ struct ReadResult {
     std::vector<std::string> fileReport;
 
     bool reportHas(const std::string& part) const {
-        for (const auto& line : fileReport) {
-            if (line.find(part) != std::string::npos) return true;
-        }
+        if (test::anyLineHas(fileReport, part)) return true;
         for (const auto& a : airports) {
-            for (const auto& line : a.report) {
-                if (line.find(part) != std::string::npos) return true;
-            }
+            if (test::anyLineHas(a.report, part)) return true;
         }
         return false;
     }

@@ -4,19 +4,13 @@
 
 #include <set>
 
+#include "scan_test_support.hpp"
 #include "support/test_env.hpp"
 
 namespace skh {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::set<std::string> names(const fs::path& folder) {
-    std::set<std::string> out;
-    if (!fs::exists(folder)) return out;
-    for (const auto& e : fs::directory_iterator(folder)) out.insert(e.path().filename().string());
-    return out;
-}
 
 // Three scans in a row with the user placing files between them.
 TEST(ScanStaging, UserFilesSurviveEveryScanAndTheLastFilesStayAsBackup) {
@@ -29,7 +23,7 @@ TEST(ScanStaging, UserFilesSurviveEveryScanAndTheLastFilesStayAsBackup) {
     test::writeFile(f.staging / "EGLL.xml", "generated 1");
     test::writeFile(f.staging / "EGLL.txt", "archive/thirdparty/X/EGLL.xml");
     ASSERT_TRUE(lf_installStaging(f));
-    EXPECT_EQ(names(f.live), (std::set<std::string>{"EGLL.xml", "EGLL.txt"}));
+    EXPECT_EQ(test::entryNames(f.live), (std::set<std::string>{"EGLL.xml", "EGLL.txt"}));
     EXPECT_FALSE(fs::exists(f.staging));
 
     // The user adds a file of their own and one that the next scan also makes.
@@ -42,11 +36,12 @@ TEST(ScanStaging, UserFilesSurviveEveryScanAndTheLastFilesStayAsBackup) {
     test::writeFile(f.staging / "EGLL.xml", "generated 2");
     test::writeFile(f.staging / "LSZH.xml", "generated 2");
     ASSERT_TRUE(lf_installStaging(f));
-    EXPECT_EQ(names(f.live), (std::set<std::string>{"EGLL.xml", "KJFK.xml", "LSZH.xml", "notes"}));
+    EXPECT_EQ(test::entryNames(f.live), (std::set<std::string>{"EGLL.xml", "KJFK.xml", "LSZH.xml", "notes"}));
     EXPECT_EQ(test::readFile(f.live / "EGLL.xml"), "generated 2");
     EXPECT_EQ(test::readFile(f.live / "LSZH.xml"), "mine too");
     EXPECT_EQ(test::readFile(f.live / "notes" / "a.txt"), "x");
-    EXPECT_EQ(names(f.backup), (std::set<std::string>{"EGLL.xml", "EGLL.txt", "KJFK.xml", "LSZH.xml", "notes"}));
+    EXPECT_EQ(test::entryNames(f.backup),
+              (std::set<std::string>{"EGLL.xml", "EGLL.txt", "KJFK.xml", "LSZH.xml", "notes"}));
     EXPECT_EQ(test::readFile(f.backup / "EGLL.xml"), "generated 1");
 
     // A scan that is cut short changes nothing.
@@ -54,12 +49,12 @@ TEST(ScanStaging, UserFilesSurviveEveryScanAndTheLastFilesStayAsBackup) {
     test::writeFile(f.staging / "EDDF.xml", "half");
     lf_discardStaging(f);
     EXPECT_FALSE(fs::exists(f.staging));
-    EXPECT_EQ(names(f.live), (std::set<std::string>{"EGLL.xml", "KJFK.xml", "LSZH.xml", "notes"}));
+    EXPECT_EQ(test::entryNames(f.live), (std::set<std::string>{"EGLL.xml", "KJFK.xml", "LSZH.xml", "notes"}));
 
     // A scan that finds nothing keeps only the user's files.
     lf_prepareStaging(f);
     ASSERT_TRUE(lf_installStaging(f));
-    EXPECT_EQ(names(f.live), (std::set<std::string>{"KJFK.xml", "LSZH.xml", "notes"}));
+    EXPECT_EQ(test::entryNames(f.live), (std::set<std::string>{"KJFK.xml", "LSZH.xml", "notes"}));
 }
 
 TEST(ScanStaging, AFolderWithoutAListKeepsEverything) {
