@@ -26,6 +26,12 @@ bool writeLinkFile(const fs::path& path, const std::string& reference) {
     return gf_writeFileAtomically(path, reference + "\n");
 }
 
+// Throws the filesystem error of a folder that cannot be made.
+void makeFolder(const fs::path& folder) {
+    std::error_code ec;
+    if (!fs::is_directory(folder, ec)) fs::create_directory(folder);
+}
+
 // More stands win; on a tie the smaller path, so the result does not depend
 // on which task came first.
 bool beats(std::size_t stands, const std::string& path, std::size_t otherStands, const std::string& otherPath) {
@@ -75,13 +81,13 @@ void AirportScanOutput::handleAirport(BglAirport& airport, const std::string& bg
     const std::lock_guard lock(slot.mutex);
     const std::size_t stands = airport.stands.size();
     if (slot.taken && !beats(stands, bglPath, slot.stands, slot.bglPath)) {
-        if (slot.bglPath != bglPath) {
+        if (slot.bglPath != bglPath && !slot.files.empty()) {
             gf_addScanReport(skh::format("{}{} of {} not used: {} has {} stand{}", kMarker, airport.ident, bglPath,
                                          slot.bglPath, slot.stands, gf_plural(static_cast<std::int64_t>(slot.stands))));
         }
         return;
     }
-    if (slot.taken) {
+    if (!slot.files.empty()) {
         gf_addScanReport(skh::format("{}{} of {} replaced by {} with {} stand{}", kMarker, airport.ident, slot.bglPath,
                                      bglPath, stands, gf_plural(static_cast<std::int64_t>(stands))));
         for (const fs::path& file : slot.files) {
@@ -121,7 +127,9 @@ bool AirportScanOutput::linkAirport(const std::string& ident, const std::string&
         simaddon ? lf_findSimaddonArchive(ident, lines)
                  : lf_findThirdpartyArchive(publisher, ident, archivedStands, lines);
     if (!reference) return false;
-    const fs::path path = (simaddon ? m_orbxFolder : m_thirdpartyFolder) / (ident + ".txt");
+    const fs::path& folder = simaddon ? m_orbxFolder : m_thirdpartyFolder;
+    makeFolder(folder);
+    const fs::path path = folder / (ident + ".txt");
     if (!writeLinkFile(path, *reference)) {
         // Not linked: the generated file stands in for the archived one.
         lines.push_back(skh::format("{}Linking {} did not succeed", kMarker, path.string()));
@@ -164,8 +172,7 @@ void AirportScanOutput::writeGenerated(const BglAirport& airport, const std::str
             gf_makeStand(s->name, {}, s->lat, s->lon, s->heading, s->radiusM, s->cargo, s->ramp, s->helipad));
     }
 
-    std::error_code ec;
-    if (!fs::is_directory(folder, ec)) fs::create_directory(folder);
+    makeFolder(folder);
     const fs::path path = folder / (airport.ident + ".xml");
     if (!gf_writeAirportFile(data, path, kGeneratedFile)) {
         lines.push_back(skh::format("{}Generating {} did not succeed", kMarker, path.string()));
