@@ -44,12 +44,39 @@ void logZipAndSend() {
         folder.string(), kOfflineLearningAddress));
 }
 
-bool fitForLearning(const OfflineLearningCheck& fit, const std::string& ident) { return fit && fit(ident); }
+struct LearningCopies {
+    std::size_t done = 0;  // not fit for off-line learning
+    std::size_t copied = 0;
+};
 
-bool copyForLearning(const fs::path& source, const fs::path& destination) {
-    std::error_code ec;
-    fs::copy_file(source, destination, fs::copy_options::overwrite_existing, ec);
-    return !ec;
+// Copies the airports fit for off-line learning into ZURI. A copied airport's
+// link file goes: the copy is learned off line, and the link must not hide
+// its generated file.
+LearningCopies copyForLearning(const std::vector<std::string>& idents, const fs::path& folder,
+                               const OfflineLearningCheck& fit, bool orbx) {
+    LearningCopies counts;
+    const fs::path learning = offlineLearningFolder();
+    for (const std::string& ident : idents) {
+        if (!fit || !fit(ident)) {
+            ++counts.done;
+            continue;
+        }
+        const fs::path source = folder / (ident + ".xml");
+        const fs::path destination = learning / (ident + ".xml");
+        std::error_code ec;
+        fs::copy_file(source, destination, fs::copy_options::overwrite_existing, ec);
+        if (ec) {
+            gf_logWarning(orbx ? skh::format("failed to copy {}", source.string())
+                               : skh::format("'{}' failed to copy '{}'", source.string(), destination.string()));
+            continue;
+        }
+        gf_log(skh::format("{} copied to {}", source.string(), destination.string()));
+        ++counts.copied;
+        const fs::path link = folder / (ident + ".txt");
+        if (fs::exists(link)) fs::remove(link);
+    }
+    g_tbloFileCount = gf_countFolderEntries(learning);
+    return counts;
 }
 
 }  // namespace
@@ -68,6 +95,7 @@ bool lf_scanSceneryFolder(const std::vector<std::string>& folders, const std::st
     const fs::path stockFolder = stockText.empty() ? fs::path() : platform::mapWindowsPath(stockText);
     const BglFileTask task = [&output](const fs::path& file) { output.processBglFile(file); };
     for (const std::string& text : folders) {
+        if (g_stopRequested.load() || g_closeRequested.load()) return false;
         if (text.empty()) continue;
         const fs::path folder = platform::mapWindowsPath(text);
         std::error_code ec;
@@ -94,29 +122,9 @@ bool lf_scanSceneryFolder(const std::vector<std::string>& folders, const std::st
 void lf_archiveOrbxAirports(const std::vector<std::string>& idents, const fs::path& folder,
                             const OfflineLearningCheck& fit) {
     if (idents.empty()) return;
-    const fs::path learning = offlineLearningFolder();
-    std::size_t done = 0;
-    std::size_t copied = 0;
-    for (const std::string& ident : idents) {
-        if (!fitForLearning(fit, ident)) {
-            ++done;
-            continue;
-        }
-        const fs::path source = folder / (ident + ".xml");
-        const fs::path destination = learning / (ident + ".xml");
-        if (!copyForLearning(source, destination)) {
-            gf_logWarning(skh::format("failed to copy {}", source.string()));
-            continue;
-        }
-        gf_log(skh::format("{} copied to {}", source.string(), destination.string()));
-        ++copied;
-        // The copy is learned off line; its link must not hide the generated file.
-        const fs::path link = folder / (ident + ".txt");
-        if (fs::exists(link)) fs::remove(link);
-    }
-    g_orbxAirportsDone = done + copied == idents.size();
+    const LearningCopies counts = copyForLearning(idents, folder, fit, true);
+    g_orbxAirportsDone = counts.done + counts.copied == idents.size();
     platform::invalidateMainWindow();
-    g_tbloFileCount = gf_countFolderEntries(learning);
     if (g_tbloFileCount.load() == 0) {
         gf_log("All your ORBX airports are done, no off line learning needed.");
     } else {
@@ -127,23 +135,10 @@ void lf_archiveOrbxAirports(const std::vector<std::string>& idents, const fs::pa
 void lf_archiveThirdpartyAirports(const std::vector<std::string>& idents, const fs::path& folder,
                                   const OfflineLearningCheck& fit) {
     if (idents.empty()) return;
-    const fs::path learning = offlineLearningFolder();
-    for (const std::string& ident : idents) {
-        if (!fitForLearning(fit, ident)) continue;
-        const fs::path source = folder / (ident + ".xml");
-        const fs::path destination = learning / (ident + ".xml");
-        if (!copyForLearning(source, destination)) {
-            gf_logWarning(skh::format("'{}' failed to copy '{}'", source.string(), destination.string()));
-            continue;
-        }
-        gf_log(skh::format("{} copied to {}", source.string(), destination.string()));
-        const fs::path link = folder / (ident + ".txt");
-        if (fs::exists(link)) fs::remove(link);
-    }
-    g_tbloFileCount = gf_countFolderEntries(learning);
+    copyForLearning(idents, folder, fit, false);
     if (g_tbloFileCount.load() == 0) {
         gf_log("All your third party airports are done, no off line learning needed.");
-        fs::remove_all(learning);
+        fs::remove_all(offlineLearningFolder());
     } else {
         logZipAndSend();
     }
