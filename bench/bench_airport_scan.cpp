@@ -12,6 +12,7 @@
 #include "airports/airport_folder_scan.hpp"
 #include "airports/airport_output.hpp"
 #include "airports/bgl_reader.hpp"
+#include "bench_memory.hpp"
 #include "foundation/random.hpp"
 #include "foundation/scan_report.hpp"
 #include "foundation/text_files.hpp"
@@ -121,6 +122,33 @@ void BM_Parse5000Airports(benchmark::State& state) {
     state.counters["file MB"] = static_cast<double>(file.size()) / 1e6;
 }
 BENCHMARK(BM_Parse5000Airports)->Unit(benchmark::kMillisecond);
+
+// Peak memory while a big file is read: the window and one airport's stands,
+// not the file. Target: at most the task count times the largest record read.
+void BM_PeakMemoryOfABigFile(benchmark::State& state) {
+    ScratchFolder dir;
+    const fs::path path = dir.path() / "big.bgl";
+    double fileMb = 0.0;
+    {
+        std::vector<test::BglAirportSpec> airports;
+        for (int i = 0; i < 4000; ++i) airports.push_back(bigAirport(identOf(i), 200));
+        const std::string file = test::bglFileOf(airports);
+        fileMb = static_cast<double>(file.size()) / 1e6;
+        writeBytes(path, file);
+    }
+    double growth = 0.0;
+    for (auto _ : state) {
+        bench::resetPeakRss();
+        const double before = bench::peakRssMb();
+        BglBytes bytes;
+        bytes.open(path);
+        benchmark::DoNotOptimize(readAll(bytes));
+        growth = bench::peakRssMb() - before;
+    }
+    state.counters["file_MB"] = fileMb;
+    state.counters["peak_growth_MB"] = growth;
+}
+BENCHMARK(BM_PeakMemoryOfABigFile)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 // The folder scan with one task and with eight at a time; each task reads a
 // file of four big airports and writes their stand files. Target: 6-8x
