@@ -174,7 +174,7 @@ void lf_approachConfiguration(LiveAc& ac, const PosSample& front) {
         gf_setFlaps(ac, 0);
         ac.flarePhase = 0;
         ac.landing = 0;
-        lf_refreshLandingWatch();
+        lf_refreshLandingWatch(true);
     }
 }
 

@@ -189,7 +189,7 @@ void nextPosMain(LiveAc& ac) {
         lf_nextPos(ac);
         if (!lf_stepsFinite(ac)) throw std::runtime_error("a step towards the target is not a number");
         // An aircraft that left the simulator in its flare does not keep the watch on.
-        lf_refreshLandingWatch();
+        lf_refreshLandingWatch(false);
     } catch (const std::exception& e) {
         gf_logWarning(skh::format("{}: {} {}, sz:{}, fs:{}, st:{}", "nextPosMain", e.what(), gf_acDescription(ac),
                                   ac.stream.size(), lf_stateName(ac), lf_statusText(ac)));

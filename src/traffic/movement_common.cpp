@@ -5,6 +5,7 @@
 #include <gsl/narrow>
 #include <limits>
 
+#include "feed/traffic_queue.hpp"
 #include "simclient/sim_ids.hpp"
 #include "traffic/movement_tables.hpp"
 #include "traffic/sim_event_handling.hpp"
@@ -125,8 +126,16 @@ void lf_zeroControlBlock(const LiveAc& ac) {
     (void)gf_simPort().setControlBlock(ac.objectId, {0.0, 0.0, 0.0});
 }
 
-void lf_refreshLandingWatch() {
+void lf_refreshLandingWatch(bool everyCall) {
     if (!g_landingWatch) return;
+    // Looked at once a poll at most unless asked: many aircraft may take a
+    // new target in one poll.
+    static std::uint32_t lastTick = 0;
+    static bool looked = false;
+    const std::uint32_t now = trafficTick.load();
+    if (!everyCall && looked && lastTick == now) return;
+    lastTick = now;
+    looked = true;
     g_landingWatch = std::any_of(g_liveAc.begin(), g_liveAc.end(), [](const LiveAc& ac) {
         return ac.status == AcStatus::active && ac.flarePhase != 0 && ac.onGround == 0;
     });

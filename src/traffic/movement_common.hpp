@@ -55,7 +55,8 @@ void lf_setThrottleFixedWing(LiveAc& ac, std::uint32_t index);
 // The AI control block (spoilers, two throttles) back to zero, not for a Light aircraft.
 void lf_zeroControlBlock(const LiveAc& ac);
 
-// Clears the landing watch when no aircraft is in a flare any more.
-void lf_refreshLandingWatch();
+// Clears the landing watch when no aircraft is in a flare any more; at most
+// once a poll unless everyCall.
+void lf_refreshLandingWatch(bool everyCall);
 
 }  // namespace skh
