@@ -5,34 +5,15 @@
 // polls are counted through a hook on operator new.
 #include <benchmark/benchmark.h>
 
-#include <atomic>
-#include <cstdlib>
-#include <new>
 #include <vector>
 
 #include "aircraft/dbase.hpp"
+#include "bench_support.hpp"
 #include "feed/traffic_queue.hpp"
 #include "foundation/geo.hpp"
 #include "traffic/movement.hpp"
-#include "traffic/sim_port.hpp"
 #include "traffic/traffic_driver.hpp"
 #include "traffic/traffic_state.hpp"
-
-namespace {
-std::atomic<std::size_t> g_allocations{0};
-}  // namespace
-
-// g++ 12 takes the replaced operator new for the built-in one and warns
-// about free() on what it returns; the pair is consistent here.
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-
-void* operator new(std::size_t size) {
-    g_allocations.fetch_add(1, std::memory_order_relaxed);
-    if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
-    throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 
 namespace {
 
@@ -42,33 +23,7 @@ constexpr std::size_t kAircraft = 512;
 constexpr std::size_t kStream = 30;
 constexpr std::uint32_t kNow = 1000000;
 
-// Takes what the traffic control hands over and keeps nothing.
-class QuietPort final : public SimPort {
-public:
-    std::vector<PositionUpdate> back, front;
-    std::size_t events = 0;
-    void queueEvent(std::uint32_t, std::uint32_t, std::uint32_t) override { ++events; }
-    void queueLights(std::uint32_t, const std::array<std::uint32_t, 7>&) override { events += 7; }
-    void queueCreate(const AddRequest&) override {}
-    void queueRemove(std::uint32_t) override {}
-    bool requestWithinRange(std::uint32_t) override { return true; }
-    bool requestStaticCg(std::uint32_t) override { return true; }
-    bool toggleAllLights(std::uint32_t) override { return true; }
-    bool setControlBlock(std::uint32_t, const std::array<double, 3>&) override { return true; }
-    bool setFlightPlan(std::uint32_t, const std::string&) override { return true; }
-    bool requestFailed() const override { return false; }
-    void requestError() override {}
-    std::vector<PositionUpdate>& positionBack() override { return back; }
-    bool swapPositions() override {
-        front.swap(back);
-        back.clear();
-        return true;
-    }
-    UserAcState requestUserPosition() override { return {}; }
-    bool userOnGround() const override { return false; }
-};
-
-QuietPort g_port;
+bench::NullPort g_port;
 
 PosSample lf_sample(GeoPos p, double gs, double alt, std::int32_t due) {
     PosSample s;
@@ -131,13 +86,13 @@ void BM_SteadyPoll512(benchmark::State& state) {
     lf_setUp();
     lf_fillSky(1000000);  // the targets lie far ahead: nothing becomes due
     for (int i = 0; i < 10; ++i) gf_updateAllLiveAc();
-    const std::size_t before = g_allocations.load();
+    const std::size_t before = bench::g_allocations.load();
     std::size_t polls = 0;
     for (auto _ : state) {
         gf_updateAllLiveAc();
         ++polls;
     }
-    const double perPoll = static_cast<double>(g_allocations.load() - before) / static_cast<double>(polls);
+    const double perPoll = static_cast<double>(bench::g_allocations.load() - before) / static_cast<double>(polls);
     state.counters["allocs_per_poll"] = perPoll;
     if (perPoll > 0.0) state.SkipWithError("a steady poll allocates");
     if (g_port.front.size() != kAircraft) state.SkipWithError("not every aircraft sent its position");

@@ -4,65 +4,19 @@
 // new checks that a steady poll allocates nothing.
 #include <benchmark/benchmark.h>
 
-#include <atomic>
-#include <cstdlib>
-#include <new>
 
 #include "aircraft/dbase.hpp"
+#include "bench_support.hpp"
 #include "feed/traffic_queue.hpp"
 #include "foundation/parameter_table.hpp"
 #include "traffic/sim_port.hpp"
 #include "traffic/traffic_driver.hpp"
 #include "traffic/traffic_state.hpp"
 
-// The counting operator new below pairs malloc with free on purpose.
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-
-namespace {
-
-std::atomic<std::uint64_t> g_allocations{0};
-
-}  // namespace
-
-void* operator new(std::size_t size) {
-    g_allocations.fetch_add(1, std::memory_order_relaxed);
-    if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
-    throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-
 namespace skh {
 namespace {
 
-// Takes what the traffic control hands over and forgets it.
-class NullPort final : public SimPort {
-public:
-    void queueEvent(std::uint32_t, std::uint32_t, std::uint32_t) override {}
-    void queueLights(std::uint32_t, const std::array<std::uint32_t, 7>&) override {}
-    void queueCreate(const AddRequest&) override {}
-    void queueRemove(std::uint32_t) override {}
-    bool requestWithinRange(std::uint32_t) override { return true; }
-    bool requestStaticCg(std::uint32_t) override { return true; }
-    bool toggleAllLights(std::uint32_t) override { return true; }
-    bool setControlBlock(std::uint32_t, const std::array<double, 3>&) override { return true; }
-    bool setFlightPlan(std::uint32_t, const std::string&) override { return true; }
-    bool requestFailed() const override { return false; }
-    void requestError() override {}
-    std::vector<PositionUpdate>& positionBack() override { return m_back; }
-    bool swapPositions() override {
-        m_front.swap(m_back);
-        m_back.clear();
-        return true;
-    }
-    UserAcState requestUserPosition() override { return {}; }
-    bool userOnGround() const override { return false; }
-
-private:
-    std::vector<PositionUpdate> m_back, m_front;
-};
-
-NullPort g_port;
+bench::NullPort g_port;
 
 constexpr std::uint32_t kFirstAct = 100000;
 
@@ -120,13 +74,13 @@ void BM_PollNothingDue(benchmark::State& state) {
     lf_fleet(static_cast<std::int32_t>(trafficTick.load()) + 100000000, 3);
     // The index, both position buffers and the periodic work at their size.
     for (int i = 0; i < 200; ++i) lf_handleAddingStack();
-    const std::uint64_t before = g_allocations.load();
+    const std::uint64_t before = bench::g_allocations.load();
     std::uint64_t polls = 0;
     for (auto _ : state) {
         lf_handleAddingStack();
         ++polls;
     }
-    const double perPoll = static_cast<double>(g_allocations.load() - before) / static_cast<double>(polls);
+    const double perPoll = static_cast<double>(bench::g_allocations.load() - before) / static_cast<double>(polls);
     state.counters["allocs_per_poll"] = perPoll;
     if (perPoll > 0.0) state.SkipWithError("a steady poll allocates");
     gf_setSimPort(nullptr);
