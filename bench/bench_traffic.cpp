@@ -4,7 +4,6 @@
 // new checks that a steady poll allocates nothing.
 #include <benchmark/benchmark.h>
 
-
 #include "aircraft/dbase.hpp"
 #include "bench_support.hpp"
 #include "feed/traffic_queue.hpp"
