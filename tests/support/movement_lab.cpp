@@ -288,15 +288,6 @@ std::vector<PortEvent> SimulatorPlay::eventsOf(std::uint32_t eventId) const {
 
 namespace {
 
-struct SavedSettings {
-    bool straight = STRAIGHT_PBS_ONLY.value.load();
-    bool airborneOnly = AIRBORNE_ONLY.value.load();
-    std::int32_t holdMinutes = MAX_HOLDING_MINUTES.value.load();
-    double rangeNm = g_rangeNm.load();
-    std::uint32_t rangeMetres = g_rangeMetres.load();
-};
-SavedSettings g_saved;
-
 void lf_labDatabase() {
     gf_clearDbase();
     for (const char* t : {"A320", "B744", "CRJ9", "C172", "EC35", "F16"}) g_knownTypes.insert(t);
@@ -313,7 +304,6 @@ void lf_labDatabase() {
 }  // namespace
 
 MovementLab::MovementLab(Scenario scenario) : m_scenario(std::move(scenario)) {
-    g_saved = SavedSettings{};
     lf_labDatabase();
     gf_reserveTrafficContainers();
     gf_resetTraffic();
@@ -341,6 +331,7 @@ MovementLab::MovementLab(Scenario scenario) : m_scenario(std::move(scenario)) {
     AIRBORNE_ONLY.value = m_scenario.airborneOnly;
     MAX_HOLDING_MINUTES.value = m_scenario.maxHoldingMinutes;
     if (m_scenario.parkAirport) gf_setParkAirport(*m_scenario.parkAirport);
+    m_saved.qnh = g_qnh.load();
     g_qnh = m_scenario.qnh;
     if (m_scenario.stand) {
         m_scenario.stand->id = 1;
@@ -358,11 +349,12 @@ MovementLab::~MovementLab() {
     gf_setTrafficAccepted(false);
     gf_clearDbase();
     trafficTick = 0;
-    STRAIGHT_PBS_ONLY.value = g_saved.straight;
-    AIRBORNE_ONLY.value = g_saved.airborneOnly;
-    MAX_HOLDING_MINUTES.value = g_saved.holdMinutes;
-    g_rangeNm = g_saved.rangeNm;
-    g_rangeMetres = g_saved.rangeMetres;
+    STRAIGHT_PBS_ONLY.value = m_saved.straight;
+    AIRBORNE_ONLY.value = m_saved.airborneOnly;
+    MAX_HOLDING_MINUTES.value = m_saved.holdMinutes;
+    g_rangeNm = m_saved.rangeNm;
+    g_rangeMetres = m_saved.rangeMetres;
+    g_qnh = m_saved.qnh;
 }
 
 LiveAc* MovementLab::aircraft() const { return gf_findLiveByAct(m_scenario.act); }

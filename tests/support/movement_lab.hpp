@@ -20,6 +20,7 @@
 #include "airports/stand.hpp"
 #include "feed/traffic_sample.hpp"
 #include "foundation/geo.hpp"
+#include "foundation/parameter_table.hpp"
 #include "traffic/aircraft_records.hpp"
 #include "traffic/sim_port.hpp"
 
@@ -215,6 +216,16 @@ private:
     void placeAtStand();
     void record(std::optional<double> dueErrorM, bool dueAirborne);
 
+    // The settings the lab changes, put back when it goes.
+    struct Saved {
+        bool straight = STRAIGHT_PBS_ONLY.value.load();
+        bool airborneOnly = AIRBORNE_ONLY.value.load();
+        std::int32_t holdMinutes = MAX_HOLDING_MINUTES.value.load();
+        double rangeNm = g_rangeNm.load();
+        std::uint32_t rangeMetres = g_rangeMetres.load();
+        std::int32_t qnh = 1013;
+    };
+    Saved m_saved;
     Scenario m_scenario;
     SimulatorPlay m_sim;
     std::vector<TraceRow> m_trace;
