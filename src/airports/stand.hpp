@@ -26,6 +26,10 @@ struct StandOption {
     std::uint32_t weekday = 0;    // 1 Monday .. 7 Sunday; 0: the file gave none
     std::uint32_t origin = 0;     // 1: from the archived, generated or hand-made file; 0: learned
     std::uint32_t real = 0;       // 1: learned from real traffic; 0: soft (guessed)
+    // Left out of the static parking plan until the options are renumbered or
+    // the stands loaded again (its identity is in use). Never stored: such an
+    // option is still written by the learned save, unlike one with seq 0.
+    bool skip = false;
 };
 
 // The identity part of an "opt" element.

@@ -196,7 +196,7 @@ void lf_towedArrives(LiveAc& ac) {
     g_coupledSearchActs.push_back(ac.actNumber);
     if (!ac.airline.empty() && ac.cargo == ac.standCargo && lt_addStandOption(ac.standId, ac, 0, g_weekSlot, false))
         lf_noteActSlot(g_weekSlot, ac.actNumber, true);
-    lf_checkMaxPark();
+    lf_checkMaxPark(0);
 }
 
 }  // namespace skh

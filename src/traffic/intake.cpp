@@ -382,7 +382,7 @@ void spawnLiveAc(LiveAc& ac) {
             st.front().lon = stand->lon;
             st.front().track = stand->heading * RAD2DEG;
             if (lt_addStandOption(ac.standId, ac, 0, g_weekSlot, false)) lf_noteActSlot(g_weekSlot, ac.actNumber, true);
-            lf_checkMaxPark();
+            lf_checkMaxPark(1);
         } else {
             lf_setMoveState(ac, AcState::taxi);
         }

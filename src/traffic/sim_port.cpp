@@ -82,6 +82,9 @@ TrafficServices lf_programServices() {
     s.steadyMs = [] { return gf_steadyMs(); };
     s.randomBelow = [](std::int64_t n) { return gf_randomIndex(n); };
     s.matchLiveryForSpawn = [](FlightIdent& ac) { gf_matchLiveryForSpawn(ac); };
+    s.matchStaticLivery = [](FlightIdent& ac, bool standCargo, std::string_view standName) {
+        return gf_matchLivery(ac, standCargo, standName);
+    };
     s.reportUncreatable = [](const FlightIdent& ac) { lf_reportUncreatable(ac); };
     s.findRegistration = [](std::string_view registration) { return gf_findDbaseRecord(registration); };
     s.isKnownType = [](std::string_view type) { return gf_isKnownType(type); };

@@ -69,6 +69,9 @@ struct TrafficServices {
     // Sets the title (and cargo and FSLTL marks) of a live aircraft; leaves
     // it empty when no livery fits.
     std::function<void(FlightIdent&)> matchLiveryForSpawn;
+    // Sets the title of a static aircraft for its stand (cargo mark, name for
+    // the log); false when no livery fits.
+    std::function<bool(FlightIdent&, bool standCargo, std::string_view standName)> matchStaticLivery;
     // Counts a title that the simulator refused to create.
     std::function<void(const FlightIdent&)> reportUncreatable;
     std::function<std::optional<DbaseRecord>(std::string_view registration)> findRegistration;

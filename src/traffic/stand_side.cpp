@@ -41,11 +41,6 @@ bool lt_addStandOption(std::uint32_t /*standId*/, const LiveAc& /*ac*/, std::uin
     return false;
 }
 void lf_learnSoftOnLeave(LiveAc& /*ac*/, bool /*notFlying*/) {}
-void lf_searchForCoupledCsAroundThisTime(LiveAc& /*ac*/, std::uint64_t /*weekSlot*/) {}
-void lf_checkMaxPark() {}
-bool lf_staticPlanPending() { return false; }
-void lf_staticParking() {}
-void lf_dropPlannedParkings(std::uint32_t /*standId*/) {}
 void try2Park(LiveAc& /*ac*/, bool /*wide*/) {}
 bool lf_standOccupied(std::uint32_t standId) {
     const Stand* stand = gf_standById(standId);

@@ -36,8 +36,9 @@ void lf_learnSoftOnLeave(LiveAc& ac, bool notFlying);
 // Couples the callsign of the stand option of the aircraft's stand around
 // this time to it (its extra callsign), once per aircraft.
 void lf_searchForCoupledCsAroundThisTime(LiveAc& ac, std::uint64_t weekSlot);
-// Enforces the maximum of parked aircraft.
-void lf_checkMaxPark();
+// Enforces the maximum of parked aircraft; `extra` counts a live aircraft
+// parked at a stand that is not yet active.
+void lf_checkMaxPark(std::uint32_t extra);
 // Places the next planned static aircraft (every 50 polls while the plan is not empty).
 bool lf_staticPlanPending();
 void lf_staticParking();

@@ -13,6 +13,7 @@
 #include "traffic/removal.hpp"
 #include "traffic/stand_lookup.hpp"
 #include "traffic/stand_side.hpp"
+#include "traffic/static_parking.hpp"
 
 namespace skh {
 
@@ -188,6 +189,7 @@ void gf_reserveTrafficContainers() {
         g_simEvents.reserve(256);
     }
     lf_reserveStandContainers();
+    lf_reserveStaticParking();
     gf_setLiveRemovalHook([] { gf_removeLiveOnLinkLoss(); });
     g_indexStale = true;
 }
@@ -205,6 +207,7 @@ void gf_resetTraffic() {
     lf_clearRemovalsInFlight();
     g_liveCreateQueue.clear();
     g_staticCreateQueue.clear();
+    gf_clearStaticParkingWork();
     g_staticAc.clear();
     gf_clearTrafficQueue();
     g_actSlots.clear();
