@@ -27,8 +27,9 @@ struct ParkAirportBoard {
     std::atomic<std::uint32_t> standCount{0};
     std::atomic<bool> handmade{false};
     SharedText publisher;
-    SharedText quality;      // lf_fmtQualityFactors of the airport's pair
-    SharedText airportName;  // the airport name of the file read
+    SharedText quality;        // lf_fmtQualityFactors of the airport's pair
+    SharedText airportName;    // the airport name of the file read
+    SharedText reservedStand;  // the user's reserved stand there; empty: none shown
 };
 extern ParkAirportBoard g_parkBoard;
 

@@ -8,6 +8,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "airports/park_airport_load.hpp"
 #include "airports/stand.hpp"
 #include "airports/stand_file.hpp"
 #include "airports/stand_locations.hpp"
@@ -253,6 +254,30 @@ bool gf_checkParkAirports(bool checkStand, std::string& text) {
     }
     if (text.empty()) text = "park airports and stands are okay";
     return true;
+}
+
+void gf_takeReservedStandAtLoad() {
+    const Airport current = gf_parkAirport();
+    if (userOnGroundKnown.load()) {
+        const UserAcState user = gf_userAcCopy();
+        const std::string name = gf_nearestStandName(user.latitude, user.longitude);
+        if (!g_parkAirports.empty() && g_parkAirports.front().code == current.icao) {
+            if (!name.empty() && name != g_parkAirports.front().reservedStand) {
+                g_parkAirports.front().reservedStand = name;
+                gf_updateMyParkAirports();
+            }
+        } else {
+            g_parkAirports.push_front(ParkAirportEntry{current.icao, name, current.lat, current.lon, 0.0});
+            gf_updateMyParkAirports();
+        }
+    }
+    g_reservedStand.clear();
+    if (!g_parkAirports.empty() && g_parkAirports.front().code == current.icao) {
+        const std::string& reserved = g_parkAirports.front().reservedStand;
+        if (!reserved.empty() && lf_standNamed(reserved) != nullptr) g_reservedStand = reserved;
+    }
+    g_parkBoard.reservedStand = g_reservedStand;
+    platform::invalidateMainWindow();
 }
 
 bool lf_setParkAirport(const std::string& code) {

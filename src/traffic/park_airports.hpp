@@ -62,6 +62,13 @@ void gf_addParkAirport(const std::string& code, GeoPos position);
 // failed; else the text says what changed or "park airports and stands are okay".
 bool gf_checkParkAirports(bool checkStand, std::string& text);
 
+// Once the park airport's stands are loaded: the stand the user aircraft
+// stands at (when its data has arrived) becomes the reserved stand of the
+// first entry, or of a new first entry for this airport, and is saved; the
+// first entry's reserved stand, when it is among the stands, becomes
+// g_reservedStand and is shown.
+void gf_takeReservedStandAtLoad();
+
 // What the park airports ask of the static parking and the main window, set
 // by those when they start. Unset calls do nothing (answer false / "").
 struct StaticParkingHooks {

@@ -276,6 +276,19 @@ TEST_F(ParkAirports, OnTheGroundTheAirportThereIsChosenAndTheReservedStandApplie
     text.clear();
     ASSERT_TRUE(gf_checkParkAirports(true, text));
     EXPECT_EQ(text, "park airports and stands are okay");
+    // The next load of the airport with the user standing at A1 reserves it.
+    userAt(51.0, 0.0, true);
+    gf_takeReservedStandAtLoad();
+    EXPECT_EQ(g_reservedStand, "A1");
+    EXPECT_EQ(test::readFile(g_parkAirportsFile), "EGLL,A1\n");
+    // At an airport that is not first in the list, it becomes the first.
+    ASSERT_TRUE(lf_setParkAirport("LSZH"));
+    userAt(51.1, 0.0, true);
+    gf_standsChanged();
+    gf_takeReservedStandAtLoad();
+    EXPECT_EQ(codes().front(), "LSZH,B2");
+    EXPECT_EQ(test::readFile(g_parkAirportsFile), "EGLL,A1\nLSZH,B2\n");
+
     test::writeFile(g_parkAirportsFile, "EGLL,B2\nQQQQ\n");
     text = "untouched";
     EXPECT_FALSE(gf_checkParkAirports(true, text));
