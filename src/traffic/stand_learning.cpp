@@ -11,11 +11,14 @@
 #include "airports/stand_locations.hpp"
 #include "foundation/format.hpp"
 #include "foundation/log.hpp"
+#include "foundation/parameter_table.hpp"
 #include "foundation/text.hpp"
 #include "foundation/time_text.hpp"
 #include "foundation/upcalls.hpp"
 #include "platform/window.hpp"
+#include "traffic/live_update.hpp"
 #include "traffic/stand_options.hpp"
+#include "traffic/traffic_state.hpp"
 
 namespace skh {
 
@@ -29,6 +32,10 @@ constexpr std::int32_t kSlotsPerWeek = 7 * 48;
 constexpr std::int32_t kCargoWindow = 12;
 constexpr std::int32_t kHeavyWindow = 8;
 constexpr std::int32_t kOtherWindow = 6;
+constexpr double kSoftLearningNm = 5.0;
+constexpr double kSoftLearningFt = 2500.0;
+
+StandBySize g_standBySize;
 
 struct DaySlot {
     std::uint32_t weekday;
@@ -200,6 +207,45 @@ bool lt_addSoftStandOption(std::uint32_t standId, const FlightIdent& a, bool dep
         return true;
     } catch (const std::exception& e) {
         return lf_logFailure("lt_addStandOption", weekSlot, e);
+    }
+}
+
+void gf_setStandBySize(StandBySize choose) { g_standBySize = std::move(choose); }
+
+void lf_learnSoftOnLeave(const FlightIdent& a, GeoPos position, double heightAboveGround, std::uint32_t standId,
+                         bool notFlying) {
+    const Airport park = gf_parkAirport();
+    if (!LEARN_SOFT.value.load() || !g_softLearningAllowed || park.icao.empty() || standId != 0) return;
+    if (gf_distanceNm(position, GeoPos{park.lat, park.lon}) > kSoftLearningNm) return;
+    if (!notFlying && heightAboveGround >= kSoftLearningFt) return;
+    const std::uint64_t now = g_weekSlot;
+    // A stay recorded at some stand earlier is widened to now.
+    for (Stand& stand : g_stands) {
+        const auto entry = stand.softActs.find(a.actNumber);
+        if (entry == stand.softActs.end() || entry->second == now) continue;
+        if (lt_addSoftStandOption(stand.id, a, true, now, !notFlying)) {
+            lf_noteActSlot(now, a.actNumber, true);
+            return;
+        }
+    }
+    if (!lf_noteActSlot(now, a.actNumber, false)) return;
+    const std::string identity = lf_learningIdentity(a);
+    const std::uint32_t weekday = static_cast<std::uint32_t>(gf_weekdayOf(now));
+    const std::uint32_t slot = static_cast<std::uint32_t>(gf_slotOf(now));
+    for (const Stand& stand : g_stands) {
+        for (const StandOption& o : stand.options) {
+            if (lf_optionSeenAround(weekday, slot, identity, o)) return;
+        }
+    }
+    Stand* chosen = g_standBySize ? g_standBySize(now, a, true) : nullptr;
+    if (chosen == nullptr) return;
+    if (!lt_addSoftStandOption(chosen->id, a, false, now, !notFlying)) {
+        const auto it = std::find_if(g_actSlots.begin(), g_actSlots.end(),
+                                     [&](const ActSlot& e) { return e.actNumber == a.actNumber; });
+        if (it != g_actSlots.end()) {
+            *it = g_actSlots.back();
+            g_actSlots.pop_back();
+        }
     }
 }
 

@@ -11,10 +11,12 @@
 // Main loop only: g_stands and the stands' act maps belong to it.
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "aircraft/flight_ident.hpp"
 #include "airports/stand.hpp"
+#include "foundation/geo.hpp"
 
 namespace skh {
 
@@ -38,6 +40,18 @@ bool lt_addStandOption(std::uint32_t standId, const FlightIdent& a, std::uint64_
 // The soft twin; `departure` when the aircraft leaves the scene.
 bool lt_addSoftStandOption(std::uint32_t standId, const FlightIdent& a, bool departure, std::uint64_t weekSlot,
                            bool fill);
+
+// Soft learning when a live aircraft leaves the scene near the park airport
+// without a known stand (its stream ran dry, or it lines up): with LEARN_SOFT
+// on and soft learning allowed, within 5 nm of the park airport and, when
+// flying, below 2,500 ft; a stay recorded earlier is widened, else the stand
+// its size most likely used gets a soft option.
+void lf_learnSoftOnLeave(const FlightIdent& a, GeoPos position, double heightAboveGround, std::uint32_t standId,
+                         bool notFlying);
+// The stand that an aircraft of a size most likely used at a weekday and
+// slot (the stand choice sets it); without it no new soft option is guessed.
+using StandBySize = std::function<Stand*(std::uint64_t weekSlot, const FlightIdent& a, bool allowNext)>;
+void gf_setStandBySize(StandBySize choose);
 
 // Widens the option recorded for the aircraft at `recorded` to `now` when the
 // stay fits its window (12 half-hours for cargo, 8 for heavies, 6 for the

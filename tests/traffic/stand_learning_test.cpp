@@ -13,6 +13,7 @@
 #include "foundation/parameter_table.hpp"
 #include "foundation/upcalls.hpp"
 #include "support/test_env.hpp"
+#include "traffic/traffic_state.hpp"
 
 namespace skh {
 namespace {
@@ -169,6 +170,29 @@ TEST_F(StandLearning, SoftOptionsAndSavesThatMustNotDestroy) {
     // A real option does not answer for a soft one.
     ASSERT_TRUE(lt_addStandOption(2, ezy, at(4, 10), false));
     EXPECT_EQ(options(2).size(), 2u);
+
+    // Leaving near the airport without a stand: the stand its size most
+    // likely used gets a soft option; leaving again later widens the stay.
+    gf_setStandBySize([](std::uint64_t, const FlightIdent&, bool) { return &g_stands.at(2); });
+    g_actSlots.clear();
+    const FlightIdent jet = aircraft(40011, "GJETA", "JET1");
+    g_weekSlot = at(5, 30);
+    lf_learnSoftOnLeave(jet, GeoPos{51.5, -0.45}, 0.0, 7, true);      // has a stand: nothing
+    lf_learnSoftOnLeave(jet, GeoPos{51.6, -0.45}, 0.0, 0, true);      // 7.8 nm out: nothing
+    lf_learnSoftOnLeave(jet, GeoPos{51.5, -0.45}, 3000.0, 0, false);  // flying too high: nothing
+    EXPECT_TRUE(options(3).empty());
+    lf_learnSoftOnLeave(jet, GeoPos{51.5, -0.45}, 1000.0, 0, false);
+    ASSERT_EQ(options(3).size(), 1u);
+    EXPECT_EQ(options(3)[0].real, 0u);
+    EXPECT_EQ(options(3)[0].halfHours, slots({30}));
+    g_weekSlot = at(5, 32);
+    lf_learnSoftOnLeave(jet, GeoPos{51.5, -0.45}, 0.0, 0, true);
+    ASSERT_EQ(options(3).size(), 1u);
+    EXPECT_EQ(options(3)[0].halfHours, slots({30, 31, 32}));
+    ASSERT_EQ(g_actSlots.size(), 1u);
+    EXPECT_EQ(g_actSlots[0].weekSlot, at(5, 32));
+    gf_setStandBySize({});
+    g_actSlots.clear();
 
     // A hand-made airport keeps the options of its file.
     g_apfHandmade = true;
