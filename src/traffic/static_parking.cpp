@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "airports/airport.hpp"
+#include "airports/park_airport_load.hpp"
 #include "foundation/format.hpp"
 #include "foundation/geo.hpp"
 #include "foundation/log.hpp"
@@ -12,8 +13,12 @@
 #include "foundation/text.hpp"
 #include "foundation/time_text.hpp"
 #include "foundation/upcalls.hpp"
+#include "platform/window.hpp"
+#include "traffic/intake.hpp"
+#include "traffic/live_update.hpp"
 #include "traffic/removal.hpp"
 #include "traffic/sim_port.hpp"
+#include "traffic/stand_learning.hpp"
 #include "traffic/stand_side.hpp"
 #include "traffic/traffic_state.hpp"
 
@@ -168,7 +173,7 @@ bool lf_departsNow(const WantedStatic& w, std::uint64_t now) {
         if (o.seq == 0 || static_cast<std::int32_t>(o.weekday) != d || o.callsign != cs || o.airline != w.airline ||
             o.type != w.type)
             continue;
-        if (s + 1 < kSlotsPerDay) return (o.halfHours & (std::uint64_t{1} << (s + 1))) == 0;
+        if (s + 1 < kDaySlots) return (o.halfHours & (std::uint64_t{1} << (s + 1))) == 0;
         const std::int32_t next = d == 7 ? 1 : d + 1;
         return std::none_of(stand->options.begin(), stand->options.end(), [&](const StandOption& x) {
             return x.seq != 0 && static_cast<std::int32_t>(x.weekday) == next && x.airline == w.airline &&
@@ -224,7 +229,7 @@ void lf_adjust() {
         p.standId = w.standId;
         // How long it has stood: its placing time stays, and it sorts with
         // the fits of that age.
-        p.fitOffset = static_cast<std::uint32_t>(lf_isValidWeekSlot(w.placed) ? lf_slotsSince(w.placed, now) : 0);
+        p.fitOffset = static_cast<std::uint32_t>(lf_isValidWeekSlot(w.placed) ? lf_elapsedSlots(w.placed, now) : 0);
         p.airline = w.airline;
         p.type = w.type;
         p.callsign = w.secondCallsign;
@@ -254,6 +259,22 @@ void lf_adjust() {
 }  // namespace
 
 void gf_setStaticParkingCalls(StaticParkingCalls calls) { g_calls = std::move(calls); }
+
+StaticParkingHooks gf_staticParkingHooks() {
+    StaticParkingHooks h;
+    h.planPlaced = [] { return g_parkPositions.empty(); };
+    h.refreshAverageFits = [] {
+        gf_avgStaticParkTime(true);
+        gf_avgLiveParkTime(true);
+    };
+    h.startCalculation = [] { gf_clearStaticParkingWork(); };
+    h.readParkedFile = [] { return lf_readParkedFile(); };
+    h.showParkingParams = [] { lf_showParkingParams(); };
+    h.leaveParkAirport = [] { lf_leaveParkAirport(); };
+    h.removeGroundTraffic = [] { gf_removeGroundTraffic(); };
+    h.clearReservedStand = [] { gf_clearReservedStand(); };
+    return h;
+}
 
 void lf_setParkingBusy(bool on) {
     if (g_calls.setBusy) g_calls.setBusy(on);
@@ -337,7 +358,7 @@ void gf_parkingAdjustments() {
 }
 
 void lf_reviewStaticAircraft(std::uint64_t dayAndSlot) {
-    const std::int32_t recent = std::min(std::max(g_realFitReached, g_softFitReached), kSlotsPerDay - 1);
+    const std::int32_t recent = std::min(std::max(g_realFitReached, g_softFitReached), kDaySlots - 1);
     for (const StaticAc& st : g_staticAc) {
         if (st.status != AcStatus::active) continue;
         // Its live counterpart is on the way.
@@ -383,7 +404,7 @@ void lf_reviewStaticAircraft(std::uint64_t dayAndSlot) {
     }
     // Trimming takes from the end: the earliest placed go first.
     std::stable_sort(g_keptStatics.begin(), g_keptStatics.end(), [&](const WantedStatic& a, const WantedStatic& b) {
-        return lf_slotsSince(a.placed, dayAndSlot) < lf_slotsSince(b.placed, dayAndSlot);
+        return lf_elapsedSlots(a.placed, dayAndSlot) < lf_elapsedSlots(b.placed, dayAndSlot);
     });
     for (WantedStatic& w : g_keptStatics) {
         if (w.extraCallsign.empty() || !(w.secondCallsign.empty() || gf_contains(w.callsign, w.secondCallsign)))
@@ -395,7 +416,7 @@ void lf_reviewStaticAircraft(std::uint64_t dayAndSlot) {
 void lf_keepOrReplaceStatic(const StaticAc& st, std::size_t planIndex, std::uint64_t dayAndSlot) {
     const ParkPos& p = g_parkPositions[planIndex];
     // The plan's aircraft was seen later than this one was placed: it takes over.
-    const std::int32_t standing = lf_isValidWeekSlot(st.parkedSince) ? lf_slotsSince(st.parkedSince, dayAndSlot) : 0;
+    const std::int32_t standing = lf_isValidWeekSlot(st.parkedSince) ? lf_elapsedSlots(st.parkedSince, dayAndSlot) : 0;
     if (static_cast<std::int64_t>(p.fitOffset) < standing) {
         lf_toRemoval(st);
         return;
@@ -500,7 +521,7 @@ void lf_checkMaxPark(std::uint32_t extra) {
         if (st.status != AcStatus::active && st.status != AcStatus::removingfromsim) continue;
         ++statics;
         if (st.status != AcStatus::active) continue;
-        if (earliest == nullptr || lf_slotsSince(st.parkedSince, now) > lf_slotsSince(earliest->parkedSince, now))
+        if (earliest == nullptr || lf_elapsedSlots(st.parkedSince, now) > lf_elapsedSlots(earliest->parkedSince, now))
             earliest = &st;
     }
     if (!INITIAL_LOAD_ONLY.value.load() && live > max && longest != nullptr) {
@@ -513,6 +534,66 @@ void lf_checkMaxPark(std::uint32_t extra) {
                            earliest->callsign));
         removeAircraftFromSim(*earliest);
     }
+}
+
+// ---- Leaving the park airport ------------------------------------------------------------
+
+void gf_removeGroundTraffic() {
+    g_parkPositions.clear();
+    gf_removeAllStaticAc();
+    for (LiveAc& ac : g_liveAc) {
+        switch (ac.moveState) {
+            case AcState::pushing_back:
+            case AcState::pushed_back:
+            case AcState::taxi:
+            case AcState::take_off:
+            case AcState::parked:
+                break;
+            default:
+                continue;  // flying, driving to its stand, or not yet placed
+        }
+        ac.standLat = 0.0;
+        ac.standLon = 0.0;
+        ac.standHeading = 0.0;
+        ac.standId = 0;
+        removeAircraftFromSim(ac);
+    }
+    lf_compactLiveAc();
+    lf_leaveParkAirport();
+    if (g_calls.maxLiveAtStart) {
+        const std::int32_t atStart = g_calls.maxLiveAtStart();
+        if (MAX_LIVE_SEL.value.load() != atStart) {
+            MAX_LIVE_SEL.value = atStart;
+            gf_showIntParameter(MAX_LIVE_SEL);
+            gf_limitLiveCount();
+        }
+    }
+}
+
+void lf_leaveParkAirport() {
+    if (g_parkAirportLoaded.load() &&
+        (g_learnSoftSwitchedOff || g_learnedChanges.load() > 0 || g_apfParamsChanged.load())) {
+        lf_saveLearnedParking();
+        g_learnedChanges = 0;
+        g_apfParamsChanged = false;
+    }
+    g_learnSoftSwitchedOff = false;
+    g_apfHandmade = false;
+    g_parkBoard.handmade = false;
+    g_parkAirportLoaded = false;
+    g_rtTrafficWeek = 0;
+    for (const platform::WindowHandle h : {parking_percentage.hwnd.load(), g_flushStaticButton.hwnd.load()}) {
+        if (h != 0) platform::enableWindow(h, false);
+    }
+    gf_clearParkAirport();
+    g_reservedStand.clear();
+    g_parkBoard.reservedStand = std::string();
+    g_staticRemovals.clear();
+    g_parkPositions.clear();
+    g_stands.clear();
+    gf_standsChanged();
+    g_parkBoard.airportName = std::string();
+    platform::invalidateMainWindow();
 }
 
 }  // namespace skh

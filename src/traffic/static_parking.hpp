@@ -21,6 +21,7 @@
 #include <utility>
 #include <vector>
 
+#include "traffic/park_airports.hpp"
 #include "traffic/static_plan.hpp"
 
 namespace skh {
@@ -58,6 +59,13 @@ struct StaticParkingCalls {
 };
 void gf_setStaticParkingCalls(StaticParkingCalls calls);
 void lf_setParkingBusy(bool on);
+
+// The static parking's part of the park airports' hooks (plan placed, average
+// fits, the start of a calculation, the load of the stands, the plan, giving
+// the airport up, removing the ground traffic and the aircraft on the
+// reserved stand); the application adds its busy state and the closest
+// airport.
+StaticParkingHooks gf_staticParkingHooks();
 
 // Reserves the adjustment's lists (with the traffic containers).
 void lf_reserveStaticParking();

@@ -6,9 +6,13 @@
 
 #include "aircraft/flight_ident.hpp"
 #include "airports/airport.hpp"
+#include "airports/learned_stands.hpp"
+#include "airports/park_airport_load.hpp"
+#include "airports/stand_locations.hpp"
 #include "foundation/format.hpp"
 #include "foundation/log.hpp"
 #include "foundation/parameter_table.hpp"
+#include "foundation/parameters.hpp"
 #include "foundation/text.hpp"
 #include "foundation/time_text.hpp"
 #include "foundation/upcalls.hpp"
@@ -16,6 +20,7 @@
 #include "traffic/live_update.hpp"
 #include "traffic/park_airports.hpp"
 #include "traffic/sim_port.hpp"
+#include "traffic/stand_learning.hpp"
 #include "traffic/stand_lookup.hpp"
 #include "traffic/stand_side.hpp"
 #include "traffic/static_parking.hpp"
@@ -28,12 +33,17 @@ StaticParkingBoard g_staticBoard;
 std::int32_t g_realFitReached = 0;
 std::int32_t g_softFitReached = -1;
 std::vector<ParkedLive> g_parkedLive;
+bool g_learnSoftSwitchedOff = false;
 
 namespace {
 
 constexpr const char* kDayNames[] = {"Mon", "Tue", "Wed", "Thu", "Fri", "Sat", "Sun"};
 constexpr std::int32_t kCoupledWindowHeavy = 14;
 constexpr std::int32_t kCoupledWindow = 10;
+// From this quality of real learning at an airport of this many stands, soft
+// guesses would only blur what is known.
+constexpr std::int32_t kEnoughRealQuality = 45;
+constexpr std::size_t kEnoughStands = 20;
 
 // Callsigns noted since the last plan, and those the plan in use took over.
 TextSet g_coupledPending;
@@ -100,7 +110,7 @@ bool lf_staysOverMidnight(const Stand& stand, const StandOption& option, std::in
 bool lf_staysIntoNextSlot(const Stand& stand, const StandOption& option, std::uint64_t dayAndSlot) {
     if (option.secondCallsign.empty()) return true;
     const std::int32_t s = gf_slotOf(dayAndSlot);
-    if (s + 1 < kSlotsPerDay) return (option.halfHours & lf_slotBit(s + 1)) != 0;
+    if (s + 1 < kDaySlots) return (option.halfHours & lf_slotBit(s + 1)) != 0;
     const std::int32_t d = gf_weekdayOf(dayAndSlot);
     return lf_staysOverMidnight(stand, option, d == 7 ? 1 : d + 1);
 }
@@ -196,22 +206,17 @@ void lf_clearCoupledCallsigns() {
 bool lf_isValidWeekSlot(std::uint64_t weekSlot) {
     const std::int32_t d = gf_weekdayOf(weekSlot);
     const std::int32_t s = gf_slotOf(weekSlot);
-    return d >= 1 && d <= 7 && s >= 0 && s < kSlotsPerDay;
+    return d >= 1 && d <= 7 && s >= 0 && s < kDaySlots;
 }
 
 std::int32_t lf_weekSlotIndex(std::uint64_t weekSlot) {
-    return (gf_weekdayOf(weekSlot) - 1) * kSlotsPerDay + gf_slotOf(weekSlot);
+    return (gf_weekdayOf(weekSlot) - 1) * kDaySlots + gf_slotOf(weekSlot);
 }
 
 std::uint64_t lf_weekSlotBefore(std::uint64_t weekSlot, std::int64_t n) {
-    std::int64_t k = (static_cast<std::int64_t>(lf_weekSlotIndex(weekSlot)) - n) % kSlotsPerWeek;
-    if (k < 0) k += kSlotsPerWeek;
-    return lf_packWeekSlot(k / kSlotsPerDay + 1, k % kSlotsPerDay);
-}
-
-std::int32_t lf_slotsSince(std::uint64_t from, std::uint64_t to) {
-    std::int32_t k = (lf_weekSlotIndex(to) - lf_weekSlotIndex(from)) % kSlotsPerWeek;
-    return k < 0 ? k + kSlotsPerWeek : k;
+    std::int64_t k = (static_cast<std::int64_t>(lf_weekSlotIndex(weekSlot)) - n) % kWeekSlots;
+    if (k < 0) k += kWeekSlots;
+    return lf_packWeekSlot(k / kDaySlots + 1, k % kDaySlots);
 }
 
 std::string lf_slotHours(std::int64_t halfHours) {
@@ -237,14 +242,49 @@ void lf_clearPlanMarks() {
 }
 
 void lf_markReservedStands() {
-    const Airport park = gf_parkAirport();
-    std::string reserved;
-    if (!park.icao.empty() && !g_parkAirports.empty() && g_parkAirports.front().code == park.icao)
-        reserved = g_parkAirports.front().reservedStand;
     const std::string atUser = gf_nearestStandName(g_userAc.latitude, g_userAc.longitude);
     for (Stand& s : g_stands) {
-        if ((!reserved.empty() && s.name == reserved) || (!atUser.empty() && s.name == atUser)) s.reserved = true;
+        if ((!g_reservedStand.empty() && s.name == g_reservedStand) || (!atUser.empty() && s.name == atUser))
+            s.reserved = true;
     }
+}
+
+std::string lf_readParkedFile() {
+    const char* const fn = "lf_readParkedFile";
+    g_stands.clear();
+    gf_standsChanged();
+    const std::string code = gf_parkAirport().icao;
+    std::string reference;
+    try {
+        reference = gf_getStockAirportFile(code);
+    } catch (const std::exception& e) {
+        return skh::format("{} {}: {}", fn, code, e.what());
+    }
+    if (reference.empty()) return skh::format("{} {} not found", fn, code);
+    if (reference.find("unknown") != std::string::npos)
+        return skh::format("{} {} has publisher:{}, {}", fn, code, "unknown", reference);
+    g_apfInfo = ApfInfo{};
+    if (std::string error = gf_readApf(reference, g_apfInfo, g_qualityFactors); !error.empty()) return error;
+
+    const platform::WindowHandle learnSoftBox = LEARN_SOFT.hwnd.load();
+    g_learnSoftSwitchedOff = false;
+    if (gf_qfReal(g_qualityFactors) >= kEnoughRealQuality && g_stands.size() >= kEnoughStands) {
+        g_softLearningAllowed = false;
+        if (LEARN_SOFT.value.load()) {
+            LEARN_SOFT.value = false;
+            gf_showBoolParameter(LEARN_SOFT);
+            if (learnSoftBox != 0) platform::enableWindow(learnSoftBox, false);
+            g_learnSoftSwitchedOff = true;
+        }
+    } else {
+        g_softLearningAllowed = true;
+        if (learnSoftBox != 0) platform::enableWindow(learnSoftBox, true);
+    }
+    gf_takeReservedStandAtLoad();
+    g_stands.shrink_to_fit();
+    g_parkBoard.airportName = g_apfInfo.name;
+    platform::invalidateMainWindow();
+    return {};
 }
 
 std::int64_t lf_wantedStaticCount() {
@@ -351,7 +391,7 @@ bool lf_fitParkedPositions(std::uint64_t dayAndSlot, std::uint32_t mode, std::in
                            std::vector<ParkPos>& candidates, std::int32_t& round) {
     g_spanOfType.clear();
     lf_indexStaticsAtStands();
-    const std::int32_t maxFit = std::clamp(MAX_FIT.value.load(), 0, kSlotsPerDay - 1);
+    const std::int32_t maxFit = std::clamp(MAX_FIT.value.load(), 0, kDaySlots - 1);
     for (std::int32_t n = 0; n <= maxFit; ++n) {
         round = n;
         lf_searchStands(dayAndSlot, mode, n, candidates);
@@ -366,12 +406,12 @@ bool lf_fitParkedPositions(std::uint64_t dayAndSlot, std::uint32_t mode, std::in
 void lf_searchStands(std::uint64_t dayAndSlot, std::uint32_t mode, std::int32_t n, std::vector<ParkPos>& candidates) {
     const std::int32_t d = gf_weekdayOf(dayAndSlot);
     try {
-        if (!lf_isValidWeekSlot(dayAndSlot) || n < 0 || n >= kSlotsPerDay)
+        if (!lf_isValidWeekSlot(dayAndSlot) || n < 0 || n >= kDaySlots)
             throw std::out_of_range(skh::format("no round {} of slot {}", n, gf_slotOf(dayAndSlot)));
         std::int32_t t = gf_slotOf(dayAndSlot) - n;
         std::int64_t targetDay = d;
         if (t < 0) {
-            t += kSlotsPerDay;
+            t += kDaySlots;
             targetDay = d == 1 ? 7 : d - 1;
         }
         const std::uint64_t bit = lf_slotBit(t);
@@ -443,7 +483,7 @@ void lf_searchForCoupledCsAroundThisTime(LiveAc& ac, std::uint64_t weekSlot) {
         const std::int32_t s = gf_slotOf(weekSlot);
         const std::int32_t d = gf_weekdayOf(weekSlot);
         std::uint64_t mask = 0;
-        for (std::int32_t i = std::max(0, s - w); i <= std::min(s + w, kSlotsPerDay - 1); ++i) mask |= lf_slotBit(i);
+        for (std::int32_t i = std::max(0, s - w); i <= std::min(s + w, kDaySlots - 1); ++i) mask |= lf_slotBit(i);
         std::string_view cs = ac.callsign;
         if (!cs.empty() && cs.back() == '_') cs.remove_suffix(1);
         if (cs.empty()) return;
@@ -473,7 +513,7 @@ std::size_t gf_avgStaticParkTime(bool update) {
         if (st.status != AcStatus::active && st.status != AcStatus::removingfromsim) continue;
         ++count;
         if (update && lf_isValidWeekSlot(st.parkedSince) && lf_isValidWeekSlot(now))
-            sum += lf_slotsSince(st.parkedSince, now);
+            sum += lf_elapsedSlots(st.parkedSince, now);
     }
     if (update && !WEEK.value.load()) {
         const float fit =

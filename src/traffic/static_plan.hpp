@@ -44,8 +44,8 @@ inline constexpr std::uint32_t kSoftOptions = 0;
 inline constexpr std::uint32_t kRealOptions = 1;
 inline constexpr std::uint32_t kAnyOptions = 2;
 
-inline constexpr std::int32_t kSlotsPerDay = 48;
-inline constexpr std::int32_t kSlotsPerWeek = 7 * kSlotsPerDay;
+inline constexpr std::int32_t kDaySlots = 48;
+inline constexpr std::int32_t kWeekSlots = 7 * kDaySlots;
 
 // What the status board shows of the static parking. Written by the main
 // loop, read by the painting; each change is followed by a repaint.
@@ -83,16 +83,24 @@ const TextSet& gf_coupledCallsigns();
 void lf_clearCoupledCallsigns();
 
 // Week slot arithmetic: the slot n half-hours before (wrapping the day and
-// the week), the number of half-hours from one to another over the week, and
-// the slot as a count of half-hours since Monday 00:00.
+// the week), and the slot as a count of half-hours since Monday 00:00. The
+// half-hours from one slot to another are lf_elapsedSlots (stand_learning).
 std::uint64_t lf_weekSlotBefore(std::uint64_t weekSlot, std::int64_t n);
-std::int32_t lf_slotsSince(std::uint64_t from, std::uint64_t to);
 std::int32_t lf_weekSlotIndex(std::uint64_t weekSlot);
 // Weekday 1..7 and slot 0..47.
 bool lf_isValidWeekSlot(std::uint64_t weekSlot);
 // Half-hours as hours for the log: x * 0.5 + 0.5 as a whole number when it
 // is one, else with one decimal.
 std::string lf_slotHours(std::int64_t halfHours);
+
+// Soft learning was switched off when the park airport was loaded (enough
+// learned from real traffic); its learned file is then saved when it is left.
+extern bool g_learnSoftSwitchedOff;
+
+// Loads the park airport's stands with their learned options (emptying the
+// old ones first) and takes the user's reserved stand there; "" on success,
+// else the error text (the caller gives the park airport up).
+std::string lf_readParkedFile();
 
 // Writes "It is day ..." to the log; returns the current week slot.
 std::uint64_t lf_logDayAndTime();
