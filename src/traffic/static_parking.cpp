@@ -201,12 +201,10 @@ void lf_adjust() {
     g_keptStatics.clear();
     g_parkedLive.clear();
     g_parkPositions.clear();
+    // Options skipped by the last plan may be chosen again; their sequence
+    // numbers stay (a withdrawn option keeps its 0).
     for (Stand& s : g_stands) {
-        std::uint32_t seq = 0;
-        for (StandOption& o : s.options) {
-            o.seq = ++seq;
-            o.skip = false;
-        }
+        for (StandOption& o : s.options) o.skip = false;
     }
     lf_clearPlanMarks();
     lf_markReservedStands();
@@ -293,6 +291,13 @@ void gf_clearStaticParkingWork() {
     g_staticRemovals.clear();
     g_parkedLive.clear();
     lf_clearCoupledCallsigns();
+    g_learnSoftSwitchedOff = false;
+    g_realFitReached = 0;
+    g_softFitReached = -1;
+    g_staticBoard.maxParkCount = 0;
+    g_staticBoard.maxParkPercent = 0;
+    g_staticBoard.softPositionsUsed = false;
+    g_staticBoard.staticAvgFit = -1.0f;
 }
 
 void gf_restartStaticParking() {

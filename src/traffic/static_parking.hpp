@@ -69,8 +69,8 @@ StaticParkingHooks gf_staticParkingHooks();
 
 // Reserves the adjustment's lists (with the traffic containers).
 void lf_reserveStaticParking();
-// Empties the plan, the adjustment's lists and the coupled callsigns (a new
-// run, a new park airport).
+// Empties the plan, the adjustment's lists, the coupled callsigns and what
+// the board shows of them (a new run, a new park airport).
 void gf_clearStaticParkingWork();
 // The first phase of a renewal: busy, and the working lists emptied for the
 // adjustment that follows.

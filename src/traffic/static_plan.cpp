@@ -49,8 +49,8 @@ constexpr std::size_t kEnoughStands = 20;
 TextSet g_coupledPending;
 TextSet g_coupledInUse;
 
-// Built once per pass: half spans by type (nm) and the active static
-// aircraft standing at each stand id.
+// Half spans by type (nm), built once per pass, and the active static
+// aircraft standing at each stand id, once per round.
 TextMap<double> g_spanOfType;
 std::vector<const StaticAc*> g_staticAtStand;
 std::vector<std::size_t> g_pickWork;
@@ -390,7 +390,6 @@ bool lf_fitOneMode(std::uint64_t dayAndSlot, std::int64_t wanted, std::int64_t p
 bool lf_fitParkedPositions(std::uint64_t dayAndSlot, std::uint32_t mode, std::int64_t wanted,
                            std::vector<ParkPos>& candidates, std::int32_t& round) {
     g_spanOfType.clear();
-    lf_indexStaticsAtStands();
     const std::int32_t maxFit = std::clamp(MAX_FIT.value.load(), 0, kDaySlots - 1);
     for (std::int32_t n = 0; n <= maxFit; ++n) {
         round = n;
@@ -417,7 +416,7 @@ void lf_searchStands(std::uint64_t dayAndSlot, std::uint32_t mode, std::int32_t 
         const std::uint64_t bit = lf_slotBit(t);
         const bool anyWeekday = WEEK.value.load();
         const bool helicopters = HELICOPTERS.value.load();
-        if (g_staticAtStand.size() != g_stands.size() + 1) lf_indexStaticsAtStands();
+        lf_indexStaticsAtStands();
         for (Stand& stand : g_stands) {
             if (stand.planned || stand.reserved || stand.adjacentTaken) continue;
             if (stand.helipad && !helicopters) continue;
