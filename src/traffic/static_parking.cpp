@@ -174,11 +174,7 @@ bool lf_departsNow(const WantedStatic& w, std::uint64_t now) {
             o.type != w.type)
             continue;
         if (s + 1 < kDaySlots) return (o.halfHours & (std::uint64_t{1} << (s + 1))) == 0;
-        const std::int32_t next = d == 7 ? 1 : d + 1;
-        return std::none_of(stand->options.begin(), stand->options.end(), [&](const StandOption& x) {
-            return x.seq != 0 && static_cast<std::int32_t>(x.weekday) == next && x.airline == w.airline &&
-                   x.type == w.type && (x.halfHours & 1u) != 0;
-        });
+        return !lf_seenFirstThing(*stand, w.airline, w.type, d == 7 ? 1 : d + 1);
     }
     return false;
 }

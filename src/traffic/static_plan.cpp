@@ -98,21 +98,12 @@ void lf_shuffle(std::vector<T>& v) {
     }
 }
 
-// Another option of the stand for the weekday, with the airline and type,
-// seen in the first half-hour of the day.
-bool lf_staysOverMidnight(const Stand& stand, const StandOption& option, std::int64_t nextWeekday) {
-    return std::any_of(stand.options.begin(), stand.options.end(), [&](const StandOption& o) {
-        return &o != &option && o.seq != 0 && static_cast<std::int64_t>(o.weekday) == nextWeekday &&
-               o.airline == option.airline && o.type == option.type && (o.halfHours & 1u) != 0;
-    });
-}
-
 bool lf_staysIntoNextSlot(const Stand& stand, const StandOption& option, std::uint64_t dayAndSlot) {
     if (option.secondCallsign.empty()) return true;
     const std::int32_t s = gf_slotOf(dayAndSlot);
     if (s + 1 < kDaySlots) return (option.halfHours & lf_slotBit(s + 1)) != 0;
     const std::int32_t d = gf_weekdayOf(dayAndSlot);
-    return lf_staysOverMidnight(stand, option, d == 7 ? 1 : d + 1);
+    return lf_seenFirstThing(stand, option.airline, option.type, d == 7 ? 1 : d + 1);
 }
 
 // An active static aircraft at an adjacent stand would touch an aircraft of
@@ -202,6 +193,13 @@ void lf_clearCoupledCallsigns() {
 }
 
 // ---- Week slots -------------------------------------------------------------------
+
+bool lf_seenFirstThing(const Stand& stand, const std::string& airline, const std::string& type, std::int32_t weekday) {
+    return std::any_of(stand.options.begin(), stand.options.end(), [&](const StandOption& o) {
+        return o.seq != 0 && static_cast<std::int32_t>(o.weekday) == weekday && o.airline == airline &&
+               o.type == type && (o.halfHours & 1u) != 0;
+    });
+}
 
 bool lf_isValidWeekSlot(std::uint64_t weekSlot) {
     const std::int32_t d = gf_weekdayOf(weekSlot);

@@ -87,6 +87,9 @@ void lf_clearCoupledCallsigns();
 // half-hours from one slot to another are lf_elapsedSlots (stand_learning).
 std::uint64_t lf_weekSlotBefore(std::uint64_t weekSlot, std::int64_t n);
 std::int32_t lf_weekSlotIndex(std::uint64_t weekSlot);
+// An option of the stand for the weekday with the airline and type was seen
+// in its first half-hour (a stay across midnight).
+bool lf_seenFirstThing(const Stand& stand, const std::string& airline, const std::string& type, std::int32_t weekday);
 // Weekday 1..7 and slot 0..47.
 bool lf_isValidWeekSlot(std::uint64_t weekSlot);
 // Half-hours as hours for the log: x * 0.5 + 0.5 as a whole number when it

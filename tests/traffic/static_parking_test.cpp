@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "static_fixture.hpp"
 #include "traffic/stand_side.hpp"
 
@@ -114,6 +116,34 @@ TEST_F(StaticParking, MaxParkRemovesTheLongestParkedAndTheEarliestPlaced) {
     lf_checkMaxPark(5);
     EXPECT_EQ(staticNamed("EZY1*")->status, AcStatus::removingfromsim);  // from the call before
     EXPECT_EQ(live(40008)->status, AcStatus::active);
+}
+
+TEST_F(StaticParking, ADepartureAcrossMidnight) {
+    setTime(7, 47);  // Sunday 23:40
+    loadStands(
+        "<parkpositions>" +
+        stand("A1", 1,
+              opt("D-AAA1", "DLH", "A320", 7, "46,47", "DLH1:DLH2") + opt("D-AAA9", "DLH", "A320", 1, "0", "DLH1")) +
+        stand("A2", 2, opt("D-AAA2", "DLH", "A320", 7, "46,47", "DLH5:DLH6")) + "</parkpositions>");
+    parking_percentage.value = 100;
+    for (const auto& [callsign, extra, standName, reg] :
+         {std::tuple{"DLH1", "DLH2", "A1", "D-AAA1"}, {"DLH5", "DLH6", "A2", "D-AAA2"}}) {
+        StaticAc& st = activeStatic(g_staticAc.size() + 1, std::string(callsign) + "*", standName, weekSlot(7, 46));
+        st.secondCallsign = callsign;
+        st.extraCallsign = extra;
+        st.registration = reg;
+    }
+    gf_parkingAdjustments();
+    // Monday's first half-hour continues DLH1 at A1; DLH5 leaves as DLH6.
+    ASSERT_EQ(planStands(), std::vector<std::string>{"A2"});
+    EXPECT_EQ(g_parkPositions[0].callsign, "DLH5");
+    EXPECT_EQ(g_parkPositions[0].secondCallsign, "DLH6");
+    EXPECT_EQ(g_parkPositions[0].stays, 0);
+    EXPECT_EQ(g_parkPositions[0].fitOffset, 1u);
+    EXPECT_EQ(staticNamed("DLH5*")->status, AcStatus::removingfromsim);
+    EXPECT_EQ(staticNamed("DLH1*")->status, AcStatus::active);
+    ASSERT_EQ(g_keptStatics.size(), 1u);
+    EXPECT_EQ(g_keptStatics[0].callsign, "DLH1*");
 }
 
 TEST_F(StaticParking, TrimmingEndsWhenEveryListIsEmpty) {
