@@ -4,6 +4,7 @@
 // simulator's side.
 #include <gtest/gtest.h>
 
+#include <map>
 #include <memory>
 #include <thread>
 
@@ -264,6 +265,95 @@ TEST_F(SimClientThreaded, AnAiAircraftIsCreatedAdoptedPositionedAndRemoved) {
     ASSERT_TRUE(removed);
     EXPECT_EQ(removed->objectId, oid);
     EXPECT_FALSE(sim->object(oid));
+    EXPECT_FALSE(g_stopRequested);
+}
+
+// What the traffic control will meet: live and static creations adopted as
+// the simulator announces them, a refused title, the static centre of
+// gravity, ground reports on flat terrain and a removal by the simulator.
+TEST_F(SimClientThreaded, TheSimulatorSideOfTheTrafficGivesTheEventsTheTrafficControlExpects) {
+    connect();
+    static const std::string known = "Airbus A320 Swiss International";
+    static const std::string unknown = "No Such Livery";
+    sim->refuseTitle(unknown);
+    auto create = [](std::uint32_t act, const std::string& callsign, const std::string& title, double altitude,
+                     bool onGround) {
+        AddRequest request;
+        request.initPos = {47.46, 8.55, altitude, 0.0, 0.0, 90.0, onGround ? 1u : 0u, 0};
+        request.callsign = callsign;
+        request.title = title;
+        request.actNumber = act;
+        gf_queueCreate(request);
+    };
+    create(0x4B1805, "SWR123", known, 1416.0, true);  // live, at the gate
+    create(42, "STATIC42", known, 1416.0, true);      // static
+    create(0x4B1806, "SWR456", known, 5000.0, false);  // live, in the air
+    create(0x4B1807, "BAD1", unknown, 1416.0, true);
+    sim->sendFrame();
+    ASSERT_TRUE(sim->waitForRequests(ScRequestId::AICreateNonATCAircraft, 4, 20s));
+    ASSERT_TRUE(waitUntil([&] { return sim->aiObjectIds().size() == 3; }));
+    auto requestWithinRange = [] {
+        const std::lock_guard lock(simQueueMutex);
+        ASSERT_EQ(SimConnect_RequestDataOnSimObjectType(simConnectHandle, REQUEST_WITHIN_RANGE,
+                                                        DEFINITION_WITHIN_RANGE, 40 * 1852, ScSimObjectType::Aircraft),
+                  kScOk);
+    };
+    requestWithinRange();
+    std::vector<SimEvent> events;
+    ASSERT_TRUE(waitUntil([&] {
+        for (const SimEvent& e : gf_takeSimEvents()) events.push_back(e);
+        return events.size() >= 4;
+    }));
+    std::map<std::uint32_t, SimEvent> byAct;
+    for (const SimEvent& e : events) byAct[e.actNumber] = e;
+    ASSERT_EQ(byAct.size(), 4u);
+    EXPECT_EQ(byAct[0x4B1807].kind, SimEventKind::createFailed);
+    EXPECT_EQ(byAct[0x4B1807].objectId, 0u);
+    EXPECT_EQ(byAct[0x4B1805].kind, SimEventKind::objectCreated);
+    EXPECT_EQ(byAct[0x4B1805].objectId, 1000u);
+    EXPECT_EQ(byAct[0x4B1805].b, 0.0);  // on the ground
+    EXPECT_EQ(byAct[42].kind, SimEventKind::staticObjectCreated);
+    EXPECT_EQ(byAct[42].objectId, 1001u);
+    EXPECT_EQ(byAct[0x4B1806].kind, SimEventKind::objectCreated);
+    EXPECT_EQ(byAct[0x4B1806].b, 5000.0 - 1416.0 - 9.0);
+
+    // The static aircraft's centre of gravity, asked once.
+    {
+        const std::lock_guard lock(simQueueMutex);
+        ASSERT_EQ(SimConnect_RequestDataOnSimObject(simConnectHandle, REQUEST_STATIC_CG, DEFINITION_STATIC_CG, 1001,
+                                                    ScPeriod::Once, 0, 0, 0, 0),
+                  kScOk);
+    }
+    const auto cg = waitForEvent(SimEventKind::staticCgReport);
+    ASSERT_TRUE(cg);
+    EXPECT_EQ(cg->objectId, 1001u);
+    EXPECT_EQ(cg->a, 9.0);
+    EXPECT_EQ(cg->b, 0.005);
+
+    // Known aircraft now give ground reports: on the ground, and low in the air.
+    AiPositionBlock low{47.47, 8.55, 0.0, 0.0, 0.0, 1416.0 + 9.0 + 1000.0, 0.0, 150.0};
+    positionBuffers.back.push_back({low, 1002});
+    ASSERT_TRUE(gf_swapPositionBuffers());
+    sim->sendFrame();
+    ASSERT_TRUE(waitUntil([&] { return sim->lastPositions()[1002].altitude == low.altitude; }));
+    requestWithinRange();
+    std::map<std::uint32_t, SimEvent> reports;
+    ASSERT_TRUE(waitUntil([&] {
+        for (const SimEvent& e : gf_takeSimEvents()) {
+            if (e.kind == SimEventKind::groundReport) reports[e.objectId] = e;
+        }
+        return reports.size() == 3;
+    }));
+    EXPECT_EQ(reports[1000].actNumber, 1u);  // SIM ON GROUND
+    EXPECT_EQ(reports[1000].a, 1416.0);
+    EXPECT_EQ(reports[1002].actNumber, 0u);
+    EXPECT_EQ(reports[1002].b, 1000.0);
+
+    sim->removeObject(1000);
+    const auto removed = waitForEvent(SimEventKind::objectRemoved);
+    ASSERT_TRUE(removed);
+    EXPECT_EQ(removed->objectId, 1000u);
+    EXPECT_TRUE(sim->lastPositions()[1000].removed);
     EXPECT_FALSE(g_stopRequested);
 }
 
