@@ -43,6 +43,10 @@ void gf_updateMyParkAirports() {
     } else {
         gf_readStreamLines(in, lines);
         in.close();
+        // A file edited on Windows ends its lines in CR LF.
+        for (auto& l : lines) {
+            if (!l.empty() && l.back() == '\r') l.pop_back();
+        }
         bool updated = false;
         for (auto& l : lines) {
             if (lf_updateMyParkAirportStand(first, line, l)) {
