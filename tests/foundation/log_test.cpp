@@ -131,7 +131,9 @@ TEST(Log, AFailedRotationNeverLosesTheLastRunsLog) {
             }
         }
         EXPECT_NE(lines.back().find(std::string(c.folder)), std::string::npos) << lines.back();
-        if (!c.log0.empty()) EXPECT_EQ(test::readLines(dir / "Log0.txt"), c.log0);
+        if (!c.log0.empty()) {
+            EXPECT_EQ(test::readLines(dir / "Log0.txt"), c.log0);
+        }
     }
 }
 

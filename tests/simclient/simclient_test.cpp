@@ -60,7 +60,7 @@ protected:
     // there for the main loop.
     void connect(FakeSimOptions options = {}) {
         start(std::move(options));
-        ASSERT_TRUE(sim->waitForRequests(ScRequestId::SetNotificationGroupPriority, 1, 3s));
+        ASSERT_TRUE(sim->waitForRequests(ScRequestId::SetNotificationGroupPriority, 1, 20s));
         ASSERT_TRUE(waitUntil([] { return simRunning.load() && handle() != nullptr; }));
     }
     void stopThread() {
@@ -103,7 +103,7 @@ protected:
 
 TEST_F(SimClientThreaded, TheSetUpDeclaresEverythingOnceInItsOrder) {
     connect();
-    ASSERT_TRUE(sim->waitForRequests(ScRequestId::SetNotificationGroupPriority, 1, 3s));
+    ASSERT_TRUE(sim->waitForRequests(ScRequestId::SetNotificationGroupPriority, 1, 20s));
     const auto requests = sim->requests();
     ASSERT_EQ(requests.size(), 74u);
     std::vector<std::pair<std::uint32_t, std::string>> subscriptions, mappings;
@@ -415,8 +415,9 @@ TEST_F(SimClientThreaded, AWrongSimulatorIsReportedWithItsUserError) {
         start(options);
         ASSERT_TRUE(waitUntil([this] { return finished.load(); })) << c.name;
         EXPECT_EQ(gf_errorText(), c.error);
-        EXPECT_TRUE(sim->waitForDisconnect(2s));
+        EXPECT_TRUE(sim->waitForDisconnect(20s));
         EXPECT_FALSE(g_stopRequested);  // the user must act; the run waits
+        EXPECT_EQ(g_simUserError.load(), 78);
         EXPECT_FALSE(simRunning);
         EXPECT_EQ(handle(), nullptr);
         platform::ControlState control;
@@ -426,6 +427,40 @@ TEST_F(SimClientThreaded, AWrongSimulatorIsReportedWithItsUserError) {
         sim.reset();
     }
     platform::destroyAllControls();
+}
+
+// A user error closes the connection on purpose: the run goes on showing it,
+// and what the main loop asks meanwhile neither fails nor restarts the run.
+TEST_F(SimClientThreaded, AUserErrorClosesTheConnectionWithoutARestartLoop) {
+    connect();
+    sim->setValue(1, "ATC MODEL", std::string());  // an aircraft.cfg without atc_model=
+    gf_requestUserTitleModel();
+    ASSERT_TRUE(waitUntil([this] { return finished.load(); }));
+    EXPECT_EQ(gf_errorText(), "71: atc_model= in [General] section of your aircraft.cfg is empty or missing");
+    EXPECT_EQ(g_simUserError.load(), 71);
+    EXPECT_TRUE(gf_simUserErrorShown());
+    EXPECT_TRUE(sim->waitForDisconnect(20s));
+    EXPECT_TRUE(simRunning);  // left as it was
+
+    // The main loop's next requests, every second for a while.
+    for (int second = 0; second < 3; ++second) {
+        gf_requestUserPosition();
+        gf_requestUserTitleModel();
+        {
+            const std::lock_guard lock(simQueueMutex);
+            if (SimConnect_RequestDataOnSimObjectType(simConnectHandle, REQUEST_WITHIN_RANGE, DEFINITION_WITHIN_RANGE,
+                                                      1852, ScSimObjectType::Aircraft) < 0)
+                gf_requestError();
+        }
+    }
+    EXPECT_FALSE(g_stopRequested);
+    EXPECT_EQ(g_appState.load(), AppState::NotYetSet);
+    EXPECT_FALSE(simRequestFailed);
+    EXPECT_FALSE(log.contains("SimConnect request"));
+    EXPECT_EQ(gf_errorText().substr(0, 4), "71: ");
+
+    gf_resetSimClient();  // the next run starts clean
+    EXPECT_FALSE(gf_simUserErrorShown());
 }
 
 TEST_F(SimClientThreaded, TheSimulatorQuittingEndsTheRun) {
@@ -461,7 +496,7 @@ TEST_F(SimClientThreaded, TheStopFlagAloneKeepsDispatchingTheStopRequestEndsIt) 
     EXPECT_FALSE(finished);
     thread.request_stop();
     ASSERT_TRUE(waitUntil([this] { return finished.load(); }));
-    EXPECT_TRUE(sim->waitForDisconnect(2s));
+    EXPECT_TRUE(sim->waitForDisconnect(20s));
     EXPECT_EQ(handle(), nullptr);
     EXPECT_EQ(g_appState.load(), AppState::UserClosedSim);
 }
@@ -472,7 +507,7 @@ TEST_F(SimClientThreaded, WithoutASimulatorItWaitsAndRetriesUntilStopped) {
     std::this_thread::sleep_for(150ms);
     EXPECT_FALSE(finished);
     thread.request_stop();
-    ASSERT_TRUE(waitUntil([this] { return finished.load(); }, 2s));
+    ASSERT_TRUE(waitUntil([this] { return finished.load(); }));
     const std::string text = log.text();
     const std::string waiting = "Waiting for Prepar3Dv5 ...";
     ASSERT_NE(text.find(waiting), std::string::npos);
