@@ -10,6 +10,7 @@
 
 #include "aircraft/dbase.hpp"
 #include "app/app_state.hpp"
+#include "app/startup.hpp"
 #include "foundation/constants.hpp"
 #include "foundation/datasets.hpp"
 #include "foundation/errors.hpp"
@@ -68,34 +69,6 @@ void lf_startup() {
 }
 
 }  // namespace
-
-void lf_createDataFolders() {
-    namespace fs = std::filesystem;
-    for (const fs::path& folder : {g_outputFolder, g_infoFolder, g_errorsFolder, g_airportsFolder, g_learnedFolder,
-                                   g_learnedStockFolder, g_learnedSimaddonFolder, g_learnedThirdpartyFolder,
-                                   g_myOrbxFolder, g_myThirdpartyFolder, g_myRegcodesFolder}) {
-        std::error_code ec;
-        const bool isFolder = fs::is_directory(folder, ec);
-        if (ec && ec != std::errc::no_such_file_or_directory) throw fs::filesystem_error("status", folder, ec);
-        if (!isFolder) fs::create_directories(folder);
-    }
-    for (const char* old : {"AIG-regcodes0.xml", "AIG-regcodes00.xml"}) {
-        const fs::path path = g_inputFolder / old;
-        std::error_code ec;
-        if (fs::exists(path, ec)) fs::remove(path);
-    }
-}
-
-void lf_checkProgramFolder() {
-    std::error_code ec;
-    const auto status = std::filesystem::status(g_docsFolder, ec);
-    if (ec && ec != std::errc::no_such_file_or_directory) {
-        throw std::filesystem::filesystem_error("status", g_docsFolder, ec);
-    }
-    if (!std::filesystem::is_directory(status)) {
-        throw UserErrorException(41, skh::format("{} must be run from the {} folder!", PRODUCT_NAME, PRODUCT_NAME));
-    }
-}
 
 int gf_programMain(int /*argc*/, char** /*argv*/) {
     try {

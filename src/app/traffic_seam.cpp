@@ -74,6 +74,7 @@ bool gf_firstParkAirport(GeoPos& position) {
 }
 
 bool gf_parkAirportLoaded() { return false; }
+void gf_markApfParamsChanged() {}
 
 std::uint64_t gf_activeLiveCount() { return 0; }
 std::uint64_t gf_avgLiveParkTime(bool /*refresh*/) { return 0; }

@@ -101,6 +101,8 @@ bool gf_checkParkAirports(bool reread, std::string& message);
 bool gf_firstParkAirport(GeoPos& position);
 // The stands of the current park airport are loaded.
 bool gf_parkAirportLoaded();
+// A setting the park airport's stand file keeps changed since it was loaded.
+void gf_markApfParamsChanged();
 
 // --- Board counts ------------------------------------------------------------------
 

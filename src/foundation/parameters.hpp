@@ -156,6 +156,9 @@ struct ActionButton : Parameter, UiControl {
 
 // Shows the value in the parameter's control (check box, text, combo box).
 void gf_showBoolParameter(const BoolUiParameter& p);
+// Enables or disables the control bound to a setting or push button; nothing
+// when the window has no such control.
+void gf_enableControl(const UiControl& control, bool enabled);
 // Defined by the main window (app/): set the control's text to the value and
 // repaint; a missing control logs "GetDlgItem failed for ID {}".
 void gf_showIntParameter(const IntParameter& p, const UiControl& control);

@@ -20,6 +20,7 @@ Store& store() {
 }
 
 std::atomic<std::uint64_t> s_invalidations{0};
+std::atomic<bool> s_topmost{false};
 
 // Handles are the control id plus one bit, so 0 never names a control.
 constexpr WindowHandle kHandleTag = 0x10000;
@@ -182,6 +183,10 @@ int comboGetCurSel(WindowHandle control) {
     const ControlState* c = find(s, control);
     return c == nullptr ? kComboError : c->selection;
 }
+
+void setMainWindowTopmost(bool topmost) { s_topmost = topmost; }
+
+bool mainWindowTopmost() { return s_topmost.load(); }
 
 void invalidateMainWindow() {
     s_invalidations.fetch_add(1);

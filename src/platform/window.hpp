@@ -54,6 +54,10 @@ int comboSetCurSel(WindowHandle control, int index);   // -1 clears; a bad index
 int comboSelectString(WindowHandle control, int startAfter, const std::u16string& prefix);
 int comboGetCurSel(WindowHandle control);
 
+// Keeps the main window above other windows (or not), without moving it.
+void setMainWindowTopmost(bool topmost);
+bool mainWindowTopmost();
+
 // Asks for a repaint of the main window; counted so tests can see it.
 void invalidateMainWindow();
 std::uint64_t invalidateCount();

@@ -126,7 +126,9 @@ TEST_F(Closing, TypedInstallPathEndsTheErrorWaitAndRestarts) {
     gf_setErrorMessage("151: No P3D install path detected, type full Install Path above, and press Enter");
     gf_setSystemError();
     m_onSleep = [](std::size_t n) {
-        if (n == 2) EXPECT_TRUE(gf_requestNewSettings(3));
+        if (n == 2) {
+            EXPECT_TRUE(gf_requestNewSettings(3));
+        }
     };
     EXPECT_EQ(close(), ClosingOutcome::Restart);
     std::vector<SteadyClock::duration> expected = repeat(500ms, 2);
