@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "aircraft/dbase.hpp"
+#include "aircraft/liveries.hpp"
 #include "airports/airport_list.hpp"
 #include "app/app_state.hpp"
 #include "app/run.hpp"
@@ -69,13 +70,7 @@ void lf_startup() {
     lf_checkStockAirportsPath();
     gf_initTaskThrottle();
 
-    if (!lf_exists(g_liveriesScannedXml) && !SCAN_LIVERIES.value.load()) {
-        gf_setStatusMessage(skh::format("File {} is gone, rescan liveries", g_liveriesScannedXml.string()), true);
-        SCAN_LIVERIES.value = true;
-        gf_saveBoolParameter(SCAN_LIVERIES);
-        gf_showBoolParameter(SCAN_LIVERIES);
-        platform::invalidateMainWindow();
-    }
+    gf_requestRescanWhenCacheGone();
     seam::gf_scanLiveries();
     if (lf_stopUnderWay()) return;
 

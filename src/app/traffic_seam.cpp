@@ -1,5 +1,6 @@
 #include "app/traffic_seam.hpp"
 
+#include "aircraft/liveries.hpp"
 #include "feed/realtraffic_link.hpp"
 #include "feed/traffic_queue.hpp"
 #include "simclient/sim_events.hpp"
@@ -18,9 +19,10 @@ constexpr int kSamplesPerPoll = 2;
 
 }  // namespace
 
-// Without the traffic control no scan runs, no airport is parked and no
+void gf_scanLiveries() { skh::gf_scanLiveries(); }
+
+// Without the traffic control no airport is scanned or parked and no
 // aircraft is placed: these calls have nothing to do yet.
-void gf_scanLiveries() {}
 void gf_scanAddonAirports() {}
 void lf_readMyParkAirports() {}
 void gf_addParkAirport(const std::string& /*code*/, GeoPos /*position*/) {}
@@ -28,7 +30,7 @@ void gf_makeFlightPlanFolder() {}
 void gf_removeFlightPlanFolder() {}
 
 void gf_reserveTrafficContainers() {}
-void gf_initInUseTitles() {}
+void gf_initInUseTitles() { skh::gf_initInUseTitles(); }
 void gf_resetTraffic() {
     gf_clearTrafficQueue();
     g_qnh = kStandardQnh;
@@ -80,8 +82,9 @@ std::uint64_t gf_activeLiveCount() { return 0; }
 std::uint64_t gf_avgLiveParkTime(bool /*refresh*/) { return 0; }
 std::uint64_t gf_avgStaticParkTime(bool /*refresh*/) { return 0; }
 
-void gf_logNoMatch() {}
-void gf_logMatchingSummary() {}
+void gf_logNoMatch() { skh::gf_logNoMatch(); }
+void gf_logMatchingSummary() { skh::gf_logMatchingSummary(); }
+// The matching statistics are kept for the whole process for now.
 void gf_clearMatchingStatistics() {}
 
 void gf_setParkedNavLights(bool /*on*/) {}

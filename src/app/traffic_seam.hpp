@@ -16,7 +16,8 @@ namespace skh::seam {
 // --- Start-up ----------------------------------------------------------------
 
 // The liveries scan (or its cache LiveriesScanned.xml when SCAN_LIVERIES is
-// off) into the livery index; sets the board's livery count.
+// off) into the livery index; sets the board's livery count. Throws the
+// cache's user errors.
 void gf_scanLiveries();
 // The add-on airports scan from the scenery configuration or the folder
 // settings into generated stand files and link files.

@@ -5,6 +5,7 @@
 
 #include "foundation/constants.hpp"
 #include "foundation/format.hpp"
+#include "foundation/text_files.hpp"
 #include "foundation/time_text.hpp"
 #include "foundation/upcalls.hpp"
 #include "foundation/version.hpp"
@@ -31,16 +32,12 @@ void writeLine(std::string_view prefix, std::string_view text) {
 }  // namespace
 
 void lf_keepOldLogs(const std::filesystem::path& path) {
-    const std::string text = path.string();
-    const auto dot = text.rfind('.');
-    if (dot == std::string::npos) return;
-    std::string older0 = text;
-    older0.insert(dot, "0");
-    std::string older00 = older0;
-    older00.insert(dot, "0");
+    if (path.string().rfind('.') == std::string::npos) return;
+    const std::filesystem::path older0 = gf_backupPath(path);
+    const std::filesystem::path older00 = gf_backupPath(older0);
     namespace fs = std::filesystem;
     if (fs::exists(older0)) fs::copy_file(older0, older00, fs::copy_options::overwrite_existing);
-    if (fs::exists(text)) fs::copy_file(text, older0, fs::copy_options::overwrite_existing);
+    if (fs::exists(path)) fs::copy_file(path, older0, fs::copy_options::overwrite_existing);
 }
 
 void gf_openLog(const std::filesystem::path& path) {

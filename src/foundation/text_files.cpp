@@ -206,6 +206,13 @@ fs::path gf_temporaryPathBeside(const fs::path& target, std::string_view suffix)
                                          counter.fetch_add(1), suffix);
 }
 
+fs::path gf_backupPath(const fs::path& path) {
+    std::string text = path.string();
+    const auto dot = text.rfind('.');
+    text.insert(dot == std::string::npos ? text.size() : dot, "0");
+    return text;
+}
+
 bool gf_writeFileAtomically(const fs::path& path, std::string_view bytes) {
     const fs::path temp = gf_temporaryPathBeside(path, ".tmp");
     std::FILE* f = std::fopen(temp.c_str(), "wb");

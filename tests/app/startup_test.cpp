@@ -143,15 +143,25 @@ TEST_F(Startup, SimulatorDetection) {
     EXPECT_EQ(ALL_INSTALL_PATH.value.get(), "F:\\Prepar3D v6");
 }
 
-TEST_F(Startup, ClosedDuringTheScansRestoresTheLiveriesCacheSettingAndStartsNoRun) {
+TEST_F(Startup, MissingLiveriesCacheTurnsTheScanOn) {
     registry(kV5);
     SCAN_LIVERIES.value = false;
     gf_saveBoolParameter(SCAN_LIVERIES);
-    gf_requestClose();
+    m_clock.onSleep([](std::size_t) { gf_requestClose(); });
     EXPECT_EQ(lf_startupThread(), ClosingOutcome::Quit);
     EXPECT_EQ(storedValue("SCAN_LIVERIES"), "true");
+    EXPECT_TRUE(m_log.contains("File " + g_liveriesScannedXml.string() + " is gone, rescan liveries\n"));
+}
+
+TEST_F(Startup, ClosedDuringTheScansStartsNoRun) {
+    registry(kV5);
+    test::writeFile(m_program / g_liveriesScannedXml.string(),
+                    R"(<liveries><liv airl="SWR" type="A320" title="Airbus A320 Swiss"/></liveries>)");
+    gf_requestClose();
+    EXPECT_EQ(lf_startupThread(), ClosingOutcome::Quit);
     EXPECT_EQ(g_appState.load(), AppState::UserClosedSim);
     EXPECT_FALSE(g_simClientJThread.joinable());
+    EXPECT_FALSE(m_log.contains("Flight Simulator"));
 }
 
 TEST(SnapFloatStep, HalfHoursToMaxFitChoices) {
