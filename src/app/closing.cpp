@@ -52,12 +52,14 @@ void lf_emptyAndSave(StringUiParameter& p) {
 
 }  // namespace
 
-void lf_stopRunThreads() {
+bool lf_stopRunThreads() {
+    const bool readers = g_trafficReader.joinable() || g_qnhReader.joinable();
     gf_setTrafficAccepted(false);
     if (g_simClientJThread.joinable()) g_simClientJThread.request_stop();
     gf_stopReaders();
     if (g_simClientJThread.joinable()) g_simClientJThread.join();
     gf_joinReaders();
+    return readers;
 }
 
 bool lf_restartCountdown(const Clock& clock) {
@@ -74,9 +76,10 @@ bool lf_restartCountdown(const Clock& clock) {
 
 ClosingOutcome lf_closingDown(const Clock& clock) {
     gf_logRaw(skh::format("Exiting: {}", gf_appStateName(g_appState.load())));
-    lf_stopRunThreads();
-    gf_logRaw(skh::format("{} traffic lines received, {} accepted", g_trafficReader.datagramCounter.load(),
-                          g_trafficSamplesQueued.load()));
+    if (lf_stopRunThreads()) {
+        gf_logRaw(skh::format("{} traffic lines received, {} accepted", g_trafficReader.datagramCounter.load(),
+                              g_trafficSamplesQueued.load() - g_queuedAtReaderStart));
+    }
     gf_closeRealTrafficLink();
     // What the SimClient thread asked for at its end (the user's stand
     // reservation) is done now that it has ended, before anything is reset.

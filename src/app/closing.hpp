@@ -22,7 +22,8 @@ bool lf_restartCountdown(const Clock& clock);
 void lf_resetSession();
 
 // Ends the run's threads: the readers and the SimClient thread are stopped
-// and joined, so their ports and the connection are free afterwards.
-void lf_stopRunThreads();
+// and joined, so their ports and the connection are free afterwards. True
+// when the readers had been started.
+bool lf_stopRunThreads();
 
 }  // namespace skh

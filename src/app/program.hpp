@@ -2,8 +2,9 @@
 
 namespace skh {
 
-// The program entry: opens the log, prepares the settings folder and runs the
-// start-up steps. Returns the process exit status.
+// The program entry: the single-instance guard (-1 for a second copy), the
+// log, and the main window with its message loop. Returns the loop's exit
+// code.
 int gf_programMain(int argc, char** argv);
 
 }  // namespace skh

@@ -151,6 +151,7 @@ void lf_runSession(const Clock& clock) {
     if (lf_stopUnderWay()) return;
 
     gf_setTrafficAccepted(false);
+    g_queuedAtReaderStart = g_trafficSamplesQueued.load();
     gf_startQnhReader(lf_qnhPort());
     clock.sleepFor(kReaderGap);
     if (lf_stopUnderWay()) return;

@@ -11,6 +11,7 @@ GeoPos g_lastUserGroundPos;
 std::uint32_t g_maxLiveAtStart = 0;
 std::int32_t g_rangeAtStart = 0;
 bool g_startupDone = false;
+std::uint64_t g_queuedAtReaderStart = 0;
 
 constinit std::atomic<bool> g_renewalRequested{false};
 constinit std::atomic<bool> g_flushStaticRequested{false};

@@ -15,13 +15,14 @@ namespace skh {
 // one, the closing step stops and joins it.
 extern std::jthread g_simClientJThread;
 
-extern std::int32_t g_secondTick;       // seconds of the run; keys the slower work
-extern bool g_flightPaused;             // the flight stopped running and has not resumed
-extern bool g_renewalPending;           // first renewal phase done, second due
-extern GeoPos g_lastUserGroundPos;      // user position at the last static collision check
-extern std::uint32_t g_maxLiveAtStart;  // MAX_LIVE_SEL at start-up
-extern std::int32_t g_rangeAtStart;     // RANGE at start-up
-extern bool g_startupDone;              // the aircraft database is read in this process
+extern std::int32_t g_secondTick;            // seconds of the run; keys the slower work
+extern bool g_flightPaused;                  // the flight stopped running and has not resumed
+extern bool g_renewalPending;                // first renewal phase done, second due
+extern GeoPos g_lastUserGroundPos;           // user position at the last static collision check
+extern std::uint32_t g_maxLiveAtStart;       // MAX_LIVE_SEL at start-up
+extern std::int32_t g_rangeAtStart;          // RANGE at start-up
+extern bool g_startupDone;                   // the aircraft database is read in this process
+extern std::uint64_t g_queuedAtReaderStart;  // traffic samples queued before this run's readers started
 
 // Raised by the main window (UI thread) or the periodic work, consumed by
 // the per-second work.

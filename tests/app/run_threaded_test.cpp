@@ -53,8 +53,9 @@ protected:
             R"(<airports><airport code="LSZH" iata="ZRH" lat="47.4647" lon="8.5492" alt="1416"/></airports>)",
             program / g_airportsEnc.string());
         test::writeFile(m_world / "appdata" / "InsideSystems" / "RealTraffic.jar", "");
-        test::writeFile(program / g_liveriesScannedXml.string(),
-                        R"(<liveries><liv airl="SWR" type="A320" title="Airbus A320 Swiss" atcid="HB-JLT"/></liveries>)");
+        test::writeFile(
+            program / g_liveriesScannedXml.string(),
+            R"(<liveries><liv airl="SWR" type="A320" title="Airbus A320 Swiss" atcid="HB-JLT"/></liveries>)");
         m_env.pointAtIpv4(m_sim);
         gf_setRunClock(m_clock.clock());
         gf_forgetAirportsForTest();
