@@ -1,12 +1,18 @@
 #include "app/traffic_seam.hpp"
 
 #include "aircraft/liveries.hpp"
+#include "airports/airport_list.hpp"
+#include "airports/stand.hpp"
+#include "app/main_loop.hpp"
+#include "app/run_state.hpp"
 #include "feed/realtraffic_link.hpp"
 #include "feed/traffic_queue.hpp"
+#include "foundation/main_window_state.hpp"
 #include "simclient/sim_events.hpp"
 #include "simclient/sim_queues.hpp"
 #include "simclient/user_aircraft.hpp"
 #include "traffic/park_airports.hpp"
+#include "traffic/static_parking.hpp"
 #include "traffic/user_stand.hpp"
 
 namespace skh::seam {
@@ -16,6 +22,18 @@ namespace {
 // The user position goes to RealTraffic and is refreshed every 100 polls.
 constexpr std::uint32_t kUserPositionPolls = 100;
 constexpr int kSamplesPerPoll = 2;
+
+// The static parking asks the window for its busy state, the airport list
+// for the airport the user stands at, and the run for MAX_LIVE_SEL at start.
+void lf_connectStaticParking() {
+    const auto setBusy = [](bool on) { on ? gf_setBusy() : gf_clearBusy(); };
+    StaticParkingHooks hooks = skh::gf_staticParkingHooks();
+    hooks.busy = [] { return g_mainWindowState.parkingBusy.load(); };
+    hooks.setBusy = setBusy;
+    hooks.closestAirport = [](GeoPos p) { return gf_closestAirport(p); };
+    gf_setStaticParkingHooks(std::move(hooks));
+    gf_setStaticParkingCalls({setBusy, [] { return static_cast<std::int32_t>(g_maxLiveAtStart); }});
+}
 
 }  // namespace
 
@@ -35,7 +53,7 @@ void gf_resetTraffic() {
     gf_clearTrafficQueue();
     g_qnh = kStandardQnh;
 }
-void gf_clearStaticParkingWork() {}
+void gf_clearStaticParkingWork() { skh::gf_clearStaticParkingWork(); }
 
 void lf_handleAddingStack() {
     lf_processSimEvents();
@@ -63,10 +81,15 @@ bool gf_avoidUserCollision() { return false; }
 void gf_avoidStaticCollisions() {}
 void gf_removeBlockedLiveAc(const std::string& /*callsign*/) {}
 void gf_clearReservedStand() {}
-void gf_handleStaticParking(bool /*firstCall*/) {}
+void gf_handleStaticParking(bool firstCall) {
+    if (firstCall) lf_connectStaticParking();
+    skh::gf_handleStaticParking(firstCall);
+}
 void gf_removeDuplicateStatic() {}
-void gf_restartStaticParking() {}
-void gf_parkingAdjustments() {}
+void gf_restartStaticParking() { skh::gf_restartStaticParking(); }
+void gf_parkingAdjustments() {
+    if (!g_stands.empty()) skh::gf_parkingAdjustments();
+}
 bool gf_checkParkAirports(bool /*reread*/, std::string& /*message*/) { return false; }
 
 bool gf_firstParkAirport(GeoPos& position) {
@@ -80,7 +103,7 @@ void gf_markApfParamsChanged() {}
 
 std::uint64_t gf_activeLiveCount() { return 0; }
 std::uint64_t gf_avgLiveParkTime(bool /*refresh*/) { return 0; }
-std::uint64_t gf_avgStaticParkTime(bool /*refresh*/) { return 0; }
+std::uint64_t gf_avgStaticParkTime(bool refresh) { return skh::gf_avgStaticParkTime(refresh); }
 
 void gf_logNoMatch() { skh::gf_logNoMatch(); }
 void gf_logMatchingSummary() { skh::gf_logMatchingSummary(); }
@@ -92,7 +115,7 @@ void gf_limitLiveCount() {}
 void gf_refreshAcList() {}
 
 void gf_saveLearnedParking() {}
-void gf_removeGroundTraffic() {}
+void gf_removeGroundTraffic() { skh::gf_removeGroundTraffic(); }
 void gf_clearRunCallsigns() {}
 
 }  // namespace skh::seam

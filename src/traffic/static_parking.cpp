@@ -9,6 +9,7 @@
 #include "foundation/format.hpp"
 #include "foundation/geo.hpp"
 #include "foundation/log.hpp"
+#include "foundation/main_window_state.hpp"
 #include "foundation/parameter_table.hpp"
 #include "foundation/text.hpp"
 #include "foundation/time_text.hpp"
@@ -293,7 +294,7 @@ void gf_clearStaticParkingWork() {
     g_staticBoard.maxParkCount = 0;
     g_staticBoard.maxParkPercent = 0;
     g_staticBoard.softPositionsUsed = false;
-    g_staticBoard.staticAvgFit = -1.0f;
+    g_mainWindowState.staticAvgFit = -1.0f;
 }
 
 void gf_restartStaticParking() {

@@ -11,6 +11,7 @@
 #include "airports/stand_locations.hpp"
 #include "foundation/format.hpp"
 #include "foundation/log.hpp"
+#include "foundation/main_window_state.hpp"
 #include "foundation/parameter_table.hpp"
 #include "foundation/parameters.hpp"
 #include "foundation/text.hpp"
@@ -313,7 +314,8 @@ void lf_showParkingParams() {
     g_parkPositions.clear();
     g_keptStatics.clear();
     g_parkedLive.clear();
-    g_staticBoard.staticAvgFit = -1.0f;
+    g_mainWindowState.staticAvgFit = -1.0f;
+    g_mainWindowState.liveAvgFit = -1.0f;
     g_liveParkHours = -1.0;
     g_staticBoard.softPositionsUsed = false;
     lf_takeOverCoupledCallsigns();
@@ -515,7 +517,7 @@ std::size_t gf_avgStaticParkTime(bool update) {
     if (update && !WEEK.value.load()) {
         const float fit =
             count == 0 ? 0.0f : static_cast<float>(static_cast<double>(sum) / (2.0 * static_cast<double>(count)) + 0.5);
-        if (g_staticBoard.staticAvgFit.exchange(fit) != fit) platform::invalidateMainWindow();
+        if (g_mainWindowState.staticAvgFit.exchange(fit) != fit) platform::invalidateMainWindow();
     }
     return count;
 }

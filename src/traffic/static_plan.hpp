@@ -47,13 +47,13 @@ inline constexpr std::uint32_t kAnyOptions = 2;
 inline constexpr std::int32_t kDaySlots = 48;
 inline constexpr std::int32_t kWeekSlots = 7 * kDaySlots;
 
-// What the status board shows of the static parking. Written by the main
-// loop, read by the painting; each change is followed by a repaint.
+// What the status board shows of the static parking besides the average
+// fit (MainWindowState::staticAvgFit). Written by the main loop, read by the
+// painting; each change is followed by a repaint.
 struct StaticParkingBoard {
     std::atomic<std::int32_t> maxParkCount{0};    // the wanted static count ("max park")
     std::atomic<std::int32_t> maxParkPercent{0};  // its share of the stands
     std::atomic<bool> softPositionsUsed{false};   // the plan had to use soft options
-    std::atomic<float> staticAvgFit{-1.0f};       // hours; -1: not shown
 };
 extern StaticParkingBoard g_staticBoard;
 

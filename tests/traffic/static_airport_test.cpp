@@ -13,6 +13,7 @@
 #include "airports/stand_locations.hpp"
 #include "foundation/constants.hpp"
 #include "foundation/datasets.hpp"
+#include "foundation/main_window_state.hpp"
 #include "static_fixture.hpp"
 #include "traffic/stand_learning.hpp"
 
@@ -160,7 +161,7 @@ TEST_F(StaticAirport, PlanPlaceActivateAdjustAndLeave) {
     EXPECT_EQ(staticNamed("BAW12*")->parkedSince, weekSlot(3, 18));
     EXPECT_EQ(staticNamed("DLH100*")->parkedSince, weekSlot(3, 20));
     EXPECT_EQ(gf_avgStaticParkTime(true), 4u);
-    EXPECT_FLOAT_EQ(g_staticBoard.staticAvgFit.load(), 0.75f);  // (0 + 0 + 0 + 2) / 8 + 0.5
+    EXPECT_FLOAT_EQ(g_mainWindowState.staticAvgFit.load(), 0.75f);  // (0 + 0 + 0 + 2) / 8 + 0.5
 
     // 20 minutes later, 10:30: AFR was seen at A2 since BAW's placing and
     // replaces it; DLH100 leaves as DLH101; SWR and EZY still fit.
