@@ -35,16 +35,10 @@ bool lf_isControl(char c) {
     return u < 0x20 || u == 0x7F;
 }
 
-bool lf_isUtf8(std::string_view text) {
-    std::uint32_t error = 0;
-    platform::utf8ToUtf16(text, nullptr, 0, error);
-    return error == 0;
-}
-
 // One folder or file name that names nothing but itself on Windows and here.
 bool lf_isSafeName(std::string_view name) {
     if (name.empty() || name.size() > kMaxFolderNameBytes || name == "." || gf_contains(name, "..")) return false;
-    if (name.front() == ' ' || name.back() == ' ' || name.back() == '.' || !lf_isUtf8(name)) return false;
+    if (name.front() == ' ' || name.back() == ' ' || name.back() == '.' || !platform::isValidUtf8(name)) return false;
     return std::none_of(name.begin(), name.end(), [](char c) {
         return lf_isControl(c) || std::string_view("/\\:<>\"|?*").find(c) != std::string_view::npos;
     });
@@ -100,7 +94,7 @@ bool gf_isSafeAirportCode(std::string_view code) {
 }
 
 bool gf_isSafeReference(std::string_view reference) {
-    if (reference.empty() || reference.size() > kMaxReferenceBytes || !lf_isUtf8(reference)) return false;
+    if (reference.empty() || reference.size() > kMaxReferenceBytes || !platform::isValidUtf8(reference)) return false;
     if (reference.front() == '/' || reference.front() == '\\' || gf_contains(reference, "..")) return false;
     if (std::any_of(reference.begin(), reference.end(), [](char c) { return lf_isControl(c) || c == ':'; })) {
         return false;
