@@ -27,6 +27,9 @@ std::string gf_nearestStandName(double lat, double lon) {
     double best = 900.0;
     const Stand* nearest = nullptr;
     for (const Stand& s : g_stands) {
+        // No stand is nearer than its difference in latitude (60 nm a degree),
+        // and only one within kStandCatchNm is ever answered.
+        if (std::fabs(s.lat - lat) * 60.0 > kStandCatchNm) continue;
         const double d = gf_distanceNm(p, GeoPos{s.lat, s.lon});
         if (d < best) {
             best = d;

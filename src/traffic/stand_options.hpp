@@ -13,6 +13,13 @@
 
 namespace skh {
 
+// The size test of a type against a stand, in half spans and radii (nm).
+inline constexpr double kOversizeNm = 0.0009719222462203025;  // a type fits a stand at most 1.8 m smaller
+inline constexpr double kSmallSpanNm = 0.009611230689557531;  // 17.8 m: half spans up to it ...
+inline constexpr double kSmallStepNm = 0.00755939524838013;   // ... step 14 m,
+inline constexpr double kLargeStepNm = 0.011339092872570195;  // larger ones 21 m
+inline double lf_sizeStep(double wingspan) { return wingspan <= kSmallSpanNm ? kSmallStepNm : kLargeStepNm; }
+
 // A valid real option flown under this callsign (as first or second
 // callsign), or by this airline with this type. An empty callsign or type
 // matches nothing.
