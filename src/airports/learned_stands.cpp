@@ -265,7 +265,8 @@ void lf_readLearned(const fs::path& path, const std::string& archivedName, std::
                                 true);
         }
         lf_applyLearnedSettings(doc);
-        if (lf_readAirportStringParam(doc, "handmade")) {
+        // The key makes the file hand-made, whatever its value.
+        if (lf_readAirportBoolParam(doc, "handmade").has_value()) {
             lf_readHandmade(doc, stands);
         } else {
             lf_mergeLearned(doc, path, stands);
