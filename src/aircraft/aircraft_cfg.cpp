@@ -1,6 +1,7 @@
 #include "aircraft/aircraft_cfg.hpp"
 
 #include <charconv>
+#include <functional>
 
 #include "aircraft/dbase.hpp"
 #include "foundation/constants.hpp"
@@ -171,16 +172,13 @@ SectionFiles lf_sectionFiles(std::string_view folderPath, const std::string& mod
             lf_joinText(folderPath, sim + ".air")};
 }
 
-std::list<LiveryData> lf_splitFltsimSections(std::int32_t folderNo, const std::vector<std::string>& lines,
-                                             const std::string& type, const std::string& filePath,
-                                             const std::string& folderPath) {
-    std::list<LiveryData> records;
+void lf_forEachFltsimSection(const std::vector<std::string>& lines, bool (*endsSection)(std::string_view),
+                             const std::function<void(Section&)>& parse) {
     Section section;
     section.reserve(48);
     bool inSection = false;
     const auto flush = [&] {
-        if (!section.empty())
-            records.splice(records.end(), lf_parseFltsimSection(folderNo, section, type, filePath, folderPath));
+        if (!section.empty()) parse(section);
         section.clear();
     };
     for (const std::string& line : lines) {
@@ -188,7 +186,7 @@ std::list<LiveryData> lf_splitFltsimSections(std::int32_t folderNo, const std::v
             flush();
             inSection = true;
             section.push_back(line);
-        } else if (line.substr(0, 6).find('[') != std::string::npos) {
+        } else if (endsSection(line)) {
             if (inSection) flush();
             section.clear();
             inSection = false;
@@ -197,6 +195,18 @@ std::list<LiveryData> lf_splitFltsimSections(std::int32_t folderNo, const std::v
         }
     }
     if (inSection) flush();
+}
+
+std::list<LiveryData> lf_splitFltsimSections(std::int32_t folderNo, const std::vector<std::string>& lines,
+                                             const std::string& type, const std::string& filePath,
+                                             const std::string& folderPath) {
+    std::list<LiveryData> records;
+    // Another section header ([General] ...) stands within a line's first six characters.
+    lf_forEachFltsimSection(
+        lines, [](std::string_view line) { return line.substr(0, 6).find('[') != std::string_view::npos; },
+        [&](Section& section) {
+            records.splice(records.end(), lf_parseFltsimSection(folderNo, section, type, filePath, folderPath));
+        });
     return records;
 }
 

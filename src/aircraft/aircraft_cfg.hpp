@@ -8,6 +8,7 @@
 // appear so in every report line; the file system sees them through
 // lf_localPath.
 #include <filesystem>
+#include <functional>
 #include <list>
 #include <string>
 #include <string_view>
@@ -45,6 +46,11 @@ std::string lf_matchFltsimSection(std::string_view line);
 // False when the file's section numbers forbid parsing it (reported).
 bool lf_checkFltsimNumber(const std::vector<std::string>& lines, std::string_view filePath);
 
+// Cuts the lines into sections (the header line first) and hands each to
+// `parse`; a line that is no header and for which `endsSection` holds ends
+// the current section, and the lines after it belong to none.
+void lf_forEachFltsimSection(const std::vector<std::string>& lines, bool (*endsSection)(std::string_view),
+                             const std::function<void(Section&)>& parse);
 std::list<LiveryData> lf_splitFltsimSections(std::int32_t folderNo, const std::vector<std::string>& lines,
                                              const std::string& type, const std::string& filePath,
                                              const std::string& folderPath);

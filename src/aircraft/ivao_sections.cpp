@@ -106,29 +106,13 @@ std::list<LiveryData> lf_splitIvaoFltsimSections(std::int32_t folderNo, const st
                                                  const std::string& type, const std::string& filePath,
                                                  const std::string& folderPath) {
     std::list<LiveryData> records;
-    Section section;
-    section.reserve(48);
-    bool inSection = false;
-    const auto flush = [&] {
-        if (section.empty()) return;
-        LiveryData record = lf_parseIvaoFltsimSection(folderNo, section, type, filePath, folderPath);
-        if (!record.empty()) records.push_back(std::move(record));
-        section.clear();
-    };
-    for (const std::string& line : lines) {
-        if (!lf_matchFltsimSection(line).empty()) {
-            flush();
-            inSection = true;
-            section.push_back(line);
-        } else if (line.find('[') != std::string::npos) {
-            if (inSection) flush();
-            section.clear();
-            inSection = false;
-        } else if (inSection) {
-            section.push_back(line);
-        }
-    }
-    if (inSection) flush();
+    // Any "[" ends a section of an IVAO file.
+    lf_forEachFltsimSection(
+        lines, [](std::string_view line) { return line.find('[') != std::string_view::npos; },
+        [&](Section& section) {
+            LiveryData record = lf_parseIvaoFltsimSection(folderNo, section, type, filePath, folderPath);
+            if (!record.empty()) records.push_back(std::move(record));
+        });
     return records;
 }
 

@@ -26,15 +26,7 @@ protected:
                         R"(<info name="date" value="d"/><info name="version" value="9.9.9"/></meta>)" +
                             body);
     }
-    // The user error lf_readLiveriesScanned throws, or "" when it reads.
-    std::string readError() {
-        try {
-            lf_readLiveriesScanned();
-            return {};
-        } catch (const UserErrorException& e) {
-            return e.what();
-        }
-    }
+    static std::string readError() { return userError(lf_readLiveriesScanned); }
 };
 
 TEST_F(LiveryCache, WrittenLayoutReadsBackSorted) {

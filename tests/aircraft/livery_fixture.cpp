@@ -9,6 +9,7 @@
 #include "aircraft/livery_reports.hpp"
 #include "aircraft/refused_liveries.hpp"
 #include "foundation/constants.hpp"
+#include "foundation/errors.hpp"
 #include "foundation/parameter_table.hpp"
 
 namespace skh::test {
@@ -97,6 +98,15 @@ void LiveryTest::install(const std::vector<LiveryData>& liveries) {
     gf_sortLiveries(g_liveries);
     lf_writeLiveriesScanned();
     lf_processScannedLiveries();
+}
+
+std::string LiveryTest::userError(void (*call)()) {
+    try {
+        call();
+        return {};
+    } catch (const UserErrorException& e) {
+        return e.what();
+    }
 }
 
 FlightIdent LiveryTest::aircraft(const std::string& airline, const std::string& type, const std::string& registration,

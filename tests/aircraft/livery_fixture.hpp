@@ -35,6 +35,8 @@ protected:
     // An aircraft as the traffic control would build it.
     static FlightIdent aircraft(const std::string& airline, const std::string& type,
                                 const std::string& registration = "", bool cargo = false);
+    // The text of the UserErrorException that `call` throws, or "".
+    static std::string userError(void (*call)());
     std::string logText() const { return m_log.text(); }
     bool logHas(const std::string& part) const { return m_log.contains(part); }
 
