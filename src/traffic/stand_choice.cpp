@@ -7,10 +7,17 @@
 
 #include "airports/airport.hpp"
 #include "airports/learned_stands.hpp"
+#include "foundation/format.hpp"
+#include "foundation/log.hpp"
 #include "foundation/parameter_table.hpp"
 #include "foundation/random.hpp"
 #include "foundation/time_text.hpp"
+#include "traffic/ground_manoeuvres.hpp"
+#include "traffic/park_airports.hpp"
+#include "traffic/sim_port.hpp"
+#include "traffic/stand_lookup.hpp"
 #include "traffic/stand_options.hpp"
+#include "traffic/traffic_state.hpp"
 
 namespace skh {
 
@@ -19,6 +26,10 @@ namespace {
 constexpr double kNmPerDegree = 60.0;
 constexpr std::uint32_t kSlotsPerDay = 48;
 constexpr std::size_t kSmallAirportStands = 10;
+constexpr double kSpawnAirportNm = 5.0;        // born standing only this close to the park airport
+constexpr double kSpawnMovingSpeedKt = 5.0;    // a moving newcomer faster than this is no parked one
+constexpr double kSpawnMovingSpanNm = 0.0189;  // 35 m: the most a parked newcomer's samples may wander
+constexpr double kSamePositionDeg = 1e-8;
 
 // A stand cannot be nearer than its difference in latitude; the haversine
 // is computed only for stands that pass this cheap test.
@@ -107,13 +118,116 @@ std::vector<Pass> lf_passesFor(const FlightIdent& a) {
         return {{StandKind::PlainRamp, true}, {StandKind::PlainRamp, false}};
     }
     // Gates first at US airports and mostly elsewhere; ramps first otherwise.
-    const bool gateFirst = gf_parkAirport().icao.rfind('K', 0) == 0 || gf_randomIndex(10) < 9;
+    const bool gateFirst = gf_parkAirport().icao.rfind('K', 0) == 0 || gf_trafficServices().randomBelow(10) < 9;
     const StandKind first = gateFirst ? StandKind::PlainGate : StandKind::PlainRamp;
     const StandKind second = gateFirst ? StandKind::PlainRamp : StandKind::PlainGate;
     return {{first, true}, {first, false}, {second, true}, {second, false}};
 }
 
+// A live aircraft of another callsign parked or pushing back at a neighbour
+// of the stand, too close to stand beside the newcomer.
+bool lf_neighbourTooClose(const Stand& stand, const LiveAc& ac) {
+    for (const std::uint32_t adjacentId : stand.adjacent) {
+        for (const LiveAc& other : g_liveAc) {
+            if (other.standId != adjacentId || other.status != AcStatus::active || other.callsign == ac.callsign) {
+                continue;
+            }
+            if (other.moveState != AcState::parked && other.moveState != AcState::pushing_back) continue;
+            const double d = gf_distanceNm(GeoPos{other.standLat, other.standLon}, GeoPos{stand.lat, stand.lon});
+            if (d <= 1.1 * (other.wingspan + ac.wingspan)) return true;
+        }
+    }
+    return false;
+}
+
+void lf_takeStand(LiveAc& ac, const Stand& s) {
+    ac.standLat = s.lat;
+    ac.standLon = s.lon;
+    ac.standHeading = s.heading;
+    ac.standId = s.id;
+    ac.standCargo = s.cargo ? 1 : 0;
+}
+
 }  // namespace
+
+bool lf_isUsersStand(const Stand& stand) {
+    const Airport park = gf_parkAirport();
+    if (!park.icao.empty() && !g_parkAirports.empty() && g_parkAirports.front().code == park.icao &&
+        !g_parkAirports.front().reservedStand.empty() && g_parkAirports.front().reservedStand == stand.name) {
+        return true;
+    }
+    const std::string userStand = gf_nearestStandName(g_userAc.latitude, g_userAc.longitude);
+    return !userStand.empty() && userStand == stand.name;
+}
+
+void try2Park(LiveAc& ac, bool wide) {
+    if (ac.stream.empty()) {
+        gf_logWarning(skh::format("{} empty sz?", "try2Park"));
+        return;
+    }
+    const PosSample& newest = ac.stream.back();
+    if (std::fabs(newest.lat - ac.lastParkAttemptLat) <= kSamePositionDeg &&
+        std::fabs(newest.lon - ac.lastParkAttemptLon) <= kSamePositionDeg) {
+        return;
+    }
+    ac.lastParkAttemptLat = newest.lat;
+    ac.lastParkAttemptLon = newest.lon;
+    Stand* stand = lf_findFreeStand(GeoPos{newest.lat, newest.lon}, ac, wide ? kStandCatchNm : kTightParkNm, wide);
+    if (stand == nullptr || lf_isUsersStand(*stand)) return;
+    lf_removeStandOccupant(stand->id, ac);
+    for (const std::uint32_t adjacentId : stand->adjacent) lf_removeAdjacentLive(adjacentId, *stand, ac);
+    lf_makeWay(ac, *stand);
+    lf_takeStand(ac, *stand);
+    ac.stream.resize(1);
+    lf_setMoveState(ac, AcState::parking);
+    PosSample at = ac.stream.front();
+    at.lat = stand->lat;
+    at.lon = stand->lon;
+    drive2Stand(ac, at);
+}
+
+std::optional<Stand> lf_chooseSpawnStand(LiveAc& ac) {
+    const Airport park = gf_parkAirport();
+    if (g_stands.empty() || park.icao.empty() || ac.stream.empty()) return std::nullopt;
+    PosSample& front = ac.stream.front();
+    if (gf_distanceNm(GeoPos{front.lat, front.lon}, GeoPos{park.lat, park.lon}) > kSpawnAirportNm) {
+        return std::nullopt;
+    }
+    GeoPos p{front.lat, front.lon};
+    const bool moving = front.stationary == 0;
+    if (moving) {
+        const PosSample& newest = ac.stream.back();
+        if (ac.stream.size() > 1 && ac.stream[1].groundSpeed > kSpawnMovingSpeedKt) return std::nullopt;
+        if (gf_distanceNm(p, GeoPos{newest.lat, newest.lon}) > kSpawnMovingSpanNm) return std::nullopt;
+        p = GeoPos{newest.lat, newest.lon};
+    }
+    Stand* stand = lf_findFreeStand(p, ac, kStandCatchNm, !moving);
+    if (stand == nullptr || lf_isUsersStand(*stand)) return std::nullopt;
+    if (!lf_freeStandForLive(stand->id, ac.callsign)) {
+        ac.dropUnsent = 1;
+        return std::nullopt;
+    }
+    if (lf_neighbourTooClose(*stand, ac)) return std::nullopt;
+    lf_makeWay(ac, *stand);
+    if (moving) {
+        front.stationary = 1;
+        front.groundSpeed = 0.0;
+    }
+    return *stand;
+}
+
+void gf_releaseLiveStands() {
+    for (LiveAc& ac : g_liveAc) {
+        if (ac.standId == 0) continue;
+        ac.standId = 0;
+        ac.standLat = 0.0;
+        ac.standLon = 0.0;
+        ac.standHeading = 0.0;
+        ac.standCargo = 0;
+        if (ac.moveState == AcState::parking) lf_setMoveState(ac, AcState::taxi);
+    }
+    gf_clearNearestStandCache();
+}
 
 Stand* lf_findFreeStand(GeoPos p, const FlightIdent& a, double maxNm, bool allowMatch) {
     const double searched = allowMatch ? std::max(maxNm, kOptionMatchNm) : maxNm;

@@ -4,7 +4,7 @@
 
 #include "airports/stand.hpp"
 #include "foundation/geo.hpp"
-#include "simclient/sim_state.hpp"
+#include "traffic/sim_port.hpp"
 
 namespace skh {
 
@@ -20,7 +20,7 @@ Cache g_cache;
 }  // namespace
 
 std::string gf_nearestStandName(double lat, double lon) {
-    if (g_stands.empty() || !userOnGround.load()) return {};
+    if (g_stands.empty() || !gf_simPort().userOnGround()) return {};
     if (g_cache.valid && std::fabs(g_cache.pos.lat - lat) < 1e-8 && std::fabs(g_cache.pos.lon - lon) < 1e-8)
         return g_cache.name;
     const GeoPos p{lat, lon};
