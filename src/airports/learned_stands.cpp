@@ -23,11 +23,8 @@ namespace fs = std::filesystem;
 
 LearnedMerge g_learnedMerge;
 std::uint64_t g_qualityFactors = kNoQualityFactors;
-std::atomic<std::int32_t> g_learnedUpdates{0};
 
 namespace {
-
-std::int32_t g_learnedUpdatesShown = 0;  // main loop only
 
 LearnedSettingsHooks g_hooks;
 
@@ -152,13 +149,6 @@ void lf_mergeLearned(const pugi::xml_document& doc, const fs::path& path, std::v
 }
 
 }  // namespace
-
-void gf_countLearnedUpdate() {
-    const std::int32_t count = g_learnedUpdates.fetch_add(1) + 1;
-    if (count == g_learnedUpdatesShown) return;
-    g_learnedUpdatesShown = count;
-    platform::invalidateMainWindow();
-}
 
 void gf_resetLearnedMerge() { g_learnedMerge = LearnedMerge{}; }
 

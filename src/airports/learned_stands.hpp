@@ -4,7 +4,6 @@
 // per-airport settings stored beside them; the quality factors that rate how
 // much has been learned; and the learned save, which never destroys what it
 // could not read. Main loop only (the thread that owns g_stands).
-#include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -32,13 +31,6 @@ struct LearnedMerge {
     std::vector<Stand> unmatched;
 };
 extern LearnedMerge g_learnedMerge;
-
-// Changes learned at the current airport since its load (options, radius
-// and cargo corrections); the main loop counts, the main window shows it.
-extern std::atomic<std::int32_t> g_learnedUpdates;
-// Counts one change; the main window is repainted when the count differs
-// from the one it showed last.
-void gf_countLearnedUpdate();
 
 // Forgets the last merge (before another airport is loaded).
 void gf_resetLearnedMerge();

@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "airports/airport.hpp"
-#include "airports/learned_stands.hpp"
 #include "foundation/format.hpp"
 #include "foundation/log.hpp"
 #include "foundation/parameter_table.hpp"
@@ -15,6 +14,7 @@
 #include "traffic/ground_manoeuvres.hpp"
 #include "traffic/park_airports.hpp"
 #include "traffic/sim_port.hpp"
+#include "traffic/stand_learning.hpp"
 #include "traffic/stand_lookup.hpp"
 #include "traffic/stand_options.hpp"
 #include "traffic/traffic_state.hpp"
@@ -256,7 +256,7 @@ Stand* lf_findFreeStand(GeoPos p, const FlightIdent& a, double maxNm, bool allow
     if (chosen == taken && takenTooSmall) {
         chosen->radius = a.wingspan - kOneMetreNm;
         chosen->radiusChanged = true;
-        gf_countLearnedUpdate();
+        lf_countChange();
     }
     return chosen;
 }

@@ -50,12 +50,6 @@ bool lf_optionSeenAround(std::uint32_t weekday, std::uint32_t slot, std::string_
     return (option.halfHours & around) != 0;
 }
 
-bool lf_radiusStepFits(const Stand& stand, double wingspan) {
-    const double d = wingspan - stand.radius;
-    if (d > kOversizeNm) return false;
-    return gf_roundToInt32(-d / lf_sizeStep(wingspan)) == 0;
-}
-
 std::pair<std::uint32_t, bool> lf_insertStandOption(std::vector<StandOption>& options, const IdentStrings& aircraft,
                                                     std::string_view registration, std::uint32_t weekday,
                                                     std::uint32_t slot, std::uint32_t origin, std::uint32_t real) {

@@ -1,14 +1,14 @@
 // Which stand a live aircraft is given at a position, and which stand an
 // aircraft of a size most likely used at a half-hour.
 #include "traffic/stand_choice.hpp"
-#include "traffic/stand_lookup.hpp"
 
 #include <gtest/gtest.h>
 
 #include "airports/airport.hpp"
-#include "airports/learned_stands.hpp"
 #include "foundation/parameter_table.hpp"
 #include "foundation/random.hpp"
+#include "traffic/stand_learning.hpp"
+#include "traffic/stand_lookup.hpp"
 
 namespace skh {
 namespace {
@@ -117,11 +117,11 @@ TEST_F(StandChoice, AFreeStandThatFitsIsTakenAtThePosition) {
 
 TEST_F(StandChoice, ATooSmallStandTakenGrowsToTheAircraft) {
     g_stands = {stand("S", 15, 10)};
-    const std::int32_t before = g_learnedUpdates.load();
+    const std::int32_t before = g_learnedChanges.load();
     ASSERT_EQ(lf_findFreeStand(kHere, aircraft(17), kStandCatchNm, false), &g_stands[0]);
     EXPECT_NEAR(g_stands[0].radius / kM, 16.0, 1e-9);  // half span less 1 m
     EXPECT_TRUE(g_stands[0].radiusChanged);
-    EXPECT_EQ(g_learnedUpdates.load(), before + 1);
+    EXPECT_EQ(g_learnedChanges.load(), before + 1);
 }
 
 TEST_F(StandChoice, TheStandBySizeFollowsTheAircraftsKind) {
