@@ -34,9 +34,6 @@ void lf_standFreed(std::uint32_t standId) {
     if (Stand* stand = gf_standById(standId)) stand->occupied = false;
 }
 
-// The stand choice comes with its own work; until then no aircraft is born
-// on a stand.
-std::optional<Stand> lf_chooseSpawnStand(LiveAc& /*ac*/) { return std::nullopt; }
 bool lt_addStandOption(std::uint32_t standId, const LiveAc& ac, std::uint32_t /*mode*/, std::uint64_t weekSlot,
                        bool fill) {
     return lt_addStandOption(standId, static_cast<const FlightIdent&>(ac), weekSlot, fill);
@@ -44,7 +41,6 @@ bool lt_addStandOption(std::uint32_t standId, const LiveAc& ac, std::uint32_t /*
 void lf_learnSoftOnLeave(LiveAc& ac, bool notFlying) {
     lf_learnSoftOnLeave(ac, GeoPos{ac.pos.latitude, ac.pos.longitude}, ac.heightAboveGround, ac.standId, notFlying);
 }
-void try2Park(LiveAc& /*ac*/, bool /*wide*/) {}
 bool lf_standOccupied(std::uint32_t standId) {
     const Stand* stand = gf_standById(standId);
     return stand != nullptr && stand->occupied;
