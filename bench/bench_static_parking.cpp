@@ -1,7 +1,8 @@
 // The static parking of a large park airport: the plan for 512 stands with
 // 64 options each (real and soft, spread over the week and the day), 256
-// wanted, MAX_FIT 47 and RANDOM on; and the 20-minute adjustment of 256
-// active static aircraft to a new half-hour.
+// wanted, MAX_FIT 47 and RANDOM on; the 20-minute adjustment of 256 active
+// static aircraft to a new half-hour; and the once-a-second check of 512
+// taxiing live aircraft against 256 static ones.
 #include <benchmark/benchmark.h>
 
 #include <random>
@@ -15,6 +16,7 @@
 #include "foundation/upcalls.hpp"
 #include "traffic/removal.hpp"
 #include "traffic/sim_port.hpp"
+#include "traffic/stand_choice.hpp"
 #include "traffic/stand_side.hpp"
 #include "traffic/static_parking.hpp"
 #include "traffic/traffic_state.hpp"
@@ -129,6 +131,41 @@ void BM_ParkingAdjustments(benchmark::State& state) {
     state.counters["added"] = static_cast<double>(g_parkPositions.size());
 }
 BENCHMARK(BM_ParkingAdjustments)->Unit(benchmark::kMillisecond);
+
+// Every live aircraft taxies between two rows of stands and has moved since
+// its last check; each passes a few static aircraft closely, none touches.
+void BM_StaticCollisionCheck(benchmark::State& state) {
+    lf_airport();
+    lf_showParkingParams();
+    while (!g_parkPositions.empty()) lf_staticParking();
+    for (StaticAc& st : g_staticAc) st.status = AcStatus::active;
+    g_liveAc.clear();
+    for (std::uint32_t i = 0; i < kLiveRoom; ++i) {
+        IdentStrings id;
+        id.type = "CRJ9";
+        id.callsign = skh::format("LV{}", i);
+        FlightIdent ident(std::move(id));
+        ident.actNumber = 100000 + i;
+        PosSample first;
+        LiveAc ac(first, std::move(ident), 0.0);
+        ac.status = AcStatus::active;
+        ac.moveState = AcState::taxi;
+        ac.onGround = 1;
+        ac.pos.latitude = 47.0 + 0.0009 * (i % 15) + 0.00045;  // 50 m from either row
+        ac.pos.longitude = 8.0 + 0.00005 * (i / 15);
+        lf_appendLiveAc(std::move(ac));
+    }
+    std::size_t removed = 0;
+    for (auto _ : state) {
+        for (LiveAc& ac : g_liveAc) ac.lastCollisionCheckLat = 0.0;  // each has moved
+        gf_avoidStaticCollisionsOnGround();
+    }
+    for (const StaticAc& st : g_staticAc) removed += st.status == AcStatus::removingfromsim ? 1 : 0;
+    state.counters["live"] = static_cast<double>(g_liveAc.size());
+    state.counters["statics"] = static_cast<double>(g_staticAc.size());
+    if (removed != 0) state.SkipWithError("a static aircraft was removed");
+}
+BENCHMARK(BM_StaticCollisionCheck)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 }  // namespace skh

@@ -1,13 +1,16 @@
 // Placing and adjusting static aircraft: the callsigns of planned aircraft,
-// records dropped next to other aircraft, the maximum of parked aircraft and
-// the trimming of the adjustment.
+// records dropped next to other aircraft, the maximum of parked aircraft,
+// the trimming of the adjustment, and the per-second check of taxiing
+// aircraft against the static ones.
 #include "traffic/static_parking.hpp"
 
 #include <gtest/gtest.h>
 
 #include <tuple>
 
+#include "foundation/geo.hpp"
 #include "static_fixture.hpp"
+#include "traffic/stand_choice.hpp"
 #include "traffic/stand_side.hpp"
 
 namespace skh {
@@ -144,6 +147,34 @@ TEST_F(StaticParking, ADepartureAcrossMidnight) {
     EXPECT_EQ(staticNamed("DLH1*")->status, AcStatus::active);
     ASSERT_EQ(g_keptStatics.size(), 1u);
     EXPECT_EQ(g_keptStatics[0].callsign, "DLH1*");
+}
+
+TEST_F(StaticParking, TheCollisionCheckMissesNoStaticWithinReach) {
+    // A static B744 just inside and just outside the reach of a taxiing
+    // A320 (1.1 x the two half spans), in every direction and up to 75
+    // degrees of latitude, where the quick estimate errs most.
+    loadStands("<parkpositions>" + stand("A1", 1, "") + "</parkpositions>");
+    const double reachNm = 1.1 * (0.0097 + 0.0174);
+    for (const double lat : {0.0, 47.0, -60.0, 75.0}) {
+        for (int bearing = 0; bearing < 360; bearing += 45) {
+            for (const double factor : {0.999, 1.001}) {
+                SCOPED_TRACE(skh::format("lat {} bearing {} x{}", lat, bearing, factor));
+                g_staticAc.clear();
+                g_liveAc.clear();
+                lf_liveIndexChanged();
+                const GeoPos there = gf_destinationPoint({lat, 8.0}, bearing * DEG2RAD, reachNm * factor * 6076.11549);
+                StaticAc& st = activeStatic(1, "BAW1*", "A1", weekSlot(3, 20), "B744");
+                st.standLat = there.lat;
+                st.standLon = there.lon;
+                LiveAc& ac = parkedLive(40001, "SWR1", "A1", 0, AcState::taxi);
+                ac.onGround = 1;
+                ac.pos.latitude = lat;
+                ac.pos.longitude = 8.0;
+                gf_avoidStaticCollisionsOnGround();
+                EXPECT_EQ(g_staticAc[0].status, factor < 1.0 ? AcStatus::removingfromsim : AcStatus::active);
+            }
+        }
+    }
 }
 
 TEST_F(StaticParking, TrimmingEndsWhenEveryListIsEmpty) {
