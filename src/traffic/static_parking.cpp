@@ -109,7 +109,7 @@ void lf_placeStatic(const ParkPos& p) {
         return;
     }
     if (lf_standBlocked(*stand, p)) return;
-    const std::uint64_t now = gf_weekdayAndSlot();
+    const std::uint64_t now = g_weekSlot.load();
     if (!lf_isValidWeekSlot(now)) throw std::runtime_error(skh::format("no valid time of the week: {:x}", now));
     const std::uint32_t act = lf_nextStaticAct();
     IdentStrings id;
@@ -516,7 +516,7 @@ void lf_checkMaxPark(std::uint32_t extra) {
         ++live;
         if (longest == nullptr || lf_msParked(ac) > lf_msParked(*longest)) longest = &ac;
     }
-    const std::uint64_t now = gf_weekdayAndSlot();
+    const std::uint64_t now = g_weekSlot.load();
     StaticAc* earliest = nullptr;
     std::int64_t statics = 0;
     for (StaticAc& st : g_staticAc) {

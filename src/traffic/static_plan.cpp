@@ -225,7 +225,7 @@ std::string lf_slotHours(std::int64_t halfHours) {
 // ---- The plan ------------------------------------------------------------------------
 
 std::uint64_t lf_logDayAndTime() {
-    const std::uint64_t now = gf_weekdayAndSlot();
+    const std::uint64_t now = g_weekSlot.load();
     const std::int32_t d = gf_weekdayOf(now);
     gf_log(skh::format("\n{} (utc) It is day {} ({}), {} hours", gf_timeOfDay(), d,
                        d >= 1 && d <= 7 ? kDayNames[d - 1] : "???", lf_slotHours(gf_slotOf(now))));
@@ -505,7 +505,7 @@ void lf_searchForCoupledCsAroundThisTime(LiveAc& ac, std::uint64_t weekSlot) {
 // ---- Average fit ---------------------------------------------------------------------------
 
 std::size_t gf_avgStaticParkTime(bool update) {
-    const std::uint64_t now = gf_weekdayAndSlot();
+    const std::uint64_t now = g_weekSlot.load();
     std::size_t count = 0;
     std::int64_t sum = 0;
     for (const StaticAc& st : g_staticAc) {

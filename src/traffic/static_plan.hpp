@@ -11,8 +11,9 @@
 // options around this time, and the average fit of the static aircraft.
 //
 // Week slots are in the form of gf_weekdayAndSlot: weekday 1..7 (Monday 1)
-// in the low, half-hour slot 0..47 in the high 32 bits. Main loop only: the
-// plan, the stands and the aircraft have no lock.
+// in the low, half-hour slot 0..47 in the high 32 bits; "now" is the run's
+// g_weekSlot, which the main loop refreshes every second. Main loop only:
+// the plan, the stands and the aircraft have no lock.
 #include <atomic>
 #include <cstdint>
 #include <string>

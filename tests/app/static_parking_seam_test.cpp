@@ -7,6 +7,7 @@
 #include "airports/stand.hpp"
 #include "app/traffic_seam.hpp"
 #include "app_fixture.hpp"
+#include "foundation/time_text.hpp"
 #include "foundation/upcalls.hpp"
 #include "traffic/static_parking.hpp"
 
@@ -21,6 +22,7 @@ TEST_F(StaticParkingSeam, BusyWhilePlannedAircraftWait) {
 
     g_rtProfessional = true;
     g_trafficTime = 345600.0 + 2900.0 * 604800.0 + 2 * 86400.0 + 20 * 1800.0 + 600.0;  // Wednesday 10:10
+    g_weekSlot = gf_weekdayAndSlot();
     StandOption option;
     option.airline = "DLH";
     option.type = "A320";
