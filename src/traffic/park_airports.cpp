@@ -271,7 +271,16 @@ void gf_takeReservedStandAtLoad() {
                 gf_updateMyParkAirports();
             }
         } else {
-            g_parkAirports.push_front(ParkAirportEntry{current.icao, name, current.lat, current.lon, 0.0});
+            // An entry of this airport further down moves to the front; a
+            // second one would be read back as "double".
+            const auto it = std::find_if(g_parkAirports.begin(), g_parkAirports.end(),
+                                         [&](const ParkAirportEntry& e) { return e.code == current.icao; });
+            if (it == g_parkAirports.end()) {
+                g_parkAirports.push_front(ParkAirportEntry{current.icao, name, current.lat, current.lon, 0.0});
+            } else {
+                g_parkAirports.splice(g_parkAirports.begin(), g_parkAirports, it);
+                if (!name.empty()) it->reservedStand = name;
+            }
             gf_updateMyParkAirports();
         }
     }

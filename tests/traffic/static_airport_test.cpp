@@ -14,7 +14,10 @@
 #include "foundation/constants.hpp"
 #include "foundation/datasets.hpp"
 #include "foundation/main_window_state.hpp"
+#include "simclient/sim_state.hpp"
+#include "simclient/user_aircraft.hpp"
 #include "static_fixture.hpp"
+#include "traffic/park_airports.hpp"
 #include "traffic/stand_learning.hpp"
 
 namespace skh {
@@ -246,6 +249,36 @@ TEST_F(StaticAirport, SoftLearningOffWhereEnoughIsKnown) {
         EXPECT_EQ(fs::exists(learnedFile()), !c.learnSoftAfter);
         EXPECT_TRUE(g_stands.empty());
     }
+}
+
+TEST_F(StaticAirport, TheAirportsEntryMovesToTheFrontWithTheStandTheUserIsAt) {
+    writeAirport("", stand("A1", 1, "") + stand("B2", 2, ""), "");
+    g_parkAirports = {{"EGLL", "", 51.47, -0.45, 0.0}, {"LSZH", "A1", 47.45, 8.55, 0.0}};
+    // The user stands at B2: the airport's one entry comes first with it.
+    userOnGroundKnown = true;
+    port.onGround = true;
+    UserAcState user;
+    user.latitude = 47.452;
+    user.longitude = 8.55;
+    gf_setUserAcCopy(user);
+    ASSERT_EQ(lf_readParkedFile(), "");
+    ASSERT_EQ(g_parkAirports.size(), 2u);
+    EXPECT_EQ(g_parkAirports.front().code, "LSZH");
+    EXPECT_EQ(g_parkAirports.front().reservedStand, "B2");
+    EXPECT_EQ(g_reservedStand, "B2");
+    EXPECT_EQ(test::readFile(g_parkAirportsFile), "LSZH,B2\n");
+    lf_showParkingParams();
+    EXPECT_TRUE(standNamed("B2").reserved);
+    // Airborne: the entry keeps its stand.
+    g_parkAirports = {{"EGLL", "", 51.47, -0.45, 0.0}, {"LSZH", "A1", 47.45, 8.55, 0.0}};
+    port.onGround = false;
+    ASSERT_EQ(lf_readParkedFile(), "");
+    ASSERT_EQ(g_parkAirports.size(), 2u);
+    EXPECT_EQ(g_parkAirports.front().reservedStand, "A1");
+    EXPECT_EQ(g_reservedStand, "A1");
+    userOnGroundKnown = false;
+    g_parkAirports.clear();
+    g_reservedStand.clear();
 }
 
 TEST_F(StaticAirport, FilesThatGiveNoStands) {
