@@ -25,6 +25,7 @@
 #include "simclient/sim_queues.hpp"
 #include "simclient/sim_state.hpp"
 #include "simclient/user_aircraft.hpp"
+#include "traffic/traffic_state.hpp"
 
 namespace skh {
 
@@ -185,7 +186,7 @@ void lf_secondTick() {
     g_weekSlot = gf_weekdayAndSlot();
     ++g_secondTick;
 
-    seam::gf_handleNewArrival(g_weekSlot.load());
+    seam::gf_handleNewArrival(g_weekSlot);
     if (g_flushStaticRequested.load()) {
         seam::gf_removeAllStaticAc();
         g_flushStaticRequested = false;
@@ -200,8 +201,7 @@ void lf_secondTick() {
         g_listNamesReady = true;
         g_listNamesRequested = false;
     }
-    const bool collisionCheck = userOnGround.load() ? COLLISION_USER_GND.value.load() : COLLISION_USER_AIR.value.load();
-    if (collisionCheck) seam::gf_avoidUserCollision();
+    seam::gf_avoidUserCollision();
     if (COLLISION_LIVE_PARKED_GND.value.load()) seam::gf_avoidStaticCollisions();
     if (g_blockRequested.load()) {
         const std::string callsign = BLOCK_CALLSIGN.value.get();

@@ -45,6 +45,7 @@ protected:
 <parameters>
   <parameter name="SIM_INSTALL_PATH" value="D:\Prepar3D v5"/>
   <parameter name="PORT_NUMBER" value="0"/>
+  <parameter name="SCAN_LIVERIES" value="false"/>
 </parameters>
 )");
         const fs::path program = m_env.folder(test::ScTestEnv::Folder::Current);
@@ -75,7 +76,10 @@ protected:
     void TearDown() override {
         m_stopTicker = true;
         m_ticker.join();
-        if (m_worker.joinable()) m_worker.join();
+        if (m_worker.joinable()) {
+            gf_requestClose();  // a run that failed waits for the window to close
+            m_worker.join();
+        }
         m_rt.disconnect();
         m_sim.stop();
         lf_resetSession();
