@@ -25,7 +25,6 @@
 #include "simclient/sim_queues.hpp"
 #include "simclient/sim_state.hpp"
 #include "simclient/user_aircraft.hpp"
-#include "traffic/traffic_state.hpp"
 
 namespace skh {
 
@@ -186,7 +185,7 @@ void lf_secondTick() {
     g_weekSlot = gf_weekdayAndSlot();
     ++g_secondTick;
 
-    seam::gf_handleNewArrival(g_weekSlot);
+    seam::gf_handleNewArrival(g_weekSlot.load());
     if (g_flushStaticRequested.load()) {
         seam::gf_removeAllStaticAc();
         g_flushStaticRequested = false;

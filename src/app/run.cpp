@@ -24,7 +24,6 @@
 #include "simclient/sim_state.hpp"
 #include "simclient/user_aircraft.hpp"
 #include "simconnect/simconnect.hpp"
-#include "traffic/traffic_state.hpp"
 
 namespace skh {
 

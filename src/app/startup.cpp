@@ -29,7 +29,6 @@
 #include "foundation/win_interfaces.hpp"
 #include "platform/win_path.hpp"
 #include "platform/window.hpp"
-#include "traffic/traffic_state.hpp"
 
 namespace skh {
 
