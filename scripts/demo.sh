@@ -28,7 +28,7 @@ done
 scripts/setup.sh
 jobs=$(nproc 2>/dev/null || echo 2)
 echo "Building ..."
-cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DSKYHAVEN_TESTS=OFF -DSKYHAVEN_BENCH=OFF >/dev/null
+cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DSKYHAVEN_TESTS=OFF >/dev/null
 cmake --build build/release -j "$jobs" --target Skyhaven_P3D skyhaven-pack skyhaven-fake-sim skyhaven-fake-rt >/dev/null
 
 root=$PWD
