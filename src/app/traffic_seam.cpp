@@ -18,6 +18,7 @@
 #include "traffic/per_second_work.hpp"
 #include "traffic/removal.hpp"
 #include "traffic/sim_event_handling.hpp"
+#include "traffic/stand_choice.hpp"
 #include "traffic/stand_learning.hpp"
 #include "traffic/traffic_driver.hpp"
 #include "traffic/traffic_state.hpp"
@@ -70,9 +71,10 @@ void gf_removeDuplicateStatic() { skh::gf_removeDuplicateStatic(); }
 
 void gf_handleStaticParking(bool firstCall) { skh::gf_handleStaticParking(firstCall); }
 
+void gf_avoidStaticCollisions() { skh::gf_avoidStaticCollisionsOnGround(); }
+
 // The static parking is not built yet: no static aircraft is planned or
-// placed, so there is nothing to avoid, renew or adjust.
-void gf_avoidStaticCollisions() {}
+// placed, so there is nothing to renew or adjust.
 void gf_restartStaticParking() {}
 void gf_parkingAdjustments() {}
 bool gf_checkParkAirports(bool reread, std::string& message) { return skh::gf_checkParkAirports(reread, message); }
