@@ -142,8 +142,8 @@ void lf_pickCandidate(std::vector<std::size_t>& picks, const Stand& stand) {
     if (here != nullptr) {
         for (std::size_t i = 0; i < picks.size(); ++i) {
             const StandOption& o = stand.options[picks[i]];
-            const bool sameCallsign = (!o.callsign.empty() && gf_equalsStarred(o.callsign, here->callsign)) ||
-                                      (!o.secondCallsign.empty() && gf_equalsStarred(o.secondCallsign, here->callsign));
+            const bool sameCallsign = (!o.callsign.empty() && gf_wildcardEqual(o.callsign, here->callsign)) ||
+                                      (!o.secondCallsign.empty() && gf_wildcardEqual(o.secondCallsign, here->callsign));
             if (sameCallsign && o.airline == here->airline && o.type == here->type) {
                 std::swap(picks[0], picks[i]);
                 return;

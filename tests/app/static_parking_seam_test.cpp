@@ -1,4 +1,4 @@
-// The static parking behind the main loop's calls: the first call connects
+// The static parking behind the run's calls: the start of the run connects
 // it to the window's busy state, a plan switches the state on, and the
 // driver switches it off once the plan is placed; the renewal's adjustment
 // waits for stands.
@@ -17,7 +17,8 @@ namespace {
 using StaticParkingSeam = test::AppTest;
 
 TEST_F(StaticParkingSeam, BusyWhilePlannedAircraftWait) {
-    seam::gf_handleStaticParking(true);  // the user position is not known yet: nothing else
+    seam::gf_reserveTrafficContainers();  // connects the static parking to the window
+    seam::gf_handleStaticParking(true);   // the user position is not known yet: nothing else
     EXPECT_FALSE(g_mainWindowState.parkingBusy.load());
 
     g_rtProfessional = true;
