@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs the program against the fake simulator and the fake RealTraffic:
 #
-#   scripts/demo.sh [--seconds N]      (default 60)
+#   scripts/demo.sh [--seconds N] [--leave S]    (default 60 and 40)
 #
 # Installs what is missing, builds in Release, prepares the demo folder
 # build/demo (the program folder's layout, its settings in build/demo/appdata,
@@ -10,17 +10,22 @@
 # it starts skyhaven-fake-sim (the user aircraft at Zurich, LSZH) and
 # skyhaven-fake-rt (aircraft arriving at and departing from LSZH's runways),
 # and the program: with its window when DISPLAY is set, without one
-# otherwise. After N seconds it closes the program the way a user does (the
-# close request of the window's close button, here Ctrl-C) and prints what
-# happened. Every process it started is ended, also on Ctrl-C.
+# otherwise. LSZH is a park airport with a stand file and a learned file of
+# the demo data: its stands fill with static aircraft; after S seconds the
+# user aircraft takes off and leaves, and they are removed. After N seconds
+# it closes the program the way a user does (the close request of the
+# window's close button, here Ctrl-C) and prints what happened. Every process
+# it started is ended, also on Ctrl-C.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 seconds=60
+leave=40
 while [ $# -gt 0 ]; do
   case "$1" in
     --seconds) seconds=$2; shift 2 ;;
-    -h|--help) sed -n '2,16p' "$0"; exit 0 ;;
+    --leave) leave=$2; shift 2 ;;
+    -h|--help) sed -n '2,19p' "$0"; exit 0 ;;
     *) echo "unknown option $1 (see --help)" >&2; exit 2 ;;
   esac
 done
@@ -40,6 +45,10 @@ mkdir -p "$demo/docs" "$demo/input" "$demo/output" "$demo/pipes" "$demo/appdata/
   "$demo/Prepar3D v5/Scenery" "$demo/site/11"
 touch "$demo/appdata/InsideSystems/RealTraffic.jar"
 cp "$data/LiveriesScanned.xml" "$demo/output/"
+# Zurich's stands, and what was learned there (every run starts from it).
+mkdir -p "$demo/airports/my_thirdparty" "$demo/airports/learned/thirdparty/Demo"
+cp "$data/LSZH.xml" "$demo/airports/my_thirdparty/LSZH.xml"
+cp "$data/LSZH_learned.xml" "$demo/airports/learned/thirdparty/Demo/LSZH.xml"
 printf '[HKEY_LOCAL_MACHINE\\SOFTWARE\\Lockheed Martin\\Prepar3D v5]\nSetupPath=%s\n' "$demo/Prepar3D v5" \
   >"$demo/registry.ini"
 
@@ -132,8 +141,18 @@ fi
 program=$!
 pids+=("$program")
 
-for _ in $(seq "$seconds"); do
+for s in $(seq "$seconds"); do
   kill -0 "$program" 2>/dev/null || break
+  # Off the ground, then 8 nm north every 2 s (the program asks for the user's
+  # position once a second; more than 10 nm between two answers is a new
+  # flight), until beyond AIRP_RANGE (20 nm).
+  if [ "$s" -eq "$leave" ]; then
+    echo "The user aircraft takes off and leaves Zurich ..."
+    echo "objects" >&3
+    echo "user 47.4534 8.5617 4000" >&3
+  elif [ "$s" -gt "$leave" ] && [ "$s" -le $((leave + 6)) ] && [ $(((s - leave) % 2)) -eq 0 ]; then
+    echo "teleport 8 0" >&3
+  fi
   sleep 1
 done
 status=running
@@ -163,6 +182,9 @@ show "user aircraft:" "User aircraft title"
 show "RealTraffic:" "RealTraffic connected"
 show "readers:" "Traffic Reader connected"
 show "traffic lines:" "traffic lines received"
+show "park airport:" "The park airport is"
+show "static parking:" "positions ("
+show "park airport left:" "is out of sight"
 show "stop reason:" "Exiting:"
 echo "  program:                     $status"
 echo "RealTraffic's side:"
@@ -170,6 +192,10 @@ grep -E '^<- Qs(999|123)' "$demo/fake-rt.txt" | head -2 | sed 's/^/  /' || true
 echo "  $(grep -c '^<- Qs121' "$demo/fake-rt.txt" || true) user positions received"
 cleanup
 echo "Simulator's side:"
-grep -E '^summary' "$demo/fake-sim.txt" | sed 's/^/  /' || true
+grep -E '^summary' "$demo/fake-sim.txt" | grep -v "^summary: object " | sed 's/^/  /' || true
+static_lines() { grep -E "^$1 [0-9]+ '[^']*\*'" "$demo/fake-sim.txt" || true; }
+echo "  static aircraft (callsigns ending in '*'): $(static_lines 'summary: object' | grep -c . || true) created," \
+  "$(static_lines object | grep -vc ', removed' || true) standing as the user left," \
+  "$(static_lines 'summary: object' | grep -c ', removed' || true) of them removed by the end"
 echo "Files: $demo/Log.txt, $demo/program.txt, $demo/fake-sim.txt, $demo/fake-rt.txt"
 [ "$status" = "ended with status 0" ]

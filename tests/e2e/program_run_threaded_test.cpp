@@ -143,5 +143,62 @@ TEST_F(ProgramRunThreaded, SimulatorEndsTheRun) {
     }
 }
 
+TEST_F(ProgramRunThreaded, TheParkAirportFillsWithStaticAircraftAndEmptiesWhenTheUserLeaves) {
+    // Zurich: three stands, and what was learned there (all of the week).
+    const std::string meta =
+        R"(<meta><info name="author" value="a"/><info name="date" value="d"/><info name="version" value="v"/></meta>)";
+    std::string stands;
+    std::string learned;
+    for (int i = 1; i <= 3; ++i) {
+        stands += skh::format(R"(<parkpos id="E{}" latitude="47.4534" longitude="{:.4f}" heading="180" radius="30"/>)",
+                              i, 8.5577 + 0.0008 * i);
+        learned += skh::format(R"(<parkpos id="E{}">)", i);
+        for (int day = 1; day <= 7; ++day) {
+            learned +=
+                skh::format(R"(<opt reg="HB-JX{}" airl="SWR" type="A320" day="{}" hh="{}" cs="SWR7{}"/>)", i, day,
+                            "0,1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,16,17,18,19,20,21,22,23,24,25,26,27,28,"
+                            "29,30,31,32,33,34,35,36,37,38,39,40,41,42,43,44,45,46,47",
+                            i);
+        }
+        learned += "</parkpos>";
+    }
+    test::writeFile(m_world.folder() / "airports" / "my_thirdparty" / "LSZH.xml",
+                    meta +
+                        R"(<parameters><parameter name="publisher" value="Demo"/><parameter name="altitude" )"
+                        R"(value="1416"/></parameters><parkpositions>)" +
+                        stands + "</parkpositions>");
+    test::writeFile(m_world.folder() / "airports" / "learned" / "thirdparty" / "Demo" / "LSZH.xml",
+                    meta + R"(<parameters><parameter name="parking_percentage" value="100"/></parameters>)" +
+                        "<parkpositions>" + learned + "</parkpositions>");
+    m_world.writeSettings(skh::format(R"(  <parameter name="SIM_INSTALL_PATH" value="D:\Prepar3D v5"/>
+  <parameter name="PORT_NUMBER" value="{}"/>
+  <parameter name="SCAN_LIVERIES" value="false"/>
+  <parameter name="AIRP_RANGE" value="5"/>
+)",
+                                      m_tcpPort));
+    m_sim->placeUser(47.4480, 8.5560, std::nullopt);  // on the apron, at no stand
+    m_sim->startFrames(30.0);                         // creations go out on frames
+
+    ProgramProcess program(m_world.folder(), environment());
+    startRun(program);
+    ASSERT_TRUE(program.waitForLog("3 positions (100% vs wanted 100%"));
+    // Static aircraft in the simulator: their callsigns end in "*".
+    const auto statics = [&](bool removed) {
+        std::size_t n = 0;
+        for (const auto& [id, p] : m_sim->lastPositions())
+            n += !p.atcId.empty() && p.atcId.back() == '*' && p.removed == removed ? 1 : 0;
+        return n;
+    };
+    ASSERT_TRUE(test::waitUntil([&] { return statics(false) == 3; })) << program.log();
+
+    // In the air 8 nm north, beyond AIRP_RANGE: out of sight (a jump of more
+    // than 10 nm would be a new flight).
+    m_sim->placeUser(47.4480 + 8.0 / 60.0, 8.5560, 4000.0);
+    ASSERT_TRUE(program.waitForLog("LSZH (ZRH) is out of sight")) << program.log();
+    EXPECT_TRUE(test::waitUntil([&] { return statics(true) == 3; }));
+    EXPECT_EQ(program.close(), 0);
+    EXPECT_NE(program.log().find("The park airport is LSZH"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace skh
