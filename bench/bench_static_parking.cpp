@@ -13,6 +13,7 @@
 #include "bench_support.hpp"
 #include "foundation/format.hpp"
 #include "foundation/parameter_table.hpp"
+#include "foundation/time_text.hpp"
 #include "foundation/upcalls.hpp"
 #include "traffic/removal.hpp"
 #include "traffic/sim_port.hpp"
@@ -34,6 +35,7 @@ const char* const kTypes[] = {"A320", "B744", "CRJ9", "A320", "A320"};
 void lf_setTime(int weekday, int slot) {
     g_rtProfessional = true;
     g_trafficTime = kMonday + (weekday - 1) * 86400.0 + slot * 1800.0 + 600.0;
+    g_weekSlot = gf_weekdayAndSlot();
 }
 
 // Stands 60 m apart in rows of 32; options of random airlines

@@ -2,6 +2,7 @@
 // stand and, when too close, at its neighbours go.
 #include <cmath>
 #include <string_view>
+#include <vector>
 
 #include "foundation/format.hpp"
 #include "foundation/geo.hpp"
@@ -141,23 +142,43 @@ void lf_makeWay(const LiveAc& ac, const Stand& stand) {
     }
 }
 
-void gf_avoidStaticCollisions(LiveAc& ac) {
+namespace {
+
+// Where the active static aircraft stand, in their order: a compact copy the
+// per-second check runs through for every live aircraft.
+struct StaticSpot {
+    double lat = 0.0;   // degrees
+    double lon = 0.0;   // degrees
+    double span = 0.0;  // half span, nm
+    StaticAc* ac = nullptr;
+};
+std::vector<StaticSpot> g_spots;
+
+void lf_collectStaticSpots() {
+    g_spots.clear();
+    for (StaticAc& st : g_staticAc) {
+        if (st.status == AcStatus::active) g_spots.push_back({st.standLat, st.standLon, st.wingspan, &st});
+    }
+}
+
+void lf_avoidStaticSpots(LiveAc& ac) {
     if (ac.rollout != 0 || ac.takingOff != 0 || ac.moveState == AcState::take_off) return;
     ac.lastCollisionCheckLat = ac.pos.latitude;
     ac.lastCollisionCheckLon = ac.pos.longitude;
     const GeoPos p{ac.pos.latitude, ac.pos.longitude};
-    // Once a second for every taxiing aircraft against every static one: a
-    // flat estimate (nm) rules out the far ones, which is nearly all, before
+    // A flat estimate (nm) rules out the far ones, which is nearly all, before
     // the great-circle distance. Within reach of a touch it errs by far less
     // than the 10 % margin it is given.
     const double eastNmPerDeg = 60.0 * std::cos(p.lat * DEG2RAD);
-    for (StaticAc& st : g_staticAc) {
-        if (st.status != AcStatus::active) continue;
-        const double north = (st.standLat - p.lat) * 60.0;
-        const double east = (st.standLon - p.lon) * eastNmPerDeg;
-        const double reach = 1.1 * 1.1 * (st.wingspan + ac.wingspan);
-        if (north * north + east * east > reach * reach || st.callsign == ac.callsign) continue;
-        if (!lf_tooClose(gf_distanceNm(GeoPos{st.standLat, st.standLon}, p), st.wingspan, ac.wingspan)) continue;
+    for (const StaticSpot& spot : g_spots) {
+        const double north = (spot.lat - p.lat) * 60.0;
+        const double east = (spot.lon - p.lon) * eastNmPerDeg;
+        const double reach = 1.1 * 1.1 * (spot.span + ac.wingspan);
+        if (north * north + east * east > reach * reach) continue;
+        StaticAc& st = *spot.ac;
+        // One removed for an aircraft before is on its way out.
+        if (st.status != AcStatus::active || st.callsign == ac.callsign) continue;
+        if (!lf_tooClose(gf_distanceNm(GeoPos{spot.lat, spot.lon}, p), spot.span, ac.wingspan)) continue;
         lf_detailLine(skh::format("{:8}: {:8} removed for collision avoidance with static {}",
                                   gf_standNameOf(st.standId), st.callsign, ac.callsign));
         removeAircraftFromSim(st);
@@ -165,8 +186,17 @@ void gf_avoidStaticCollisions(LiveAc& ac) {
     }
 }
 
+}  // namespace
+
+void gf_avoidStaticCollisions(LiveAc& ac) {
+    lf_collectStaticSpots();
+    lf_avoidStaticSpots(ac);
+}
+
+// Once a second for every taxiing aircraft against every static one.
 void gf_avoidStaticCollisionsOnGround() {
     if (g_staticAc.empty()) return;
+    lf_collectStaticSpots();
     for (LiveAc& ac : g_liveAc) {
         if (ac.onGround == 0 || ac.status != AcStatus::active) continue;
         if (ac.moveState != AcState::taxi && ac.moveState != AcState::parking) continue;
@@ -174,7 +204,7 @@ void gf_avoidStaticCollisionsOnGround() {
             std::fabs(ac.pos.longitude - ac.lastCollisionCheckLon) < kMovedDeg) {
             continue;
         }
-        gf_avoidStaticCollisions(ac);
+        lf_avoidStaticSpots(ac);
     }
 }
 
