@@ -76,14 +76,12 @@ void lf_startup() {
 
     auto& board = g_mainWindowState;
     if (SCAN_AIRPORTS.value.load()) {
-        board.orbxAirportCount = 0;
-        board.thirdpartyAirportCount = 0;
-        platform::invalidateMainWindow();
+        gf_setBoard(board.orbxAirportCount, 0);
+        gf_setBoard(board.thirdpartyAirportCount, 0);
         seam::gf_scanAddonAirports();
     }
-    board.thirdpartyAirportCount = gf_countFolderEntries(g_myThirdpartyFolder);
-    board.orbxAirportCount = gf_countFolderEntries(g_myOrbxFolder);
-    platform::invalidateMainWindow();
+    gf_setBoard(board.thirdpartyAirportCount, gf_countFolderEntries(g_myThirdpartyFolder));
+    gf_setBoard(board.orbxAirportCount, gf_countFolderEntries(g_myOrbxFolder));
     if (lf_stopUnderWay()) {
         // A closed window ends the start here; another reason (a setting
         // that asks for a restart) keeps its outcome.
