@@ -191,7 +191,7 @@ void lf_secondTick() {
         }
     }
     if (g_listNamesRequested.load()) {
-        platform::invalidateMainWindow();
+        gf_setBoard(g_mainWindowState.selectedAcText, std::string());
         seam::gf_listLiveAcNames();
         g_listNamesReady = true;
         g_listNamesRequested = false;
