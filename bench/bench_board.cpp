@@ -17,21 +17,6 @@ namespace {
 
 using namespace skh;
 
-// Records like the headless window, reusing its storage between paints.
-class Recorder final : public platform::PaintSurface {
-public:
-    void fillRect(const platform::Rect& r, platform::ColorRef c) override {
-        ops.push_back({platform::PaintOp::Kind::Fill, r, c, {}});
-    }
-    void line(int x1, int y1, int x2, int y2, platform::ColorRef c) override {
-        ops.push_back({platform::PaintOp::Kind::Line, {x1, y1, x2, y2}, c, {}});
-    }
-    void text(int x, int y, const std::u16string& t, platform::ColorRef c) override {
-        ops.push_back({platform::PaintOp::Kind::Text, {x, y, x, y}, c, t});
-    }
-    std::vector<platform::PaintOp> ops;
-};
-
 void fillBoard() {
     auto& b = g_mainWindowState;
     gf_setBoard(b.simConnectConnected, true);
@@ -71,7 +56,7 @@ void fillBoard() {
 void BM_paintWholeWindow(benchmark::State& state) {
     lf_createControls();
     fillBoard();
-    Recorder r;
+    platform::RecordingSurface r;
     for (auto _ : state) {
         r.ops.clear();
         lf_paintWindow(r);

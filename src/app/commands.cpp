@@ -122,7 +122,8 @@ const CheckBoxAction kCheckBoxes[] = {
          note("Be aware, no more livery updates: you miss correct data for Learn, LittleNavMap, etc!");
          repaint();
      }},
-    {&AEROWINX, [] { note(skh::format("Note: This mode is for Aerowinx PSX users only, please re-start {}", PRODUCT_NAME)); },
+    {&AEROWINX,
+     [] { note(skh::format("Note: This mode is for Aerowinx PSX users only, please re-start {}", PRODUCT_NAME)); },
      clear},
     {&AUTO_RANGE,
      [] {
@@ -144,9 +145,10 @@ const CheckBoxAction kCheckBoxes[] = {
              note("Your liveries will be scanned", true);
              restart();
          } else {
-             note(skh::format("Your liveries will be scanned at the next start of {}, recommended after you have "
-                              "add/removed AI aircraft models/liveries",
-                              PRODUCT_NAME));
+             note(
+                 skh::format("Your liveries will be scanned at the next start of {}, recommended after you have "
+                             "add/removed AI aircraft models/liveries",
+                             PRODUCT_NAME));
          }
          repaint();
      },
@@ -160,9 +162,10 @@ const CheckBoxAction kCheckBoxes[] = {
              note("Your airports will be scanned", true);
              restart();
          } else {
-             note(skh::format(
-                 "Your airports will be scanned at the next start of {}, recommended after you have add/removed airports",
-                 PRODUCT_NAME));
+             note(
+                 skh::format("Your airports will be scanned at the next start of {}, recommended after you have "
+                             "add/removed airports",
+                             PRODUCT_NAME));
          }
          repaint();
      },
@@ -299,9 +302,9 @@ bool lf_handleComboBox(std::uintptr_t wParam) {
         IntChoiceParameter* setting;
         bool stored;
     };
-    for (const Combo c : {Combo{&MATCHING_DEPTH, true}, Combo{&MAX_PARK_SEL, true}, Combo{&parking_percentage, false},
-                          Combo{&RANGE, true}, Combo{&AIRP_RANGE, true}, Combo{&AR_ABOVE_HEIGHT, true},
-                          Combo{&AIRP_HEIGHT, true}}) {
+    for (const Combo c :
+         {Combo{&MATCHING_DEPTH, true}, Combo{&MAX_PARK_SEL, true}, Combo{&parking_percentage, false},
+          Combo{&RANGE, true}, Combo{&AIRP_RANGE, true}, Combo{&AR_ABOVE_HEIGHT, true}, Combo{&AIRP_HEIGHT, true}}) {
         const auto chosen = lf_getControlTextUtf8(c.setting->controlId, wParam);
         if (!chosen) continue;
         const std::int32_t value = lf_takeIntChoice(*c.setting, chosen->first, c.stored);
@@ -325,8 +328,7 @@ bool lf_handleComboBox(std::uintptr_t wParam) {
 
 bool lf_HandleWMCOMMAND(std::uintptr_t wParam) {
     try {
-        if (lf_handleBlockButton(wParam) || lf_handleCheckBox(platform::lowWord(wParam)) ||
-            lf_handleComboBox(wParam)) {
+        if (lf_handleBlockButton(wParam) || lf_handleCheckBox(platform::lowWord(wParam)) || lf_handleComboBox(wParam)) {
             return true;
         }
     } catch (const std::exception& e) {

@@ -123,6 +123,19 @@ struct PaintOp {
     std::u16string text;
 };
 
+// A surface that records the drawing calls as a display list.
+class RecordingSurface final : public PaintSurface {
+public:
+    void fillRect(const Rect& r, ColorRef colour) override { ops.push_back({PaintOp::Kind::Fill, r, colour, {}}); }
+    void line(int x1, int y1, int x2, int y2, ColorRef colour) override {
+        ops.push_back({PaintOp::Kind::Line, Rect{x1, y1, x2, y2}, colour, {}});
+    }
+    void text(int x, int y, const std::u16string& text, ColorRef colour) override {
+        ops.push_back({PaintOp::Kind::Text, Rect{x, y, x, y}, colour, text});
+    }
+    std::vector<PaintOp> ops;
+};
+
 // The window procedure: message, wParam, lParam -> result.
 using WindowProc = std::function<std::intptr_t(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam)>;
 // The procedure an edit box is subclassed with: true when it handled the

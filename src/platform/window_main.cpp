@@ -91,18 +91,6 @@ T onUiThread(std::function<T()> work, T fallback) {
 }
 
 // The headless backend: the window as data. Paints are recorded.
-class RecordingSurface final : public PaintSurface {
-public:
-    void fillRect(const Rect& r, ColorRef colour) override { ops.push_back({PaintOp::Kind::Fill, r, colour, {}}); }
-    void line(int x1, int y1, int x2, int y2, ColorRef colour) override {
-        ops.push_back({PaintOp::Kind::Line, Rect{x1, y1, x2, y2}, colour, {}});
-    }
-    void text(int x, int y, const std::u16string& text, ColorRef colour) override {
-        ops.push_back({PaintOp::Kind::Text, Rect{x, y, x, y}, colour, text});
-    }
-    std::vector<PaintOp> ops;
-};
-
 class HeadlessBackend final : public detail::Backend {
 public:
     bool open(const std::u16string&, int x, int y, int width, int height) override {
@@ -168,9 +156,9 @@ std::optional<Picture> scheduledPicture() {
         const double v = std::strtod(after, &end);
         if (end != after && v >= 0.0 && v <= 86400.0) seconds = v;
     }
-    return Picture{path, std::chrono::steady_clock::now() +
-                             std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-                                 std::chrono::duration<double>(seconds))};
+    const auto wait =
+        std::chrono::duration_cast<std::chrono::steady_clock::duration>(std::chrono::duration<double>(seconds));
+    return Picture{path, std::chrono::steady_clock::now() + wait};
 }
 
 void takePicture(detail::Backend& backend, const Picture& picture) {

@@ -11,7 +11,8 @@ namespace skh::platform {
 
 std::uint32_t Image::pixel(int x, int y) const {
     if (x < 0 || y < 0 || x >= width || y >= height) return 0;
-    const std::size_t i = (static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)) * 3;
+    const std::size_t i =
+        (static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)) * 3;
     if (i + 2 >= rgb.size()) return 0;
     return (static_cast<std::uint32_t>(rgb[i]) << 16) | (static_cast<std::uint32_t>(rgb[i + 1]) << 8) | rgb[i + 2];
 }

@@ -19,22 +19,11 @@ using platform::ColorRef;
 using platform::PaintOp;
 using platform::Rect;
 
-struct Recorder final : platform::PaintSurface {
-    std::vector<PaintOp> ops;
-    void fillRect(const Rect& r, ColorRef c) override { ops.push_back({PaintOp::Kind::Fill, r, c, {}}); }
-    void line(int x1, int y1, int x2, int y2, ColorRef c) override {
-        ops.push_back({PaintOp::Kind::Line, {x1, y1, x2, y2}, c, {}});
-    }
-    void text(int x, int y, const std::u16string& t, ColorRef c) override {
-        ops.push_back({PaintOp::Kind::Text, {x, y, x, y}, c, t});
-    }
-};
-
 // The board as painted now.
 struct Board {
     std::vector<PaintOp> ops;
     Board() {
-        Recorder r;
+        platform::RecordingSurface r;
         lf_paintWindow(r);
         ops = std::move(r.ops);
     }

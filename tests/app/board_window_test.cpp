@@ -50,8 +50,8 @@ protected:
         std::promise<bool> created;
         auto done = created.get_future();
         m_ui = std::thread([&created] {
-            const bool ok = platform::createMainWindow(platform::WindowBackend::Fltk, u"Skyhaven_P3D", 0, 0, 880,
-                                                       516, &lf_wndProc) &&
+            const bool ok = platform::createMainWindow(platform::WindowBackend::Fltk, u"Skyhaven_P3D", 0, 0, 880, 516,
+                                                       &lf_wndProc) &&
                             platform::showMainWindow();
             created.set_value(ok);
             if (!ok) return;
@@ -87,9 +87,9 @@ TEST_F(BoardWindow, ShowsTheDisplayListAndTakesClicks) {
         ColorRef expected;
     };
     const Sample samples[] = {
-        {"simulator lamp", 411, 40, kGreen},     {"RealTraffic lamp", 439, 40, kYellow},
-        {"error line", 700, 470, kRed},          {"board background", 300, 50, kBlack},
-        {"header", 700, 14, kBlack},             {"settings area", 870, 160, kLightBlue},
+        {"simulator lamp", 411, 40, kGreen},   {"RealTraffic lamp", 439, 40, kYellow},
+        {"error line", 700, 470, kRed},        {"board background", 300, 50, kBlack},
+        {"header", 700, 14, kBlack},           {"settings area", 870, 160, kLightBlue},
         {"statistics area", 800, 440, kBlack},
     };
     ASSERT_TRUE(test::waitUntil([&] {

@@ -32,8 +32,8 @@ protected:
         std::promise<bool> created;
         auto done = created.get_future();
         m_ui = std::thread([&created] {
-            const bool ok = platform::createMainWindow(platform::WindowBackend::Headless, u"Skyhaven_P3D", 400, 20,
-                                                       880, 516, &lf_wndProc) &&
+            const bool ok = platform::createMainWindow(platform::WindowBackend::Headless, u"Skyhaven_P3D", 400, 20, 880,
+                                                       516, &lf_wndProc) &&
                             platform::showMainWindow();
             created.set_value(ok);
             if (!ok) return;
@@ -95,11 +95,12 @@ TEST_F(Commands, EveryCheckBoxFlipsAndSavesWithItsNote) {
     const Case cases[] = {
         {&LIG_AUTOMATIC, "", "The liveries defined by your lfolder parameters will be scanned"},
         {&LIG_PRIORITIZE, "Liveries, for airl+model, in lower lfolders that are already available will be skipped", ""},
-        {&COLLISION_LIVE_PARKED_GND, "", "Be aware, no collision avoidance with live aircraft vs parked static on the ground"},
+        {&COLLISION_LIVE_PARKED_GND, "",
+         "Be aware, no collision avoidance with live aircraft vs parked static on the ground"},
         {&COLLISION_USER_AIR, "", "Be aware, no collision avoidance with user aircraft in the air"},
         {&COLLISION_USER_GND, "", "Be aware, no collision avoidance with user aircraft on the ground"},
-        {&INITIAL_LOAD_ONLY, "Initial Load Only: static parked aircraft are generated once, no renewal every 20 minutes",
-         ""},
+        {&INITIAL_LOAD_ONLY,
+         "Initial Load Only: static parked aircraft are generated once, no renewal every 20 minutes", ""},
         {&ALWAYS_ON_TOP, "Skyhaven_P3D's window will remain visible", ""},
         {&SUPPRESS_STUB, "Exclude FSLTL-liveries titles ending with _STUB from scan", ""},
         {&GUID_CHANGES, "", "Be aware, no more livery updates: you miss correct data for Learn, LittleNavMap, etc!"},
@@ -177,8 +178,8 @@ TEST_F(Commands, CallsignsBlockAndUnblock) {
     EXPECT_FALSE(g_blockRequested.load());
 
     // Bad input: long, control characters, not valid UTF-16; the box gets the callsign back.
-    for (const std::u16string& bad : {std::u16string(10000, u'x'), std::u16string(u"AB\tCD"),
-                                      std::u16string(u"KL\xD800M12")}) {
+    for (const std::u16string& bad :
+         {std::u16string(10000, u'x'), std::u16string(u"AB\tCD"), std::u16string(u"KL\xD800M12")}) {
         type(box, bad);
         EXPECT_EQ(gf_statusText().rfind("callsign '", 0), 0u);
         EXPECT_NE(gf_statusText().find("' is not valid"), std::string::npos);
