@@ -18,7 +18,6 @@
 #include "foundation/upcalls.hpp"
 #include "foundation/win_interfaces.hpp"
 #include "platform/clock.hpp"
-#include "platform/win_path.hpp"
 
 namespace skh {
 

@@ -25,7 +25,7 @@ using platform::ControlId;
 
 // The main window, headless, on a UI thread of its own, with the controls
 // as the start-up leaves them; input goes in as a user's would.
-class Commands : public test::AppTest {
+class CommandsThreaded : public test::AppTest {
 protected:
     void SetUp() override {
         AppTest::SetUp();
@@ -85,7 +85,7 @@ protected:
     std::thread m_ui;
 };
 
-TEST_F(Commands, EveryCheckBoxFlipsAndSavesWithItsNote) {
+TEST_F(CommandsThreaded, EveryCheckBoxFlipsAndSavesWithItsNote) {
     enableAll();
     struct Case {
         BoolUiParameter* setting;
@@ -149,7 +149,7 @@ TEST_F(Commands, EveryCheckBoxFlipsAndSavesWithItsNote) {
     EXPECT_EQ(r.navLightsOn, NAV_LIGHTS_WHILE_PARKED.value.load());
 }
 
-TEST_F(Commands, ScansAskedForWhileWaitingForRealTrafficRestart) {
+TEST_F(CommandsThreaded, ScansAskedForWhileWaitingForRealTrafficRestart) {
     g_runStarting = true;
     SCAN_AIRPORTS.value = false;
     platform::setCheck(platform::getDlgItem(SCAN_AIRPORTS.controlId), false);
@@ -160,7 +160,7 @@ TEST_F(Commands, ScansAskedForWhileWaitingForRealTrafficRestart) {
     EXPECT_EQ(g_restartDelay.load(), 2);
 }
 
-TEST_F(Commands, CallsignsBlockAndUnblock) {
+TEST_F(CommandsThreaded, CallsignsBlockAndUnblock) {
     const ControlId box = BLOCK_CALLSIGN.controlId;
     type(box, u"abc");
     EXPECT_EQ(gf_statusText(), "callsign 'abc' is not valid");
@@ -221,7 +221,7 @@ TEST_F(Commands, CallsignsBlockAndUnblock) {
     EXPECT_EQ(gf_statusText(), "Nothing to block or unblock...");
 }
 
-TEST_F(Commands, DestinationsAndPushButtons) {
+TEST_F(CommandsThreaded, DestinationsAndPushButtons) {
     const std::vector<Airport> saved = g_airports;
     g_airports = {Airport{"EGLL", "LHR", 51.47, -0.46, 83}, Airport{"LSZH", "ZRH", 47.46, 8.55, 1416}};
     const ControlId box = DESTINATION.controlId;
@@ -265,7 +265,7 @@ TEST_F(Commands, DestinationsAndPushButtons) {
     g_airports = saved;
 }
 
-TEST_F(Commands, InstallPaths) {
+TEST_F(CommandsThreaded, InstallPaths) {
     const ControlId box = ALL_INSTALL_PATH.controlId;
     const test::TempDir sim;
     gf_enableControl(ALL_INSTALL_PATH, true);  // as the start-up does
@@ -286,7 +286,7 @@ TEST_F(Commands, InstallPaths) {
     EXPECT_EQ(g_restartDelay.load(), 3);
 }
 
-TEST_F(Commands, CombosStoreTheirChoices) {
+TEST_F(CommandsThreaded, CombosStoreTheirChoices) {
     enableAll();
     const auto indexOf = [](const auto& choices, auto value) {
         return static_cast<int>(std::find(choices.begin(), choices.end(), value) - choices.begin());
@@ -332,7 +332,7 @@ TEST_F(Commands, CombosStoreTheirChoices) {
     EXPECT_FALSE(g_renewalRequested.load());
 }
 
-TEST_F(Commands, AutoRangeOffRestoresTheManualRange) {
+TEST_F(CommandsThreaded, AutoRangeOffRestoresTheManualRange) {
     gf_setRangeSelection(25);
     AUTO_RANGE.value = false;
     platform::setCheck(platform::getDlgItem(AUTO_RANGE.controlId), false);
@@ -358,7 +358,7 @@ TEST_F(Commands, AutoRangeOffRestoresTheManualRange) {
     EXPECT_EQ(lf_snapAltitudeStep(46999), 36000);
 }
 
-TEST_F(Commands, ClickingEveryControlInEveryStateNeverFails) {
+TEST_F(CommandsThreaded, ClickingEveryControlInEveryStateNeverFails) {
     enableAll();
     const auto everything = [this] {
         for (const auto& c : platform::allControls()) {
