@@ -5,7 +5,6 @@
 #include <gsl/narrow>
 #include <system_error>
 
-#include "aircraft/liveries.hpp"
 #include "airports/airport_list.hpp"
 #include "airports/park_airport_load.hpp"
 #include "app/app_state.hpp"
@@ -29,6 +28,7 @@ namespace fs = std::filesystem;
 using platform::ControlId;
 
 std::atomic<bool> g_aircraftListChanged{false};
+std::atomic<bool> g_liveryIndexClearRequested{false};
 
 namespace {
 
@@ -140,8 +140,7 @@ const CheckBoxAction kCheckBoxes[] = {
     {&SCAN_LIVERIES,
      [] {
          if (g_runStarting.load()) {
-             gf_clearLiveryIndex();
-             g_liveryIndexReady = false;
+             g_liveryIndexClearRequested = true;
              note("Your liveries will be scanned", true);
              restart();
          } else {

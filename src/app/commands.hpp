@@ -18,6 +18,10 @@ struct StringUiParameter;
 
 // A new choice in the aircraft list (the chosen aircraft changed).
 extern std::atomic<bool> g_aircraftListChanged;
+// SCAN_LIVERIES switched on before RealTraffic connected: the start-up
+// empties the livery index before its next scan (the window never touches
+// the index, which the start-up worker may be building).
+extern std::atomic<bool> g_liveryIndexClearRequested;
 
 // WM_COMMAND of the main window: true when a control's command was handled.
 // Never throws: a failing command is logged and the settings repainted.

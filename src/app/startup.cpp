@@ -10,6 +10,7 @@
 #include "aircraft/liveries.hpp"
 #include "airports/airport_list.hpp"
 #include "app/app_state.hpp"
+#include "app/commands.hpp"
 #include "app/run.hpp"
 #include "app/run_state.hpp"
 #include "app/traffic_seam.hpp"
@@ -71,6 +72,7 @@ void lf_startup() {
     gf_initTaskThrottle();
 
     gf_requestRescanWhenCacheGone();
+    if (g_liveryIndexClearRequested.exchange(false)) gf_clearLiveryIndex();
     seam::gf_scanLiveries();
     if (lf_stopUnderWay()) return;
 

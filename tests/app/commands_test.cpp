@@ -158,6 +158,16 @@ TEST_F(CommandsThreaded, ScansAskedForWhileWaitingForRealTrafficRestart) {
     EXPECT_TRUE(m_log.contains("Your airports will be scanned"));
     EXPECT_EQ(g_appState.load(), AppState::NewSettings);
     EXPECT_EQ(g_restartDelay.load(), 2);
+
+    // The liveries: the index is emptied by the next start-up, not here.
+    lf_resetSession();
+    g_runStarting = true;
+    SCAN_LIVERIES.value = false;
+    platform::setCheck(platform::getDlgItem(SCAN_LIVERIES.controlId), false);
+    click(SCAN_LIVERIES.controlId);
+    EXPECT_EQ(gf_statusText(), "Your liveries will be scanned");
+    EXPECT_TRUE(g_liveryIndexClearRequested.exchange(false));
+    EXPECT_EQ(g_appState.load(), AppState::NewSettings);
 }
 
 TEST_F(CommandsThreaded, CallsignsBlockAndUnblock) {
