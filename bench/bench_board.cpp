@@ -12,6 +12,7 @@
 #include "foundation/main_window_state.hpp"
 #include "foundation/parameter_table.hpp"
 #include "foundation/upcalls.hpp"
+#include "traffic/stand_learning.hpp"
 
 namespace {
 
@@ -48,6 +49,7 @@ void fillBoard() {
     gf_setBoard(b.parkedStaticCount, 61);
     gf_setBoard(b.liveAvgFit, 2.5);
     gf_setBoard(b.staticAvgFit, 4.5);
+    g_learnedChanges = 31;
     gf_setBoard(b.maxParkCount, 75);
     gf_setBoard(b.maxParkPercent, 52);
     gf_setStatusMessage("Skyhaven_P3D will respond in 15 seconds ...", false);

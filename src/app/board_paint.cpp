@@ -15,6 +15,7 @@
 #include "foundation/text.hpp"
 #include "foundation/version.hpp"
 #include "foundation/win_interfaces.hpp"
+#include "traffic/stand_learning.hpp"
 
 namespace skh {
 
@@ -237,7 +238,7 @@ void lf_paintParkingStats(PaintSurface& s) {
         lf_textOutUtf8(s, 571, y1, skh::format("reserved stand: {}", reserved),
                        b.reservedStandOk.load() ? kGreen : kRed);
     }
-    lf_textOutUtf8(s, 748, y1, skh::format("# updates: {:4}", b.learnedUpdates.load()), kGreen);
+    lf_textOutUtf8(s, 748, y1, skh::format("# updates: {:4}", g_learnedChanges.load()), kGreen);
     lf_textOutUtf8(s, 5, y2, skh::format("# stands: {:3}", g_parkBoard.standCount.load()), kGreen);
     lf_textOutUtf8(s, 111, y2, skh::format("parked live: {:3}", b.parkedLiveCount.load()), kGreen);
     const float liveFit = b.liveAvgFit.load();

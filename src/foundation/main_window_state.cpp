@@ -50,7 +50,6 @@ void gf_resetBoard() {
     s.parkFileOk = false;
     s.softPositionsUsed = false;
     s.reservedStandOk = false;
-    s.learnedUpdates = 0;
     s.maxParkCount = 0;
     s.maxParkPercent = 0;
     platform::invalidateMainWindow();

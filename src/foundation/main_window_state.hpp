@@ -67,7 +67,6 @@ struct MainWindowState {
     std::atomic<bool> parkFileOk{false};         // its parking data is read
     std::atomic<bool> softPositionsUsed{false};  // the static plan had to use soft positions
     std::atomic<bool> reservedStandOk{false};    // the reserved stand was found
-    std::atomic<std::int32_t> learnedUpdates{0};
     std::atomic<std::int32_t> maxParkCount{0};
     std::atomic<std::int32_t> maxParkPercent{0};  // of the stands
 

@@ -11,6 +11,7 @@
 #include "app_fixture.hpp"
 #include "foundation/main_window_state.hpp"
 #include "foundation/parameter_table.hpp"
+#include "traffic/stand_learning.hpp"
 
 namespace skh {
 namespace {
@@ -79,6 +80,7 @@ protected:
         gf_clearParkAirport();
         gf_setBoard(g_tbloFileCount, 0);
         g_parkAirportLoaded = false;
+        g_learnedChanges = 0;
         g_mainWindowState.parkingBusy = false;
         platform::destroyAllControls();
         AppTest::TearDown();
@@ -253,7 +255,7 @@ TEST_F(BoardPaint, ParkingStatistics) {
     gf_setBoard(g_parkBoard.standCount, 145);
     gf_setBoard(b.parkedLiveCount, 4);
     gf_setBoard(b.liveAvgFit, 2.5);
-    gf_setBoard(b.learnedUpdates, 12);
+    g_learnedChanges = 12;
     Board read;
     EXPECT_EQ(read.colour(5, 399), kGreen);
     EXPECT_EQ(read.text(85, 399), u" Zurich, simaddon (h), wk=0");
