@@ -193,7 +193,7 @@ void lf_adjust() {
     const std::uint64_t now = lf_logDayAndTime();
     lf_takeOverCoupledCallsigns();
     lf_setParkingBusy(true);
-    g_staticBoard.softPositionsUsed = false;
+    gf_setBoard(g_mainWindowState.softPositionsUsed, false);
     g_staticRemovals.clear();
     g_keptStatics.clear();
     g_parkedLive.clear();
@@ -291,10 +291,10 @@ void gf_clearStaticParkingWork() {
     g_learnSoftSwitchedOff = false;
     g_realFitReached = 0;
     g_softFitReached = -1;
-    g_staticBoard.maxParkCount = 0;
-    g_staticBoard.maxParkPercent = 0;
-    g_staticBoard.softPositionsUsed = false;
-    g_mainWindowState.staticAvgFit = -1.0f;
+    gf_setBoard(g_mainWindowState.maxParkCount, 0);
+    gf_setBoard(g_mainWindowState.maxParkPercent, 0);
+    gf_setBoard(g_mainWindowState.softPositionsUsed, false);
+    gf_setBoard(g_mainWindowState.staticAvgFit, -1.0f);
 }
 
 void gf_restartStaticParking() {
@@ -507,7 +507,7 @@ void lf_removeLiveParked(std::size_t count) {
 }
 
 void lf_checkMaxPark(std::uint32_t extra) {
-    const std::int32_t max = g_staticBoard.maxParkCount.load();
+    const std::int32_t max = g_mainWindowState.maxParkCount.load();
     if (max < 1) return;
     LiveAc* longest = nullptr;
     std::int64_t live = extra;
@@ -581,20 +581,22 @@ void lf_leaveParkAirport() {
     }
     g_learnSoftSwitchedOff = false;
     g_apfHandmade = false;
-    g_parkBoard.handmade = false;
+    gf_setBoard(g_parkBoard.handmade, false);
     g_parkAirportLoaded = false;
-    g_rtTrafficWeek = 0;
+    gf_setBoard(g_mainWindowState.parkFileOk, false);
+    gf_setBoard(g_rtTrafficWeek, 0);
     for (const platform::WindowHandle h : {parking_percentage.hwnd.load(), g_flushStaticButton.hwnd.load()}) {
         if (h != 0) platform::enableWindow(h, false);
     }
     gf_clearParkAirport();
     g_reservedStand.clear();
-    g_parkBoard.reservedStand = std::string();
+    gf_setBoard(g_parkBoard.reservedStand, std::string());
+    gf_setBoard(g_mainWindowState.reservedStandOk, false);
     g_staticRemovals.clear();
     g_parkPositions.clear();
     g_stands.clear();
     gf_standsChanged();
-    g_parkBoard.airportName = std::string();
+    gf_setBoard(g_parkBoard.airportName, std::string());
     platform::invalidateMainWindow();
 }
 

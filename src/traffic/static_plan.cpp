@@ -30,7 +30,6 @@
 namespace skh {
 
 std::vector<ParkPos> g_parkPositions;
-StaticParkingBoard g_staticBoard;
 std::int32_t g_realFitReached = 0;
 std::int32_t g_softFitReached = -1;
 std::vector<ParkedLive> g_parkedLive;
@@ -281,17 +280,17 @@ std::string lf_readParkedFile() {
     }
     gf_takeReservedStandAtLoad();
     g_stands.shrink_to_fit();
-    g_parkBoard.airportName = g_apfInfo.name;
-    platform::invalidateMainWindow();
+    gf_setBoard(g_mainWindowState.reservedStandOk, !g_reservedStand.empty());
+    gf_setBoard(g_parkBoard.airportName, g_apfInfo.name);
+    gf_setBoard(g_mainWindowState.parkFileOk, true);
     return {};
 }
 
 std::int64_t lf_wantedStaticCount() {
     const std::int32_t max = MAX_PARK_SEL.value.load();
     if (max <= 0) {
-        g_staticBoard.maxParkCount = 0;
-        g_staticBoard.maxParkPercent = parking_percentage.value.load();
-        platform::invalidateMainWindow();
+        gf_setBoard(g_mainWindowState.maxParkCount, 0);
+        gf_setBoard(g_mainWindowState.maxParkPercent, parking_percentage.value.load());
         return 0;
     }
     const std::int32_t custom = CUSTOM_PARKING_PERCENTAGE.value.load();
@@ -300,10 +299,10 @@ std::int64_t lf_wantedStaticCount() {
     std::int64_t n = 1;
     if (s > 1 && (s > 3 || p >= 50)) n = gf_roundToInt32(static_cast<double>(p * s) / 100.0);
     const std::int64_t wanted = std::min<std::int64_t>(max, n);
-    g_staticBoard.maxParkCount = static_cast<std::int32_t>(wanted);
+    gf_setBoard(g_mainWindowState.maxParkCount, wanted);
     // No stands, no share of them.
-    g_staticBoard.maxParkPercent = s > 0 ? gf_roundToInt32(static_cast<double>(wanted) * 100.0 / s) : 0;
-    platform::invalidateMainWindow();
+    gf_setBoard(g_mainWindowState.maxParkPercent,
+                s > 0 ? gf_roundToInt32(static_cast<double>(wanted) * 100.0 / static_cast<double>(s)) : 0);
     return wanted;
 }
 
@@ -314,10 +313,10 @@ void lf_showParkingParams() {
     g_parkPositions.clear();
     g_keptStatics.clear();
     g_parkedLive.clear();
-    g_mainWindowState.staticAvgFit = -1.0f;
-    g_mainWindowState.liveAvgFit = -1.0f;
+    gf_setBoard(g_mainWindowState.staticAvgFit, -1.0f);
+    gf_setBoard(g_mainWindowState.liveAvgFit, -1.0f);
     g_liveParkHours = -1.0;
-    g_staticBoard.softPositionsUsed = false;
+    gf_setBoard(g_mainWindowState.softPositionsUsed, false);
     lf_takeOverCoupledCallsigns();
     lf_clearPlanMarks();
     lf_markReservedStands();
@@ -366,7 +365,7 @@ bool lf_fitOneMode(std::uint64_t dayAndSlot, std::int64_t wanted, std::int64_t p
     const bool ok = lf_fitParkedPositions(dayAndSlot, mode, wanted, candidates, round);
     (soft ? g_softFitReached : g_realFitReached) = round;
     const std::int64_t found = lf_plannedCount() - before;
-    if (soft && found > 0) g_staticBoard.softPositionsUsed = true;
+    if (soft && found > 0) gf_setBoard(g_mainWindowState.softPositionsUsed, true);
     if (found >= 1) {
         const std::string day =
             WEEK.value.load() ? std::string(", week") : skh::format(", day {}", gf_weekdayOf(dayAndSlot));
@@ -517,7 +516,7 @@ std::size_t gf_avgStaticParkTime(bool update) {
     if (update && !WEEK.value.load()) {
         const float fit =
             count == 0 ? 0.0f : static_cast<float>(static_cast<double>(sum) / (2.0 * static_cast<double>(count)) + 0.5);
-        if (g_mainWindowState.staticAvgFit.exchange(fit) != fit) platform::invalidateMainWindow();
+        gf_setBoard(g_mainWindowState.staticAvgFit, fit);
     }
     return count;
 }

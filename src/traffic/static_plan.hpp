@@ -48,15 +48,10 @@ inline constexpr std::uint32_t kAnyOptions = 2;
 inline constexpr std::int32_t kDaySlots = 48;
 inline constexpr std::int32_t kWeekSlots = 7 * kDaySlots;
 
-// What the status board shows of the static parking besides the average
-// fit (MainWindowState::staticAvgFit). Written by the main loop, read by the
-// painting; each change is followed by a repaint.
-struct StaticParkingBoard {
-    std::atomic<std::int32_t> maxParkCount{0};    // the wanted static count ("max park")
-    std::atomic<std::int32_t> maxParkPercent{0};  // its share of the stands
-    std::atomic<bool> softPositionsUsed{false};   // the plan had to use soft options
-};
-extern StaticParkingBoard g_staticBoard;
+// What the board shows of the static parking (the maximum parked and its
+// share of the stands, the soft positions used, the average fit, whether the
+// parking data was read and the reserved stand found) is in
+// g_mainWindowState, set through gf_setBoard.
 
 // The fit offsets the last passes reached: real (0 at the start of a plan)
 // and soft (-1 when no soft pass ran).

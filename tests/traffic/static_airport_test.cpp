@@ -98,6 +98,7 @@ TEST_F(StaticAirport, PlanPlaceActivateAdjustAndLeave) {
     ASSERT_EQ(lf_readParkedFile(), "");
     EXPECT_EQ(g_stands.size(), 8u);
     EXPECT_TRUE(g_parkAirportLoaded.load());
+    EXPECT_TRUE(g_mainWindowState.parkFileOk.load());
     EXPECT_EQ(g_parkBoard.airportName.get(), "Zurich");
     EXPECT_TRUE(g_softLearningAllowed);
     lf_showParkingParams();
@@ -117,9 +118,9 @@ TEST_F(StaticAirport, PlanPlaceActivateAdjustAndLeave) {
     EXPECT_EQ(g_parkPositions[3].airline, "EZY");
     EXPECT_EQ(g_realFitReached, 47);
     EXPECT_EQ(g_softFitReached, 0);
-    EXPECT_TRUE(g_staticBoard.softPositionsUsed.load());
-    EXPECT_EQ(g_staticBoard.maxParkCount.load(), 4);
-    EXPECT_EQ(g_staticBoard.maxParkPercent.load(), 50);
+    EXPECT_TRUE(g_mainWindowState.softPositionsUsed.load());
+    EXPECT_EQ(g_mainWindowState.maxParkCount.load(), 4);
+    EXPECT_EQ(g_mainWindowState.maxParkPercent.load(), 50);
     // The second D-AAA1 is skipped, not withdrawn from the learned save.
     const StandOption& twin = standNamed("A6").options.front();
     EXPECT_TRUE(twin.skip);
@@ -214,6 +215,7 @@ TEST_F(StaticAirport, PlanPlaceActivateAdjustAndLeave) {
     EXPECT_TRUE(gf_parkAirport().icao.empty());
     EXPECT_TRUE(g_stands.empty());
     EXPECT_FALSE(g_parkAirportLoaded.load());
+    EXPECT_FALSE(g_mainWindowState.parkFileOk.load());
     EXPECT_EQ(g_learnedChanges.load(), 0);
     const std::vector<std::uint32_t> leaving = {101, 103, 110, 111, 40001 % 10000 + 5000, 40002 % 10000 + 5000};
     polls(100);
@@ -266,6 +268,7 @@ TEST_F(StaticAirport, TheAirportsEntryMovesToTheFrontWithTheStandTheUserIsAt) {
     EXPECT_EQ(g_parkAirports.front().code, "LSZH");
     EXPECT_EQ(g_parkAirports.front().reservedStand, "B2");
     EXPECT_EQ(g_reservedStand, "B2");
+    EXPECT_TRUE(g_mainWindowState.reservedStandOk.load());
     EXPECT_EQ(test::readFile(g_parkAirportsFile), "LSZH,B2\n");
     lf_showParkingParams();
     EXPECT_TRUE(standNamed("B2").reserved);

@@ -9,6 +9,7 @@
 #include <tuple>
 
 #include "foundation/geo.hpp"
+#include "foundation/main_window_state.hpp"
 #include "static_fixture.hpp"
 #include "traffic/stand_choice.hpp"
 #include "traffic/stand_side.hpp"
@@ -95,7 +96,7 @@ TEST_F(StaticParking, MaxParkRemovesTheLongestParkedAndTheEarliestPlaced) {
     std::string stands;
     for (int i = 1; i <= 14; ++i) stands += stand(skh::format("S{}", i), i, "");
     loadStands("<parkpositions>" + stands + "</parkpositions>");
-    g_staticBoard.maxParkCount = 10;
+    g_mainWindowState.maxParkCount = 10;
     for (int i = 1; i <= 10; ++i) parkedLive(40000 + i, skh::format("SWR{}", i), skh::format("S{}", i), 10 + i);
     activeStatic(1, "EZY1*", "S11", weekSlot(3, 19));
     activeStatic(2, "EZY2*", "S12", weekSlot(3, 10));
@@ -115,7 +116,7 @@ TEST_F(StaticParking, MaxParkRemovesTheLongestParkedAndTheEarliestPlaced) {
     ScopedSetting<BoolParameter, bool> initial(INITIAL_LOAD_ONLY, true);
     lf_checkMaxPark(2);
     EXPECT_EQ(live(40009)->status, AcStatus::active);
-    g_staticBoard.maxParkCount = 0;
+    g_mainWindowState.maxParkCount = 0;
     lf_checkMaxPark(5);
     EXPECT_EQ(staticNamed("EZY1*")->status, AcStatus::removingfromsim);  // from the call before
     EXPECT_EQ(live(40008)->status, AcStatus::active);

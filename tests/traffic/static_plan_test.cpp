@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "foundation/main_window_state.hpp"
 #include "static_fixture.hpp"
 #include "traffic/stand_side.hpp"
 
@@ -39,8 +40,8 @@ TEST_F(StaticPlan, WantedCount) {
         CUSTOM_PARKING_PERCENTAGE.value = c.custom;
         MAX_PARK_SEL.value = c.maxPark;
         EXPECT_EQ(lf_wantedStaticCount(), c.wanted);
-        EXPECT_EQ(g_staticBoard.maxParkCount.load(), c.wanted);
-        EXPECT_EQ(g_staticBoard.maxParkPercent.load(), c.shownPercent);
+        EXPECT_EQ(g_mainWindowState.maxParkCount.load(), c.wanted);
+        EXPECT_EQ(g_mainWindowState.maxParkPercent.load(), c.shownPercent);
     }
 }
 
@@ -205,7 +206,7 @@ TEST_F(StaticPlan, StandFilesThatCannotGiveWhatIsWanted) {
     g_stands.clear();
     lf_showParkingParams();
     EXPECT_TRUE(g_parkPositions.empty());
-    EXPECT_EQ(g_staticBoard.maxParkPercent.load(), 0);
+    EXPECT_EQ(g_mainWindowState.maxParkPercent.load(), 0);
 
     // 20 stands, 500 allowed, all wanted: only five have options; one of
     // them a type without livery, one an unknown registration and type.
@@ -224,7 +225,7 @@ TEST_F(StaticPlan, StandFilesThatCannotGiveWhatIsWanted) {
     CUSTOM_PARKING_PERCENTAGE.value = 100;
     noLivery.insert("CRJ9");
     lf_showParkingParams();
-    EXPECT_EQ(g_staticBoard.maxParkCount.load(), 20);
+    EXPECT_EQ(g_mainWindowState.maxParkCount.load(), 20);
     EXPECT_EQ(planStands(), (std::vector<std::string>{"S12", "S3", "S6", "S9", "S15"}));
     EXPECT_TRUE(log.contains("4 real positions found"));
     EXPECT_TRUE(log.contains("5 positions (25% vs wanted 50%"));
