@@ -13,6 +13,7 @@
 #include "traffic/removal.hpp"
 #include "traffic/stand_lookup.hpp"
 #include "traffic/stand_side.hpp"
+#include "traffic/traffic_counts.hpp"
 
 namespace skh {
 
@@ -215,6 +216,7 @@ void gf_resetTraffic() {
     gf_clearNoMatch();
     g_liveryCache.clear();
     g_landingWatch = false;
+    g_trafficCounts = TrafficCounts{};
     g_qnh = kStandardQnh;
     g_apfInfo = ApfInfo{};
     g_apfInfo.altitude = -1;
