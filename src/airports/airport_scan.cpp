@@ -1,9 +1,12 @@
 #include "airports/airport_scan.hpp"
 
+#include "airports/park_airport_load.hpp"
+
 #include <system_error>
 
 #include "aircraft/liveries.hpp"
 #include "airports/airport_folder_scan.hpp"
+#include "airports/park_airport_load.hpp"
 #include "airports/scan_staging.hpp"
 #include "airports/scenery_config.hpp"
 #include "foundation/constants.hpp"
@@ -85,9 +88,7 @@ AirportScanServices gf_defaultAirportScanServices() {
     const PublisherLookup publisher = [](const std::string& bglPath) {
         return gf_publisherFromFileName(bglPath, [](const std::string& line) { gf_addScanReport(line); });
     };
-    // No stock file is asked for off-line learning until the stand loading can
-    // tell whether one is fit: every airport counts as done.
-    return {publisher, nullptr};
+    return {publisher, [](const std::string& ident) { return gf_prepareOfflineLearning(ident); }};
 }
 
 bool lf_scanSceneryFolder(const std::vector<std::string>& folders, const std::string& stockText,

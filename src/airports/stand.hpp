@@ -26,6 +26,10 @@ struct StandOption {
     std::uint32_t weekday = 0;    // 1 Monday .. 7 Sunday; 0: the file gave none
     std::uint32_t origin = 0;     // 1: from the archived, generated or hand-made file; 0: learned
     std::uint32_t real = 0;       // 1: learned from real traffic; 0: soft (guessed)
+    // Left out of the static parking plan until the options are renumbered or
+    // the stands loaded again (its identity is in use). Never stored: such an
+    // option is still written by the learned save, unlike one with seq 0.
+    bool skip = false;
 };
 
 // The identity part of an "opt" element.
@@ -68,6 +72,17 @@ struct Stand {
 Stand gf_makeStand(std::string name, std::vector<StandOption> options, double lat, double lon, double headingRad,
                    double radiusMetres, bool cargo, bool ramp, bool helipad);
 
+// The size test of a type against a stand, in half spans and radii (nm).
+inline constexpr double kOversizeNm = 0.0009719222462203025;  // a type fits a stand at most 1.8 m smaller
+inline constexpr double kSmallSpanNm = 0.009611230689557531;  // 17.8 m: half spans up to it ...
+inline constexpr double kSmallStepNm = 0.00755939524838013;   // ... step 14 m,
+inline constexpr double kLargeStepNm = 0.011339092872570195;  // larger ones 21 m
+inline double lf_sizeStep(double wingspan) { return wingspan <= kSmallSpanNm ? kSmallStepNm : kLargeStepNm; }
+// The wingspan (half span, nm) exceeds the radius by at most 1.8 m and the
+// radius is less than half a size step larger. Throws gsl::narrowing_error
+// for a step count that is no 32-bit integer.
+bool lf_radiusStepFits(const Stand& stand, double wingspan);
+
 // round(x) (halves away from zero) as a 32-bit integer; throws
 // gsl::narrowing_error when that is no 32-bit integer (NaN included).
 std::int32_t gf_roundToInt32(double x);
@@ -95,6 +110,11 @@ extern std::vector<Stand> g_stands;
 extern ApfInfo g_apfInfo;
 // True while the stands of the current airport come from a hand-made file.
 extern bool g_apfHandmade;
+
+// Counts the loads and clearings of g_stands, so that answers remembered
+// about the stands (the stand at the user's position) can tell they are old.
+extern std::uint64_t g_standsGeneration;
+inline void gf_standsChanged() { ++g_standsGeneration; }
 
 // The stand with this id in g_stands; null for 0, for an id beyond the list
 // and for a list that was renumbered or emptied since the id was given out.

@@ -15,10 +15,6 @@ namespace {
 
 constexpr std::uint32_t kSlotsPerDay = 48;
 // Size test of a type against a stand (half spans and radii in nm).
-constexpr double kOversizeNm = 0.0009719222462203025;  // 1.8 m
-constexpr double kSmallSpanNm = 0.009611230689557531;  // 17.8 m
-constexpr double kSmallStepNm = 0.00755939524838013;   // 14 m
-constexpr double kLargeStepNm = 0.011339092872570195;  // 21 m
 
 std::uint64_t lf_slotBit(std::uint32_t slot) {
     if (slot >= kSlotsPerDay) throw std::out_of_range("invalid bitset position");
@@ -53,13 +49,6 @@ bool lf_optionSeenAround(std::uint32_t weekday, std::uint32_t slot, std::string_
     const std::uint64_t around =
         lf_slotBit((slot + kSlotsPerDay - 1) % kSlotsPerDay) | lf_slotBit(slot) | lf_slotBit((slot + 1) % kSlotsPerDay);
     return (option.halfHours & around) != 0;
-}
-
-bool lf_radiusStepFits(const Stand& stand, double wingspan) {
-    const double d = wingspan - stand.radius;
-    if (d > kOversizeNm) return false;
-    const double step = wingspan <= kSmallSpanNm ? kSmallStepNm : kLargeStepNm;
-    return gf_roundToInt32(-d / step) == 0;
 }
 
 std::pair<std::uint32_t, bool> lf_insertStandOption(std::vector<StandOption>& options, const IdentStrings& aircraft,

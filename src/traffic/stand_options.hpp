@@ -22,11 +22,8 @@ bool lf_optionMatches(std::string_view callsign, std::string_view airline, std::
 // next to it (47 and 1 are next to 0).
 bool lf_optionSeenAround(std::uint32_t weekday, std::uint32_t slot, std::string_view registration,
                          const StandOption& option);
-// The wingspan (half span, nm) exceeds the radius by at most 1.8 m and the
-// radius is less than half a size step larger (14 m steps up to a half span
-// of 17.8 m, 21 m above). Throws gsl::narrowing_error for a step count that
-// is no 32-bit integer.
-bool lf_radiusStepFits(const Stand& stand, double wingspan);
+// lf_radiusStepFits, the size test of a type against a stand, is with the
+// stand records (the fake parked aircraft of the airport load use it too).
 
 // Appends an option for `registration` (the aircraft's identity for learning)
 // at a weekday and slot: the callsign without a trailing "_", airline and

@@ -6,6 +6,7 @@
 #include "foundation/format.hpp"
 #include "foundation/log.hpp"
 #include "platform/window.hpp"
+#include "traffic/stand_learning.hpp"
 
 namespace skh {
 
@@ -33,14 +34,16 @@ void lf_standFreed(std::uint32_t standId) {
     if (Stand* stand = gf_standById(standId)) stand->occupied = false;
 }
 
-// The stand choice, learning and static parking come with their own work;
-// until then no aircraft is born on a stand and nothing is learned or planned.
+// The stand choice and static parking come with their own work; until then
+// no aircraft is born on a stand and nothing is planned.
 std::optional<Stand> lf_chooseSpawnStand(LiveAc& /*ac*/) { return std::nullopt; }
-bool lt_addStandOption(std::uint32_t /*standId*/, const LiveAc& /*ac*/, std::uint32_t /*mode*/,
-                       std::uint64_t /*weekSlot*/, bool /*fill*/) {
-    return false;
+bool lt_addStandOption(std::uint32_t standId, const LiveAc& ac, std::uint32_t /*mode*/, std::uint64_t weekSlot,
+                       bool fill) {
+    return lt_addStandOption(standId, static_cast<const FlightIdent&>(ac), weekSlot, fill);
 }
-void lf_learnSoftOnLeave(LiveAc& /*ac*/, bool /*notFlying*/) {}
+void lf_learnSoftOnLeave(LiveAc& ac, bool notFlying) {
+    lf_learnSoftOnLeave(ac, GeoPos{ac.pos.latitude, ac.pos.longitude}, ac.heightAboveGround, ac.standId, notFlying);
+}
 void lf_searchForCoupledCsAroundThisTime(LiveAc& /*ac*/, std::uint64_t /*weekSlot*/) {}
 void lf_checkMaxPark() {}
 bool lf_staticPlanPending() { return false; }
