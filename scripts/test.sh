@@ -1,28 +1,76 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds the tests under AddressSanitizer and
-# UndefinedBehaviorSanitizer and runs them; then builds the threaded tests
-# under ThreadSanitizer and runs those; then gives every benchmark one quick
-# pass in a Release build.
+# Installs what is missing, then in three stages: builds the tests under
+# AddressSanitizer and UndefinedBehaviorSanitizer and runs them; builds the
+# threaded tests under ThreadSanitizer and runs those; gives every benchmark
+# one quick pass in a Release build. Each stage prints a heading, and the
+# test stages ctest's summary; what fails is shown whole (build errors, the
+# failing tests' output, a benchmark's output). Uses ccache when it is there.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
 
 jobs=$(nproc 2>/dev/null || echo 2)
+logs=build/test-logs
+mkdir -p "$logs"
+launcher=()
+if command -v ccache >/dev/null; then
+  launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+fi
 
-cmake -S . -B build/debug -G Ninja -DCMAKE_BUILD_TYPE=Debug -DSKYHAVEN_BENCH=OFF >/dev/null
-cmake --build build/debug -j "$jobs"
+heading() { printf '\n== %s\n' "$1"; }
+
+# Runs a command with its output in a log; shows the log only when it fails.
+quietly() {
+  local log=$1
+  shift
+  if ! "$@" >"$log" 2>&1; then
+    cat "$log"
+    echo "FAILED: $*"
+    exit 1
+  fi
+}
+
+# Configures and builds the given targets of one build folder.
+build() {
+  local dir=$1 targets=$2
+  shift 2
+  local start=$SECONDS
+  quietly "$logs/$(basename "$dir")-configure.txt" cmake -S . -B "$dir" -G Ninja "${launcher[@]}" "$@"
+  # shellcheck disable=SC2086
+  quietly "$logs/$(basename "$dir")-build.txt" cmake --build "$dir" -j "$jobs" --target $targets
+  echo "built in $((SECONDS - start)) s"
+}
+
+# Runs ctest; prints its summary, or all of its output when a test failed.
+run_tests() {
+  local log=$1
+  shift
+  if ctest "$@" --output-on-failure -j "$jobs" --timeout 300 >"$log" 2>&1; then
+    sed -n '/tests passed/,$p' "$log"
+  else
+    cat "$log"
+    exit 1
+  fi
+}
+
+heading "1/3 Tests under AddressSanitizer and UndefinedBehaviorSanitizer (Debug)"
+build build/debug "all" -DCMAKE_BUILD_TYPE=Debug -DSKYHAVEN_BENCH=OFF
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-  ctest --test-dir build/debug --output-on-failure -j "$jobs" --timeout 300
+  run_tests "$logs/debug-tests.txt" --test-dir build/debug
 
-cmake -S . -B build/tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSKYHAVEN_TSAN=ON -DSKYHAVEN_BENCH=OFF >/dev/null
-cmake --build build/tsan -j "$jobs"
+heading "2/3 Threaded tests under ThreadSanitizer (RelWithDebInfo)"
+# Only the test files that hold threaded suites are built here.
+build build/tsan skyhaven_tests -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSKYHAVEN_TSAN=ON -DSKYHAVEN_BENCH=OFF
 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
-  ctest --test-dir build/tsan --output-on-failure -j "$jobs" --timeout 300 -R Threaded --no-tests=ignore
+  run_tests "$logs/tsan-tests.txt" --test-dir build/tsan -R Threaded --no-tests=ignore
 
-cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DSKYHAVEN_TESTS=OFF >/dev/null
-cmake --build build/release -j "$jobs"
+heading "3/3 Benchmark smoke pass (Release)"
+build build/release skyhaven_benchmarks -DCMAKE_BUILD_TYPE=Release -DSKYHAVEN_TESTS=OFF
 for b in build/release/bench/bench_*; do
   [ -x "$b" ] || continue
-  "$b" --benchmark_min_time=0.01 >/dev/null
+  quietly "$logs/$(basename "$b").txt" "$b" --benchmark_min_time=0.01
+  echo "$(basename "$b") ok"
 done
+
+echo
 echo "All tests passed."

@@ -1,74 +1,157 @@
-// skyhaven-fake-sim: the fake simulator as a program, for whole-program runs.
+// skyhaven-fake-sim: the fake simulator as a program, for whole-program runs
+// and demos.
 //
 //   skyhaven-fake-sim [--no-ipv4] [--ipv6] [--pipe [NAME]] [--frames HZ]
-//                     [--sim-stopped] [--seconds N]
+//                     [--sim-stopped] [--seconds N] [--elevation FT]
+//                     [--reuse-ids] [--any-protocol] [--trace|--trace-all]
+//                     [--script "CMD; CMD; ..."]
 //
 // Prints one line per listener ("ipv4 port N", "ipv6 port N", "pipe PATH"),
-// then serves until standard input closes or the given seconds have passed.
-// Data requested every second is sent once a second.
+// then serves until standard input closes, "exit" is given, or the given
+// seconds have passed (with --script, the end of standard input does not end
+// it: the script's "exit" does); then sends quit to the clients still connected and
+// prints a summary ("summary: ..." lines, each AI
+// object's last position, "protocol error: ..." lines) and exits with 1 when
+// a client broke the protocol. Frames go out at 30 Hz unless --frames says
+// otherwise (0: none); data requested every second goes out once a second.
+//
+// Commands, one a line on standard input or ';'-separated in --script (the
+// script runs beside standard input; "wait-client" lets it wait for the
+// program under test):
+//   quit | reset | close                 the simulator quits / drops / closes the connections
+//   pause | unpause                      no frames, no data by frame or second while paused
+//   sim on|off                           the "Sim" event
+//   flight [PATH]                        FlightLoaded with the file name
+//   position-changed                     PositionChanged
+//   teleport NM [BEARING]                move the user aircraft
+//   user LAT LON [ALT_FT]                place the user aircraft (no altitude: on the ground)
+//   route KT LAT,LON[,ALT_FT] ...        the user aircraft moves along the points
+//   exception CODE [SENDID|last] [INDEX] an exception for a send id
+//   refuse-create                        the next creation fails with exception 22
+//   refuse-title TITLE                   every creation of the title fails with exception 22
+//   remove ID                            the simulator removes an object on its own
+//   elevation FT                         flat terrain at FT feet
+//   garbage [N]                          N bytes that are no message
+//   trace on|all|off                     one line per request received ("trace: ...")
+//   objects | summary                    what the clients did so far
+//   wait S | wait-client [N] | wait-requests NAME N   script pauses
+//   exit | help
+// Each command answers with one or more lines; a bad one with "error: ...".
+#include "support/fake_simulator.hpp"
+
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <iostream>
+#include <mutex>
 #include <string>
 #include <thread>
 
-#include "support/fake_simulator.hpp"
+#include "support/fake_sim_console.hpp"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+const char* const kUsage =
+    "usage: skyhaven-fake-sim [--no-ipv4] [--ipv6] [--pipe [NAME]] [--frames HZ] [--sim-stopped]\n"
+    "                         [--seconds N] [--elevation FT] [--reuse-ids] [--any-protocol]\n"
+    "                         [--trace|--trace-all] [--script \"CMD; CMD; ...\"]\n";
+
+std::mutex g_outputMutex;
+
+void print(const std::string& line) {
+    const std::lock_guard lock(g_outputMutex);
+    std::cout << line << std::endl;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
-    using namespace std::chrono_literals;
     skh::test::FakeSimOptions options;
-    double frames = 0;
+    double frames = 30.0;
     long seconds = 0;
+    std::string script;
+    std::string trace;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
+        const bool hasValue = i + 1 < argc;
         if (a == "--no-ipv4") {
             options.ipv4 = false;
         } else if (a == "--ipv6") {
             options.ipv6 = true;
         } else if (a == "--pipe") {
-            options.pipeName = (i + 1 < argc && argv[i + 1][0] != '-') ? std::string(argv[++i])
-                                                                         : std::string(skh::kScDefaultPipeName);
-        } else if (a == "--frames" && i + 1 < argc) {
+            options.pipeName =
+                (hasValue && argv[i + 1][0] != '-') ? std::string(argv[++i]) : std::string(skh::kScDefaultPipeName);
+        } else if (a == "--frames" && hasValue) {
             frames = std::atof(argv[++i]);
-        } else if (a == "--seconds" && i + 1 < argc) {
+        } else if (a == "--seconds" && hasValue) {
             seconds = std::atol(argv[++i]);
+        } else if (a == "--elevation" && hasValue) {
+            options.groundElevationFt = std::atof(argv[++i]);
         } else if (a == "--sim-stopped") {
             options.simRunning = false;
+        } else if (a == "--reuse-ids") {
+            options.reuseObjectIds = true;
+        } else if (a == "--any-protocol") {
+            options.anyProtocolVersion = true;
+        } else if (a == "--trace" || a == "--trace-all") {
+            trace = a == "--trace" ? "on" : "all";
+        } else if (a == "--script" && hasValue) {
+            script = argv[++i];
+        } else if (a == "--help" || a == "-h") {
+            std::cout << kUsage << "\n" << skh::test::FakeSimConsole::help() << "\n";
+            return 0;
         } else {
-            std::cerr << "usage: skyhaven-fake-sim [--no-ipv4] [--ipv6] [--pipe [NAME]] [--frames HZ] "
-                         "[--sim-stopped] [--seconds N]\n";
+            std::cerr << kUsage;
             return 2;
         }
     }
     options.keepRequests = false;
     skh::test::FakeSimulator sim(options);
-    if (sim.ipv4Port() > 0) std::cout << "ipv4 port " << sim.ipv4Port() << "\n";
-    if (sim.ipv6Port() > 0) std::cout << "ipv6 port " << sim.ipv6Port() << "\n";
-    if (!sim.pipePath().empty()) std::cout << "pipe " << sim.pipePath().string() << "\n";
-    std::cout.flush();
+    if (sim.ipv4Port() > 0) print("ipv4 port " + std::to_string(sim.ipv4Port()));
+    if (sim.ipv6Port() > 0) print("ipv6 port " + std::to_string(sim.ipv6Port()));
+    if (!sim.pipePath().empty()) print("pipe " + sim.pipePath().string());
     if (frames > 0) sim.startFrames(frames);
 
-    static std::atomic<bool> inputClosed{false};
-    if (seconds <= 0) {
-        std::thread([] {
-            std::string line;
-            while (std::getline(std::cin, line)) {
+    skh::test::FakeSimConsole console(sim, print);
+    if (!trace.empty()) console.run("trace " + trace);
+    static std::atomic<bool> done{false};
+    const bool scripted = !script.empty();
+    std::thread input([&console, scripted] {
+        std::string line;
+        while (std::getline(std::cin, line) && !done.load()) {
+            if (!console.run(line)) {
+                done = true;
+                return;
             }
-            inputClosed = true;
-        }).detach();
+        }
+        if (!scripted) done = true;
+    });
+    input.detach();  // a blocked read of standard input must not hold the end
+    std::thread scriptRunner;
+    if (scripted) {
+        scriptRunner = std::thread([&console, script] {
+            if (!console.runScript(script)) done = true;
+        });
     }
+
     const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
     auto next = std::chrono::steady_clock::now() + 1s;
-    while (!inputClosed.load() && (seconds <= 0 || std::chrono::steady_clock::now() < end)) {
+    while (!done.load() && (seconds <= 0 || std::chrono::steady_clock::now() < end)) {
         std::this_thread::sleep_for(50ms);
-        if (std::chrono::steady_clock::now() >= next) {
+        const auto now = std::chrono::steady_clock::now();
+        console.tick(now);
+        if (now >= next) {
             sim.tickSecond();
             next += 1s;
         }
     }
+    done = true;
+    console.stop();
+    if (scriptRunner.joinable()) scriptRunner.join();
+    sim.quit();  // as a simulator that is closed does
     sim.stop();
-    std::cout << "requests " << sim.requestCount() << "\n";
-    for (const auto& e : sim.protocolErrors()) std::cout << "protocol error: " << e << "\n";
+    for (const std::string& line : console.summary()) print(line);
     return sim.protocolErrors().empty() ? 0 : 1;
 }

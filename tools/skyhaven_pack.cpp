@@ -1,16 +1,67 @@
 // skyhaven-pack IN.xml OUT.enc: encrypts a data set's XML with the program's
-// key into the container the program downloads and reads.
+// key into the container the program downloads and reads. OUT names the data
+// set (airports.enc, AIG-regcodes.enc or dbase.enc); IN must be a well-formed
+// XML document with that data set's top-level elements, since the program
+// would refuse anything else only after it had been published.
 #include <sodium.h>
 
+#include <array>
 #include <cstdio>
 #include <exception>
+#include <filesystem>
+#include <pugixml.hpp>
+#include <string>
+#include <vector>
 
 #include "foundation/dataset_crypto.hpp"
 
+namespace {
+
+struct DataSetKind {
+    const char* fileName;
+    std::vector<const char*> topLevel;  // elements the program requires at the top level
+};
+
+const std::array<DataSetKind, 3> kKinds = {{
+    {"airports.enc", {"airports"}},
+    {"AIG-regcodes.enc", {"AIG-regcodes"}},
+    {"dbase.enc",
+     {"aircrafts", "high_performance", "heavy", "large", "buzjet", "rotorcraft", "cargo_types", "ICAO_airlines",
+      "cargo_operators", "simaddonsP3D"}},
+}};
+
+// What is wrong with IN as the plain text of OUT's data set; empty when nothing.
+std::string problemOf(const std::filesystem::path& in, const std::filesystem::path& out) {
+    const std::string name = out.filename().string();
+    const DataSetKind* kind = nullptr;
+    for (const DataSetKind& k : kKinds) {
+        if (name == k.fileName) kind = &k;
+    }
+    if (kind == nullptr) return "OUT must be named airports.enc, AIG-regcodes.enc or dbase.enc, not " + name;
+    pugi::xml_document doc;
+    const pugi::xml_parse_result result = doc.load_file(in.c_str());
+    if (!result) {
+        return in.string() + " is not a well-formed XML document (" + result.description() + " at byte " +
+               std::to_string(result.offset) + ")";
+    }
+    for (const char* element : kind->topLevel) {
+        if (!doc.child(element)) return in.string() + " has no top-level element '" + element + "' for " + name;
+    }
+    return {};
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
     if (argc != 3) {
-        std::fprintf(stderr, "usage: skyhaven-pack IN.xml OUT.enc\n");
+        std::fprintf(stderr,
+                     "usage: skyhaven-pack IN.xml OUT.enc (OUT: airports.enc, AIG-regcodes.enc or dbase.enc)\n");
         return 2;
+    }
+    const std::string problem = problemOf(argv[1], argv[2]);
+    if (!problem.empty()) {
+        std::fprintf(stderr, "skyhaven-pack: %s; nothing written\n", problem.c_str());
+        return 1;
     }
     if (sodium_init() < 0) {
         std::fprintf(stderr, "skyhaven-pack: sodium_init failed\n");

@@ -28,6 +28,8 @@ DownloadLimits g_downloadLimits;
 
 namespace {
 
+FileRemover g_versionsFileRemover;
+
 const std::string kDownloadSite = "https://downloads.skyhaven.example/";
 const fs::path kVersionsFile = "versions.json";
 // versions.json holds three small objects; anything much larger is not it.
@@ -106,8 +108,18 @@ bool lf_readVersions(nlohmann::json& versions) {
         gf_logWarning(skh::format("versions.json is not valid JSON: {}", e.what()));
         return true;
     }
-    // Kept on disk when it failed to parse, to show what the site sent.
-    fs::remove(kVersionsFile);
+    // Kept on disk when it failed to parse, to show what the site sent. One
+    // that cannot be removed now is replaced by the next download: the data
+    // sets are still checked.
+    try {
+        if (g_versionsFileRemover) {
+            g_versionsFileRemover(kVersionsFile);
+        } else {
+            fs::remove(kVersionsFile);
+        }
+    } catch (const std::exception& e) {
+        gf_logWarning(skh::format("versions.json could not be removed: {}", e.what()));
+    }
     return true;
 }
 
@@ -211,6 +223,8 @@ bool gf_downloadFile(const std::string& fileName, const fs::path& localPath, con
     }
     return ok;
 }
+
+void gf_setVersionsFileRemover(FileRemover remover) { g_versionsFileRemover = std::move(remover); }
 
 void gf_checkDataVersions() {
     {

@@ -50,7 +50,14 @@ bool gf_downloadFile(const std::string& fileName, const std::filesystem::path& l
                      const DownloadCheck& check = {});
 
 // Downloads versions.json and every data set that is newer or missing, and
-// stores the new versions. Throws only when versions.json cannot be removed.
+// stores the new versions. A versions.json that cannot be removed afterwards
+// is a warning; the check goes on.
 void gf_checkDataVersions();
+
+// Removes versions.json once it has been read; throws
+// std::filesystem::filesystem_error as std::filesystem::remove does. Tests
+// put a failing one in (a file another program holds open); empty: the default.
+using FileRemover = std::function<void(const std::filesystem::path&)>;
+void gf_setVersionsFileRemover(FileRemover remover);
 
 }  // namespace skh

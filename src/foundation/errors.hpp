@@ -11,7 +11,11 @@ class UserErrorException : public std::runtime_error {
 public:
     // Number 99 carries a free text without a number.
     UserErrorException(int number, const std::string& text)
-        : std::runtime_error(number == 99 ? text : skh::format("{}: {}", number, text)) {}
+        : std::runtime_error(number == 99 ? text : skh::format("{}: {}", number, text)), m_number(number) {}
+    int number() const noexcept { return m_number; }
+
+private:
+    int m_number;
 };
 
 }  // namespace skh

@@ -31,26 +31,33 @@ void writeLine(std::string_view prefix, std::string_view text) {
 
 }  // namespace
 
-void lf_keepOldLogs(const std::filesystem::path& path) {
-    if (path.string().rfind('.') == std::string::npos) return;
-    const std::filesystem::path older0 = gf_backupPath(path);
-    const std::filesystem::path older00 = gf_backupPath(older0);
+bool lf_keepOldLogs(const std::filesystem::path& path, std::string& problems) {
+    if (path.string().rfind('.') == std::string::npos) return true;
+    const std::string text = path.string();
+    const std::string older0 = gf_backupPath(path).string();
+    const std::string older00 = gf_backupPath(older0).string();
     namespace fs = std::filesystem;
-    if (fs::exists(older0)) fs::copy_file(older0, older00, fs::copy_options::overwrite_existing);
-    if (fs::exists(path)) fs::copy_file(path, older0, fs::copy_options::overwrite_existing);
+    // Each copy on its own: the run before last may be lost, the last run not.
+    auto copy = [&](const std::string& from, const std::string& to) {
+        std::error_code ec;
+        if (!fs::exists(from, ec)) return !ec;
+        if (fs::copy_file(from, to, fs::copy_options::overwrite_existing, ec)) return true;
+        problems +=
+            skh::format("{}{} could not be kept as {}: {}", problems.empty() ? "" : "; ", from, to, ec.message());
+        return false;
+    };
+    copy(older0, older00);
+    return copy(text, older0);
 }
 
 void gf_openLog(const std::filesystem::path& path) {
-    std::string rotationError;
-    try {
-        lf_keepOldLogs(path);
-    } catch (const std::exception& e) {
-        rotationError = e.what();
-    }
+    std::string rotationProblems;
+    // While Log.txt is the only copy of the last run it is written on, not over.
+    const bool kept = lf_keepOldLogs(path, rotationProblems);
     {
         const std::lock_guard lock(g_logMutex);
         if (g_logStream.is_open()) g_logStream.close();
-        g_logStream.open(path, std::ios::out | std::ios::trunc);
+        g_logStream.open(path, std::ios::out | (kept ? std::ios::trunc : std::ios::app));
         if (!g_logStream.is_open()) {
             g_logStream.setstate(std::ios::failbit);
             s_logOpen.store(false, std::memory_order_release);
@@ -61,7 +68,10 @@ void gf_openLog(const std::filesystem::path& path) {
     }
     gf_logRaw(skh::format("{} (utc) {} version {} for {}", gf_timeText(platform::utcNowSeconds()), PRODUCT_NAME,
                           gf_versionToString(g_programVersion), "Prepar3D v5/v6"));
-    if (!rotationError.empty()) gf_logWarning(skh::format("Could not keep the previous logs: {}", rotationError));
+    if (!rotationProblems.empty()) {
+        gf_logWarning(skh::format("Could not keep the previous logs: {}{}", rotationProblems,
+                                  kept ? "" : "; this run's log follows the previous one"));
+    }
 }
 
 void gf_closeLog() {

@@ -13,18 +13,19 @@ namespace skh {
 extern std::ofstream g_logStream;
 extern std::mutex g_logMutex;
 
-// Keeps the two previous logs (Log0.txt, Log00.txt), opens the log truncated
-// and writes the header line. Throws std::runtime_error "Failed to write file
-// <path>" when the log cannot be opened; a failed rotation of the old logs is
-// written as a warning into the new log instead.
+// Keeps the two previous logs (Log0.txt, Log00.txt), opens the log and
+// writes the header line. Throws std::runtime_error "Failed to write file
+// <path>" when the log cannot be opened. A failed rotation is written as a
+// warning into the log; when the last run's log could not be kept as
+// Log0.txt, this run's lines are appended to it instead of replacing it.
 void gf_openLog(const std::filesystem::path& path = "Log.txt");
-// Closes the log (used by tests that open logs in their own folders).
 void gf_closeLog();
 bool gf_logIsOpen();
 
-// The rotation step: copies Log0.txt over Log00.txt and Log.txt over Log0.txt.
-// Throws std::filesystem::filesystem_error.
-void lf_keepOldLogs(const std::filesystem::path& path);
+// The rotation step: copies Log0.txt over Log00.txt and Log.txt over
+// Log0.txt, each whatever became of the other. False when Log.txt exists and
+// could not be kept; what failed is added to `problems`.
+bool lf_keepOldLogs(const std::filesystem::path& path, std::string& problems);
 
 void gf_log(const std::string& line);        // silent while a stop flag is set
 void gf_logRaw(std::string_view line);

@@ -43,7 +43,9 @@ void gf_initTaskThrottle() {
 }
 
 void gf_waitForTaskSlot() {
-    while (g_activeTasks.load() >= g_maxTasks) {
+    // Whatever set the limit, one task may always run.
+    const std::int32_t limit = std::max<std::int32_t>(g_maxTasks, 1);
+    while (g_activeTasks.load() >= limit) {
         std::this_thread::sleep_until(std::chrono::steady_clock::now() + std::chrono::microseconds(10));
     }
 }

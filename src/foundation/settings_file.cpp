@@ -46,15 +46,30 @@ fs::path settingsPath() { return fs::path(g_parametersXmlPath); }
 
 fs::path backupPath() { return settingsPath().parent_path() / "parameters0.xml"; }
 
-enum class LoadResult { Loaded, Missing, Invalid };
+enum class LoadResult {
+    Loaded,
+    Missing,
+    Invalid,   // not a settings file; kept as parameters0.xml
+    Unusable,  // not a settings file and it could not be kept, or a folder: left alone
+};
+
+struct Loaded {
+    LoadResult result = LoadResult::Loaded;
+    std::string account;  // what is wrong with the file, told once by the loader
+    std::string reason;   // why it cannot be saved, told by every save
+};
 
 // Loads parameters.xml. A file that exists but cannot be used is first kept
-// as parameters0.xml so that the user's folders, paths and versions are not
-// lost when defaults replace it.
-LoadResult loadSettings(pugi::xml_document& doc) {
+// as parameters0.xml, so that the user's folders, paths and versions are not
+// lost when it is replaced; one that cannot be kept is not replaced at all.
+Loaded loadSettings(pugi::xml_document& doc) {
     std::error_code ec;
     const fs::path path = settingsPath();
-    if (!fs::exists(path, ec)) return LoadResult::Missing;
+    const fs::file_status status = fs::status(path, ec);
+    if (!fs::exists(status)) return {LoadResult::Missing, {}};
+    if (fs::is_directory(status))
+        return {LoadResult::Unusable, skh::format("{} is a folder, not a settings file", path.string()),
+                "it is a folder"};
     const pugi::xml_parse_result result = doc.load_file(path.c_str());
     std::string problem;
     if (!result) {
@@ -62,31 +77,66 @@ LoadResult loadSettings(pugi::xml_document& doc) {
     } else if (std::string_view(doc.document_element().name()) != "parameters") {
         problem = "the document element is not 'parameters'";
     } else {
-        return LoadResult::Loaded;
+        return {LoadResult::Loaded, {}};
     }
-    fs::copy_file(path, backupPath(), fs::copy_options::overwrite_existing, ec);
-    gf_logWarning(skh::format("{} is not a valid settings file ({}); {}", path.string(), problem,
-                              ec ? "it could not be kept: " + ec.message()
-                                 : "it is kept as " + backupPath().string()));
     doc.reset();
-    return LoadResult::Invalid;
+    fs::copy_file(path, backupPath(), fs::copy_options::overwrite_existing, ec);
+    if (ec) {
+        return {LoadResult::Unusable,
+                skh::format("{} is not a valid settings file ({}) and could not be kept as {} ({})", path.string(),
+                            problem, backupPath().string(), ec.message()),
+                skh::format("it is not a valid settings file and could not be kept as {}", backupPath().string())};
+    }
+    return {LoadResult::Invalid,
+            skh::format("{} is not a valid settings file ({}); it is kept as {}", path.string(), problem,
+                        backupPath().string()),
+            {}};
 }
 
 bool saveSettings(const pugi::xml_document& doc) {
     std::ostringstream out;
     doc.save(out);
-    if (gf_writeFileAtomically(settingsPath(), out.str())) return true;
-    gf_log(skh::format("Saving '{}' failed", g_parametersXmlPath));
+    std::string problem;
+    if (gf_writeFileAtomically(settingsPath(), out.str(), problem)) return true;
+    gf_log(skh::format("Saving '{}' failed: {}", g_parametersXmlPath, problem));
     return false;
 }
 
-// Sets the value of one stored parameter and saves the file.
+// A document of every stored parameter with its value in memory, in the
+// order of the loader lists; folder keys only while they are set.
+void lf_documentFromMemory(pugi::xml_document& doc) {
+    doc.reset();
+    pugi::xml_node root = doc.append_child("parameters");
+    auto append = [&](const Parameter& p, const std::string& value) {
+        if (gf_isFolderKey(p.name) && value.empty()) return;
+        if (!gf_appendParameterNode(root, p.name, value))
+            gf_logWarning(skh::format("Adding Init XML parameter '{}' with value '{}' failed!", p.name, value));
+    };
+    const ParameterLists& lists = gf_parameterLists();
+    for (const BoolParameter* p : lists.plainBools) append(*p, boolText(p->value.load()));
+    for (const BoolUiParameter* p : lists.windowBools) append(*p, boolText(p->value.load()));
+    for (const IntParameter* p : lists.plainInts) append(*p, std::to_string(p->value.load()));
+    for (const IntParameter* p : lists.windowInts) append(*p, std::to_string(p->value.load()));
+    for (const StringParameter* p : lists.strings) append(*p, p->value.get());
+    for (const StringUiParameter* p : lists.windowStrings) append(*p, p->value.get());
+}
+
+// Sets the value of one stored parameter and saves the file; the value in
+// memory stays changed whatever happens to the file.
 void saveValue(const std::string& key, const std::string& value) {
     const std::lock_guard lock(g_settingsMutex);
     pugi::xml_document doc;
-    if (loadSettings(doc) != LoadResult::Loaded) {
-        doc.reset();
-        doc.append_child("parameters");
+    const Loaded loaded = loadSettings(doc);
+    if (loaded.result == LoadResult::Unusable) {
+        gf_log(skh::format("Saving '{}' failed: {}", g_parametersXmlPath, loaded.reason));
+        return;
+    }
+    if (loaded.result == LoadResult::Invalid) gf_logWarning(loaded.account);
+    if (loaded.result != LoadResult::Loaded) {
+        // Written whole from memory, not as a file of this one parameter.
+        lf_documentFromMemory(doc);
+        saveSettings(doc);
+        return;
     }
     pugi::xml_node node = findParameterNode(doc, key);
     if (node) {
@@ -109,22 +159,48 @@ const ParameterLists& gf_parameterLists() {
     static const ParameterLists lists = [] {
         ParameterLists l;
         l.plainBools = {&RANDOM};
-        l.windowBools = {&AEROWINX,          &AFG_AUTOMATIC,   &COLLISION_USER_AIR, &COLLISION_USER_GND,
-                         &COLLISION_LIVE_PARKED_GND, &SUPPRESS_STUB, &LOG,       &ALWAYS_ON_TOP,
-                         &SCAN_LIVERIES,     &LIG_AUTOMATIC,   &LIG_PRIORITIZE,     &AIRBORNE_ONLY,
-                         &SCAN_AIRPORTS,     &LIGHT_AIRCRAFT,  &HELICOPTERS,        &HIGH_PERF_AIRCRAFT,
-                         &NAV_LIGHTS_WHILE_PARKED, &AUTO_RANGE, &LEARN_SOFT,        &STRAIGHT_PBS_ONLY,
-                         &PARK_SOFT,         &PARK_FAKE,       &WEEK,               &INITIAL_LOAD_ONLY,
+        l.windowBools = {&AEROWINX,
+                         &AFG_AUTOMATIC,
+                         &COLLISION_USER_AIR,
+                         &COLLISION_USER_GND,
+                         &COLLISION_LIVE_PARKED_GND,
+                         &SUPPRESS_STUB,
+                         &LOG,
+                         &ALWAYS_ON_TOP,
+                         &SCAN_LIVERIES,
+                         &LIG_AUTOMATIC,
+                         &LIG_PRIORITIZE,
+                         &AIRBORNE_ONLY,
+                         &SCAN_AIRPORTS,
+                         &LIGHT_AIRCRAFT,
+                         &HELICOPTERS,
+                         &HIGH_PERF_AIRCRAFT,
+                         &NAV_LIGHTS_WHILE_PARKED,
+                         &AUTO_RANGE,
+                         &LEARN_SOFT,
+                         &STRAIGHT_PBS_ONLY,
+                         &PARK_SOFT,
+                         &PARK_FAKE,
+                         &WEEK,
+                         &INITIAL_LOAD_ONLY,
                          &GUID_CHANGES};
-        l.plainInts = {&CUSTOM_PARKING_PERCENTAGE, &MAIN_WINDOW_X,   &MAIN_WINDOW_Y,
-                       &LATERAL_RANGE,             &AIRPORT_RANGE,   &AUTO_RANGE_ABOVE_HEIGHT,
-                       &AIRPORT_HEIGHT,            &LAST_EPOCH_TIME, &HOLDING_THRESHOLD_METERS,
-                       &MAX_HOLDING_MINUTES,       &CUSTOM_MAX_PARK, &MAX_LIVE,
+        l.plainInts = {&CUSTOM_PARKING_PERCENTAGE,
+                       &MAIN_WINDOW_X,
+                       &MAIN_WINDOW_Y,
+                       &LATERAL_RANGE,
+                       &AIRPORT_RANGE,
+                       &AUTO_RANGE_ABOVE_HEIGHT,
+                       &AIRPORT_HEIGHT,
+                       &LAST_EPOCH_TIME,
+                       &HOLDING_THRESHOLD_METERS,
+                       &MAX_HOLDING_MINUTES,
+                       &CUSTOM_MAX_PARK,
+                       &MAX_LIVE,
                        &P3D_VERSION};
-        l.windowInts = {&MATCHING_DEPTH, &RANGE, &MAX_FIT, &AR_ABOVE_HEIGHT, &MAX_PARK_SEL, &MAX_LIVE_SEL,
-                        &AIRP_RANGE, &AIRP_HEIGHT};
-        l.windowIntControls = {&MATCHING_DEPTH, &RANGE, &MAX_FIT, &AR_ABOVE_HEIGHT, &MAX_PARK_SEL, &MAX_LIVE_SEL,
-                               &AIRP_RANGE, &AIRP_HEIGHT};
+        l.windowInts = {&MATCHING_DEPTH, &RANGE,        &MAX_FIT,    &AR_ABOVE_HEIGHT,
+                        &MAX_PARK_SEL,   &MAX_LIVE_SEL, &AIRP_RANGE, &AIRP_HEIGHT};
+        l.windowIntControls = {&MATCHING_DEPTH, &RANGE,        &MAX_FIT,    &AR_ABOVE_HEIGHT,
+                               &MAX_PARK_SEL,   &MAX_LIVE_SEL, &AIRP_RANGE, &AIRP_HEIGHT};
         l.strings = {&PROGRAM_VERSION, &SIM_INSTALL_PATH, &PORT_NUMBER};
         for (StringParameter* p : g_liveryFolderParams) l.strings.push_back(p);
         for (StringParameter* p : g_airportFolderParams) l.strings.push_back(p);
@@ -173,52 +249,52 @@ void gf_readParameters(const ParameterLists& lists) {
     const std::lock_guard lock(g_settingsMutex);
     gf_logRaw(gf_markedText(70, 0, true, false, "parameters"));
     pugi::xml_document doc;
-    if (loadSettings(doc) != LoadResult::Loaded) {
-        gf_logRaw(g_parametersXmlPath + " not found, default values taken:");
-        doc.reset();
-        pugi::xml_node root = doc.append_child("parameters");
-        auto append = [&](const Parameter& p, const std::string& value) {
-            if (gf_isFolderKey(p.name)) return false;
-            if (!gf_appendParameterNode(root, p.name, value)) {
-                gf_logWarning(skh::format("Adding Init XML parameter '{}' with value '{}' failed!", p.name, value));
-            }
-            return true;
-        };
+    const Loaded loaded = loadSettings(doc);
+    if (loaded.result != LoadResult::Loaded) {
+        switch (loaded.result) {
+            case LoadResult::Missing:
+                gf_logRaw(g_parametersXmlPath + " not found, default values taken:");
+                break;
+            case LoadResult::Invalid:
+                gf_logWarning(loaded.account + ", default values taken:");
+                break;
+            default:
+                gf_logWarning(loaded.account + "; it is left as it is and default values are used");
+                break;
+        }
         for (BoolParameter* p : lists.plainBools) {
-            append(*p, boolText(p->defaultValue));
             p->value = p->defaultValue;
             gf_logParameter(*p);
         }
         for (BoolUiParameter* p : lists.windowBools) {
-            append(*p, boolText(p->defaultValue));
             p->value = p->defaultValue;
             gf_logParameter(*p);
             gf_showBoolParameter(*p);
         }
         for (IntParameter* p : lists.plainInts) {
-            append(*p, std::to_string(p->defaultValue));
             p->value = p->defaultValue;
             gf_logParameter(*p);
         }
         for (std::size_t i = 0; i < lists.windowInts.size(); ++i) {
             IntParameter* p = lists.windowInts[i];
-            append(*p, std::to_string(p->defaultValue));
             p->value = p->defaultValue;
             gf_logParameter(*p);
             gf_showIntParameter(*p, *lists.windowIntControls[i]);
         }
         for (StringParameter* p : lists.strings) {
-            if (!append(*p, p->defaultValue)) continue;  // folder keys are stored only while set
+            if (gf_isFolderKey(p->name)) continue;  // stored only while set
             p->value.set(p->defaultValue);
             gf_logParameter(*p);
         }
         for (StringUiParameter* p : lists.windowStrings) {
-            append(*p, p->defaultValue);
             p->value.set(p->defaultValue);
             gf_logParameter(*p);
             gf_showStringParameter(*p);
         }
-        saveSettings(doc);
+        if (loaded.result != LoadResult::Unusable) {
+            lf_documentFromMemory(doc);
+            saveSettings(doc);
+        }
     } else {
         gf_logRaw(skh::format("from '{}'", g_parametersXmlPath));
         pugi::xml_node root = doc.document_element();
@@ -233,7 +309,8 @@ void gf_readParameters(const ParameterLists& lists) {
             gf_logParameter(p);
         };
         auto readIntParam = [&](IntParameter& p) {
-            if (!gf_findIntParameter(p, doc, true)) gf_appendParameterNode(root, p.name, std::to_string(p.defaultValue));
+            if (!gf_findIntParameter(p, doc, true))
+                gf_appendParameterNode(root, p.name, std::to_string(p.defaultValue));
         };
         auto readStringParam = [&](StringParameter& p) {
             const pugi::xml_node node = findParameterNode(doc, p.name);
@@ -275,19 +352,20 @@ void gf_readParameters(const ParameterLists& lists) {
     gf_logRaw(gf_markedText(80, 0, false, true, ""));
 }
 
+// The value line comes first, so that a failed save follows the value it concerns.
 void gf_saveBoolParameter(const BoolParameter& p) {
-    saveValue(p.name, boolText(p.value.load()));
     gf_logParameter(p);
+    saveValue(p.name, boolText(p.value.load()));
 }
 
 void gf_saveIntParameter(const IntParameter& p) {
-    saveValue(p.name, std::to_string(p.value.load()));
     gf_logParameter(p);
+    saveValue(p.name, std::to_string(p.value.load()));
 }
 
 void gf_saveStringParameter(const StringParameter& p) {
-    saveValue(p.name, p.value.get());
     gf_logParameter(p);
+    saveValue(p.name, p.value.get());
 }
 
 void gf_setStringParameter(StringParameter& p, const std::string& text) {
@@ -298,7 +376,7 @@ void gf_setStringParameter(StringParameter& p, const std::string& text) {
 bool lf_removeParameter(const Parameter& p) {
     const std::lock_guard lock(g_settingsMutex);
     pugi::xml_document doc;
-    if (loadSettings(doc) != LoadResult::Loaded) return false;
+    if (loadSettings(doc).result != LoadResult::Loaded) return false;
     const pugi::xml_node node = findParameterNode(doc, p.name);
     if (!node) return false;
     doc.document_element().remove_child(node);
@@ -361,9 +439,8 @@ void migrate(const IntParameter& oldKey, IntChoiceParameter& newKey, std::int32_
 
 // Names like ICAO codes: four upper-case ASCII letters or digits.
 bool isAirportCodeName(const std::string& stem) {
-    return stem.size() == 4 && std::all_of(stem.begin(), stem.end(), [](char c) {
-               return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
-           });
+    return stem.size() == 4 && std::all_of(stem.begin(), stem.end(),
+                                           [](char c) { return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'); });
 }
 
 void cleanUpProgramFolder() {

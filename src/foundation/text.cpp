@@ -103,10 +103,8 @@ bool gf_writeLines(const std::vector<std::string>& lines, const std::filesystem:
 
 void gf_readStreamLines(std::istream& in, std::vector<std::string>& lines) {
     std::string line;
-    while (std::getline(in, line)) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        lines.push_back(std::move(line));
-    }
+    // A CR before the LF stays: the callers that read Windows text strip it.
+    while (std::getline(in, line)) lines.push_back(std::move(line));
 }
 
 }  // namespace skh

@@ -53,7 +53,7 @@ bool gf_equalsStarred(std::string_view name, std::string_view text);
 // Writes every line with a line end, truncating the file; false when the
 // file cannot be opened or written.
 bool gf_writeLines(const std::vector<std::string>& lines, const std::filesystem::path& path);
-// Appends the stream's lines; one trailing carriage return is removed.
+// Appends the stream's lines, cut at LF; a CR before the LF stays in the line.
 void gf_readStreamLines(std::istream& in, std::vector<std::string>& lines);
 
 }  // namespace skh

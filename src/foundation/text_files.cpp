@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <bit>
+#include <cerrno>
 #include <cstring>
 #include <charconv>
 #include <cmath>
@@ -214,18 +215,30 @@ fs::path gf_backupPath(const fs::path& path) {
 }
 
 bool gf_writeFileAtomically(const fs::path& path, std::string_view bytes) {
+    std::string problem;
+    return gf_writeFileAtomically(path, bytes, problem);
+}
+
+bool gf_writeFileAtomically(const fs::path& path, std::string_view bytes, std::string& problem) {
     const fs::path temp = gf_temporaryPathBeside(path, ".tmp");
     std::FILE* f = std::fopen(temp.c_str(), "wb");
-    if (f == nullptr) return false;
+    if (f == nullptr) {
+        problem = skh::format("cannot create {}: {}", temp.string(), std::generic_category().message(errno));
+        return false;
+    }
     const bool written = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size() && std::fflush(f) == 0;
+    const int writeError = errno;
     const bool closed = std::fclose(f) == 0;
     std::error_code ec;
     if (!written || !closed) {
+        problem = skh::format("cannot write {}: {}", temp.string(),
+                              std::generic_category().message(written ? errno : writeError));
         fs::remove(temp, ec);
         return false;
     }
     fs::rename(temp, path, ec);
     if (ec) {
+        problem = skh::format("cannot replace it: {}", ec.message());
         fs::remove(temp, ec);
         return false;
     }

@@ -66,7 +66,9 @@ std::filesystem::path gf_temporaryPathBeside(const std::filesystem::path& target
 std::filesystem::path gf_backupPath(const std::filesystem::path& path);
 
 // Writes `bytes` to a temporary file beside `path` and renames it over
-// `path`, so a crash or a full disk never leaves a half-written file.
+// `path`, so a crash or a full disk never leaves a half-written file. The
+// second form says what failed.
 bool gf_writeFileAtomically(const std::filesystem::path& path, std::string_view bytes);
+bool gf_writeFileAtomically(const std::filesystem::path& path, std::string_view bytes, std::string& problem);
 
 }  // namespace skh

@@ -125,6 +125,8 @@ void gf_simClientThread(std::stop_token stop) {
     } catch (const UserErrorException& e) {
         const std::string text = e.what();
         gf_setErrorMessage(text.empty() ? "Unknown exception" : text);
+        // The run goes on showing the error; its requests must not restart it.
+        g_simUserError = e.number() != 0 ? e.number() : -1;
     } catch (const std::exception& e) {
         gf_setErrorMessage(e.what());
         lf_simGone();
@@ -145,6 +147,7 @@ void gf_resetSimClient() {
     lf_resetConnectionState();
     lf_resetUserTracking();
     simRunning = false;
+    g_simUserError = 0;
     userObjectId = 2;
     userOnGround = false;
     userOnGroundKnown = false;

@@ -190,7 +190,7 @@ bool gf_swapPositionBuffers() {
 
 UserAcState gf_requestUserPosition() {
     const std::lock_guard lock(simQueueMutex);
-    if (!simRequestFailed.load() &&
+    if (!simRequestFailed.load() && !gf_simUserErrorShown() &&
         SimConnect_RequestDataOnSimObject(simConnectHandle, REQUEST_USER_STATE, DEFINITION_USER_STATE, kScObjectIdUser,
                                           ScPeriod::Once, 0, 0, 0, 0) < 0) {
         gf_logWarning("SimConnect request user ac position fails");
@@ -201,6 +201,7 @@ UserAcState gf_requestUserPosition() {
 
 void gf_requestUserTitleModel() {
     const std::lock_guard lock(simQueueMutex);
+    if (gf_simUserErrorShown()) return;
     if (SimConnect_RequestDataOnSimObject(simConnectHandle, REQUEST_USER_TITLE, DEFINITION_USER_TITLE, kScObjectIdUser,
                                           ScPeriod::Once, 0, 0, 0, 0) < 0) {
         gf_logWarning("SimConnect request user ac title fails");
@@ -214,6 +215,9 @@ void gf_requestUserTitleModel() {
 }
 
 void gf_requestError() {
+    // The connection was closed on purpose for a user error that shows: a
+    // request on it failing is no reason to restart.
+    if (gf_simUserErrorShown()) return;
     gf_setStatusMessage("SimConnect request error", true);
     simRequestFailed = true;
     gf_requestStop(AppState::SimConnectError, 9);

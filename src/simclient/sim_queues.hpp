@@ -91,13 +91,16 @@ bool gf_removeQueuedCreate(std::deque<AddRequest>& requests, const std::string& 
 bool gf_swapPositionBuffers();
 
 // Asks once for the user aircraft's data (request 109) unless a request has
-// failed, and returns the last data received; under simQueueMutex.
+// failed or a user error shows, and returns the last data received; under
+// simQueueMutex.
 UserAcState gf_requestUserPosition();
-// Asks once for the user aircraft's title (106) and ATC model (107).
+// Asks once for the user aircraft's title (106) and ATC model (107); nothing
+// while a user error shows.
 void gf_requestUserTitleModel();
 
 // After a failed request: status line, simRequestFailed, and unless a stop
-// is under way SIMCONNECT ERROR with a restart in 9 s.
+// is under way SIMCONNECT ERROR with a restart in 9 s. Nothing while a user
+// error of the SimClient thread shows (gf_simUserErrorShown).
 void gf_requestError();
 
 // The Frame drain; on the SimClient thread.

@@ -7,6 +7,7 @@ namespace skh {
 std::mutex simQueueMutex;
 HANDLE simConnectHandle = nullptr;
 constinit std::atomic<bool> simRunning{false};
+constinit std::atomic<int> g_simUserError{0};
 constinit std::atomic<std::uint32_t> userObjectId{2};
 UserAcState g_userAcState;
 constinit std::atomic<bool> userOnGround{false};
@@ -25,6 +26,8 @@ UserAcState gf_userAcState() {
     const std::lock_guard lock(simQueueMutex);
     return g_userAcState;
 }
+
+bool gf_simUserErrorShown() { return g_simUserError.load() != 0; }
 
 bool gf_userPositionKnown(double latitude, double longitude) {
     return std::fabs(latitude) > 0.0001 || std::fabs(longitude) > 0.0001;

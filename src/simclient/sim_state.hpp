@@ -25,6 +25,15 @@ extern std::mutex simQueueMutex;
 extern HANDLE simConnectHandle;
 
 extern std::atomic<bool> simRunning;            // the simulator reports the flight running
+
+// The number of the user error that ended the SimClient thread (wrong
+// simulator, version mismatch, no usable user aircraft), 0 while there is
+// none. The thread closed the connection on purpose and left the run alone:
+// the user must act. Meanwhile requests are skipped quietly instead of
+// failing the run. Set by the SimClient thread, cleared by gf_resetSimClient.
+extern std::atomic<int> g_simUserError;
+// True while such a user error shows; the main loop skips its simulator work.
+bool gf_simUserErrorShown();
 extern std::atomic<std::uint32_t> userObjectId;  // objects at or below it are never ours; 2 after a reset
 
 // The last user aircraft data (request 109), guarded by simQueueMutex.

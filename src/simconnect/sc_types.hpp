@@ -97,6 +97,25 @@ enum class ScDatumType : std::uint32_t {
 // How often object data is sent.
 enum class ScPeriod : std::uint32_t { Never = 0, Once = 1, VisualFrame = 2, SimFrame = 3, Second = 4 };
 
+// Flags of a data request on one object.
+inline constexpr std::uint32_t kScDataRequestChanged = 0x1;  // send only when a value changed
+inline constexpr std::uint32_t kScDataRequestTagged = 0x2;
+
+// Exception numbers of the exception message.
+enum class ScException : std::uint32_t {
+    None = 0,
+    Error = 1,
+    SizeMismatch = 2,
+    UnrecognizedId = 3,
+    Unopened = 4,
+    VersionMismatch = 5,
+    TooManyObjects = 11,
+    InvalidDataSize = 19,
+    CreateObjectFailed = 22,
+    LoadFlightPlanFailed = 23,
+    OperationInvalidForObjectType = 24,
+};
+
 // Kinds of simulation objects in a request by type.
 enum class ScSimObjectType : std::uint32_t { User = 0, All = 1, Aircraft = 2, Helicopter = 3, Boat = 4, Ground = 5 };
 

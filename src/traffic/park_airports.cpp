@@ -57,6 +57,10 @@ bool lf_readFileLines(std::vector<std::string>& lines) {
     if (!in) return false;
     gf_readStreamLines(in, lines);
     lf_dropByteOrderMark(lines);
+    // A file edited on Windows ends its lines in CR LF.
+    for (std::string& l : lines) {
+        if (!l.empty() && l.back() == '\r') l.pop_back();
+    }
     return !in.bad();
 }
 

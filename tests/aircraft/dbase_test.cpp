@@ -99,6 +99,22 @@ TEST_F(Dbase, WingspansSkipInvalidValuesAndAverageByClass) {
     for (double v : g_categoryWingspans) EXPECT_TRUE(std::isfinite(v));
 }
 
+TEST_F(Dbase, EveryEmptySizeClassTakesTheMeanOfAllEntries) {
+    // Entries only for Large and Heavy: Light, Buzjets, HighPerf and
+    // Rotorcraft have none.
+    Sections s;
+    s.wingspans = R"(<wingspans><wingspan type="A320" meters="34"/><wingspan type="B738" meters="36"/>
+<wingspan type="B744" meters="64.4"/></wingspans>)";
+    read(s);
+    const double a320 = 34 * 0.5 / 1852, b738 = 36 * 0.5 / 1852, b744 = 64.4 * 0.5 / 1852;
+    const double mean = (a320 + b738 + b744) / 3;
+    EXPECT_DOUBLE_EQ(g_categoryWingspans[CatLarge], (a320 + b738) / 2);
+    EXPECT_DOUBLE_EQ(g_categoryWingspans[CatHeavy], b744);
+    for (const AircraftCategory c : {CatLight, CatBuzjets, CatHighPerf, CatRotorcraft})
+        EXPECT_DOUBLE_EQ(g_categoryWingspans[c], mean) << "class " << c;
+    EXPECT_DOUBLE_EQ(gf_wingspanOf("EC35"), mean);  // a rotorcraft without an entry
+}
+
 TEST_F(Dbase, NoValidWingspanLeavesEveryAverageAtZero) {
     Sections s;
     s.wingspans = R"(<wingspans><wingspan type="NOPE" meters="30"/></wingspans>)";

@@ -63,16 +63,6 @@ inline void resetFeedState() {
     gf_setUserAcCopy(UserAcState{});
 }
 
-// Polls a condition every 2 ms until it holds or the time is up.
-inline bool eventually(const std::function<bool()>& condition, int timeoutMs = 3000) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return true;
-}
-
 class FeedTest : public ::testing::Test {
 protected:
     void SetUp() override { resetFeedState(); }

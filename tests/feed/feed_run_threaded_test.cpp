@@ -18,7 +18,7 @@ TEST_F(FeedRunThreaded, FakeRealTrafficAgainstReadersAndServer) {
     // Start of the run: server, handshake, time; then the readers.
     PORT_NUMBER.value.set("0");
     std::thread connector([&rt] {
-        ASSERT_TRUE(eventually([] { return gf_rtListenPort() != 0; }));
+        ASSERT_TRUE(waitUntil([] { return gf_rtListenPort() != 0; }));
         rt.connect(static_cast<std::uint16_t>(gf_rtListenPort()));
     });
     gf_connectRealTraffic(1700000000);
@@ -29,7 +29,7 @@ TEST_F(FeedRunThreaded, FakeRealTrafficAgainstReadersAndServer) {
 
     gf_startQnhReader(0);
     gf_startTrafficReader(0);
-    ASSERT_TRUE(eventually([] { return g_qnhReader.boundPort.load() && g_trafficReader.boundPort.load(); }));
+    ASSERT_TRUE(waitUntil([] { return g_qnhReader.boundPort.load() && g_trafficReader.boundPort.load(); }));
     const auto trafficPort = static_cast<std::uint16_t>(g_trafficReader.boundPort.load());
     const auto qnhPort = static_cast<std::uint16_t>(g_qnhReader.boundPort.load());
 
@@ -38,7 +38,7 @@ TEST_F(FeedRunThreaded, FakeRealTrafficAgainstReadersAndServer) {
     ASSERT_TRUE(rt.sendDatagram(trafficPort, TrafficLineBuilder().text()));
     ASSERT_TRUE(rt.sendDatagram(trafficPort, TrafficLineBuilder().set(10, "BALL").set(28, "B2").text()));
     ASSERT_TRUE(rt.sendQnh(qnhPort, R"({"QNH":2992})"));
-    ASSERT_TRUE(eventually([] { return g_trafficReader.datagramCounter.load() == 2 && g_qnhReader.datagramCounter.load() == 1; }));
+    ASSERT_TRUE(waitUntil([] { return g_trafficReader.datagramCounter.load() == 2 && g_qnhReader.datagramCounter.load() == 1; }));
     TrafficSample sample;
     ASSERT_TRUE(gf_popTrafficSample(sample));
     EXPECT_EQ(sample.pos.dueTick, 3250);
@@ -63,7 +63,7 @@ TEST_F(FeedRunThreaded, FakeRealTrafficAgainstReadersAndServer) {
     gf_checkReaderActivity();
     EXPECT_EQ(g_mainWindowState.trafficLamp.load(), LampStale);
     ASSERT_TRUE(rt.sendDatagram(trafficPort, TrafficLineBuilder().set(14, "1700000001").text()));
-    ASSERT_TRUE(eventually([] { return g_trafficReader.datagramCounter.load() == 3; }));
+    ASSERT_TRUE(waitUntil([] { return g_trafficReader.datagramCounter.load() == 3; }));
     gf_checkReaderActivity();
     EXPECT_EQ(g_mainWindowState.trafficLamp.load(), LampActive);
 
@@ -71,7 +71,7 @@ TEST_F(FeedRunThreaded, FakeRealTrafficAgainstReadersAndServer) {
     gf_stopReaders();
     gf_closeRealTrafficLink();
     gf_joinReaders();
-    ASSERT_TRUE(rt.waitClosed(2000));
+    ASSERT_TRUE(rt.waitClosed(20000));
 
     const auto lines = rt.lines();
     ASSERT_EQ(lines.size(), 5u);

@@ -11,12 +11,12 @@ class ReadersThreaded : public FeedTest {
 protected:
     std::uint16_t startTraffic() {
         gf_startTrafficReader(0);
-        EXPECT_TRUE(eventually([] { return g_trafficReader.boundPort.load() != 0; }));
+        EXPECT_TRUE(waitUntil([] { return g_trafficReader.boundPort.load() != 0; }));
         return static_cast<std::uint16_t>(g_trafficReader.boundPort.load());
     }
     std::uint16_t startQnh() {
         gf_startQnhReader(0);
-        EXPECT_TRUE(eventually([] { return g_qnhReader.boundPort.load() != 0; }));
+        EXPECT_TRUE(waitUntil([] { return g_qnhReader.boundPort.load() != 0; }));
         return static_cast<std::uint16_t>(g_qnhReader.boundPort.load());
     }
     FakeRealTraffic rt;
@@ -31,7 +31,7 @@ TEST_F(ReadersThreaded, TrafficLinesBecomeQueuedSamples) {
     ASSERT_TRUE(rt.sendDatagram(port, TrafficLineBuilder().text()));
     ASSERT_TRUE(rt.sendDatagram(port, TrafficLineBuilder().set(1, "4840101").set(9, "EZY1").text()));
     ASSERT_TRUE(rt.sendDatagram(port, TrafficLineBuilder().set(10, "SERV VEH").text()));
-    ASSERT_TRUE(eventually([] { return g_trafficReader.datagramCounter.load() == 3; }));
+    ASSERT_TRUE(waitUntil([] { return g_trafficReader.datagramCounter.load() == 3; }));
     ASSERT_EQ(gf_trafficQueueSize(), 2u);
     TrafficSample s;
     ASSERT_TRUE(gf_popTrafficSample(s));
@@ -60,8 +60,8 @@ TEST_F(ReadersThreaded, OversizedAndBadDatagramsDoNotStopTheReaders) {
     ASSERT_TRUE(rt.sendQnh(qnhPort, R"({"QNH":1020})"));
     ASSERT_TRUE(rt.sendDatagram(trafficPort, TrafficLineBuilder().text()));
 
-    ASSERT_TRUE(eventually([] { return g_qnh.load() == 1020; }));
-    ASSERT_TRUE(eventually([] { return gf_trafficQueueSize() == 1; }));
+    ASSERT_TRUE(waitUntil([] { return g_qnh.load() == 1020; }));
+    ASSERT_TRUE(waitUntil([] { return gf_trafficQueueSize() == 1; }));
     EXPECT_EQ(g_trafficReader.datagramCounter.load(), 1);
     EXPECT_EQ(g_qnhReader.datagramCounter.load(), 3);
     EXPECT_EQ(g_mainWindowState.qnhShown.load(), 1020);
@@ -106,9 +106,9 @@ TEST_F(ReadersThreaded, JoinedReadersFreeTheirPortsForTheNextRun) {
         gf_stopReaders();
         gf_joinReaders();
         gf_startQnhReader(port);
-        ASSERT_TRUE(eventually([] { return g_qnhReader.boundPort.load() != 0; }));
+        ASSERT_TRUE(waitUntil([] { return g_qnhReader.boundPort.load() != 0; }));
         ASSERT_TRUE(rt.sendQnh(port, R"({"QNH":)" + std::to_string(1001 + run) + "}"));
-        ASSERT_TRUE(eventually([run] { return g_qnh.load() == 1001 + run; }));
+        ASSERT_TRUE(waitUntil([run] { return g_qnh.load() == 1001 + run; }));
     }
     EXPECT_FALSE(g_stopRequested.load());
 }
@@ -119,7 +119,7 @@ TEST_F(ReadersThreaded, RepeatsFromAnotherPcAreCountedNotParsed) {
     const std::string line = TrafficLineBuilder().text();
     ASSERT_TRUE(rt.sendDatagram(port, line));
     ASSERT_TRUE(rt.sendDatagram(port, line));
-    ASSERT_TRUE(eventually([] { return g_trafficReader.datagramCounter.load() == 2; }));
+    ASSERT_TRUE(waitUntil([] { return g_trafficReader.datagramCounter.load() == 2; }));
     EXPECT_EQ(gf_trafficQueueSize(), 1u);
 }
 

@@ -67,7 +67,7 @@ TEST_F(RealTrafficLinkThreaded, RunStartHandshakeAtLevel2SendsTheSimulatorTime) 
     EXPECT_FALSE(g_runStarting.load());
     EXPECT_TRUE(log.contains("Waiting for RealTraffic to connect to Skyhaven_P3D ..."));
     EXPECT_TRUE(log.contains("RealTraffic connected"));
-    ASSERT_GE(rt.waitForLine("Qs123=", 2000), 0);
+    ASSERT_GE(rt.waitForLine("Qs123=", 20000), 0);
     const auto lines = rt.lines();
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(lines[0], "Qs999=version");
@@ -129,7 +129,7 @@ TEST_F(RealTrafficLinkThreaded, VersionReplies) {
         }
         EXPECT_TRUE(g_mainWindowState.realTrafficConnected.load());
         gf_closeRealTrafficLink();
-        ASSERT_TRUE(rt.waitClosed(2000));
+        ASSERT_TRUE(rt.waitClosed(20000));
         rt.disconnect();
     }
 }
@@ -138,7 +138,7 @@ TEST_F(RealTrafficLinkThreaded, UserPositionLinesCarryWholeNumbers) {
     handshake(Reply::Level1);
     gf_setUserAcCopy(userAt(47.5, 8.5));
     gf_sendUserPosition();
-    const int i = rt.waitForLine("Qs121=", 2000);
+    const int i = rt.waitForLine("Qs121=", 20000);
     ASSERT_GE(i, 0);
     EXPECT_EQ(rt.lines()[i], "Qs121=-5000;10000;1.500000;35000000;123456.7;0.829031;0.148353");
 
@@ -147,7 +147,7 @@ TEST_F(RealTrafficLinkThreaded, UserPositionLinesCarryWholeNumbers) {
     gf_sendUserPosition();
     gf_sendQs123(0);
     gf_closeRealTrafficLink();
-    ASSERT_TRUE(rt.waitClosed(2000));
+    ASSERT_TRUE(rt.waitClosed(20000));
     const auto lines = rt.lines();
     EXPECT_EQ(lines.back(), "exit");
     EXPECT_EQ(std::count_if(lines.begin(), lines.end(), [](const auto& l) { return l.starts_with("Qs12"); }), 1);
@@ -158,7 +158,7 @@ TEST_F(RealTrafficLinkThreaded, LinesLongerThanTheSocketBufferGoOutWhole) {
     const std::string payload(4 << 20, 'x');
     ASSERT_TRUE(sendDataPacket(payload + "\r\n"));
     ASSERT_TRUE(sendDataPacket("Qs123=1000\r\n"));
-    ASSERT_GE(rt.waitForLine("Qs123=1000", 5000), 0);
+    ASSERT_GE(rt.waitForLine("Qs123=1000", 20000), 0);
     const auto lines = rt.lines();
     ASSERT_EQ(lines.size(), 3u);
     EXPECT_EQ(lines[1], payload);
@@ -174,7 +174,7 @@ TEST_F(RealTrafficLinkThreaded, LostLinkTakesLiveAircraftOutAndReconnectsWithout
     heardCallsigns.add("SWR1");
 
     rt.disconnect();  // RealTraffic goes away
-    ASSERT_TRUE(eventually([] {
+    ASSERT_TRUE(waitUntil([] {
         gf_sendUserPosition();
         return !g_rtConnected.load();
     }));
@@ -191,15 +191,15 @@ TEST_F(RealTrafficLinkThreaded, LostLinkTakesLiveAircraftOutAndReconnectsWithout
     for (int poll = 0; poll < 5; ++poll) {
         const auto start = Clock::now();
         gf_sendUserPosition();
-        EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(100));
+        EXPECT_LT(Clock::now() - start, std::chrono::seconds(1));  // no accept wait
     }
     gf_sendQs123(1700000000);  // skipped while not connected
     EXPECT_EQ(removals, 1);
 
     const std::size_t before = rt.lines().size();
     rt.connect(static_cast<std::uint16_t>(gf_rtListenPort()));
-    ASSERT_TRUE(rt.waitConnected(2000));
-    ASSERT_TRUE(eventually([] {
+    ASSERT_TRUE(rt.waitConnected(20000));
+    ASSERT_TRUE(waitUntil([] {
         gf_sendUserPosition();
         return g_rtConnected.load();
     }));
@@ -208,7 +208,7 @@ TEST_F(RealTrafficLinkThreaded, LostLinkTakesLiveAircraftOutAndReconnectsWithout
     EXPECT_TRUE(g_rtProfessional.load()) << "no new handshake; the level stays";
 
     gf_sendUserPosition();
-    EXPECT_GE(rt.waitForLine("Qs121=", 2000, before), static_cast<int>(before));
+    EXPECT_GE(rt.waitForLine("Qs121=", 20000, before), static_cast<int>(before));
     EXPECT_EQ(rt.waitForLine("Qs999", 50, before), -1);
 }
 
@@ -221,7 +221,7 @@ TEST_F(RealTrafficLinkThreaded, ClosingOrEndingRunsLeaveTheLinkAlone) {
     // The user closes the window: a lost link takes no aircraft out.
     g_closeRequested = true;
     rt.disconnect();
-    ASSERT_TRUE(eventually([] {
+    ASSERT_TRUE(waitUntil([] {
         gf_sendUserPosition();
         return !g_rtConnected.load();
     }));
@@ -230,7 +230,7 @@ TEST_F(RealTrafficLinkThreaded, ClosingOrEndingRunsLeaveTheLinkAlone) {
     // A run that is ending does not accept RealTraffic again.
     gf_requestStop(AppState::NewSettings, 0);
     rt.connect(static_cast<std::uint16_t>(gf_rtListenPort()));
-    ASSERT_TRUE(rt.waitConnected(2000));
+    ASSERT_TRUE(rt.waitConnected(20000));
     for (int i = 0; i < 5; ++i) gf_sendUserPosition();
     EXPECT_FALSE(g_rtConnected.load());
 }
@@ -242,8 +242,8 @@ TEST_F(RealTrafficLinkThreaded, StartUpWaitEndsWhenTheWindowCloses) {
     EXPECT_EQ(waiting.wait_for(std::chrono::milliseconds(100)), std::future_status::timeout);
     const auto start = Clock::now();
     g_closeRequested = true;
-    ASSERT_EQ(waiting.wait_for(std::chrono::seconds(3)), std::future_status::ready);
-    EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(1500));
+    ASSERT_EQ(waiting.wait_for(std::chrono::seconds(20)), std::future_status::ready);
+    EXPECT_LT(Clock::now() - start, std::chrono::seconds(5));  // about one slice, not the whole wait
     EXPECT_FALSE(g_rtConnected.load());
 }
 

@@ -3,7 +3,6 @@
 // text left behind.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <functional>
 #include <stdexcept>
 #include <string>
@@ -195,23 +194,6 @@ TEST_F(DataSetCrypto, DecryptedDataSetRemovesThePlainTextWhenReadingThrows) {
     const DecryptedDataSet failed(enc, xml);
     EXPECT_FALSE(failed.ok());
     EXPECT_FALSE(fs::exists(xml));
-}
-
-TEST_F(DataSetCrypto, PackerToolWritesWhatTheProgramReads) {
-    const fs::path packer = fs::path(SKYHAVEN_BINARY_DIR) / "tools" / "skyhaven-pack";
-    if (!fs::exists(packer)) GTEST_SKIP() << "packer not built";
-    const std::string text = plainText(9000);
-    writeFile(dir / "in.xml", text);
-    const std::string command = packer.string() + " '" + (dir / "in.xml").string() + "' '" + enc.string() + "'";
-    ASSERT_EQ(std::system(command.c_str()), 0);
-    ASSERT_TRUE(gf_streamDecrypt(enc, xml));
-    EXPECT_EQ(readFile(xml), text);
-
-    const std::string missing = packer.string() + " '" + (dir / "none.xml").string() + "' '" +
-                                (dir / "out.enc").string() + "' 2>/dev/null";
-    EXPECT_NE(std::system(missing.c_str()), 0);
-    EXPECT_FALSE(fs::exists(dir / "out.enc"));
-    EXPECT_NE(std::system((packer.string() + " 2>/dev/null").c_str()), 0);
 }
 
 }  // namespace

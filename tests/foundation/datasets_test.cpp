@@ -5,6 +5,8 @@
 
 #include <pugixml.hpp>
 
+#include <gsl/util>
+
 #include <algorithm>
 #include <chrono>
 #include <memory>
@@ -151,6 +153,26 @@ TEST_F(DataSetCheckThreaded, SecondStartFindsEverythingUpToDate) {
     EXPECT_EQ(dataSetRequests(), 3u);
     for (const char* key : {"airports", "aig", "dbase"}) EXPECT_EQ(logCount(std::string(key) + " version up-to-date"), 1u);
     EXPECT_EQ(savedVersion("DBASE_VERSION"), "3.0.1");
+}
+
+TEST_F(DataSetCheckThreaded, AVersionFileThatCannotBeRemovedIsAWarningAndTheCheckGoesOn) {
+    // As std::filesystem::remove fails on a file another program holds open.
+    gf_setVersionsFileRemover([](const fs::path& path) {
+        throw fs::filesystem_error("cannot remove", path, std::make_error_code(std::errc::device_or_resource_busy));
+    });
+    const auto restore = gsl::finally([] { gf_setVersionsFileRemover({}); });
+    ASSERT_NO_THROW(gf_checkDataVersions());
+    EXPECT_TRUE(log.contains("===> versions.json could not be removed: "));
+    EXPECT_EQ(savedVersion("AIRPORTS_VERSION"), "1.0.0");
+    EXPECT_EQ(savedVersion("DBASE_VERSION"), "3.0.1");
+    EXPECT_EQ(dataSetRequests(), 3u);
+
+    // The next check replaces the file that stayed behind.
+    gf_setVersionsFileRemover({});
+    test::publishVersions(site, {1, 0, 0}, {2, 3, 4}, {3, 0, 2});
+    gf_checkDataVersions();
+    EXPECT_EQ(savedVersion("DBASE_VERSION"), "3.0.2");
+    EXPECT_FALSE(fs::exists(program / "versions.json"));
 }
 
 TEST_F(DataSetCheck, DownloadsWhenPublishedIsNewerOrTheFileIsMissing) {

@@ -1,3 +1,5 @@
+#include "foundation/log.hpp"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -5,7 +7,6 @@
 #include <thread>
 #include <vector>
 
-#include "foundation/log.hpp"
 #include "foundation/upcalls.hpp"
 #include "support/test_env.hpp"
 
@@ -101,16 +102,39 @@ TEST(Log, UnopenableLogThrowsAndLeavesWritersSilent) {
     gf_logRaw("dropped");
 }
 
-TEST(Log, FailedRotationIsAWarningInTheNewLog) {
-    test::TempDir dir;
-    // A folder named like the older log makes the copy over it fail.
-    fs::create_directory(dir / "Log0.txt");
-    test::writeFile(dir / "Log.txt", "old run\n");
-    gf_openLog(dir / "Log.txt");
-    gf_closeLog();
-    const auto lines = test::readLines(dir / "Log.txt");
-    ASSERT_EQ(lines.size(), 2u);
-    EXPECT_EQ(lines[1].rfind("===> Could not keep the previous logs", 0), 0u);
+TEST(Log, AFailedRotationNeverLosesTheLastRunsLog) {
+    struct Case {
+        const char* folder;  // a folder named like an older log makes the copy over it fail
+        std::vector<std::string> log, log0;
+    };
+    const Case cases[] = {
+        // The run before last cannot be kept; the last run still becomes Log0.txt.
+        {"Log00.txt", {"<header>", "===> Could not keep the previous logs: "}, {"last run"}},
+        // The last run cannot be kept: this run goes on after it.
+        {"Log0.txt", {"last run", "<header>", "===> Could not keep the previous logs: "}, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.folder);
+        test::TempDir dir;
+        fs::create_directory(dir / c.folder);
+        if (std::string(c.folder) != "Log0.txt") test::writeFile(dir / "Log0.txt", "run before last\n");
+        test::writeFile(dir / "Log.txt", "last run\n");
+        gf_openLog(dir / "Log.txt");
+        gf_closeLog();
+        const auto lines = test::readLines(dir / "Log.txt");
+        ASSERT_EQ(lines.size(), c.log.size());
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            if (c.log[i] == "<header>") {
+                EXPECT_NE(lines[i].find(" (utc) Skyhaven_P3D version "), std::string::npos) << lines[i];
+            } else {
+                EXPECT_EQ(lines[i].rfind(c.log[i], 0), 0u) << lines[i];
+            }
+        }
+        EXPECT_NE(lines.back().find(std::string(c.folder)), std::string::npos) << lines.back();
+        if (!c.log0.empty()) {
+            EXPECT_EQ(test::readLines(dir / "Log0.txt"), c.log0);
+        }
+    }
 }
 
 TEST(LogThreaded, ConcurrentLinesNeverInterleave) {

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <future>
 #include <set>
 #include <thread>
 #include <vector>
@@ -66,6 +67,16 @@ TEST(TaskThrottleThreaded, AFifthTaskWaitsForAFreeSlot) {
     fifth.join();
     EXPECT_TRUE(started.load());
     EXPECT_EQ(g_activeTasks.load(), 3);
+
+    // A limit of 0 or below still lets one task run at a time.
+    for (int limit : {0, -1}) {
+        g_maxTasks = limit;
+        while (g_activeTasks.load() > 0) gf_releaseTaskSlot();
+        auto first = std::async(std::launch::async, [] { gf_waitForTaskSlot(); });
+        EXPECT_EQ(first.wait_for(std::chrono::seconds(20)), std::future_status::ready) << limit;
+        g_maxTasks = 1;  // lets a waiter that hung go
+    }
+    gf_initTaskThrottle();
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <thread>
 
 #include "foundation/constants.hpp"
@@ -158,10 +159,104 @@ TEST_F(Settings, SaversChangeOneElementAndKeepTheRest) {
     EXPECT_EQ(storedValue("AEROWINX"), "true");
 }
 
-TEST_F(Settings, SavingWithoutAFileWritesOnlyThatParameter) {
-    gf_setStringParameter(DBASE_VERSION, "3.1.4");
+TEST_F(Settings, ASaveWithoutAUsableFileWritesEveryParameterFromMemory) {
+    gf_setStringParameter(DBASE_VERSION, "3.1.4");  // no file yet
     EXPECT_EQ(storedValue("DBASE_VERSION"), "3.1.4");
-    EXPECT_EQ(storedValue("RANDOM"), "<missing>");
+    EXPECT_EQ(storedValue("RANDOM"), "true");
+    EXPECT_EQ(storedValue("BLOCK_CALLSIGN"), "");
+
+    // The user's settings, then a file damaged while the program runs.
+    writeSettings(R"(<parameter name="PORT_NUMBER" value="12345"/><parameter name="lfolder4" value="D:\AI"/>)");
+    gf_loadParameters();
+    const std::string damaged = "<parameters><parameter name=";
+    test::writeFile(file(), damaged);
+    LOG.value = false;
+    gf_saveBoolParameter(LOG);
+    EXPECT_EQ(test::readFile(m_settings.path() / "parameters0.xml"), damaged);
+    EXPECT_EQ(storedValue("LOG"), "false");
+    EXPECT_EQ(storedValue("PORT_NUMBER"), "12345");
+    EXPECT_EQ(storedValue("lfolder4"), "D:\\AI");
+    EXPECT_EQ(storedValue("lfolder5"), "<missing>");
+    EXPECT_EQ(storedValue("PROGRAM_VERSION"), "11.3.0");
+    EXPECT_TRUE(m_log.contains("is not a valid settings file ("));
+}
+
+// Each way parameters.xml can be unusable gets one true account in the log,
+// and a file that cannot be kept is never replaced.
+TEST_F(Settings, AnUnusableSettingsFileIsReportedOnceAndNeverLost) {
+    struct Case {
+        const char* name;
+        std::function<void(const fs::path& settings)> prepare;
+        bool replaced;                            // by a file of defaults
+        std::vector<std::string> logged, absent;  // parts of the log
+    };
+    const std::string damaged = "<parameters><parameter name=\"PORT_NUMBER\" value=\"1\"";
+    const Case cases[] = {
+        {"damaged, kept as parameters0.xml",
+         [&](const fs::path& f) { test::writeFile(f, damaged); },
+         true,
+         {"<file> is not a valid settings file (", "; it is kept as ", "parameters0.xml, default values taken:"},
+         {"not found"}},
+        {"damaged, and parameters0.xml cannot be written",
+         [&](const fs::path& f) {
+             test::writeFile(f, damaged);
+             fs::create_directories(f.parent_path() / "parameters0.xml" / "inner");
+         },
+         false,
+         {"<file> is not a valid settings file (", "could not be kept as ",
+          "; it is left as it is and default values are used",
+          "Saving '<file>' failed: it is not a valid settings file and could not be kept as "},
+         {"not found", "default values taken"}},
+        {"a folder in its place",
+         [](const fs::path& f) { fs::create_directories(f / "inner"); },
+         false,
+         {"<file> is a folder, not a settings file; it is left as it is and default values are used",
+          "Saving '<file>' failed: it is a folder"},
+         {"not found", "Could not allocate", "Invalid argument", "could not be kept"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::TempDir settings;
+        g_parametersXmlPath = (settings.path() / "parameters.xml").string();
+        test::ScopedLog log;
+        c.prepare(file());
+        PORT_NUMBER.value.set("999");
+        gf_loadParameters();  // the version update saves PROGRAM_VERSION
+        EXPECT_EQ(PORT_NUMBER.value.get(), "10747");
+        EXPECT_EQ(PROGRAM_VERSION.value.get(), "11.3.0");
+        if (c.replaced) {
+            EXPECT_EQ(storedValue("PORT_NUMBER"), "10747");
+        } else if (fs::is_regular_file(file())) {
+            EXPECT_EQ(test::readFile(file()), damaged);
+        } else {
+            EXPECT_TRUE(fs::is_directory(file()));
+        }
+        auto withPath = [&](std::string part) {
+            for (auto at = part.find("<file>"); at != std::string::npos; at = part.find("<file>"))
+                part.replace(at, 6, file().string());
+            return part;
+        };
+        const std::string text = log.text();
+        for (const std::string& part : c.logged)
+            EXPECT_NE(text.find(withPath(part)), std::string::npos) << withPath(part) << "\n" << text;
+        for (const std::string& part : c.absent) EXPECT_EQ(text.find(part), std::string::npos) << part << "\n" << text;
+        // Said once, not again by every save.
+        const std::string account = withPath(c.logged.front());
+        EXPECT_EQ(text.find(account, text.find(account) + 1), std::string::npos) << text;
+    }
+}
+
+TEST_F(Settings, TheValueIsLoggedBeforeItsSaveAndAFailedSaveSaysWhy) {
+    g_parametersXmlPath = (m_settings.path() / "no-such-folder" / "parameters.xml").string();
+    LOG.value = false;
+    gf_saveBoolParameter(LOG);
+    const std::string text = m_log.text();
+    const auto value = text.find("LOG=false\n");
+    const auto failed = text.find("Saving '" + file().string() + "' failed: cannot create ");
+    ASSERT_NE(value, std::string::npos) << text;
+    ASSERT_NE(failed, std::string::npos) << text;
+    EXPECT_LT(value, failed);
+    EXPECT_NE(text.find("No such file or directory", failed), std::string::npos) << text;
 }
 
 TEST_F(Settings, RangeSelectionClampsAndSelectsItsChoice) {

@@ -533,7 +533,7 @@ TEST_F(SimHandlersThreaded, AdoptionReleasesTheQueueMutexBeforeItReports) {
     EXPECT_TRUE(test::waitUntil([] {
         std::unique_lock lock(simQueueMutex, std::try_to_lock);
         return lock.owns_lock() && clientEventQueue.size() == 3;
-    }, 2s));
+    }));
     EXPECT_FALSE(done);
     events.unlock();
     simClient.join();

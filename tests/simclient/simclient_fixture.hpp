@@ -34,16 +34,6 @@ inline void resetRun() {
     g_rtProfessional = false;
 }
 
-inline bool waitUntil(const std::function<bool()>& done,
-                      std::chrono::milliseconds timeout = std::chrono::milliseconds(3000)) {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() >= deadline) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
-}
-
 // The data of definition 403.
 struct UserData {
     double lat = 47.4647, lon = 8.5492, pitch = 0, bank = 0, heading = 0, altitude = 1416, aboveGround = 0,

@@ -4,6 +4,7 @@
 // simulator's side.
 #include <gtest/gtest.h>
 
+#include <map>
 #include <memory>
 #include <thread>
 
@@ -59,7 +60,7 @@ protected:
     // there for the main loop.
     void connect(FakeSimOptions options = {}) {
         start(std::move(options));
-        ASSERT_TRUE(sim->waitForRequests(ScRequestId::SetNotificationGroupPriority, 1, 3s));
+        ASSERT_TRUE(sim->waitForRequests(ScRequestId::SetNotificationGroupPriority, 1, 20s));
         ASSERT_TRUE(waitUntil([] { return simRunning.load() && handle() != nullptr; }));
     }
     void stopThread() {
@@ -102,7 +103,7 @@ protected:
 
 TEST_F(SimClientThreaded, TheSetUpDeclaresEverythingOnceInItsOrder) {
     connect();
-    ASSERT_TRUE(sim->waitForRequests(ScRequestId::SetNotificationGroupPriority, 1, 3s));
+    ASSERT_TRUE(sim->waitForRequests(ScRequestId::SetNotificationGroupPriority, 1, 20s));
     const auto requests = sim->requests();
     ASSERT_EQ(requests.size(), 74u);
     std::vector<std::pair<std::uint32_t, std::string>> subscriptions, mappings;
@@ -267,6 +268,95 @@ TEST_F(SimClientThreaded, AnAiAircraftIsCreatedAdoptedPositionedAndRemoved) {
     EXPECT_FALSE(g_stopRequested);
 }
 
+// What the traffic control will meet: live and static creations adopted as
+// the simulator announces them, a refused title, the static centre of
+// gravity, ground reports on flat terrain and a removal by the simulator.
+TEST_F(SimClientThreaded, TheSimulatorSideOfTheTrafficGivesTheEventsTheTrafficControlExpects) {
+    connect();
+    static const std::string known = "Airbus A320 Swiss International";
+    static const std::string unknown = "No Such Livery";
+    sim->refuseTitle(unknown);
+    auto create = [](std::uint32_t act, const std::string& callsign, const std::string& title, double altitude,
+                     bool onGround) {
+        AddRequest request;
+        request.initPos = {47.46, 8.55, altitude, 0.0, 0.0, 90.0, onGround ? 1u : 0u, 0};
+        request.callsign = callsign;
+        request.title = title;
+        request.actNumber = act;
+        gf_queueCreate(request);
+    };
+    create(0x4B1805, "SWR123", known, 1416.0, true);  // live, at the gate
+    create(42, "STATIC42", known, 1416.0, true);      // static
+    create(0x4B1806, "SWR456", known, 5000.0, false);  // live, in the air
+    create(0x4B1807, "BAD1", unknown, 1416.0, true);
+    sim->sendFrame();
+    ASSERT_TRUE(sim->waitForRequests(ScRequestId::AICreateNonATCAircraft, 4, 20s));
+    ASSERT_TRUE(waitUntil([&] { return sim->aiObjectIds().size() == 3; }));
+    auto requestWithinRange = [] {
+        const std::lock_guard lock(simQueueMutex);
+        ASSERT_EQ(SimConnect_RequestDataOnSimObjectType(simConnectHandle, REQUEST_WITHIN_RANGE,
+                                                        DEFINITION_WITHIN_RANGE, 40 * 1852, ScSimObjectType::Aircraft),
+                  kScOk);
+    };
+    requestWithinRange();
+    std::vector<SimEvent> events;
+    ASSERT_TRUE(waitUntil([&] {
+        for (const SimEvent& e : gf_takeSimEvents()) events.push_back(e);
+        return events.size() >= 4;
+    }));
+    std::map<std::uint32_t, SimEvent> byAct;
+    for (const SimEvent& e : events) byAct[e.actNumber] = e;
+    ASSERT_EQ(byAct.size(), 4u);
+    EXPECT_EQ(byAct[0x4B1807].kind, SimEventKind::createFailed);
+    EXPECT_EQ(byAct[0x4B1807].objectId, 0u);
+    EXPECT_EQ(byAct[0x4B1805].kind, SimEventKind::objectCreated);
+    EXPECT_EQ(byAct[0x4B1805].objectId, 1000u);
+    EXPECT_EQ(byAct[0x4B1805].b, 0.0);  // on the ground
+    EXPECT_EQ(byAct[42].kind, SimEventKind::staticObjectCreated);
+    EXPECT_EQ(byAct[42].objectId, 1001u);
+    EXPECT_EQ(byAct[0x4B1806].kind, SimEventKind::objectCreated);
+    EXPECT_EQ(byAct[0x4B1806].b, 5000.0 - 1416.0 - 9.0);
+
+    // The static aircraft's centre of gravity, asked once.
+    {
+        const std::lock_guard lock(simQueueMutex);
+        ASSERT_EQ(SimConnect_RequestDataOnSimObject(simConnectHandle, REQUEST_STATIC_CG, DEFINITION_STATIC_CG, 1001,
+                                                    ScPeriod::Once, 0, 0, 0, 0),
+                  kScOk);
+    }
+    const auto cg = waitForEvent(SimEventKind::staticCgReport);
+    ASSERT_TRUE(cg);
+    EXPECT_EQ(cg->objectId, 1001u);
+    EXPECT_EQ(cg->a, 9.0);
+    EXPECT_EQ(cg->b, 0.005);
+
+    // Known aircraft now give ground reports: on the ground, and low in the air.
+    AiPositionBlock low{47.47, 8.55, 0.0, 0.0, 0.0, 1416.0 + 9.0 + 1000.0, 0.0, 150.0};
+    positionBuffers.back.push_back({low, 1002});
+    ASSERT_TRUE(gf_swapPositionBuffers());
+    sim->sendFrame();
+    ASSERT_TRUE(waitUntil([&] { return sim->lastPositions()[1002].altitude == low.altitude; }));
+    requestWithinRange();
+    std::map<std::uint32_t, SimEvent> reports;
+    ASSERT_TRUE(waitUntil([&] {
+        for (const SimEvent& e : gf_takeSimEvents()) {
+            if (e.kind == SimEventKind::groundReport) reports[e.objectId] = e;
+        }
+        return reports.size() == 3;
+    }));
+    EXPECT_EQ(reports[1000].actNumber, 1u);  // SIM ON GROUND
+    EXPECT_EQ(reports[1000].a, 1416.0);
+    EXPECT_EQ(reports[1002].actNumber, 0u);
+    EXPECT_EQ(reports[1002].b, 1000.0);
+
+    sim->removeObject(1000);
+    const auto removed = waitForEvent(SimEventKind::objectRemoved);
+    ASSERT_TRUE(removed);
+    EXPECT_EQ(removed->objectId, 1000u);
+    EXPECT_TRUE(sim->lastPositions()[1000].removed);
+    EXPECT_FALSE(g_stopRequested);
+}
+
 TEST_F(SimClientThreaded, TheUserAircraftReportsEverySecondAndATeleportStopsTheRun) {
     connect();
     {
@@ -325,8 +415,9 @@ TEST_F(SimClientThreaded, AWrongSimulatorIsReportedWithItsUserError) {
         start(options);
         ASSERT_TRUE(waitUntil([this] { return finished.load(); })) << c.name;
         EXPECT_EQ(gf_errorText(), c.error);
-        EXPECT_TRUE(sim->waitForDisconnect(2s));
+        EXPECT_TRUE(sim->waitForDisconnect(20s));
         EXPECT_FALSE(g_stopRequested);  // the user must act; the run waits
+        EXPECT_EQ(g_simUserError.load(), 78);
         EXPECT_FALSE(simRunning);
         EXPECT_EQ(handle(), nullptr);
         platform::ControlState control;
@@ -336,6 +427,40 @@ TEST_F(SimClientThreaded, AWrongSimulatorIsReportedWithItsUserError) {
         sim.reset();
     }
     platform::destroyAllControls();
+}
+
+// A user error closes the connection on purpose: the run goes on showing it,
+// and what the main loop asks meanwhile neither fails nor restarts the run.
+TEST_F(SimClientThreaded, AUserErrorClosesTheConnectionWithoutARestartLoop) {
+    connect();
+    sim->setValue(1, "ATC MODEL", std::string());  // an aircraft.cfg without atc_model=
+    gf_requestUserTitleModel();
+    ASSERT_TRUE(waitUntil([this] { return finished.load(); }));
+    EXPECT_EQ(gf_errorText(), "71: atc_model= in [General] section of your aircraft.cfg is empty or missing");
+    EXPECT_EQ(g_simUserError.load(), 71);
+    EXPECT_TRUE(gf_simUserErrorShown());
+    EXPECT_TRUE(sim->waitForDisconnect(20s));
+    EXPECT_TRUE(simRunning);  // left as it was
+
+    // The main loop's next requests, every second for a while.
+    for (int second = 0; second < 3; ++second) {
+        gf_requestUserPosition();
+        gf_requestUserTitleModel();
+        {
+            const std::lock_guard lock(simQueueMutex);
+            if (SimConnect_RequestDataOnSimObjectType(simConnectHandle, REQUEST_WITHIN_RANGE, DEFINITION_WITHIN_RANGE,
+                                                      1852, ScSimObjectType::Aircraft) < 0)
+                gf_requestError();
+        }
+    }
+    EXPECT_FALSE(g_stopRequested);
+    EXPECT_EQ(g_appState.load(), AppState::NotYetSet);
+    EXPECT_FALSE(simRequestFailed);
+    EXPECT_FALSE(log.contains("SimConnect request"));
+    EXPECT_EQ(gf_errorText().substr(0, 4), "71: ");
+
+    gf_resetSimClient();  // the next run starts clean
+    EXPECT_FALSE(gf_simUserErrorShown());
 }
 
 TEST_F(SimClientThreaded, TheSimulatorQuittingEndsTheRun) {
@@ -371,7 +496,7 @@ TEST_F(SimClientThreaded, TheStopFlagAloneKeepsDispatchingTheStopRequestEndsIt) 
     EXPECT_FALSE(finished);
     thread.request_stop();
     ASSERT_TRUE(waitUntil([this] { return finished.load(); }));
-    EXPECT_TRUE(sim->waitForDisconnect(2s));
+    EXPECT_TRUE(sim->waitForDisconnect(20s));
     EXPECT_EQ(handle(), nullptr);
     EXPECT_EQ(g_appState.load(), AppState::UserClosedSim);
 }
@@ -382,7 +507,7 @@ TEST_F(SimClientThreaded, WithoutASimulatorItWaitsAndRetriesUntilStopped) {
     std::this_thread::sleep_for(150ms);
     EXPECT_FALSE(finished);
     thread.request_stop();
-    ASSERT_TRUE(waitUntil([this] { return finished.load(); }, 2s));
+    ASSERT_TRUE(waitUntil([this] { return finished.load(); }));
     const std::string text = log.text();
     const std::string waiting = "Waiting for Prepar3Dv5 ...";
     ASSERT_NE(text.find(waiting), std::string::npos);

@@ -199,6 +199,40 @@ TEST(ScMessages, TextsAreBoundedByTheirFieldsAndConvertedToUtf8) {
     EXPECT_EQ(file.flags, 7u);
 }
 
+// A variable string takes its length plus the NUL, rounded up to whole
+// 4-byte words; the field after it starts there. Laid out by hand, not by
+// the test's own writer.
+TEST(ScMessages, VariableStringsArePaddedToWholeWordsBeforeTheNextField) {
+    struct Case {
+        const char* text;
+        std::size_t bytes;  // of the string field on the wire
+    };
+    const Case cases[] = {{"", 4}, {"ABC", 4}, {"ABCD", 8}, {"ABCDEFGH", 12}, {"ABCDE", 8}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        Bytes data;
+        const std::string text = c.text;
+        for (const char ch : text) data.push_back(static_cast<std::byte>(ch));
+        data.resize(c.bytes, std::byte{0});
+        data.resize(c.bytes + 4, std::byte{0});  // then an empty string: one word
+        const double after = 1234.5;
+        const auto* p = reinterpret_cast<const std::byte*>(&after);
+        data.insert(data.end(), p, p + 8);
+        const Bytes message = test::scObjectDataMessage(false, 106, 1, 407, 0, 1, 1, 3, data);
+        const auto decoded = std::get<ScRecvObjectData>(gf_scDecodeMessage(message));
+        ScDataReader r(decoded.data);
+        std::string first, second;
+        double next = 0;
+        ASSERT_TRUE(r.readStringV(first));
+        EXPECT_EQ(first, text);
+        ASSERT_TRUE(r.readStringV(second));
+        EXPECT_EQ(second, "");
+        ASSERT_TRUE(r.readFloat64(next));
+        EXPECT_EQ(next, after);
+        EXPECT_EQ(r.remaining(), 0u);
+    }
+}
+
 TEST(ScMessages, DataReaderStaysInsideTheData) {
     test::WireWriter w;
     w.f64(47.25).i64(-3).fixed("HB-JNA", 32).stringV("Title \xE9").fixed("no nul", 6);

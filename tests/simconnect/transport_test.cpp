@@ -28,7 +28,7 @@ protected:
         env.pointAtIpv4(sim, extraConfig);
         ASSERT_EQ(SimConnect_Open(&handle, "Skyhaven_P3D", nullptr, 0, &event, 0), kScOk);
         ASSERT_NE(handle, nullptr);
-        ASSERT_TRUE(sim.waitForRequests(ScRequestId::Open, 1, 2s));
+        ASSERT_TRUE(sim.waitForRequests(ScRequestId::Open, 1, 20s));
         // the open reply
         ASSERT_EQ(collector.pumpFor(handle, 1), kScOk);
         collector.messages.clear();
@@ -53,13 +53,13 @@ protected:
 TEST_F(ScTransportThreaded, OpenSendsTheOpenPacketAndReceivesTheSimulatorsNameInUtf8) {
     env.pointAtIpv4(sim);
     ASSERT_EQ(SimConnect_Open(&handle, "Skyhaven_P3D", nullptr, 0, &event, 0), kScOk);
-    ASSERT_TRUE(sim.waitForRequests(ScRequestId::Open, 1, 2s));
+    ASSERT_TRUE(sim.waitForRequests(ScRequestId::Open, 1, 20s));
     const auto open = sim.requestsOf(ScRequestId::Open).at(0);
     test::WireWriter golden;
     golden.u32(296).u32(35).u32(0xF0000001u).u32(1).fixed("Skyhaven_P3D", 256);
     golden.u32(0).u32(0x50334400u).u32(5).u32(3).u32(0).u32(0);
     EXPECT_EQ(test::hexOf(open.packet), test::hexOf(golden.bytes()));
-    EXPECT_TRUE(event.wait(2s));  // the event is set for the reply
+    EXPECT_TRUE(event.wait(20s));  // the event is set for the reply
     ASSERT_EQ(collector.pumpFor(handle, 1), kScOk);
     ASSERT_EQ(collector.messages.size(), 1u);
     const ScMessage m = gf_scDecodeMessage(collector.messages[0]);
@@ -76,7 +76,7 @@ TEST_F(ScTransportThreaded, RequestsReachTheSimulatorInOrderWithConsecutiveSendI
     ASSERT_EQ(SimConnect_AddToDataDefinition(handle, 409, "SIM ON GROUND", "Bool", ScDatumType::Int64, 0, kScUnused),
               kScOk);
     ASSERT_EQ(SimConnect_RequestDataOnSimObject(handle, 108, 409, kScObjectIdUser, ScPeriod::Once, 0, 0, 0, 0), kScOk);
-    ASSERT_TRUE(sim.waitForRequests(ScRequestId::RequestDataOnSimObject, 1, 2s));
+    ASSERT_TRUE(sim.waitForRequests(ScRequestId::RequestDataOnSimObject, 1, 20s));
     const auto requests = sim.requests();
     ASSERT_EQ(requests.size(), 5u);
     for (std::size_t i = 0; i < requests.size(); ++i) EXPECT_EQ(requests[i].sendId, i + 1);
@@ -119,9 +119,9 @@ TEST_F(ScTransportThreaded, MessagesArriveWholeWhateverTheChunking) {
 TEST_F(ScTransportThreaded, PeerCloseFailsTheTransportAfterTheQueuedMessages) {
     open();
     sim.sendRaw(test::scQuitMessage());
-    ASSERT_TRUE(event.wait(2s));
+    ASSERT_TRUE(event.wait(20s));
     sim.closeClients();
-    const HRESULT rc = collector.pump(handle, [] { return false; }, 2s);
+    const HRESULT rc = collector.pump(handle, [] { return false; }, 20s);
     EXPECT_EQ(rc, kStatusPeerClosed);
     EXPECT_EQ(collector.ids(), (std::vector<std::uint32_t>{3}));  // delivered before the failure is reported
     // From now on every request returns the stored code and queues nothing.
@@ -135,7 +135,7 @@ TEST_F(ScTransportThreaded, PeerCloseFailsTheTransportAfterTheQueuedMessages) {
 TEST_F(ScTransportThreaded, ConnectionResetIsAFailureOfKindFive) {
     open();
     sim.resetClients();
-    EXPECT_EQ(collector.pump(handle, [] { return false; }, 2s), kStatusConnectionReset);
+    EXPECT_EQ(collector.pump(handle, [] { return false; }, 20s), kStatusConnectionReset);
     EXPECT_EQ(lf_scFindConnection(handle)->failureKind, ScFailureKind::Disconnected);
 }
 
@@ -143,7 +143,7 @@ TEST_F(ScTransportThreaded, ReceiveLimitFailsALargerMessageUnlessTheConfiguratio
     const Bytes big = test::scObjectDataMessage(false, 1, 1, 1, 0, 0, 0, 0, Bytes(50000 - 40));
     open();
     sim.sendRaw(big);
-    EXPECT_EQ(collector.pump(handle, [] { return false; }, 2s), kScAbort);
+    EXPECT_EQ(collector.pump(handle, [] { return false; }, 20s), kScAbort);
     EXPECT_EQ(lf_scFindConnection(handle)->failureKind, ScFailureKind::TooLarge);
     EXPECT_EQ(SimConnect_Close(handle), kScOk);
     handle = nullptr;
@@ -157,7 +157,7 @@ TEST_F(ScTransportThreaded, ReceiveLimitFailsALargerMessageUnlessTheConfiguratio
 TEST_F(ScTransportThreaded, MalformedSizeFailsTheTransportAndLaterRequestsReturnItsCode) {
     open();
     sim.sendRaw(test::bytesOf(std::string("\x02\x00\x00\x00", 4)));
-    EXPECT_EQ(collector.pump(handle, [] { return false; }, 2s), kScAbort);
+    EXPECT_EQ(collector.pump(handle, [] { return false; }, 20s), kScAbort);
     EXPECT_EQ(SimConnect_AIRemoveObject(handle, 1000, 105), kScAbort);
     EXPECT_EQ(lf_scFindConnection(handle)->failureKind, ScFailureKind::BadSize);
 }
@@ -170,8 +170,8 @@ TEST_F(ScTransportThreaded, CloseSendsWhatIsQueuedAndReleasesEverything) {
     ASSERT_EQ(SimConnect_Close(handle), kScOk);
     handle = nullptr;
     // Sent before the transport closed, so all of them arrive.
-    EXPECT_TRUE(sim.waitForRequests(ScRequestId::AIReleaseControl, 50, 2s));
-    EXPECT_TRUE(sim.waitForDisconnect(2s));
+    EXPECT_TRUE(sim.waitForRequests(ScRequestId::AIReleaseControl, 50, 20s));
+    EXPECT_TRUE(sim.waitForDisconnect(20s));
     EXPECT_FALSE(gf_scWinsockStarted());
     EXPECT_EQ(platform::wsaStartupCount(), startups - 1);
     EXPECT_EQ(SimConnect_Close(handle), kScFail);
@@ -214,7 +214,7 @@ TEST_F(ScTransportThreaded, ClosingOneOfTwoConnectionsLeavesTheOtherWorking) {
     EXPECT_EQ(gf_scLiveTransports(), 1);
     EXPECT_TRUE(gf_scWinsockStarted());  // a connection is left
     ASSERT_EQ(SimConnect_SubscribeToSystemEvent(handle, 204, "Frame"), kScOk);
-    ASSERT_TRUE(sim.waitForRequests(ScRequestId::SubscribeToSystemEvent, 1, 2s));
+    ASSERT_TRUE(sim.waitForRequests(ScRequestId::SubscribeToSystemEvent, 1, 20s));
     EXPECT_EQ(sim.requestsOf(ScRequestId::SubscribeToSystemEvent).at(0).client, 2u);
 }
 

@@ -48,7 +48,7 @@ std::string readRequestHead(net::Socket client) {
     std::string data;
     char buffer[2048];
     while (data.find("\r\n\r\n") == std::string::npos && data.size() < kMaxRequestBytes) {
-        if (net::waitReadable(client, 2000) <= 0) return {};
+        if (net::waitReadable(client, 20000) <= 0) return {};
         const long n = net::recvSocket(client, buffer, sizeof buffer);
         if (n <= 0) return {};
         data.append(buffer, static_cast<std::size_t>(n));

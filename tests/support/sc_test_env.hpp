@@ -54,10 +54,8 @@ public:
     static void dispatch(const std::byte* message, std::uint32_t size, void* context);
 
     // Returns the last dispatch result.
-    HRESULT pump(HANDLE handle, const std::function<bool()>& done,
-                 std::chrono::milliseconds timeout = std::chrono::milliseconds(3000));
-    HRESULT pumpFor(HANDLE handle, std::size_t count,
-                    std::chrono::milliseconds timeout = std::chrono::milliseconds(3000)) {
+    HRESULT pump(HANDLE handle, const std::function<bool()>& done, std::chrono::milliseconds timeout = kEventWait);
+    HRESULT pumpFor(HANDLE handle, std::size_t count, std::chrono::milliseconds timeout = kEventWait) {
         return pump(handle, [&] { return messages.size() >= count; }, timeout);
     }
     std::vector<std::uint32_t> ids() const;  // message ids in arrival order

@@ -34,22 +34,34 @@ struct Layout {
 
 const std::vector<Layout>& layouts() {
     static const std::vector<Layout> table = {
-        {ScRequestId::Open, 296, {{Field::Text, 256}, {Field::U32}, {Field::U32}, {Field::U32}, {Field::U32},
-                                  {Field::U32}, {Field::U32}}},
+        {ScRequestId::Open,
+         296,
+         {{Field::Text, 256}, {Field::U32}, {Field::U32}, {Field::U32}, {Field::U32}, {Field::U32}, {Field::U32}}},
         {ScRequestId::MapClientEventToSimEvent, 276, {{Field::U32}, {Field::Text, 256}}},
         {ScRequestId::TransmitClientEvent, 36, {{Field::U32}, {Field::U32}, {Field::U32}, {Field::U32}, {Field::U32}}},
         {ScRequestId::AddClientEventToNotificationGroup, 28, {{Field::U32}, {Field::U32}, {Field::Flag}}},
         {ScRequestId::SetNotificationGroupPriority, 24, {{Field::U32}, {Field::U32}}},
-        {ScRequestId::AddToDataDefinition, 544, {{Field::U32}, {Field::Text, 256}, {Field::Text, 256}, {Field::U32},
-                                                 {Field::F32}, {Field::U32}}},
-        {ScRequestId::RequestDataOnSimObject, 48, {{Field::U32}, {Field::U32}, {Field::U32}, {Field::U32},
-                                                   {Field::U32}, {Field::U32}, {Field::U32}, {Field::U32}}},
+        {ScRequestId::AddToDataDefinition,
+         544,
+         {{Field::U32}, {Field::Text, 256}, {Field::Text, 256}, {Field::U32}, {Field::F32}, {Field::U32}}},
+        {ScRequestId::RequestDataOnSimObject,
+         48,
+         {{Field::U32},
+          {Field::U32},
+          {Field::U32},
+          {Field::U32},
+          {Field::U32},
+          {Field::U32},
+          {Field::U32},
+          {Field::U32}}},
         {ScRequestId::RequestDataOnSimObjectType, 32, {{Field::U32}, {Field::U32}, {Field::U32}, {Field::U32}}},
-        {ScRequestId::SetDataOnSimObject, 0, {{Field::U32}, {Field::U32}, {Field::U32}, {Field::U32}, {Field::U32},
-                                              {Field::Data}}},
+        {ScRequestId::SetDataOnSimObject,
+         0,
+         {{Field::U32}, {Field::U32}, {Field::U32}, {Field::U32}, {Field::U32}, {Field::Data}}},
         {ScRequestId::SubscribeToSystemEvent, 276, {{Field::U32}, {Field::Text, 256}}},
-        {ScRequestId::AICreateNonATCAircraft, 344, {{Field::Text, 256}, {Field::Text, 12}, {Field::InitPos},
-                                                    {Field::U32}}},
+        {ScRequestId::AICreateNonATCAircraft,
+         344,
+         {{Field::Text, 256}, {Field::Text, 12}, {Field::InitPos}, {Field::U32}}},
         {ScRequestId::AIReleaseControl, 24, {{Field::U32}, {Field::U32}}},
         {ScRequestId::AIRemoveObject, 24, {{Field::U32}, {Field::U32}}},
         {ScRequestId::AISetAircraftFlightPlan, 284, {{Field::U32}, {Field::Text, 260}, {Field::U32}}},
@@ -59,11 +71,26 @@ const std::vector<Layout>& layouts() {
 
 }  // namespace
 
-WireWriter& WireWriter::u32(std::uint32_t v) { put(m_bytes, v); return *this; }
-WireWriter& WireWriter::i32(std::int32_t v) { put(m_bytes, v); return *this; }
-WireWriter& WireWriter::i64(std::int64_t v) { put(m_bytes, v); return *this; }
-WireWriter& WireWriter::f32(float v) { put(m_bytes, v); return *this; }
-WireWriter& WireWriter::f64(double v) { put(m_bytes, v); return *this; }
+WireWriter& WireWriter::u32(std::uint32_t v) {
+    put(m_bytes, v);
+    return *this;
+}
+WireWriter& WireWriter::i32(std::int32_t v) {
+    put(m_bytes, v);
+    return *this;
+}
+WireWriter& WireWriter::i64(std::int64_t v) {
+    put(m_bytes, v);
+    return *this;
+}
+WireWriter& WireWriter::f32(float v) {
+    put(m_bytes, v);
+    return *this;
+}
+WireWriter& WireWriter::f64(double v) {
+    put(m_bytes, v);
+    return *this;
+}
 
 WireWriter& WireWriter::fixed(std::string_view bytes, std::size_t field) {
     const std::size_t n = std::min(bytes.size(), field);
@@ -73,9 +100,7 @@ WireWriter& WireWriter::fixed(std::string_view bytes, std::size_t field) {
     return *this;
 }
 
-WireWriter& WireWriter::stringV(std::string_view bytes) {
-    return fixed(bytes, (bytes.size() + 1 + 3) / 4 * 4);
-}
+WireWriter& WireWriter::stringV(std::string_view bytes) { return fixed(bytes, (bytes.size() + 1 + 3) / 4 * 4); }
 
 WireWriter& WireWriter::raw(std::span<const std::byte> bytes) {
     m_bytes.insert(m_bytes.end(), bytes.begin(), bytes.end());
@@ -161,54 +186,56 @@ Bytes bytesOf(std::string_view text) {
 }
 
 bool decodeRequest(std::span<const std::byte> packet, DecodedRequest& out, std::string& error) {
+    DecodeFailure failure;
+    if (decodeRequest(packet, out, failure, DecodeRules{})) return true;
+    error = failure.reason;
+    return false;
+}
+
+bool decodeRequest(std::span<const std::byte> packet, DecodedRequest& out, DecodeFailure& failure,
+                   const DecodeRules& rules) {
     out = DecodedRequest{};
-    if (packet.size() < 16) {
-        error = skh::format("packet of {} bytes is shorter than its header", packet.size());
+    auto refuse = [&](ScException exception, std::string reason, std::uint32_t index = 0) {
+        failure = {std::move(reason), exception, index};
         return false;
-    }
+    };
+    if (packet.size() < 16)
+        return refuse(ScException::SizeMismatch,
+                      skh::format("packet of {} bytes is shorter than its header", packet.size()));
     const std::uint32_t size = u32At(packet, 0);
     const std::uint32_t version = u32At(packet, 4);
     const std::uint32_t type = u32At(packet, 8);
     out.sendId = u32At(packet, 12);
-    if (size != packet.size()) {
-        error = skh::format("size field {} but {} bytes", size, packet.size());
-        return false;
-    }
-    if (version != kScProtocolVersion) {
-        error = skh::format("protocol version {}", version);
-        return false;
-    }
-    if ((type & 0xFFFFFF00u) != kScPacketTypeBase) {
-        error = skh::format("packet type 0x{:08X}", type);
-        return false;
-    }
+    if (size != packet.size())
+        return refuse(ScException::SizeMismatch, skh::format("size field {} but {} bytes", size, packet.size()));
+    if (rules.anyProtocolVersion ? version < 2 : version != kScProtocolVersion)
+        return refuse(ScException::VersionMismatch, skh::format("protocol version {}", version));
+    if ((type & 0xFFFFFF00u) != kScPacketTypeBase)
+        return refuse(ScException::UnrecognizedId, skh::format("packet type 0x{:08X}", type));
     const Layout* layout = nullptr;
     for (const auto& l : layouts()) {
         if (static_cast<std::uint32_t>(l.id) == (type & 0xFFu)) layout = &l;
     }
-    if (layout == nullptr) {
-        error = skh::format("unknown request 0x{:02X}", type & 0xFFu);
-        return false;
-    }
+    if (layout == nullptr)
+        return refuse(ScException::UnrecognizedId, skh::format("unknown request 0x{:02X}", type & 0xFFu));
     out.id = layout->id;
-    if (layout->size != 0 && size != layout->size) {
-        error = skh::format("request 0x{:02X} has size {}, expected {}", type & 0xFFu, size, layout->size);
-        return false;
-    }
+    // Older protocols open with other trailing fields; only the name is read then.
+    const bool anyOpen = rules.anyProtocolVersion && layout->id == ScRequestId::Open;
+    if (anyOpen ? size < 16 + 256 : layout->size != 0 && size != layout->size)
+        return refuse(ScException::SizeMismatch,
+                      skh::format("request 0x{:02X} has size {}, expected {}", type & 0xFFu, size, layout->size));
     std::size_t offset = 16;
+    std::uint32_t index = 0;
     for (const FieldSpec& f : layout->fields) {
+        ++index;
+        if (anyOpen && index > 1) break;
         switch (f.kind) {
             case Field::U32:
             case Field::Flag: {
-                if (offset + 4 > size) {
-                    error = "packet ends inside a field";
-                    return false;
-                }
+                if (offset + 4 > size) return refuse(ScException::SizeMismatch, "packet ends inside a field", index);
                 const std::uint32_t v = u32At(packet, offset);
-                if (f.kind == Field::Flag && v > 1) {
-                    error = skh::format("flag field at {} holds {}", offset, v);
-                    return false;
-                }
+                if (f.kind == Field::Flag && v > 1)
+                    return refuse(ScException::Error, skh::format("flag field at {} holds {}", offset, v), index);
                 out.values.push_back(v);
                 offset += 4;
                 break;
@@ -221,15 +248,12 @@ bool decodeRequest(std::span<const std::byte> packet, DecodedRequest& out, std::
                 const auto* p = reinterpret_cast<const char*>(packet.data() + offset);
                 std::size_t n = 0;
                 while (n < f.size && p[n] != '\0') ++n;
-                if (n == f.size) {
-                    error = skh::format("string field at {} has no NUL", offset);
-                    return false;
-                }
+                if (n == f.size)
+                    return refuse(ScException::Error, skh::format("string field at {} has no NUL", offset), index);
                 for (std::size_t k = n; k < f.size; ++k) {
-                    if (p[k] != '\0') {
-                        error = skh::format("string field at {} is not zero-filled", offset);
-                        return false;
-                    }
+                    if (p[k] != '\0')
+                        return refuse(ScException::Error, skh::format("string field at {} is not zero-filled", offset),
+                                      index);
                 }
                 out.texts.emplace_back(p, n);
                 offset += f.size;
@@ -242,23 +266,21 @@ bool decodeRequest(std::span<const std::byte> packet, DecodedRequest& out, std::
             case Field::Data: {
                 const std::uint64_t count = out.values.at(3);
                 const std::uint64_t unit = out.values.at(4);
-                if (count == 0 || 36 + count * unit != size) {
-                    error = skh::format("data of {} x {} bytes in a packet of {}", count, unit, size);
-                    return false;
-                }
+                if (count == 0 || 36 + count * unit != size)
+                    return refuse(ScException::SizeMismatch,
+                                  skh::format("data of {} x {} bytes in a packet of {}", count, unit, size), index);
                 out.data.assign(packet.begin() + 36, packet.end());
                 offset = size;
                 break;
             }
         }
     }
-    if (out.id == ScRequestId::Open) {
+    if (out.id == ScRequestId::Open && !anyOpen) {
         const std::array<std::uint32_t, 6> expected{0, 0x50334400u, 5, 3, 0, 0};
         for (std::size_t i = 0; i < expected.size(); ++i) {
-            if (out.values[i] != expected[i]) {
-                error = skh::format("open field {} holds 0x{:X}", i, out.values[i]);
-                return false;
-            }
+            if (out.values[i] != expected[i])
+                return refuse(ScException::Error, skh::format("open field {} holds 0x{:X}", i, out.values[i]),
+                              static_cast<std::uint32_t>(i + 2));
         }
     }
     out.packet.assign(packet.begin(), packet.end());

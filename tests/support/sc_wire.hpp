@@ -62,12 +62,26 @@ Bytes bytesOf(std::string_view text);
 struct DecodedRequest {
     ScRequestId id{};
     std::uint32_t sendId = 0;
-    std::vector<std::uint32_t> values;  // the u32 fields after the header, in order
-    std::vector<std::string> texts;     // the string fields, in order, as sent (8-bit)
-    float epsilon = 0;                  // AddToDataDefinition
+    std::vector<std::uint32_t> values;       // the u32 fields after the header, in order
+    std::vector<std::string> texts;          // the string fields, in order, as sent (8-bit)
+    float epsilon = 0;                       // AddToDataDefinition
     SIMCONNECT_DATA_INITPOSITION initPos{};  // AICreateNonATCAircraft
-    Bytes data;                         // SetDataOnSimObject
-    Bytes packet;                       // the whole packet
+    Bytes data;                              // SetDataOnSimObject
+    Bytes packet;                            // the whole packet
+};
+
+// Why a packet was refused, and the exception a simulator answers it with.
+struct DecodeFailure {
+    std::string reason;
+    ScException exception = ScException::Error;
+    std::uint32_t index = 0;  // 1-based number of the offending parameter; 0: the packet as a whole
+};
+
+struct DecodeRules {
+    // False: protocol 35 and the one open packet this program sends. True:
+    // any header version from 2 up, and an open packet of any layout that
+    // holds the application name (for other clients).
+    bool anyProtocolVersion = false;
 };
 
 // Decodes one packet strictly: the size is the kind's size (for
@@ -75,6 +89,8 @@ struct DecodedRequest {
 // version is 35, the type is known, every string has its NUL inside its
 // field and zeros after it, flag fields hold 0 or 1. False with a reason.
 bool decodeRequest(std::span<const std::byte> packet, DecodedRequest& out, std::string& error);
+bool decodeRequest(std::span<const std::byte> packet, DecodedRequest& out, DecodeFailure& failure,
+                   const DecodeRules& rules);
 
 // Hex dump, for test messages.
 std::string hexOf(std::span<const std::byte> bytes);

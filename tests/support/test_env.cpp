@@ -6,12 +6,22 @@
 #include <random>
 #include <sstream>
 #include <stdexcept>
+#include <thread>
 
 #include "foundation/log.hpp"
 
 namespace skh::test {
 
 namespace fs = std::filesystem;
+
+bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() >= deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
 
 TempDir::TempDir() {
     static std::atomic<unsigned> counter{0};

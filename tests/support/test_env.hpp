@@ -1,7 +1,9 @@
 #pragma once
 // Test helpers: temporary folders, a scoped current folder, scoped
 // environment variables, file helpers and a scoped log.
+#include <chrono>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -57,6 +59,13 @@ private:
     TempDir m_dir;
     std::filesystem::path m_path;
 };
+
+// How long a wait for an event may take: long enough for a loaded 2-core
+// machine, and free when things work, since the wait ends with the event.
+inline constexpr std::chrono::seconds kEventWait{20};
+
+// Polls a condition every millisecond until it holds or the time is up.
+bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout = kEventWait);
 
 void writeFile(const std::filesystem::path& path, const std::string& bytes);
 std::string readFile(const std::filesystem::path& path);
