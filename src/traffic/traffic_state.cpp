@@ -30,7 +30,6 @@ std::vector<ActSlot> g_actSlots;
 std::unordered_map<std::uint32_t, std::string_view> g_liveryCache;
 bool g_landingWatch = false;
 UserAcState g_userAc;
-std::uint64_t g_weekSlot = 0;
 
 namespace {
 

@@ -12,6 +12,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "foundation/time_text.hpp"
 #include "simclient/sim_requests.hpp"
 #include "simclient/user_aircraft.hpp"
 #include "traffic/aircraft_records.hpp"
@@ -66,9 +67,8 @@ extern std::unordered_map<std::uint32_t, std::string_view> g_liveryCache;
 extern bool g_landingWatch;
 // The user aircraft as last fetched (every 100 polls).
 extern UserAcState g_userAc;
-// Weekday 1..7 (low half) and half-hour slot 0..47 (high half), refreshed
-// once per simulated second by the per-second work.
-extern std::uint64_t g_weekSlot;
+// g_weekSlot (foundation/time_text.hpp): weekday and half-hour slot,
+// refreshed once per simulated second by the per-second work.
 
 // Reserves the room above, once per process; also installs the removal of
 // the live aircraft when the RealTraffic link is lost.
