@@ -88,10 +88,10 @@ class Flight:
 
 
 def arrival(f, t0, runway, elevation, step):
-    """12 nm final at 140 kt on a 3 degree path, touch-down, roll-out, taxi off."""
+    """A 6 nm final at 140 kt on a 3 degree path, touch-down, roll-out, taxi off."""
     threshold, far_end = runway
     track = bearing(threshold, far_end)
-    t, d = t0, 12.0
+    t, d = t0, 6.0
     while d > 0:
         pos = move(threshold, track + 180.0, d)
         f.add(t, pos, elevation + d * FT_PER_NM * math.tan(math.radians(3.0)), 140.0, track, -740.0)
@@ -106,17 +106,17 @@ def arrival(f, t0, runway, elevation, step):
         gs = max(15.0, gs - 12.0)
     exit_point = move(threshold, track, d)
     off = (track + 90.0) % 360.0
-    for k in range(1, 12):
+    for k in range(1, 8):
         f.add(t, move(exit_point, off, 0.012 * k), 0.0, 15.0, off, 0.0)
         t += step
     last = f.points[-1]
-    for _ in range(8):  # standing where it left the taxiway
+    for _ in range(3):  # standing where it left the runway
         f.add(t, (last[1], last[2]), 0.0, 0.0, off, 0.0)
         t += step * 4
 
 
 def departure(f, t0, runway, elevation, step):
-    """Line-up, take-off roll, lift-off at 150 kt, climb-out to 15 nm."""
+    """Line-up, take-off roll, lift-off at 150 kt, climb-out to 8 nm."""
     threshold, far_end = runway
     track = bearing(threshold, far_end)
     t = t0
@@ -130,7 +130,7 @@ def departure(f, t0, runway, elevation, step):
         d += gs * step / 3600.0
         gs += 14.0
     alt = elevation + 50.0
-    while d < 15.0:
+    while d < 8.0:
         f.add(t, move(threshold, track, d), alt, min(250.0, gs), track, 2200.0)
         t += step
         d += min(250.0, gs) * step / 3600.0
@@ -143,8 +143,8 @@ def overflight(f, t0, centre, rng, step):
     track = rng.uniform(0.0, 360.0)
     level = rng.choice([24000.0, 28000.0, 33000.0, 37000.0])
     abeam = move(centre, track + 90.0, rng.uniform(-8.0, 8.0))
-    d, t = -25.0, t0
-    while d < 25.0:
+    d, t = -9.0, t0
+    while d < 9.0:
         f.add(t, move(abeam, track, d), level, 450.0, track, 0.0)
         t += step
         d += 450.0 * step / 3600.0
@@ -160,7 +160,7 @@ def ground_movement(f, t0, runway, step):
         f.add(t, move(start, track, 0.004 * k), 0.0, 14.0, track, 0.0)
         t += step
     last = f.points[-1]
-    for _ in range(6):
+    for _ in range(3):
         f.add(t, (last[1], last[2]), 0.0, 0.0, track, 0.0)
         t += step * 4
 
@@ -199,7 +199,7 @@ def main():
     ap = argparse.ArgumentParser(description=__doc__)
     ap.add_argument("--runways", required=True, help="runways.csv of the world runway data")
     ap.add_argument("--airport", default="LSZH")
-    ap.add_argument("--minutes", type=float, default=6.0, help="how long new flights keep coming")
+    ap.add_argument("--minutes", type=float, default=2.0, help="how long new flights keep coming")
     ap.add_argument("--start", type=float, default=1700000000.0, help="timestamp of the first line")
     ap.add_argument("--seed", type=int, default=7)
     ap.add_argument("--out", required=True)
@@ -238,7 +238,7 @@ def main():
         hexid += 17
         number += 1
         k += 1
-        t += rng.uniform(15.0, 35.0)
+        t += rng.uniform(8.0, 16.0)
 
     rows = sorted(((p[0], i, p) for i, f in enumerate(flights) for p in f.points), key=lambda r: (r[0], r[1]))
     with open(args.out, "w", encoding="ascii") as out:
