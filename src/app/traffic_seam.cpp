@@ -20,11 +20,12 @@ namespace skh::seam {
 
 void gf_scanLiveries() { skh::gf_scanLiveries(); }
 
-// Without the traffic control no airport is scanned or parked and no
-// aircraft is placed: these calls have nothing to do yet.
+// The add-on airports scan, the park airports and the static parking are
+// not called yet: no airport is scanned or parked.
 void gf_scanAddonAirports() {}
 void lf_readMyParkAirports() {}
 void gf_addParkAirport(const std::string& /*code*/, GeoPos /*position*/) {}
+
 void gf_makeFlightPlanFolder() {
     if (!skh::gf_makeFlightPlanFolder()) gf_logWarning(skh::format("Could not create {}", g_flightPlanFolder.string()));
 }
