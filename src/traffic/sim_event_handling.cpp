@@ -67,6 +67,8 @@ void lf_reportRefused(const FlightIdent& refused, bool givenUp) {
 void lf_onCreateFailed(const SimEvent& e) {
     const bool givenUp = e.reserved == kCreateGivenUp;
     if (gf_isLiveAct(e.actNumber)) {
+        // A later aircraft of the act is matched anew, not given the refused title again.
+        g_liveryCache.erase(e.actNumber);
         if (LiveAc* ac = gf_findLiveByAct(e.actNumber)) {
             const FlightIdent refused = *ac;
             lf_eraseLiveAc(*ac);
