@@ -1,131 +1,212 @@
 #!/usr/bin/env bash
-# Shows the program's job end to end: installs what is missing, builds the
-# program and its tools in Release, and runs it in a demo folder (build/demo)
-# that has the program folder's layout, with its settings in
-# build/demo/appdata, against the fake simulator (the user aircraft north of
-# Zurich) and the fake RealTraffic, which replays in real time the traffic of
-# a few minutes around Zurich made from the world runway data: arrivals and
-# departures on its runways, overflights and a few aircraft taxiing. The
-# program creates the aircraft in the fake simulator with the liveries of a
-# small liveries cache, moves them every frame and removes them as they
-# leave. At the end: what became of the traffic, and the simulator's object
-# count over time. DEMO_MINUTES (2) says how long new flights keep coming.
+# Runs the program against the fake simulator and the fake RealTraffic:
+#
+#   scripts/demo.sh [--seconds N]      (default: the traffic's length + 90 s)
+#
+# Installs what is missing, builds in Release, prepares the demo folder
+# build/demo (the program folder's layout, its settings in build/demo/appdata,
+# a registry stand-in with Prepar3D v5, RealTraffic marked as installed), and
+# a local download site with the sample data sets of scripts/demo_data. Then
+# it starts skyhaven-fake-sim (the user aircraft at Zurich, LSZH; one livery
+# title refused) and skyhaven-fake-rt, which replays in real time a few
+# minutes of traffic around LSZH made by scripts/demo_traffic.py from the
+# world's runways (arrivals and departures on its runways, overflights, a few
+# aircraft taxiing; DEMO_MINUTES, default 2, says how long new flights come),
+# and the program: with its window when DISPLAY is set, without one
+# otherwise. The program creates the aircraft in the fake simulator with the
+# liveries of the demo's cache, moves them and removes them as they leave.
+# After N seconds it closes the program the way a user does (the close
+# request of the window's close button, here Ctrl-C) and prints what
+# happened: the run, what became of the traffic, and the simulator's object
+# count over time. Every process it started is ended, also on Ctrl-C.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+
+seconds=
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --seconds) seconds=$2; shift 2 ;;
+    -h|--help) sed -n '2,23p' "$0"; exit 0 ;;
+    *) echo "unknown option $1 (see --help)" >&2; exit 2 ;;
+  esac
+done
+
 scripts/setup.sh
-
 jobs=$(nproc 2>/dev/null || echo 2)
+echo "Building ..."
 cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DSKYHAVEN_TESTS=OFF >/dev/null
-cmake --build build/release -j "$jobs" --target Skyhaven_P3D skyhaven-pack skyhaven-fake-sim skyhaven-fake-rt
-bin=$PWD/build/release
+cmake --build build/release -j "$jobs" --target Skyhaven_P3D skyhaven-pack skyhaven-fake-sim skyhaven-fake-rt >/dev/null
 
-demo=build/demo
-rm -rf "$demo"
-mkdir -p "$demo/docs" "$demo/appdata/Skyhaven_P3D" "$demo/appdata/InsideSystems" "$demo/input" "$demo/output" \
-  "$demo/pipes"
+root=$PWD
+bin=$root/build/release
+demo=$root/build/demo
+data=$root/scripts/demo_data
+rm -rf "$demo/pipes" "$demo/site"
+mkdir -p "$demo/docs" "$demo/input" "$demo/output" "$demo/pipes" "$demo/appdata/InsideSystems" \
+  "$demo/Prepar3D v5/Scenery" "$demo/site/11"
+touch "$demo/appdata/InsideSystems/RealTraffic.jar"
+cp "$data/LiveriesScanned.xml" "$demo/output/"
+printf '[HKEY_LOCAL_MACHINE\\SOFTWARE\\Lockheed Martin\\Prepar3D v5]\nSetupPath=%s\n' "$demo/Prepar3D v5" \
+  >"$demo/registry.ini"
 
-# A local download site with versions.json and the three small sample data
-# sets of scripts/demo_data, packed by the program's packer, so that the
-# start-up's data-set check fetches them.
-site="$PWD/$demo/site"
-mkdir -p "$site/11"
-for name in airports AIG-regcodes dbase; do
-  "$bin/tools/skyhaven-pack" "scripts/demo_data/$name.xml" "$site/11/$name.enc"
-done
-printf '{"airports": {"major": 1, "minor": 0, "patch": 0}, "aig": {"major": 1, "minor": 0, "patch": 0}, "dbase": {"major": 1, "minor": 0, "patch": 0}}\n' >"$site/versions.json"
 free_port() {
-  python3 -c "import socket; s = socket.socket(socket.AF_INET, socket.$1); s.bind(('127.0.0.1', 0)); print(s.getsockname()[1])"
+  python3 -c "import socket,sys; s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM if sys.argv[1] == 'udp' else socket.SOCK_STREAM); s.bind(('127.0.0.1', 0)); print(s.getsockname()[1])" "$1"
 }
-port=$(free_port SOCK_STREAM)
-python3 -m http.server --bind 127.0.0.1 --directory "$site" "$port" >/dev/null 2>&1 &
-pids=($!)
-trap 'kill "${pids[@]}" 2>/dev/null || true' EXIT
-for _ in $(seq 50); do
-  python3 -c "import socket; socket.create_connection(('127.0.0.1', $port), 0.2)" 2>/dev/null && break
-  sleep 0.1
-done
-export SKYHAVEN_DOWNLOAD_URL="http://127.0.0.1:$port/"
+tcp_port=$(free_port tcp)
+traffic_port=$(free_port udp)
+qnh_port=$(free_port udp)
+site_port=$(free_port tcp)
 
-# The traffic, and a livery for each airline and type of it; one title the
-# simulator will refuse.
-# The world runway data lies beside the clone (../shared/testdata); RUNWAYS_CSV may say where else.
+# The settings a demo starts with: no scans (the liveries come from the
+# cache), RealTraffic's port. The rest are the defaults.
+mkdir -p "$demo/appdata/Skyhaven_P3D"
+cat >"$demo/appdata/Skyhaven_P3D/parameters.xml" <<XML
+<?xml version="1.0"?>
+<parameters>
+  <parameter name="SCAN_LIVERIES" value="false"/>
+  <parameter name="SCAN_AIRPORTS" value="false"/>
+  <parameter name="PORT_NUMBER" value="$tcp_port"/>
+</parameters>
+XML
+
+# The download site: versions.json and the three data sets, packed.
+for name in airports AIG-regcodes dbase; do
+  "$bin/tools/skyhaven-pack" "$data/$name.xml" "$demo/site/11/$name.enc" >/dev/null
+done
+printf '{"airports": {"major": 1, "minor": 0, "patch": 0}, "aig": {"major": 1, "minor": 0, "patch": 0}, "dbase": {"major": 1, "minor": 0, "patch": 0}}\n' \
+  >"$demo/site/versions.json"
+
+# The traffic, from the world's runways beside the clone (RUNWAYS_CSV may say where else).
 runways=${RUNWAYS_CSV:-}
-for candidate in ../shared/testdata/world/runways.csv ../../shared/testdata/world/runways.csv; do
+for candidate in "$root/../shared/testdata/world/runways.csv" "$root/../../shared/testdata/world/runways.csv"; do
   [ -z "$runways" ] && [ -f "$candidate" ] && runways=$candidate
 done
 [ -n "$runways" ] || { echo "runways.csv not found: set RUNWAYS_CSV" >&2; exit 1; }
-python3 scripts/demo_traffic.py --runways "$runways" --airport LSZH \
-  --minutes "${DEMO_MINUTES:-2}" --out "$demo/traffic.txt"
-python3 - "$demo/output/LiveriesScanned.xml" <<'EOF'
-import sys
-sys.path.insert(0, "scripts")
-from demo_traffic import FLEET
-with open(sys.argv[1], "w", encoding="utf-8") as f:
-    f.write('<?xml version="1.0" encoding="UTF-8"?>\n<liveries>\n')
-    for airline, actype, reg, _ in sorted(set(FLEET)):
-        f.write('  <liv airl="%s" type="%s" title="%s %s demo livery" atcid="%sXX"/>\n'
-                % (airline, actype, actype, airline, reg))
-    f.write('</liveries>\n')
-EOF
-refused="A388 UAE demo livery"
+python3 "$root/scripts/demo_traffic.py" --runways "$runways" --airport LSZH --minutes "${DEMO_MINUTES:-2}" \
+  --out "$demo/traffic.txt"
+replay_s=$(awk -F, '!/^#/ { if (!first) first = $15; last = $15 } END { printf "%d", last - first + 1 }' "$demo/traffic.txt")
+[ -n "$seconds" ] || seconds=$((replay_s + 90))
+refused_title="Airbus A380 Emirates"  # the simulator refuses to create it
 
-tcp=$(free_port SOCK_STREAM)
-udp_traffic=$(free_port SOCK_DGRAM)
-udp_qnh=$(free_port SOCK_DGRAM)
-cat >"$demo/appdata/Skyhaven_P3D/parameters.xml" <<EOF
-<?xml version="1.0"?>
-<parameters>
-  <parameter name="SIM_INSTALL_PATH" value="D:\Prepar3D v5"/>
-  <parameter name="PORT_NUMBER" value="$tcp"/>
-  <parameter name="SCAN_LIVERIES" value="false"/>
-  <parameter name="SCAN_AIRPORTS" value="false"/>
-  <parameter name="AUTO_RANGE" value="false"/>
-  <parameter name="RANGE" value="40"/>
-</parameters>
-EOF
-: >"$demo/appdata/InsideSystems/RealTraffic.jar"  # RealTraffic runs on this PC
+pids=()
+sim_input=""
+cleanup() {
+  trap - EXIT INT TERM
+  # The fake simulator ends on "exit" with its summary; the others on Ctrl-C.
+  if [ -n "$sim_input" ]; then
+    echo exit >&3 2>/dev/null || true
+    exec 3>&- || true
+    sim_input=""
+  fi
+  for pid in "${pids[@]}"; do kill -INT "$pid" 2>/dev/null || true; done
+  for _ in $(seq 100); do
+    alive=0
+    for pid in "${pids[@]}"; do kill -0 "$pid" 2>/dev/null && alive=1; done
+    [ $alive -eq 0 ] && break
+    sleep 0.1
+  done
+  for pid in "${pids[@]}"; do kill -KILL "$pid" 2>/dev/null || true; done
+  wait 2>/dev/null || true
+}
+trap cleanup EXIT
+trap 'echo; echo "Interrupted: closing everything ..."; cleanup; exit 130' INT TERM
 
-cd "$demo"
-export APPDATA="$PWD/appdata" XDG_CONFIG_HOME="$PWD/appdata" SKYHAVEN_PIPE_DIR="$PWD/pipes" SKYHAVEN_HEADLESS=1
-export SKYHAVEN_LOCK_DIR="$PWD" SKYHAVEN_TRAFFIC_PORT=$udp_traffic SKYHAVEN_QNH_PORT=$udp_qnh
-replay_s=$(awk -F, 'NR > 1 { if (!first) first = $15; last = $15 } END { printf "%d", last - first + 1 }' traffic.txt)
-run_s=$((replay_s + 90))
-
-# The simulator counts its objects every 15 s while the run lasts, then quits,
-# which ends the program's run.
-script="user 47.6300 8.5492 9000; wait-client; refuse-title $refused"
-for _ in $(seq $((run_s / 15))); do script="$script; wait 15; objects"; done
-"$bin/tools/skyhaven-fake-sim" --no-ipv4 --pipe --elevation 1416 --seconds "$run_s" --script "$script" \
-  >fake-sim.txt 2>&1 &
+python3 -m http.server --bind 127.0.0.1 --directory "$demo/site" "$site_port" >/dev/null 2>&1 &
 pids+=($!)
-sleep 1
-"$bin/Skyhaven_P3D" >program.txt 2>&1 &
-program=$!
-pids+=($program)
-echo "Replaying $(grep -vc '^#' traffic.txt) traffic lines over ${replay_s} s in real time; the run lasts about ${run_s} s ..."
-"$bin/tools/skyhaven-fake-rt" --replay traffic.txt --speed 1 --retime --tcp-port "$tcp" \
-  --traffic-port "$udp_traffic" --qnh-port "$udp_qnh" >fake-rt.txt 2>&1 || true
-status=0
-wait "$program" || status=$?
+for _ in $(seq 50); do
+  python3 -c "import socket; socket.create_connection(('127.0.0.1', $site_port), 0.2)" 2>/dev/null && break
+  sleep 0.1
+done
 
-value() { grep -oE "$1" "$2" | head -1 | grep -oE '[0-9]+' | head -1 || echo 0; }
-counts=$(grep -E '^traffic: samples' Log.txt | tail -1 || true)
+export APPDATA="$demo/appdata"
+export SKYHAVEN_REGISTRY="$demo/registry.ini"
+export SKYHAVEN_PIPE_DIR="$demo/pipes"
+export SKYHAVEN_LOCK_DIR="$demo"
+export SKYHAVEN_DOWNLOAD_URL="http://127.0.0.1:$site_port/"
+export SKYHAVEN_DOCUMENTS="$demo/documents"
+export SKYHAVEN_TRAFFIC_PORT=$traffic_port
+export SKYHAVEN_QNH_PORT=$qnh_port
+
+# The fake simulator takes its commands on standard input: a pipe kept open here.
+rm -f "$demo/fake-sim.in"
+mkfifo "$demo/fake-sim.in"
+"$bin/tools/skyhaven-fake-sim" --no-ipv4 --pipe <"$demo/fake-sim.in" >"$demo/fake-sim.txt" 2>&1 &
+pids+=($!)
+exec 3>"$demo/fake-sim.in"
+sim_input="$demo/fake-sim.in"
+echo "user 47.4534 8.5617" >&3  # the user aircraft on a stand at Zurich
+echo "refuse-title $refused_title" >&3
+for _ in $(seq 100); do grep -q '^pipe ' "$demo/fake-sim.txt" 2>/dev/null && break; sleep 0.1; done
+
+"$bin/tools/skyhaven-fake-rt" --tcp-port "$tcp_port" --traffic-port "$traffic_port" --qnh-port "$qnh_port" \
+  --replay "$demo/traffic.txt" --speed 1 --retime --qnh 1018 >"$demo/fake-rt.txt" 2>&1 &
+pids+=($!)
+
+if [ -n "${DISPLAY:-}" ]; then
+  echo "Starting Skyhaven_P3D with its window on $DISPLAY for $seconds s ..."
+else
+  echo "Starting Skyhaven_P3D without a window (no DISPLAY) for $seconds s ..."
+fi
+(cd "$demo" && exec "$bin/Skyhaven_P3D") >"$demo/program.txt" 2>&1 &
+program=$!
+pids+=("$program")
+
+# The simulator counts its objects every 15 s.
+for i in $(seq "$seconds"); do
+  kill -0 "$program" 2>/dev/null || break
+  sleep 1
+  [ $((i % 15)) -eq 0 ] && echo objects >&3
+done
+status=running
+if kill -0 "$program" 2>/dev/null; then
+  echo "Closing it as a user does ..."
+  kill -INT "$program"
+  for _ in $(seq 300); do kill -0 "$program" 2>/dev/null || break; sleep 0.1; done
+fi
+if kill -0 "$program" 2>/dev/null; then
+  status="did not end within 30 s"
+else
+  wait "$program" && status="ended with status 0" || status="ended with status $?"
+fi
+
+log="$demo/Log.txt"
+show() {  # label, then the first log line holding the text
+  local line
+  line=$(grep -m1 -F -- "$2" "$log" 2>/dev/null | sed "s/^ *//" || true)
+  printf '  %-28s %s\n' "$1" "${line:-(not seen)}"
+}
 echo
-echo "What became of the traffic"
-printf '  %-44s %s\n' "traffic lines sent by RealTraffic" "$(value 'sent [0-9]+ traffic' fake-rt.txt)"
-printf '  %-44s %s\n' "received by the Traffic Reader" "$(value '[0-9]+ traffic lines received' Log.txt)"
-printf '  %-44s %s\n' "accepted (in range; airborne, or on the" "$(grep -oE 'received, [0-9]+ accepted' Log.txt | grep -oE '[0-9]+' || echo 0)"
-printf '  %-44s\n' "  ground at a park airport)"
-printf '  %-44s %s\n' "aircraft made from them" "$(value 'aircraft [0-9]+ new' <(echo "$counts"))"
-printf '  %-44s %s\n' "creations asked of the simulator" "$(value '[0-9]+ created' <(echo "$counts"))"
-printf '  %-44s %s\n' "adopted, and active after 2 s" "$(value '[0-9]+ active' <(echo "$counts"))"
-printf '  %-44s %s\n' "refused by the simulator (its A388 title)" "$(value '[0-9]+ refused' <(echo "$counts"))"
-printf '  %-44s %s\n' "removed as they left" "$(value '[0-9]+ removed;' <(echo "$counts"))"
-printf '  %-44s %s\n' "not created, by reason" "$(echo "$counts" | sed -n 's/.*dropped: //p')"
-echo
-echo "Objects in the simulator over time"
-grep -E '^objects: ' fake-sim.txt | awk '{ printf "  %4d s  %3d %s\n", 15 * NR, $2, substr("##############################", 1, $2) }'
-echo
-grep -E '^summary: objects' fake-sim.txt || true
-echo "(Log: $demo/Log.txt; the simulator's side: $demo/fake-sim.txt; RealTraffic's: $demo/fake-rt.txt)"
-exit $status
+echo "What happened (from $log):"
+show "started:" "(utc) Skyhaven_P3D version"
+show "airport list:" "airports read"
+show "simulator:" "connected"
+show "user aircraft:" "User aircraft title"
+show "RealTraffic:" "RealTraffic connected"
+show "readers:" "Traffic Reader connected"
+show "traffic lines:" "traffic lines received"
+show "stop reason:" "Exiting:"
+echo "  program:                     $status"
+echo "RealTraffic's side:"
+grep -E '^<- Qs(999|123)' "$demo/fake-rt.txt" | head -2 | sed 's/^/  /' || true
+echo "  $(grep -c '^<- Qs121' "$demo/fake-rt.txt" || true) user positions received"
+cleanup
+
+counts=$(grep -E '^traffic: samples' "$log" | tail -1 || true)
+count() { grep -oE "$1" <<<"$counts" | grep -oE '[0-9]+' | head -1 || echo 0; }
+echo "What became of the traffic:"
+printf '  %-50s %s\n' "traffic lines sent by RealTraffic" "$(grep -oE 'sent [0-9]+' "$demo/fake-rt.txt" | grep -oE '[0-9]+' || echo 0)"
+printf '  %-50s %s\n' "received by the Traffic Reader" "$(grep -oE '[0-9]+ traffic lines received' "$log" | grep -oE '^[0-9]+' || echo 0)"
+printf '  %-50s %s\n' "accepted (in range, in the air or at the park airport)" "$(grep -oE 'received, [0-9]+ accepted' "$log" | grep -oE '[0-9]+' || echo 0)"
+printf '  %-50s %s\n' "aircraft made from them" "$(count 'aircraft [0-9]+ new')"
+printf '  %-50s %s\n' "creations asked of the simulator" "$(count '[0-9]+ created')"
+printf '  %-50s %s\n' "adopted, and active 2 s later" "$(count '[0-9]+ active')"
+printf '  %-50s %s\n' "refused by the simulator ('$refused_title')" "$(count '[0-9]+ refused')"
+printf '  %-50s %s\n' "removed as they left" "$(count '[0-9]+ removed;')"
+printf '  %-50s %s\n' "not created, by reason" "$(sed -n 's/.*dropped: //p' <<<"$counts")"
+echo "Objects in the simulator over time:"
+grep -E '^objects: ' "$demo/fake-sim.txt" |
+  awk '{ n = $2; bar = ""; for (i = 0; i < n; ++i) bar = bar "#"; printf "  %4d s  %3d %s\n", 15 * NR, n, bar }'
+echo "Simulator's side:"
+grep -E '^summary' "$demo/fake-sim.txt" | sed 's/^/  /' || true
+echo "Files: $demo/Log.txt, $demo/program.txt, $demo/fake-sim.txt, $demo/fake-rt.txt"
+[ "$status" = "ended with status 0" ]

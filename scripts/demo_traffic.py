@@ -16,7 +16,7 @@ NM_PER_DEG = 60.0
 FT_PER_NM = 6076.11549
 
 # Airline, type, registration prefix, callsign prefix: what the demo's
-# aircraft data and liveries know.
+# aircraft data and liveries (scripts/demo_data) know.
 FLEET = [
     ("DLH", "A320", "D-AI", "DLH"),
     ("DLH", "A20N", "D-AIN", "DLH"),

@@ -200,8 +200,7 @@ void lf_secondTick() {
         g_listNamesReady = true;
         g_listNamesRequested = false;
     }
-    const bool collisionCheck = userOnGround.load() ? COLLISION_USER_GND.value.load() : COLLISION_USER_AIR.value.load();
-    if (collisionCheck) seam::gf_avoidUserCollision();
+    seam::gf_avoidUserCollision();
     if (COLLISION_LIVE_PARKED_GND.value.load()) seam::gf_avoidStaticCollisions();
     if (g_blockRequested.load()) {
         const std::string callsign = BLOCK_CALLSIGN.value.get();

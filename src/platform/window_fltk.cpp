@@ -154,13 +154,8 @@ public:
     void setTopmost(bool topmost) override {
         if (!m_window || !m_window->shown()) return;
         // The window manager's "above" state, as _NET_WM_STATE asks for it.
-        XEvent e{};
-        e.xclient.type = ClientMessage;
-        e.xclient.window = fl_xid(m_window.get());
-        e.xclient.message_type = XInternAtom(fl_display, "_NET_WM_STATE", False);
-        e.xclient.format = 32;
-        e.xclient.data.l[0] = topmost ? 1 : 0;
-        e.xclient.data.l[1] = static_cast<long>(XInternAtom(fl_display, "_NET_WM_STATE_ABOVE", False));
+        XEvent e = clientMessage("_NET_WM_STATE", topmost ? 1 : 0,
+                                 static_cast<long>(XInternAtom(fl_display, "_NET_WM_STATE_ABOVE", False)));
         XSendEvent(fl_display, DefaultRootWindow(fl_display), False, SubstructureRedirectMask | SubstructureNotifyMask,
                    &e);
         XFlush(fl_display);
@@ -168,40 +163,44 @@ public:
     void pressCloseButton() override {
         if (!m_window || !m_window->shown()) return;
         // What the window manager sends when the user clicks the close button.
-        XEvent e{};
-        e.xclient.type = ClientMessage;
-        e.xclient.window = fl_xid(m_window.get());
-        e.xclient.message_type = XInternAtom(fl_display, "WM_PROTOCOLS", False);
-        e.xclient.format = 32;
-        e.xclient.data.l[0] = static_cast<long>(XInternAtom(fl_display, "WM_DELETE_WINDOW", False));
-        e.xclient.data.l[1] = CurrentTime;
+        XEvent e = clientMessage("WM_PROTOCOLS", static_cast<long>(XInternAtom(fl_display, "WM_DELETE_WINDOW", False)),
+                                 CurrentTime);
         XSendEvent(fl_display, fl_xid(m_window.get()), False, NoEventMask, &e);
         XFlush(fl_display);
     }
 
 private:
+    // A client message about the window, of a type and with two values.
+    XEvent clientMessage(const char* type, long first, long second) const {
+        XEvent e{};
+        e.xclient.type = ClientMessage;
+        e.xclient.window = fl_xid(m_window.get());
+        e.xclient.message_type = XInternAtom(fl_display, type, False);
+        e.xclient.format = 32;
+        e.xclient.data.l[0] = first;
+        e.xclient.data.l[1] = second;
+        return e;
+    }
+    // A click or a choice, as the window procedure receives it.
+    static void postCommand(void* data, std::uint16_t notification) {
+        const auto handle = reinterpret_cast<WindowHandle>(data);
+        detail::postFromDisplay(kWmCommand, makeWParam(static_cast<ControlId>(handle & 0xFFFF), notification),
+                                static_cast<std::intptr_t>(handle), 0);
+    }
     static void onClose(Fl_Widget*, void*) {
         // Escape also reaches the window's callback; only the close button asks to close.
         if (Fl::event() == FL_SHORTCUT && Fl::event_key() == FL_Escape) return;
         detail::postFromDisplay(kWmClose, 0, 0, 0);
     }
     static void onCheck(Fl_Widget* w, void* data) {
-        const auto handle = reinterpret_cast<WindowHandle>(data);
         // Not automatic: the mark is the program's, which answers the click.
-        static_cast<Fl_Check_Button*>(w)->value(getCheck(handle) ? 1 : 0);
-        detail::postFromDisplay(kWmCommand, makeWParam(static_cast<ControlId>(handle & 0xFFFF), kBnClicked),
-                                static_cast<std::intptr_t>(handle), 0);
+        static_cast<Fl_Check_Button*>(w)->value(getCheck(reinterpret_cast<WindowHandle>(data)) ? 1 : 0);
+        postCommand(data, kBnClicked);
     }
-    static void onButton(Fl_Widget*, void* data) {
-        const auto handle = reinterpret_cast<WindowHandle>(data);
-        detail::postFromDisplay(kWmCommand, makeWParam(static_cast<ControlId>(handle & 0xFFFF), kBnClicked),
-                                static_cast<std::intptr_t>(handle), 0);
-    }
+    static void onButton(Fl_Widget*, void* data) { postCommand(data, kBnClicked); }
     static void onChoice(Fl_Widget* w, void* data) {
-        const auto handle = reinterpret_cast<WindowHandle>(data);
-        comboSetCurSel(handle, static_cast<Fl_Choice*>(w)->value());
-        detail::postFromDisplay(kWmCommand, makeWParam(static_cast<ControlId>(handle & 0xFFFF), kCbnSelChange),
-                                static_cast<std::intptr_t>(handle), 0);
+        comboSetCurSel(reinterpret_cast<WindowHandle>(data), static_cast<Fl_Choice*>(w)->value());
+        postCommand(data, kCbnSelChange);
     }
 
     Fl_Widget* create(const ControlState& c) {
