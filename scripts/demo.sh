@@ -82,8 +82,10 @@ for candidate in "$root/../shared/testdata/world/runways.csv" "$root/../../share
   [ -z "$runways" ] && [ -f "$candidate" ] && runways=$candidate
 done
 [ -n "$runways" ] || { echo "runways.csv not found: set RUNWAYS_CSV" >&2; exit 1; }
+# The stands of LSZH come from the download site, as stock files do.
+mkdir -p "$demo/site/P3D/archive/stock"
 python3 "$root/scripts/demo_traffic.py" --runways "$runways" --airport LSZH --minutes "${DEMO_MINUTES:-2}" \
-  --out "$demo/traffic.txt"
+  --out "$demo/traffic.txt" --stands-out "$demo/site/P3D/archive/stock/LSZH.xml"
 replay_s=$(awk -F, '!/^#/ { if (!first) first = $15; last = $15 } END { printf "%d", last - first + 1 }' "$demo/traffic.txt")
 [ -n "$seconds" ] || seconds=$((replay_s + 90))
 refused_title="Airbus A380 Emirates"  # the simulator refuses to create it

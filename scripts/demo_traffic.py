@@ -4,7 +4,10 @@ fake RealTraffic to replay: arrivals that land on its runways and taxi off,
 departures that roll, lift off and climb out, overflights at cruise levels and
 a few aircraft taxiing. Positions come from the runway ends of runways.csv;
 every aircraft reports every 2 s; the lines are in time order, their
-timestamps counting from --start (the replay puts the current time in)."""
+timestamps counting from --start (the replay puts the current time in).
+With --stands-out it also writes a stand file of the airport with a stand
+where each aircraft on the ground comes to rest, so that the airport can be
+the park airport and its ground traffic shows."""
 
 import argparse
 import csv
@@ -35,7 +38,8 @@ ROUTES = ["EGLL", "LFPG", "EDDM", "LSGG", "EHAM", "LEMD", "LIRF", "OMDB", "OTHH"
 
 
 def runways_of(path, ident):
-    """Runways of the airport with both ends, as (low end, high end, elevation)."""
+    """Runways of the airport that airliners use (5000 ft or longer, both ends
+    and an elevation known), as (low end, high end, elevation)."""
     out = []
     with open(path, newline="", encoding="utf-8") as f:
         for row in csv.DictReader(f):
@@ -44,10 +48,12 @@ def runways_of(path, ident):
             try:
                 le = (float(row["le_latitude_deg"]), float(row["le_longitude_deg"]))
                 he = (float(row["he_latitude_deg"]), float(row["he_longitude_deg"]))
+                elevation = float(row["le_elevation_ft"] or row["he_elevation_ft"])
+                long_enough = float(row["length_ft"]) >= 5000.0
             except ValueError:
                 continue
-            elevation = float(row["le_elevation_ft"] or row["he_elevation_ft"] or 0)
-            out.append((le, he, elevation))
+            if long_enough:
+                out.append((le, he, elevation))
     return out
 
 
@@ -76,6 +82,7 @@ def move(p, track_deg, nm):
 
 class Flight:
     def __init__(self, hexid, fleet, number, origin, destination):
+        self.rest = None  # (lat, lon, heading) where it stops on the ground
         airline, self.type, reg, prefix = fleet
         self.hexid = hexid
         self.callsign = "%s%d" % (prefix, number)
@@ -110,6 +117,7 @@ def arrival(f, t0, runway, elevation, step):
         f.add(t, move(exit_point, off, 0.012 * k), 0.0, 15.0, off, 0.0)
         t += step
     last = f.points[-1]
+    f.rest = (last[1], last[2], off)
     for _ in range(3):  # standing where it left the runway
         f.add(t, (last[1], last[2]), 0.0, 0.0, off, 0.0)
         t += step * 4
@@ -160,6 +168,7 @@ def ground_movement(f, t0, runway, step):
         f.add(t, move(start, track, 0.004 * k), 0.0, 14.0, track, 0.0)
         t += step
     last = f.points[-1]
+    f.rest = (last[1], last[2], track)
     for _ in range(3):
         f.add(t, (last[1], last[2]), 0.0, 0.0, track, 0.0)
         t += step * 4
@@ -195,6 +204,23 @@ def line(f, p, start):
     return ",".join(fields)
 
 
+def write_stands(path, ident, elevation, flights):
+    """A stock stand file: a stand (radius 30 m) where each aircraft comes to rest."""
+    rests = [f.rest for f in flights if f.rest is not None]
+    with open(path, "w", encoding="utf-8") as out:
+        out.write('<?xml version="1.0" encoding="UTF-8"?>\n')
+        out.write('<meta><info name="author" value="demo"/><info name="date" value="2026-01-01"/>'
+                  '<info name="version" value="1.0.0"/></meta>\n')
+        out.write('<parameters><parameter name="airport_name" value="%s demo stands"/>'
+                  '<parameter name="publisher" value="stock"/><parameter name="altitude" value="%d"/>'
+                  '<parameter name="num_parkpos" value="%d"/></parameters>\n' % (ident, elevation, len(rests)))
+        out.write("<parkpositions>\n")
+        for i, (lat, lon, heading) in enumerate(rests):
+            out.write('  <parkpos id="D%d" latitude="%.6f" longitude="%.6f" heading="%.1f" radius="30.0" '
+                      'cargo="false" ramp="false"/>\n' % (i + 1, lat, lon, heading))
+        out.write("</parkpositions>\n")
+
+
 def main():
     ap = argparse.ArgumentParser(description=__doc__)
     ap.add_argument("--runways", required=True, help="runways.csv of the world runway data")
@@ -203,6 +229,7 @@ def main():
     ap.add_argument("--start", type=float, default=1700000000.0, help="timestamp of the first line")
     ap.add_argument("--seed", type=int, default=7)
     ap.add_argument("--out", required=True)
+    ap.add_argument("--stands-out", help="a stand file with a stand where each aircraft on the ground stops")
     args = ap.parse_args()
 
     runways = runways_of(args.runways, args.airport)
@@ -246,6 +273,8 @@ def main():
         for _, i, p in rows:
             out.write(line(flights[i], p, args.start) + "\n")
     print("%s: %d flights, %d lines over %.0f s" % (args.out, len(flights), len(rows), rows[-1][0]))
+    if args.stands_out:
+        write_stands(args.stands_out, args.airport, round(runways[0][2]), flights)
 
 
 if __name__ == "__main__":
