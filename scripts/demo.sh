@@ -144,8 +144,12 @@ for _ in $(seq 100); do grep -q '^pipe ' "$demo/fake-sim.txt" 2>/dev/null && bre
   --replay "$demo/traffic.txt" --speed 1 --retime --qnh 1018 >"$demo/fake-rt.txt" 2>&1 &
 pids+=($!)
 
+rm -f "$demo/window.png"
 if [ -n "${DISPLAY:-}" ]; then
   echo "Starting Skyhaven_P3D with its window on $DISPLAY for $seconds s ..."
+  # A picture of the window once traffic has come in (the README shows it).
+  export SKYHAVEN_SCREENSHOT="$demo/window.png"
+  export SKYHAVEN_SCREENSHOT_AFTER=$((seconds > 30 ? 20 : seconds * 2 / 3))
 else
   echo "Starting Skyhaven_P3D without a window (no DISPLAY) for $seconds s ..."
 fi
@@ -211,4 +215,5 @@ grep -E '^objects: ' "$demo/fake-sim.txt" |
 echo "Simulator's side:"
 grep -E '^summary' "$demo/fake-sim.txt" | sed 's/^/  /' || true
 echo "Files: $demo/Log.txt, $demo/program.txt, $demo/fake-sim.txt, $demo/fake-rt.txt"
+[ -f "$demo/window.png" ] && echo "Picture of the window: $demo/window.png"
 [ "$status" = "ended with status 0" ]

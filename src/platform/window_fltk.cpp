@@ -16,6 +16,7 @@
 
 #include <map>
 #include <memory>
+#include <vector>
 
 #include "platform/utf16.hpp"
 #include "platform/window.hpp"
@@ -29,23 +30,31 @@ void setColour(ColorRef c) {
     fl_color(static_cast<uchar>(c & 0xFF), static_cast<uchar>((c >> 8) & 0xFF), static_cast<uchar>((c >> 16) & 0xFF));
 }
 
-// Drawing calls of the window procedure, on the window being drawn.
-class FltkSurface final : public PaintSurface {
-public:
-    void fillRect(const Rect& r, ColorRef colour) override {
-        setColour(colour);
-        fl_rectf(r.left, r.top, r.right - r.left, r.bottom - r.top);
+// One sans font for every text of the window, about the size of the
+// system's dialog font.
+constexpr int kFontSize = 13;
+
+// Draws a paint's display list as it was recorded, so the window shows
+// exactly what the headless backend records.
+void replay(const std::vector<PaintOp>& ops) {
+    fl_font(FL_HELVETICA, kFontSize);
+    for (const PaintOp& op : ops) {
+        setColour(op.colour);
+        const Rect& r = op.rect;
+        switch (op.kind) {
+            case PaintOp::Kind::Fill:
+                fl_rectf(r.left, r.top, r.right - r.left, r.bottom - r.top);
+                break;
+            case PaintOp::Kind::Line:
+                fl_line(r.left, r.top, r.right, r.bottom);
+                break;
+            case PaintOp::Kind::Text:
+                // The given point is the text's top left, as on Windows.
+                fl_draw(detail::toUtf8(op.text).c_str(), r.left, r.top + fl_height() - fl_descent());
+                break;
+        }
     }
-    void line(int x1, int y1, int x2, int y2, ColorRef colour) override {
-        setColour(colour);
-        fl_line(x1, y1, x2, y2);
-    }
-    void text(int x, int y, const std::u16string& text, ColorRef colour) override {
-        setColour(colour);
-        // The given point is the text's top left, as on Windows.
-        fl_draw(detail::toUtf8(text).c_str(), x, y + fl_height() - fl_descent());
-    }
-};
+}
 
 class MainFlWindow final : public Fl_Double_Window {
 public:
@@ -53,9 +62,7 @@ public:
 
 protected:
     void draw() override {
-        fl_font(FL_HELVETICA, 12);
-        FltkSurface surface;
-        detail::paintOn(surface);
+        replay(detail::recordPaint());
         draw_children();
     }
 };
@@ -160,6 +167,42 @@ public:
                    &e);
         XFlush(fl_display);
     }
+    void clickAt(int x, int y) override {
+        if (!m_window || !m_window->shown()) return;
+        // What the X server sends for a press and release of the left button.
+        for (const int type : {ButtonPress, ButtonRelease}) {
+            XEvent e{};
+            e.xbutton.type = type;
+            e.xbutton.display = fl_display;
+            e.xbutton.window = fl_xid(m_window.get());
+            e.xbutton.root = DefaultRootWindow(fl_display);
+            e.xbutton.time = CurrentTime;
+            e.xbutton.x = x;
+            e.xbutton.y = y;
+            e.xbutton.x_root = m_window->x() + x;
+            e.xbutton.y_root = m_window->y() + y;
+            e.xbutton.button = Button1;
+            e.xbutton.state = type == ButtonRelease ? Button1Mask : 0;
+            e.xbutton.same_screen = True;
+            XSendEvent(fl_display, e.xbutton.window, True, type == ButtonPress ? ButtonPressMask : ButtonReleaseMask,
+                       &e);
+        }
+        XFlush(fl_display);
+    }
+    bool capture(Image& out) override {
+        if (!m_window || !m_window->shown()) return false;
+        Fl::flush();
+        const int w = m_window->w();
+        const int h = m_window->h();
+        m_window->make_current();
+        uchar* pixels = fl_read_image(nullptr, 0, 0, w, h);
+        if (pixels == nullptr) return false;
+        out.width = w;
+        out.height = h;
+        out.rgb.assign(pixels, pixels + static_cast<std::size_t>(w) * static_cast<std::size_t>(h) * 3);
+        delete[] pixels;
+        return true;
+    }
     void pressCloseButton() override {
         if (!m_window || !m_window->shown()) return;
         // What the window manager sends when the user clicks the close button.
@@ -216,17 +259,17 @@ private:
             case ControlKind::PushButton:
                 w = new Fl_Button(c.x, c.y, c.width, c.height);
                 w->callback(&FltkBackend::onButton, data);
-                w->labelsize(12);
+                w->labelsize(kFontSize);
                 break;
             case ControlKind::Edit:
                 w = new EditInput(c.x, c.y, c.width, c.height, handle);
-                static_cast<Fl_Input*>(w)->textsize(12);
+                static_cast<Fl_Input*>(w)->textsize(kFontSize);
                 break;
             case ControlKind::ComboBox:
                 // The height of a drop-down list is its open list's; closed it is one line.
                 w = new Fl_Choice(c.x, c.y, c.width, 21);
                 w->callback(&FltkBackend::onChoice, data);
-                static_cast<Fl_Choice*>(w)->textsize(12);
+                static_cast<Fl_Choice*>(w)->textsize(kFontSize);
                 break;
             case ControlKind::Label:
                 break;
