@@ -1,31 +1,41 @@
 #!/usr/bin/env bash
 # Runs the program against the fake simulator and the fake RealTraffic:
 #
-#   scripts/demo.sh [--seconds N] [--leave S]    (default 60 and 40)
+#   scripts/demo.sh [--seconds N] [--leave S]
+#       (defaults: the traffic's length + 90 s, and the traffic's length + 30 s)
 #
 # Installs what is missing, builds in Release, prepares the demo folder
 # build/demo (the program folder's layout, its settings in build/demo/appdata,
 # a registry stand-in with Prepar3D v5, RealTraffic marked as installed), and
 # a local download site with the sample data sets of scripts/demo_data. Then
-# it starts skyhaven-fake-sim (the user aircraft at Zurich, LSZH) and
-# skyhaven-fake-rt (aircraft arriving at and departing from LSZH's runways),
-# and the program: with its window when DISPLAY is set, without one
-# otherwise. LSZH is a park airport with a stand file and a learned file of
-# the demo data: its stands fill with static aircraft; after S seconds the
-# user aircraft takes off and leaves, and they are removed. After N seconds
-# it closes the program the way a user does (the close request of the
-# window's close button, here Ctrl-C) and prints what happened. Every process
-# it started is ended, also on Ctrl-C.
+# it starts skyhaven-fake-sim (the user aircraft on a stand at Zurich, LSZH;
+# one livery title refused) and skyhaven-fake-rt, which replays in real time
+# a few minutes of traffic around LSZH made by scripts/demo_traffic.py from
+# the world's runways (arrivals and departures on its runways, overflights, a
+# few aircraft taxiing; DEMO_MINUTES, default 2, says how long new flights
+# come), and the program: with its window when DISPLAY is set, without one
+# otherwise. LSZH is a park airport: its stand file holds the stands of
+# scripts/demo_data/LSZH.xml and a free stand where each aircraft on the
+# ground stops, and its learned file, from scripts/demo_data/LSZH_learned.xml,
+# fills half its stands with static aircraft. The program creates the live
+# aircraft in the fake simulator with the liveries of the demo's cache, moves
+# them, parks the arrivals at their stands and removes what leaves. After S
+# seconds the user aircraft takes off and leaves: the static aircraft are
+# removed and what the traffic taught about the stands is saved. After N
+# seconds it closes the program the way a user does (the close request of the
+# window's close button, here Ctrl-C) and prints what happened: the run, the
+# park airport, what became of the traffic, and the simulator's object count
+# over time. Every process it started is ended, also on Ctrl-C.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-seconds=60
-leave=40
+seconds=
+leave=
 while [ $# -gt 0 ]; do
   case "$1" in
     --seconds) seconds=$2; shift 2 ;;
     --leave) leave=$2; shift 2 ;;
-    -h|--help) sed -n '2,19p' "$0"; exit 0 ;;
+    -h|--help) sed -n '2,28p' "$0"; exit 0 ;;
     *) echo "unknown option $1 (see --help)" >&2; exit 2 ;;
   esac
 done
@@ -45,10 +55,6 @@ mkdir -p "$demo/docs" "$demo/input" "$demo/output" "$demo/pipes" "$demo/appdata/
   "$demo/Prepar3D v5/Scenery" "$demo/site/11"
 touch "$demo/appdata/InsideSystems/RealTraffic.jar"
 cp "$data/LiveriesScanned.xml" "$demo/output/"
-# Zurich's stands, and what was learned there (every run starts from it).
-mkdir -p "$demo/airports/my_thirdparty" "$demo/airports/learned/thirdparty/Demo"
-cp "$data/LSZH.xml" "$demo/airports/my_thirdparty/LSZH.xml"
-cp "$data/LSZH_learned.xml" "$demo/airports/learned/thirdparty/Demo/LSZH.xml"
 printf '[HKEY_LOCAL_MACHINE\\SOFTWARE\\Lockheed Martin\\Prepar3D v5]\nSetupPath=%s\n' "$demo/Prepar3D v5" \
   >"$demo/registry.ini"
 
@@ -78,6 +84,23 @@ for name in airports AIG-regcodes dbase; do
 done
 printf '{"airports": {"major": 1, "minor": 0, "patch": 0}, "aig": {"major": 1, "minor": 0, "patch": 0}, "dbase": {"major": 1, "minor": 0, "patch": 0}}\n' \
   >"$demo/site/versions.json"
+
+# The traffic, from the world's runways beside the clone (RUNWAYS_CSV may say where else).
+runways=${RUNWAYS_CSV:-}
+for candidate in "$root/../shared/testdata/world/runways.csv" "$root/../../shared/testdata/world/runways.csv"; do
+  [ -z "$runways" ] && [ -f "$candidate" ] && runways=$candidate
+done
+[ -n "$runways" ] || { echo "runways.csv not found: set RUNWAYS_CSV" >&2; exit 1; }
+# Zurich's stands: those of the demo data and a free one where each aircraft
+# on the ground stops; and what was learned there (every run starts from it).
+mkdir -p "$demo/airports/my_thirdparty" "$demo/airports/learned/thirdparty/Demo"
+python3 "$root/scripts/demo_traffic.py" --runways "$runways" --airport LSZH --minutes "${DEMO_MINUTES:-2}" \
+  --out "$demo/traffic.txt" --stands-in "$data/LSZH.xml" --stands-out "$demo/airports/my_thirdparty/LSZH.xml"
+cp "$data/LSZH_learned.xml" "$demo/airports/learned/thirdparty/Demo/LSZH.xml"
+replay_s=$(awk -F, '!/^#/ { if (!first) first = $15; last = $15 } END { printf "%d", last - first + 1 }' "$demo/traffic.txt")
+[ -n "$seconds" ] || seconds=$((replay_s + 90))
+[ -n "$leave" ] || leave=$((replay_s + 30))
+refused_title="Airbus A380 Emirates"  # the simulator refuses to create it
 
 pids=()
 sim_input=""
@@ -126,10 +149,11 @@ pids+=($!)
 exec 3>"$demo/fake-sim.in"
 sim_input="$demo/fake-sim.in"
 echo "user 47.4534 8.5617" >&3  # the user aircraft on a stand at Zurich
+echo "refuse-title $refused_title" >&3
 for _ in $(seq 100); do grep -q '^pipe ' "$demo/fake-sim.txt" 2>/dev/null && break; sleep 0.1; done
 
 "$bin/tools/skyhaven-fake-rt" --tcp-port "$tcp_port" --traffic-port "$traffic_port" --qnh-port "$qnh_port" \
-  --replay "$data/traffic.txt" --rate 4 --loop --retime --qnh 1018 >"$demo/fake-rt.txt" 2>&1 &
+  --replay "$demo/traffic.txt" --speed 1 --retime --qnh 1018 >"$demo/fake-rt.txt" 2>&1 &
 pids+=($!)
 
 rm -f "$demo/window.png"
@@ -141,10 +165,12 @@ if [ -n "${DISPLAY:-}" ]; then
 else
   echo "Starting Skyhaven_P3D without a window (no DISPLAY) for $seconds s ..."
 fi
+echo "The user aircraft leaves Zurich after $leave s."
 (cd "$demo" && exec "$bin/Skyhaven_P3D") >"$demo/program.txt" 2>&1 &
 program=$!
 pids+=("$program")
 
+# The simulator counts its objects every 15 s.
 for s in $(seq "$seconds"); do
   kill -0 "$program" 2>/dev/null || break
   # Off the ground, then 8 nm north every 2 s (the program asks for the user's
@@ -152,12 +178,12 @@ for s in $(seq "$seconds"); do
   # flight), until beyond AIRP_RANGE (20 nm).
   if [ "$s" -eq "$leave" ]; then
     echo "The user aircraft takes off and leaves Zurich ..."
-    echo "objects" >&3
     echo "user 47.4534 8.5617 4000" >&3
   elif [ "$s" -gt "$leave" ] && [ "$s" -le $((leave + 6)) ] && [ $(((s - leave) % 2)) -eq 0 ]; then
     echo "teleport 8 0" >&3
   fi
   sleep 1
+  [ $((s % 15)) -eq 0 ] && echo objects >&3
 done
 status=running
 if kill -0 "$program" 2>/dev/null; then
@@ -195,11 +221,26 @@ echo "RealTraffic's side:"
 grep -E '^<- Qs(999|123)' "$demo/fake-rt.txt" | head -2 | sed 's/^/  /' || true
 echo "  $(grep -c '^<- Qs121' "$demo/fake-rt.txt" || true) user positions received"
 cleanup
+
+counts=$(grep -E '^traffic: samples' "$log" | tail -1 || true)
+count() { grep -oE "$1" <<<"$counts" | grep -oE '[0-9]+' | head -1 || echo 0; }
+echo "What became of the traffic:"
+printf '  %-50s %s\n' "traffic lines sent by RealTraffic" "$(grep -oE 'sent [0-9]+' "$demo/fake-rt.txt" | grep -oE '[0-9]+' || echo 0)"
+printf '  %-50s %s\n' "received by the Traffic Reader" "$(grep -oE '[0-9]+ traffic lines received' "$log" | grep -oE '^[0-9]+' || echo 0)"
+printf '  %-50s %s\n' "accepted (in range, in the air or at the park airport)" "$(grep -oE 'received, [0-9]+ accepted' "$log" | grep -oE '[0-9]+' || echo 0)"
+printf '  %-50s %s\n' "aircraft made from them" "$(count 'aircraft [0-9]+ new')"
+printf '  %-50s %s\n' "creations asked of the simulator" "$(count '[0-9]+ created')"
+printf '  %-50s %s\n' "adopted, and active 2 s later" "$(count '[0-9]+ active')"
+printf '  %-50s %s\n' "refused by the simulator ('$refused_title')" "$(count '[0-9]+ refused')"
+printf '  %-50s %s\n' "removed as they left" "$(count '[0-9]+ removed;')"
+printf '  %-50s %s\n' "not created, by reason" "$(sed -n 's/.*dropped: //p' <<<"$counts")"
+echo "Objects in the simulator over time:"
+grep -E '^objects: ' "$demo/fake-sim.txt" |
+  awk '{ n = $2; bar = ""; for (i = 0; i < n; ++i) bar = bar "#"; printf "  %4d s  %3d %s\n", 15 * NR, n, bar }'
 echo "Simulator's side:"
 grep -E '^summary' "$demo/fake-sim.txt" | grep -v "^summary: object " | sed 's/^/  /' || true
 static_lines() { grep -E "^$1 [0-9]+ '[^']*\*'" "$demo/fake-sim.txt" || true; }
 echo "  static aircraft (callsigns ending in '*'): $(static_lines 'summary: object' | grep -c . || true) created," \
-  "$(static_lines object | grep -vc ', removed' || true) standing as the user left," \
   "$(static_lines 'summary: object' | grep -c ', removed' || true) of them removed by the end"
 echo "Files: $demo/Log.txt, $demo/program.txt, $demo/fake-sim.txt, $demo/fake-rt.txt"
 [ -f "$demo/window.png" ] && echo "Picture of the window: $demo/window.png"

@@ -2,6 +2,7 @@
 // traffic lines to the Traffic Reader at a given rate, sends QNH datagrams,
 // and connects to the program's TCP server, answering its version question
 // and printing every line the program sends.
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <csignal>
@@ -31,6 +32,7 @@ struct Options {
     std::uint16_t tcpPort = 10747;
     std::string replayFile;
     double rate = 10.0;
+    double speed = 0.0;  // above 0: pace by the lines' timestamps, this many times real speed
     bool loop = false;
     bool retime = false;
     std::optional<std::string> qnh = std::string("1013");
@@ -47,6 +49,8 @@ void usage() {
         "  --tcp-port N      TCP port of the program's server (10747); 0: no TCP link\n"
         "  --replay FILE     traffic lines to send, one a line (empty and '#' lines skipped)\n"
         "  --rate N          traffic lines per second (10)\n"
+        "  --speed X         instead of a rate, send each line when its timestamp (field 14)\n"
+        "                    comes, X times as fast as real time (1: real time)\n"
         "  --loop            replay the file again and again\n"
         "  --retime          put the current time into each line's timestamp field\n"
         "  --qnh VALUE       QNH sent every 10 s as {\"QNH\":VALUE} (1013); 'none': no QNH\n"
@@ -95,16 +99,25 @@ bool parseOptions(int argc, char** argv, Options& o) {
         } else if (arg == "--rate") {
             o.rate = std::atof(v->c_str());
             if (!(o.rate > 0.0 && o.rate <= 1e6)) return false;
+        } else if (arg == "--speed") {
+            o.speed = std::atof(v->c_str());
+            if (!(o.speed > 0.0 && o.speed <= 1e6)) return false;
         } else if (arg == "--qnh") {
             o.qnh = *v == "none" ? std::nullopt : std::optional<std::string>(*v);
         } else if (arg == "--reply") {
             using R = FakeRealTraffic::Reply;
-            if (*v == "level2") o.reply = R::Level2;
-            else if (*v == "level1") o.reply = R::Level1;
-            else if (*v == "nolevel") o.reply = R::NoLevel;
-            else if (*v == "malformed") o.reply = R::Malformed;
-            else if (*v == "none") o.reply = R::None;
-            else return false;
+            if (*v == "level2")
+                o.reply = R::Level2;
+            else if (*v == "level1")
+                o.reply = R::Level1;
+            else if (*v == "nolevel")
+                o.reply = R::NoLevel;
+            else if (*v == "malformed")
+                o.reply = R::Malformed;
+            else if (*v == "none")
+                o.reply = R::None;
+            else
+                return false;
         } else if (arg == "--version") {
             o.version = *v;
         } else if (arg == "--duration") {
@@ -130,17 +143,41 @@ std::vector<std::string> readLines(const std::string& path) {
     return lines;
 }
 
-// The line with field 14 (the timestamp) set to now.
-std::string retimed(const std::string& line) {
-    const double now = std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
+// Where field 14 (the timestamp) of a line begins; npos when it has none.
+std::size_t timestampField(const std::string& line) {
     std::size_t start = 0;
     for (int field = 0; field < 14; ++field) {
         start = line.find(',', start);
-        if (start == std::string::npos) return line;
+        if (start == std::string::npos) return start;
         ++start;
     }
+    return start;
+}
+
+// The line with field 14 set to now.
+std::string retimed(const std::string& line) {
+    const double now = std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
+    const std::size_t start = timestampField(line);
+    if (start == std::string::npos) return line;
     const std::size_t end = line.find(',', start);
     return line.substr(0, start) + skh::format("{:.2f}", now) + (end == std::string::npos ? "" : line.substr(end));
+}
+
+// Seconds of each line after the first line's timestamp (a line without a
+// readable one keeps its predecessor's), for pacing at real speed.
+std::vector<double> lineOffsets(const std::vector<std::string>& lines) {
+    std::vector<double> out;
+    out.reserve(lines.size());
+    double first = -1.0;
+    double last = 0.0;
+    for (const std::string& line : lines) {
+        const std::size_t start = timestampField(line);
+        const double t = start == std::string::npos ? -1.0 : std::atof(line.c_str() + start);
+        if (t > 0.0 && first < 0.0) first = t;
+        if (t > 0.0) last = std::max(last, t - first);
+        out.push_back(last);
+    }
+    return out;
 }
 
 }  // namespace
@@ -174,6 +211,9 @@ int main(int argc, char** argv) {
 
     const auto start = Clock::now();
     const auto period = std::chrono::duration<double>(1.0 / o.rate);
+    const std::vector<double> offsets = lineOffsets(lines);
+    const double round = offsets.empty() ? 0.0 : offsets.back() + 1.0;
+    std::size_t rounds = 0;
     const auto qnhPeriod = std::chrono::seconds(10);
     auto nextQnh = start;
     std::size_t sent = 0;
@@ -192,6 +232,16 @@ int main(int argc, char** argv) {
             if (index == lines.size()) {
                 if (!o.loop) break;
                 index = 0;
+                ++rounds;
+            }
+            if (o.speed > 0.0) {
+                // Due at the line's own time; short sleeps keep the QNH going.
+                const auto due = start + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(
+                                             (offsets[index] + round * static_cast<double>(rounds)) / o.speed));
+                if (Clock::now() < due) {
+                    std::this_thread::sleep_until(std::min(due, Clock::now() + std::chrono::milliseconds(100)));
+                    continue;
+                }
             }
             const std::string& line = lines[index++];
             if (rt.sendDatagram(o.trafficPort, o.retime ? retimed(line) : line)) {
@@ -199,7 +249,9 @@ int main(int argc, char** argv) {
             } else {
                 ++failed;
             }
-            std::this_thread::sleep_until(start + std::chrono::duration_cast<Clock::duration>(period * (sent + failed)));
+            if (o.speed <= 0.0)
+                std::this_thread::sleep_until(start +
+                                              std::chrono::duration_cast<Clock::duration>(period * (sent + failed)));
         } else if (endless) {
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
         }

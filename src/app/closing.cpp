@@ -102,6 +102,7 @@ ClosingOutcome lf_closingDown(const Clock& clock) {
     seam::gf_clearRunCallsigns();
     seam::gf_logMatchingSummary();
     seam::gf_logNoMatch();
+    seam::gf_logTrafficCounts();
 
     const AppState state = g_appState.load();
     if (lf_restartReason(state) && !g_closeRequested.load()) {

@@ -22,6 +22,7 @@
 #include "traffic/stand_choice.hpp"
 #include "traffic/stand_learning.hpp"
 #include "traffic/static_parking.hpp"
+#include "traffic/traffic_counts.hpp"
 #include "traffic/traffic_driver.hpp"
 #include "traffic/traffic_state.hpp"
 #include "traffic/user_stand.hpp"
@@ -112,5 +113,6 @@ void gf_saveLearnedParking() {
 }
 void gf_removeGroundTraffic() { skh::gf_removeGroundTraffic(); }
 void gf_clearRunCallsigns() { skh::gf_clearRunCallsigns(); }
+void gf_logTrafficCounts() { skh::gf_logTrafficCounts(); }
 
 }  // namespace skh::seam

@@ -139,5 +139,7 @@ void gf_saveLearnedParking();
 void gf_removeGroundTraffic();
 // Empties the callsigns the traffic control keeps over a run.
 void gf_clearRunCallsigns();
+// Writes what became of the run's traffic to the log.
+void gf_logTrafficCounts();
 
 }  // namespace skh::seam

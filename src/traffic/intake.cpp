@@ -19,6 +19,7 @@
 #include "traffic/sim_port.hpp"
 #include "traffic/stand_side.hpp"
 #include "traffic/stream_checks.hpp"
+#include "traffic/traffic_counts.hpp"
 #include "traffic/traffic_state.hpp"
 
 namespace skh {
@@ -116,6 +117,16 @@ void lf_completeIdentity(LiveAc& ac) {
 
 bool lf_endsWithUnderscore(const std::string& s) { return !s.empty() && s.back() == '_'; }
 
+void lf_drop(LiveAc& ac, DropReason reason) {
+    ac.dropUnsent = 1;
+    gf_countDrop(reason);
+}
+
+void lf_append(LiveAc& ac, const PosSample& sample) {
+    ac.stream.push_back(sample);
+    ++g_trafficCounts.samplesAppended;
+}
+
 double lf_normalised(double rad) {
     rad = std::fmod(rad, TWO_PI);
     return rad < 0.0 ? rad + TWO_PI : rad;
@@ -133,6 +144,7 @@ void lf_handleIncoming(TrafficSample& sample) {
     if (!lf_finite(sample.pos) || !std::isfinite(sample.timestamp)) {
         gf_logWarning(skh::format("{} sample of act {} ({}) with numbers out of range dropped", "lf_handleIncoming",
                                   sample.actNumber, sample.ident.callsign));
+        gf_countDrop(DropReason::badNumbers);
         return;
     }
     LiveAc* ac = gf_findLiveByAct(sample.actNumber);
@@ -162,7 +174,10 @@ void lf_handleNewAircraft(TrafficSample& sample) {
     }
     if (!gf_trafficServices().isKnownType(id.type)) {
         const auto record = gf_trafficServices().findRegistration(id.registration);
-        if (!record || record->type.empty()) return;
+        if (!record || record->type.empty()) {
+            gf_countDrop(DropReason::unknownType);
+            return;
+        }
         id.type = record->type;
     }
     lf_addNewLiveAc(sample);
@@ -170,8 +185,14 @@ void lf_handleNewAircraft(TrafficSample& sample) {
 
 void lf_addNewLiveAc(TrafficSample& sample) {
     const AircraftCategory category = gf_sizeCategory(sample.ident.type);
-    if (!lf_categoryAllowed(category)) return;
-    if (lf_ambiguousAtParkAirport(sample.pos)) return;
+    if (!lf_categoryAllowed(category)) {
+        gf_countDrop(DropReason::categoryOff);
+        return;
+    }
+    if (lf_ambiguousAtParkAirport(sample.pos)) {
+        gf_countDrop(DropReason::parkAltitude);
+        return;
+    }
     sample.ident.secondCallsign = sample.ident.callsign;
     sample.ident.extraCallsign.clear();
     sample.ident.flag = 0;
@@ -181,6 +202,7 @@ void lf_addNewLiveAc(TrafficSample& sample) {
     ident.maxClimbStep = gf_maxClimbStepOf(ident.category);
     ident.slowGroundSpeed = gf_slowGroundSpeedOf(ident.category);
     sample.pos.stationary = 0;
+    ++g_trafficCounts.newAircraft;
     lf_appendLiveAc(LiveAc(sample.pos, std::move(ident), sample.timestamp));
 }
 
@@ -200,12 +222,12 @@ void decodeExisting(LiveAc& ac, PosSample sample) {
             }
         }
         if (ac.moveState == AcState::birth) {
-            if (!ac.stream.empty() && lf_checkNewSample(ac, sample)) ac.stream.push_back(sample);
+            if (!ac.stream.empty() && lf_checkNewSample(ac, sample)) lf_append(ac, sample);
             return;
         }
         if (!checkExtendingSituations(ac, sample)) return;
         if (ac.stream.empty()) {
-            ac.stream.push_back(sample);
+            lf_append(ac, sample);
             return;
         }
         auto& st = ac.stream;
@@ -246,7 +268,7 @@ void decodeExisting(LiveAc& ac, PosSample sample) {
                 lf_startTakeoffRoll(ac);
             }
         }
-        st.push_back(sample);
+        lf_append(ac, sample);
         if (st.size() == 2 && st[0].stationary != 0 && st[1].stationary != 0)
             st[0].dueTick = lf_tickAfter(trafficTick.load(), 1);
     } catch (const std::exception& e) {
@@ -263,12 +285,12 @@ void lf_prepareNewAc(LiveAc& ac) {
     const std::int32_t lead = (front.airborne == 0 && front.groundSpeed != 0.0) ? kGroundLeadTicks : kLeadTicks;
     if (lf_ticksUntil(front.dueTick, trafficTick.load()) > lead) return;
     if (ac.stream.size() == 1) {
-        ac.dropUnsent = 1;
+        lf_drop(ac, DropReason::singleSample);
         return;
     }
     if (lf_endsWithUnderscore(ac.callsign) &&
         std::find(g_removedGhosts.begin(), g_removedGhosts.end(), ac.callsign) != g_removedGhosts.end()) {
-        ac.dropUnsent = 1;
+        lf_drop(ac, DropReason::ghost);
         return;
     }
     if (lf_mixesAirAndGround(ac)) {
@@ -282,17 +304,17 @@ void lf_prepareNewAc(LiveAc& ac) {
     }
     const std::int32_t maxLive = MAX_LIVE_SEL.value.load();
     if (maxLive <= 0) {
-        ac.dropUnsent = 1;
+        lf_drop(ac, DropReason::liveLimit);
         return;
     }
     const std::size_t wanted = lf_activeLiveCount() + addingStack.size() + g_liveCreateQueue.size();
     if (wanted >= static_cast<std::size_t>(maxLive) && lf_makeRoomForNewLiveAc(lf_userDistanceNm(ac.stream.front()))) {
-        ac.dropUnsent = 1;
+        lf_drop(ac, DropReason::liveLimit);
         return;
     }
     const std::string blocked = BLOCK_CALLSIGN.value.get();
     if (!blocked.empty() && blocked == ac.callsign) {
-        ac.dropUnsent = 1;
+        lf_drop(ac, DropReason::blocked);
         return;
     }
     lf_completeIdentity(ac);
@@ -301,7 +323,9 @@ void lf_prepareNewAc(LiveAc& ac) {
         spawnLiveAc(ac);
         return;
     }
-    ac.dropUnsent = 1;
+    lf_drop(ac, !lf_isValidCallsign(ac.callsign)                ? DropReason::invalidCallsign
+                : g_noMatchLines.count(lf_fmtIdentKey(ac)) != 0 ? DropReason::noLivery
+                                                                : DropReason::ghost);
 }
 
 bool lf_holdNearUser(LiveAc& ac) {
@@ -361,7 +385,7 @@ void spawnLiveAc(LiveAc& ac) {
         }
         if (ac.liveryTitle.empty()) {
             if (!ac.registration.empty()) g_noMatchLines.insert(lf_fmtIdentKey(ac));
-            ac.dropUnsent = 1;
+            lf_drop(ac, DropReason::noLivery);
             return;
         }
     }

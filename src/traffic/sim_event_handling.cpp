@@ -15,6 +15,7 @@
 #include "traffic/removal.hpp"
 #include "traffic/sim_port.hpp"
 #include "traffic/stand_side.hpp"
+#include "traffic/traffic_counts.hpp"
 #include "traffic/traffic_state.hpp"
 
 namespace skh {
@@ -55,6 +56,7 @@ void lf_onStaticCgReport(const SimEvent& e) {
 
 // After the record is gone: a refused title is counted against its livery.
 void lf_reportRefused(const FlightIdent& refused, bool givenUp) {
+    ++g_trafficCounts.refused;
     if (givenUp) {
         gf_logWarning(skh::format("{} never created by the simulator, dropped", gf_acDescription(refused)));
     } else {
@@ -65,6 +67,8 @@ void lf_reportRefused(const FlightIdent& refused, bool givenUp) {
 void lf_onCreateFailed(const SimEvent& e) {
     const bool givenUp = e.reserved == kCreateGivenUp;
     if (gf_isLiveAct(e.actNumber)) {
+        // A later aircraft of the act is matched anew, not given the refused title again.
+        g_liveryCache.erase(e.actNumber);
         if (LiveAc* ac = gf_findLiveByAct(e.actNumber)) {
             const FlightIdent refused = *ac;
             lf_eraseLiveAc(*ac);
@@ -91,7 +95,10 @@ void lf_applyEvent(const SimEvent& e) {
                 if (e.objectId >= kMinAdoptableObjectId) lf_removeOrphan(e.objectId, e.actNumber);
                 return;
             }
-            if (lf_requestStaticCG(*ac, e)) g_createdObjects.push_back({e.objectId, e.actNumber, 0, 0});
+            if (lf_requestStaticCG(*ac, e)) {
+                g_createdObjects.push_back({e.objectId, e.actNumber, 0, 0});
+                ++g_trafficCounts.adopted;
+            }
             return;
         }
         case SimEventKind::staticObjectCreated:
@@ -127,6 +134,7 @@ void lf_activateLive(const CreatedObject& entry) {
     LiveAc* ac = gf_findLiveByAct(entry.actNumber);
     if (ac == nullptr || ac->objectId != entry.objectId) return;  // gone meanwhile
     lf_initialAcEvents(*ac);
+    ++g_trafficCounts.activated;
     if (ac->removeWhenCreated != 0) {
         ac->removeWhenCreated = 0;
         removeAircraftFromSim(*ac);
@@ -320,9 +328,13 @@ void lf_onObjectRemoved(std::uint32_t objectId) {
         }
         lf_removeFlightPlanFile(*ac);
         lf_eraseLiveAc(*ac);
+        ++g_trafficCounts.removalsReported;
         return;
     }
-    if (StaticAc* st = gf_findStaticByObjectId(objectId)) lf_eraseStaticAc(*st);
+    if (StaticAc* st = gf_findStaticByObjectId(objectId)) {
+        lf_eraseStaticAc(*st);
+        ++g_trafficCounts.removalsReported;
+    }
 }
 
 void lf_handleBlocked(std::uint32_t actNumber) {

@@ -15,6 +15,7 @@
 #include "traffic/sim_event_handling.hpp"
 #include "traffic/sim_port.hpp"
 #include "traffic/stand_side.hpp"
+#include "traffic/traffic_counts.hpp"
 #include "traffic/traffic_state.hpp"
 
 namespace skh {
@@ -58,16 +59,19 @@ void lf_handOverQueues() {
         removalQueue.pop_front();
         port.queueRemove(objectId);
         lf_removalHandedOver(objectId);
+        ++g_trafficCounts.removalsHandedOver;
     }
     if (tick % kCreationEveryPolls != 0) return;
     if (!g_liveCreateQueue.empty()) {
         port.queueCreate(g_liveCreateQueue.front());
         g_liveCreateQueue.pop_front();
+        ++g_trafficCounts.creationsHandedOver;
         return;
     }
     if (!g_staticCreateQueue.empty()) {
         port.queueCreate(g_staticCreateQueue.front());
         g_staticCreateQueue.pop_front();
+        ++g_trafficCounts.creationsHandedOver;
     }
     if (lf_staticPlanPending()) lf_staticParking();
 }
@@ -75,6 +79,7 @@ void lf_handOverQueues() {
 void lf_takeTrafficSamples() {
     for (int i = 0; i < kSamplesPerPoll; ++i) {
         if (!gf_popTrafficSample(g_incoming)) return;
+        ++g_trafficCounts.samplesTaken;
         try {
             lf_handleIncoming(g_incoming);
         } catch (const UserErrorException&) {

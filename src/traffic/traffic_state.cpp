@@ -14,6 +14,7 @@
 #include "traffic/stand_lookup.hpp"
 #include "traffic/stand_side.hpp"
 #include "traffic/static_parking.hpp"
+#include "traffic/traffic_counts.hpp"
 
 namespace skh {
 
@@ -217,6 +218,7 @@ void gf_resetTraffic() {
     gf_clearNoMatch();
     g_liveryCache.clear();
     g_landingWatch = false;
+    g_trafficCounts = TrafficCounts{};
     g_qnh = kStandardQnh;
     g_apfInfo = ApfInfo{};
     g_apfInfo.altitude = -1;

@@ -25,6 +25,7 @@
 #include "support/fake_clock.hpp"
 #include "support/fake_realtraffic.hpp"
 #include "support/fake_simulator.hpp"
+#include "support/in_process_run.hpp"
 #include "support/libraries.hpp"
 #include "support/sc_test_env.hpp"
 #include "support/test_env.hpp"
@@ -35,99 +36,8 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-class AppRunThreaded : public ::testing::Test {
-protected:
-    void SetUp() override {
-        test::initLibraries();
-        m_savedSettingsPath = g_parametersXmlPath;
-        g_parametersXmlPath = (m_settings.path() / "parameters.xml").string();
-        test::writeFile(g_parametersXmlPath, R"(<?xml version="1.0"?>
-<parameters>
-  <parameter name="SIM_INSTALL_PATH" value="D:\Prepar3D v5"/>
-  <parameter name="PORT_NUMBER" value="0"/>
-  <parameter name="SCAN_LIVERIES" value="false"/>
-</parameters>
-)");
-        const fs::path program = m_env.folder(test::ScTestEnv::Folder::Current);
-        fs::create_directories(program / "docs");
-        test::packDataSet(
-            R"(<airports><airport code="LSZH" iata="ZRH" lat="47.4647" lon="8.5492" alt="1416"/></airports>)",
-            program / g_airportsEnc.string());
-        test::writeFile(m_world / "appdata" / "InsideSystems" / "RealTraffic.jar", "");
-        test::writeFile(
-            program / g_liveriesScannedXml.string(),
-            R"(<liveries><liv airl="SWR" type="A320" title="Airbus A320 Swiss" atcid="HB-JLT"/></liveries>)");
-        m_env.pointAtIpv4(m_sim);
-        gf_setRunClock(m_clock.clock());
-        gf_forgetAirportsForTest();
-        g_startupDone = true;
-        g_restartRequested = false;
-        lf_resetSession();
-        g_trafficReader.setUserPos(0.0, 0.0);
-        g_rtAcceptSliceMs = 100;
-        m_ticker = std::thread([this] {
-            // A simulated second every 20 ms: the per-second work runs 50 times as often.
-            while (!m_stopTicker.load()) {
-                m_sim.tickSecond();
-                std::this_thread::sleep_for(20ms);
-            }
-        });
-    }
-    void TearDown() override {
-        m_stopTicker = true;
-        m_ticker.join();
-        if (m_worker.joinable()) {
-            gf_requestClose();  // a run that failed waits for the window to close
-            m_worker.join();
-        }
-        m_rt.disconnect();
-        m_sim.stop();
-        lf_resetSession();
-        gf_clearStatusMessage();
-        g_restartRequested = false;
-        g_rtOnThisPc = false;
-        g_rtAcceptSliceMs = 1000;
-        gf_forgetAirportsForTest();
-        gf_setRunClock(gf_steadyClock());
-        g_parametersXmlPath = m_savedSettingsPath;
-    }
-
-    // Starts a start-up worker, as the window does on its start message.
-    void startWorker() {
-        m_worker = std::thread([this] { m_outcome = lf_startupThread(); });
-    }
-    ClosingOutcome joinWorker() {
-        m_worker.join();
-        return m_outcome;
-    }
-    // RealTraffic connects once the run listens.
-    void connectRealTraffic() {
-        ASSERT_TRUE(test::waitUntil([] { return gf_rtListenPort() != 0; }));
-        m_rt.connect(static_cast<std::uint16_t>(gf_rtListenPort()));
-    }
-    // A sleep of about d (the clock moved on a little while it was asked).
-    bool hasSleep(SteadyClock::duration d) const {
-        const auto s = m_clock.sleeps();
-        return std::any_of(s.begin(), s.end(), [d](auto x) { return x <= d && x > d - 50ms; });
-    }
-
-    test::TempDir m_settings;
-    test::TempDir m_world;
-    test::ScTestEnv m_env;
-    test::ScopedLog m_log;
-    test::ScopedEnv m_appData{"APPDATA", (m_world / "appdata").string()};
-    test::ScopedEnv m_site{"SKYHAVEN_DOWNLOAD_URL", std::string("http://127.0.0.1:9/")};
-    test::ScopedEnv m_trafficPort{"SKYHAVEN_TRAFFIC_PORT", std::string("0")};
-    test::ScopedEnv m_qnhPort{"SKYHAVEN_QNH_PORT", std::string("0")};
-    test::FakeSimulator m_sim;
-    test::FakeRealTraffic m_rt;
-    test::FastClock m_clock{10.0};
-    std::string m_savedSettingsPath;
-    std::thread m_ticker;
-    std::atomic<bool> m_stopTicker{false};
-    std::thread m_worker;
-    ClosingOutcome m_outcome = ClosingOutcome::Restart;
-};
+// A simulated second every 20 ms: the per-second work runs 50 times as often.
+class AppRunThreaded : public test::InProcessRun {};
 
 TEST_F(AppRunThreaded, StartsInOrderRunsAndClosesWithEveryThreadJoined) {
     std::atomic<bool> userKnownAtHandshake{false};

@@ -191,8 +191,10 @@ TEST_F(TrafficAdoption, RefusedCreationsEraseTheRecordAndCountTheLivery) {
     simEvent(SimEventKind::createFailed, 0, 10001);  // no such aircraft
     simEvent(SimEventKind::createFailed, 0, 10000);
     simEvent(SimEventKind::createFailed, 0, 30001);
+    ASSERT_EQ(g_liveryCache.count(30001), 1u);
     polls(1);
     EXPECT_EQ(live(30001), nullptr);
+    EXPECT_EQ(g_liveryCache.count(30001), 0u);  // the next aircraft of the act is matched anew
     EXPECT_TRUE(g_staticAc.empty());
     EXPECT_EQ(uncreatable, (std::vector<std::string>{"SWR9*", "SWR1"}));
 

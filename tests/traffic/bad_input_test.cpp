@@ -8,6 +8,7 @@
 
 #include "traffic/intake.hpp"
 #include "traffic/removal.hpp"
+#include "traffic/traffic_counts.hpp"
 #include "traffic_fixture.hpp"
 
 namespace skh {
@@ -74,6 +75,13 @@ TEST_F(TrafficBadInput, ABrokenFeedStillGivesOneConsistentAircraft) {
     EXPECT_EQ(port.creates[0].callsign, "SWR1");
     EXPECT_EQ(live(30002), nullptr);  // an invalid callsign without a registration to stand in
     EXPECT_TRUE(log.contains("with numbers out of range dropped"));
+    // What became of the feed, for the log at the end of the run.
+    EXPECT_EQ(gf_trafficCountsText(),
+              "traffic: samples 17 taken, 11 appended; aircraft 2 new, 1 created, 0 adopted, 0 active, 0 refused, "
+              "0 removals asked, 0 removed; dropped: bad numbers 1, invalid callsign 1");
+    gf_logTrafficCounts();
+    EXPECT_TRUE(log.contains("traffic: samples 17 taken"));
+    EXPECT_EQ(g_trafficCounts.samplesTaken, 0u);
 }
 
 TEST_F(TrafficBadInput, ASimulatorThatMisbehavesLeavesNoRecordBehind) {

@@ -1,0 +1,110 @@
+// A whole run in this process with live traffic: the start-up worker, the
+// run and its main loop on a clock twenty times faster than real time, the
+// SimClient thread against the fake simulator and the readers fed by the
+// fake RealTraffic. A flight from the feed becomes an AI aircraft with its
+// livery, is adopted, moves, and is removed when its stream ends.
+#include <gtest/gtest.h>
+
+#include "aircraft/dbase.hpp"
+#include "foundation/format.hpp"
+#include "foundation/geo.hpp"
+#include "support/in_process_run.hpp"
+
+namespace skh {
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr double kUserLat = 47.4647;
+constexpr double kUserLon = 8.5492;
+
+class TrafficRunThreaded : public test::InProcessRun {
+protected:
+    TrafficRunThreaded()
+        : InProcessRun({20.0, std::chrono::milliseconds(50),
+                        R"(  <parameter name="SCAN_AIRPORTS" value="false"/>
+  <parameter name="AUTO_RANGE" value="false"/>
+  <parameter name="RANGE" value="40"/>
+)",
+                        R"(<liveries><liv airl="SWR" type="A320" title="Airbus A320 Swiss" atcid="HB-JLT"/>
+<liv airl="DLH" type="A320" title="Airbus A320 Lufthansa" atcid="D-AIPA"/></liveries>)"}) {}
+
+    void SetUp() override {
+        // The aircraft database is read once per process; this one knows the A320.
+        gf_clearDbase();
+        g_knownTypes.insert("A320");
+        g_largeTypes.insert("A320");
+        g_icaoAirlines.insert("SWR");
+        InProcessRun::SetUp();
+        m_sim.placeUser(kUserLat, kUserLon, 6000.0, 90.0, 200.0);
+        m_sim.startFrames(30.0);
+    }
+    void TearDown() override {
+        InProcessRun::TearDown();
+        gf_clearDbase();
+    }
+
+    // One position of a flight east of the user, `n` reports along its way.
+    static std::string flightLine(int n) {
+        const GeoPos start = gf_destinationPoint({kUserLat, kUserLon}, 90.0 * DEG2RAD, 20.0 * 6076.11549);
+        const GeoPos p = gf_destinationPoint(start, 0.0, n * 0.5 * 6076.11549);  // 0.5 nm a report
+        return test::TrafficLineBuilder()
+            .set(1, "4840100")
+            .set(2, skh::format("{:.6f}", p.lat))
+            .set(3, skh::format("{:.6f}", p.lon))
+            .set(4, "12000")
+            .set(5, "0")
+            .set(7, "0.0")
+            .set(8, "360")
+            .set(9, "SWR123")
+            .set(10, "A320")
+            .set(11, "HB-JLT")
+            .set(14, skh::format("{}", 1700000000 + 5 * n))
+            .set(20, "360")
+            .set(25, "0.1")
+            .text();
+    }
+};
+
+TEST_F(TrafficRunThreaded, AFlightIsCreatedWithItsLiveryMovedAndRemovedWhenItsStreamEnds) {
+    startWorker();
+    connectRealTraffic();
+    ASSERT_TRUE(test::waitUntil([] { return g_trafficReader.boundPort.load() != 0; }));
+    const auto port = static_cast<std::uint16_t>(g_trafficReader.boundPort.load());
+
+    // Twelve reports, a little apart in polls as they would come.
+    for (int n = 0; n < 12; ++n) {
+        ASSERT_TRUE(m_rt.sendDatagram(port, flightLine(n)));
+        std::this_thread::sleep_for(20ms);
+    }
+    // Created with its livery and callsign, adopted and positioned.
+    ASSERT_TRUE(m_sim.waitForRequests(ScRequestId::AICreateNonATCAircraft, 1, 20000ms));
+    const auto creation = m_sim.requestsOf(ScRequestId::AICreateNonATCAircraft).at(0);
+    EXPECT_EQ(creation.texts.at(0), "Airbus A320 Swiss");
+    EXPECT_EQ(creation.texts.at(1), "SWR123");
+    ASSERT_TRUE(test::waitUntil([this] { return !m_sim.lastPositions().empty(); }));
+    const std::uint32_t objectId = m_sim.lastPositions().begin()->first;
+    ASSERT_TRUE(test::waitUntil([&] { return m_sim.object(objectId) && m_sim.object(objectId)->releases > 0; }));
+    const double firstLat = m_sim.lastPositions().at(objectId).latitude;
+    ASSERT_TRUE(test::waitUntil([&] { return m_sim.lastPositions().at(objectId).latitude > firstLat + 0.01; }));
+    // Its first events after the activation.
+    ASSERT_TRUE(test::waitUntil([&] {
+        for (const auto& e : m_sim.clientEventLog())
+            if (e.objectId == objectId && e.event == "ENGINE_AUTO_START") return true;
+        return false;
+    }));
+
+    // The stream ends: the aircraft goes (after its predicted steps).
+    ASSERT_TRUE(test::waitUntil([this] { return m_sim.counts().removedByClient == 1; }, 30s));
+    EXPECT_EQ(m_sim.counts().liveObjects, 0u);
+
+    gf_requestClose();
+    EXPECT_EQ(joinWorker(), ClosingOutcome::Quit);
+    // (The simulator's report of the removal may come after the close.)
+    EXPECT_TRUE(m_log.contains("aircraft 1 new, 1 created, 1 adopted, 1 active, 0 refused, 1 removals asked"))
+        << m_log.text();
+    EXPECT_TRUE(m_sim.protocolErrors().empty());
+}
+
+}  // namespace
+}  // namespace skh
