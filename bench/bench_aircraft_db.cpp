@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "aircraft/dbase.hpp"
+#include "bench_memory.hpp"
 #include "foundation/constants.hpp"
 #include "foundation/dataset_crypto.hpp"
 #include "foundation/format.hpp"
@@ -53,16 +54,6 @@ const fs::path& benchFolder() {
     return folder;
 }
 
-// Peak resident size of the process so far, in MB.
-double peakRssMb() {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind("VmHWM:", 0) == 0) return std::stod(line.substr(6)) / 1024.0;
-    }
-    return 0.0;
-}
-
 void BM_readDbase500k(benchmark::State& state) {
     fs::current_path(benchFolder());
     for (auto _ : state) {
@@ -70,7 +61,7 @@ void BM_readDbase500k(benchmark::State& state) {
         gf_readDbase();
     }
     state.counters["records"] = static_cast<double>(g_dbaseRecords.size());
-    state.counters["peak_rss_MB"] = peakRssMb();
+    state.counters["peak_rss_MB"] = bench::peakRssMb();
 }
 BENCHMARK(BM_readDbase500k)->Unit(benchmark::kMillisecond)->Iterations(1);
 

@@ -13,24 +13,58 @@ constinit std::atomic<int> g_restartDelay{0};
 
 const char* gf_appStateName(AppState state) {
     switch (state) {
-        case AppState::NotYetSet: return "NOT YET SET";
-        case AppState::SimWasClosed: return "SIM WAS CLOSED";
-        case AppState::NewFlight: return "NEW FLIGHT";
-        case AppState::NewSettings: return "NEW SETTINGS";
-        case AppState::UserClosedSim: return "USER CLOSED SIM";
-        case AppState::SimConnectError: return "SIMCONNECT ERROR";
-        case AppState::ReaderError: return "READER ERROR";
-        case AppState::SystemError: return "SYSTEM ERROR";
+        case AppState::NotYetSet:
+            return "NOT YET SET";
+        case AppState::SimWasClosed:
+            return "SIM WAS CLOSED";
+        case AppState::NewFlight:
+            return "NEW FLIGHT";
+        case AppState::NewSettings:
+            return "NEW SETTINGS";
+        case AppState::UserClosedSim:
+            return "USER CLOSED SIM";
+        case AppState::SimConnectError:
+            return "SIMCONNECT ERROR";
+        case AppState::ReaderError:
+            return "READER ERROR";
+        case AppState::SystemError:
+            return "SYSTEM ERROR";
     }
     return "???";
 }
 
+constinit std::atomic<bool> g_restartRequested{false};
+
 bool gf_requestStop(AppState reason, int restartDelaySeconds) {
-    if (g_stopRequested.exchange(true)) return false;
-    g_appState = reason;
+    if (g_stopRequested.load()) return false;
+    AppState expected = AppState::NotYetSet;
+    if (!g_appState.compare_exchange_strong(expected, reason)) return false;
     g_restartDelay = restartDelaySeconds;
+    g_stopRequested = true;
     return true;
 }
+
+void gf_requestClose() {
+    AppState expected = AppState::NotYetSet;
+    g_appState.compare_exchange_strong(expected, AppState::UserClosedSim);
+    g_closeRequested.exchange(true);
+    g_stopRequested.exchange(true);
+}
+
+bool gf_requestNewSettings(int restartDelaySeconds) {
+    if (g_stopRequested.load()) return false;
+    AppState expected = AppState::NotYetSet;
+    if (!g_appState.compare_exchange_strong(expected, AppState::NewSettings)) {
+        if (expected != AppState::SystemError || !g_appState.compare_exchange_strong(expected, AppState::NewSettings)) {
+            return false;
+        }
+    }
+    g_restartDelay = restartDelaySeconds;
+    g_stopRequested = true;
+    return true;
+}
+
+void gf_setSystemError() { g_appState = AppState::SystemError; }
 
 void gf_resetStopState() {
     g_stopRequested = false;
@@ -63,9 +97,8 @@ std::int32_t lf_snapAltitudeStep(std::int32_t feet) {
     struct Step {
         std::int32_t below, value;
     };
-    static constexpr Step kSteps[] = {{3000, 2000},   {5000, 4000},   {7000, 6000},   {9000, 8000},
-                                      {11000, 10000}, {13000, 12000}, {15000, 14000}, {17000, 16000},
-                                      {27000, 18000}, {47000, 36000}};
+    static constexpr Step kSteps[] = {{3000, 2000},   {5000, 4000},   {7000, 6000},   {9000, 8000},   {11000, 10000},
+                                      {13000, 12000}, {15000, 14000}, {17000, 16000}, {27000, 18000}, {47000, 36000}};
     for (const auto& s : kSteps) {
         if (feet < s.below) return s.value;
     }

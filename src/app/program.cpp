@@ -3,24 +3,24 @@
 #include <curl/curl.h>
 #include <sodium.h>
 
-#include <atomic>
 #include <cstdio>
-#include <filesystem>
-#include <new>
 
-#include "aircraft/dbase.hpp"
 #include "app/app_state.hpp"
+#include "app/main_window.hpp"
 #include "foundation/constants.hpp"
-#include "foundation/datasets.hpp"
-#include "foundation/errors.hpp"
 #include "foundation/format.hpp"
 #include "foundation/log.hpp"
-#include "foundation/settings_file.hpp"
 #include "foundation/win_interfaces.hpp"
+#include "platform/close_signals.hpp"
+#include "platform/single_instance.hpp"
+#include "platform/window.hpp"
 
 namespace skh {
 
 namespace {
+
+// The single-instance mutex's name.
+constexpr const char* kInstanceMutex = "Local\\$Skyhaven_P3D$";
 
 // Libraries that want one global initialisation per process.
 bool lf_initLibraries() {
@@ -35,69 +35,12 @@ bool lf_initLibraries() {
     return true;
 }
 
-void lf_makeSettingsFolder() {
-    std::error_code ec;
-    if (std::filesystem::is_directory(g_settingsFolder, ec)) return;
-    std::filesystem::create_directories(g_settingsFolder, ec);
-    if (ec) {
-        gf_logWarning(skh::format("Could not create the settings folder {}: {}", g_settingsFolder.string(),
-                                  ec.message()));
-    } else {
-        gf_logRaw(skh::format("Settings folder {} created", g_settingsFolder.string()));
-    }
-}
-
-// The data sets are checked on the first start of the process only; the
-// in-process restarts use what is on disk.
-std::atomic<bool> s_dataVersionsChecked{false};
-// The aircraft database is read once per process.
-std::atomic<bool> g_startupDone{false};
-
-// The start-up steps that stand so far; throws on failure.
-void lf_startup() {
-    lf_checkProgramFolder();
-    gf_loadParameters();
-    lf_createDataFolders();
-    if (!s_dataVersionsChecked.exchange(true)) gf_checkDataVersions();
-    if (!g_startupDone.load()) {
-        gf_readDbase();
-        g_startupDone = true;
-    }
-    gf_setStatusMessage(skh::format("{} started in {}", PRODUCT_NAME, std::filesystem::current_path().string()),
-                        true);
-}
-
 }  // namespace
 
-void lf_createDataFolders() {
-    namespace fs = std::filesystem;
-    for (const fs::path& folder : {g_outputFolder, g_infoFolder, g_errorsFolder, g_airportsFolder, g_learnedFolder,
-                                   g_learnedStockFolder, g_learnedSimaddonFolder, g_learnedThirdpartyFolder,
-                                   g_myOrbxFolder, g_myThirdpartyFolder, g_myRegcodesFolder}) {
-        std::error_code ec;
-        const bool isFolder = fs::is_directory(folder, ec);
-        if (ec && ec != std::errc::no_such_file_or_directory) throw fs::filesystem_error("status", folder, ec);
-        if (!isFolder) fs::create_directories(folder);
-    }
-    for (const char* old : {"AIG-regcodes0.xml", "AIG-regcodes00.xml"}) {
-        const fs::path path = g_inputFolder / old;
-        std::error_code ec;
-        if (fs::exists(path, ec)) fs::remove(path);
-    }
-}
-
-void lf_checkProgramFolder() {
-    std::error_code ec;
-    const auto status = std::filesystem::status(g_docsFolder, ec);
-    if (ec && ec != std::errc::no_such_file_or_directory) {
-        throw std::filesystem::filesystem_error("status", g_docsFolder, ec);
-    }
-    if (!std::filesystem::is_directory(status)) {
-        throw UserErrorException(41, skh::format("{} must be run from the {} folder!", PRODUCT_NAME, PRODUCT_NAME));
-    }
-}
-
 int gf_programMain(int /*argc*/, char** /*argv*/) {
+    // A second copy ends at once, without a window and without the log.
+    const platform::SingleInstanceLock instance(kInstanceMutex);
+    if (!instance.acquired()) return -1;
     try {
         gf_openLog();
     } catch (const std::exception& e) {
@@ -106,23 +49,17 @@ int gf_programMain(int /*argc*/, char** /*argv*/) {
     }
     if (gf_appDataFolderMissing()) gf_logWarning("Could not find the AppData path");
     if (!lf_initLibraries()) return 1;
-    lf_makeSettingsFolder();
-
-    try {
-        lf_startup();
-    } catch (const UserErrorException& e) {
-        gf_setErrorMessage(e.what());
-        g_appState = AppState::SystemError;
-    } catch (const std::bad_alloc& e) {
-        gf_setErrorMessage(e.what());
-        gf_requestStop(AppState::SystemError, 0);
-    } catch (const std::exception& e) {
-        gf_setErrorMessage(e.what());
-        gf_requestStop(AppState::SystemError, 0);
-    }
-    // Without a window there is nothing to wait for: a failed start ends the
-    // process with a non-zero status.
-    return g_appState.load() == AppState::SystemError ? 2 : 0;
+    // Ctrl-C and a kill close the program as the close button does.
+    platform::installCloseSignals([] {
+        if (platform::mainWindowExists()) {
+            platform::requestClose();
+        } else {
+            gf_requestClose();
+        }
+    });
+    const int code = gf_runMainWindow();
+    platform::removeCloseSignals();
+    return code;
 }
 
 }  // namespace skh

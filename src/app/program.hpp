@@ -2,16 +2,9 @@
 
 namespace skh {
 
-// The program entry: opens the log, prepares the settings folder and runs the
-// start-up steps. Returns the process exit status.
+// The program entry: the single-instance guard (-1 for a second copy), the
+// log, and the main window with its message loop. Returns the loop's exit
+// code.
 int gf_programMain(int argc, char** argv);
-
-// The first start-up step: the current folder must be the program folder,
-// which holds "docs"; throws UserErrorException 41.
-void lf_checkProgramFolder();
-
-// Creates the data folders below the program folder; throws a filesystem
-// error when one cannot be created.
-void lf_createDataFolders();
 
 }  // namespace skh

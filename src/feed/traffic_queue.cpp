@@ -10,9 +10,12 @@ constinit std::atomic<bool> collectCallsigns{false};
 HeardCallsigns heardCallsigns;
 constinit std::atomic<std::int32_t> g_qnh{kStandardQnh};
 
+constinit std::atomic<std::uint64_t> g_trafficSamplesQueued{0};
+
 bool gf_pushTrafficSample(TrafficSample&& sample) {
     const std::lock_guard lock(trafficMutex);
     if (!trafficAccepted) return false;
+    g_trafficSamplesQueued.fetch_add(1, std::memory_order_relaxed);
     sample.pos.dueTick = static_cast<std::int32_t>(trafficTick.load(std::memory_order_relaxed) + kTrafficDelayTicks);
     sample.pos.consumed = 0;
     g_trafficQueue.push_back(std::move(sample));

@@ -27,6 +27,9 @@ extern std::atomic<std::uint32_t> trafficTick;
 // A sample is used 30 s (of 10-ms polls) after it arrived.
 inline constexpr std::uint32_t kTrafficDelayTicks = 3000;
 
+// Samples queued since the process started (for the closing step's summary).
+extern std::atomic<std::uint64_t> g_trafficSamplesQueued;
+
 // Under trafficMutex: when intake is open, dates the sample trafficTick +
 // kTrafficDelayTicks, clears its consumed flag and moves it onto the back of
 // the queue (true); otherwise the sample is discarded (false).

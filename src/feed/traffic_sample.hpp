@@ -32,6 +32,9 @@ struct PosSample {
     std::int32_t dueTick = 0;   // the trafficTick from which the sample may be used
     std::uint8_t airborne = 0;
     std::uint8_t consumed = 0;
+    // At the previous sample's position (within 1e-8 degrees), or made to
+    // stand by the traffic control; set there, never by the feed.
+    std::uint8_t stationary = 0;
     std::uint8_t trueHeadingTaken = 0;
     std::optional<double> bank;         // radians
     std::optional<double> trueHeading;  // radians

@@ -48,6 +48,7 @@ const std::string g_folderText = "ZURI";
 Path g_settingsFolder = gf_appDataFolder() / PRODUCT_NAME;
 std::string g_parametersXmlPath = (g_settingsFolder / g_parametersFileName).string();
 Path g_flightPlanFolder;
+Path g_stockAirportsPath;
 
 const VersionData g_programVersion("11.3.0");
 

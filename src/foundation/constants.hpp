@@ -60,6 +60,9 @@ extern const std::string g_folderText;     // "ZURI"
 extern Path g_settingsFolder;              // <roaming AppData>/Skyhaven_P3D
 extern std::string g_parametersXmlPath;    // <settings folder>/parameters.xml (UTF-8)
 extern Path g_flightPlanFolder;            // set at run time
+// The simulator's stock scenery folder ("Scenery" in the install path), set by
+// the start-up worker before the scans read it.
+extern Path g_stockAirportsPath;
 
 extern const VersionData g_programVersion;  // 11.3.0
 

@@ -152,7 +152,7 @@ std::string gf_downloadSiteUrl() {
 std::string gf_downloadBaseUrl() { return gf_downloadSiteUrl() + "P3D/"; }
 
 bool gf_downloadToFile(CURL* handle, const std::string& url, const fs::path& localPath, bool binary,
-                       const DownloadCheck& check) {
+                       const DownloadCheck& check, const DownloadLimits& limits) {
     if (handle == nullptr) return false;
     try {
         const fs::path temp = gf_temporaryPathBeside(localPath, ".download");
@@ -175,9 +175,10 @@ bool gf_downloadToFile(CURL* handle, const std::string& url, const fs::path& loc
         curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, &lf_writeBlock);
         curl_easy_setopt(handle, CURLOPT_WRITEDATA, file);
         curl_easy_setopt(handle, CURLOPT_FAILONERROR, 1L);
-        curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(g_downloadLimits.connectTimeout.count()));
-        curl_easy_setopt(handle, CURLOPT_LOW_SPEED_LIMIT, g_downloadLimits.lowSpeedBytesPerSecond);
-        curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME, static_cast<long>(g_downloadLimits.lowSpeedTime.count()));
+        curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(limits.connectTimeout.count()));
+        curl_easy_setopt(handle, CURLOPT_LOW_SPEED_LIMIT, limits.lowSpeedBytesPerSecond);
+        curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME, static_cast<long>(limits.lowSpeedTime.count()));
+        curl_easy_setopt(handle, CURLOPT_TIMEOUT_MS, static_cast<long>(limits.totalTimeout.count()));
         // Other threads run beside the start-up worker: no signals for timeouts.
         curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
         curl_easy_setopt(handle, CURLOPT_ERRORBUFFER, errorText);

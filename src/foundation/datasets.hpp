@@ -18,6 +18,7 @@ struct DownloadLimits {
     std::chrono::milliseconds connectTimeout{15000};
     long lowSpeedBytesPerSecond = 1;
     std::chrono::seconds lowSpeedTime{30};
+    std::chrono::milliseconds totalTimeout{0};  // 0: no limit on the whole transfer
 };
 // Set before any transfer starts (tests shorten the limits).
 extern DownloadLimits g_downloadLimits;
@@ -41,8 +42,9 @@ std::string gf_downloadBaseUrl();
 // Downloads `url` into a temporary file beside `localPath` and renames it over
 // `localPath` only when the whole body arrived with a 2xx status, was written
 // and closed, and passed `check`; otherwise the old file stays as it was.
+// `limits` bound the transfer (g_downloadLimits unless given).
 bool gf_downloadToFile(CURL* handle, const std::string& url, const std::filesystem::path& localPath, bool binary,
-                       const DownloadCheck& check = {});
+                       const DownloadCheck& check = {}, const DownloadLimits& limits = g_downloadLimits);
 // Downloads a file of the program version's folder on the web site.
 bool gf_downloadFile(const std::string& fileName, const std::filesystem::path& localPath,
                      const DownloadCheck& check = {});

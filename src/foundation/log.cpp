@@ -5,6 +5,7 @@
 
 #include "foundation/constants.hpp"
 #include "foundation/format.hpp"
+#include "foundation/text_files.hpp"
 #include "foundation/time_text.hpp"
 #include "foundation/upcalls.hpp"
 #include "foundation/version.hpp"
@@ -31,13 +32,10 @@ void writeLine(std::string_view prefix, std::string_view text) {
 }  // namespace
 
 bool lf_keepOldLogs(const std::filesystem::path& path, std::string& problems) {
+    if (path.string().rfind('.') == std::string::npos) return true;
     const std::string text = path.string();
-    const auto dot = text.rfind('.');
-    if (dot == std::string::npos) return true;
-    std::string older0 = text;
-    older0.insert(dot, "0");
-    std::string older00 = older0;
-    older00.insert(dot, "0");
+    const std::string older0 = gf_backupPath(path).string();
+    const std::string older00 = gf_backupPath(older0).string();
     namespace fs = std::filesystem;
     // Each copy on its own: the run before last may be lost, the last run not.
     auto copy = [&](const std::string& from, const std::string& to) {

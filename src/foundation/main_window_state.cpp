@@ -1,6 +1,7 @@
 #include "foundation/main_window_state.hpp"
 
 #include "foundation/parameter_table.hpp"
+#include "platform/window.hpp"
 
 namespace skh {
 
@@ -9,5 +10,36 @@ MainWindowState::MainWindowState() : MAIN_WINDOW_X(skh::MAIN_WINDOW_X), MAIN_WIN
 }
 
 MainWindowState g_mainWindowState;
+
+BoardTexts gf_boardTexts() {
+    auto& s = g_mainWindowState;
+    const std::lock_guard lock(s.boardMutex);
+    return BoardTexts{s.simulatorName.lockedValue(), s.userAircraftTitle.lockedValue(), s.userStand.lockedValue(),
+                      s.realTrafficEdition.lockedValue()};
+}
+
+void gf_resetBoard() {
+    auto& s = g_mainWindowState;
+    for (SharedText* text : {&s.simulatorName, &s.userAircraftTitle, &s.userStand, &s.realTrafficEdition}) {
+        text->set(std::string());
+    }
+    s.simConnectConnected = false;
+    s.simulatorRunning = false;
+    s.realTrafficConnected = false;
+    s.realTrafficIdle = true;
+    s.trafficLamp = LampStopped;
+    s.weatherLamp = LampStopped;
+    s.qnhShown = 1013;
+    s.liveriesCount = 0;
+    s.orbxAirportCount = 0;
+    s.thirdpartyAirportCount = 0;
+    s.liveCount = 0;
+    s.parkedLiveCount = 0;
+    s.parkedStaticCount = 0;
+    s.liveAvgFit = -1.0f;
+    s.staticAvgFit = -1.0f;
+    s.nextRenewalMinutes = 0;
+    platform::invalidateMainWindow();
+}
 
 }  // namespace skh

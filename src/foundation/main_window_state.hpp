@@ -34,19 +34,32 @@ struct MainWindowState {
     std::int32_t g_statusTick = 0;
     std::int32_t g_statusStamp = 0;
 
-    // Board values set by other subsystems (each change is followed by a repaint).
-    SharedText simulatorName;
-    SharedText userAircraftTitle;
-    SharedText userStand;
-    SharedText realTrafficEdition;
+    // Board values set by other subsystems (each change is followed by a
+    // repaint). The texts share boardMutex, so the painter copies them
+    // together (gf_boardTexts); the numbers and lamps are atomics.
+    std::mutex boardMutex;
+    SharedText simulatorName{boardMutex};
+    SharedText userAircraftTitle{boardMutex};
+    SharedText userStand{boardMutex};
+    SharedText realTrafficEdition{boardMutex};
     std::atomic<bool> simConnectConnected{false};
     std::atomic<bool> simulatorRunning{false};
     std::atomic<bool> userWingspanKnown{false};
     std::atomic<bool> realTrafficConnected{false};
+    std::atomic<bool> realTrafficIdle{true};  // the RealTraffic lamp shows its idle colour
     std::atomic<std::int32_t> trafficLamp{LampOff};
     std::atomic<std::int32_t> weatherLamp{LampOff};
     std::atomic<std::int32_t> qnhShown{1013};
     std::atomic<std::uint64_t> liveriesCount{0};
+    std::atomic<std::uint64_t> orbxAirportCount{0};
+    std::atomic<std::uint64_t> thirdpartyAirportCount{0};
+    std::atomic<std::uint64_t> liveCount{0};
+    std::atomic<std::uint64_t> parkedLiveCount{0};
+    std::atomic<std::uint64_t> parkedStaticCount{0};
+    std::atomic<float> liveAvgFit{-1.0f};
+    std::atomic<float> staticAvgFit{-1.0f};
+    std::atomic<std::int32_t> nextRenewalMinutes{0};
+    std::atomic<bool> parkingBusy{false};  // the static parking calculation runs
 
     std::atomic<bool> g_displayReady{false};
 
@@ -55,6 +68,18 @@ struct MainWindowState {
 };
 
 extern MainWindowState g_mainWindowState;
+
+// The board texts, copied together under boardMutex.
+struct BoardTexts {
+    std::string simulatorName;
+    std::string userAircraftTitle;
+    std::string userStand;
+    std::string realTrafficEdition;
+};
+BoardTexts gf_boardTexts();
+// Empties the texts, puts the lamps to their start and the counters to zero
+// (the reset before an in-process restart).
+void gf_resetBoard();
 
 // The status line as it stands (for the window and for tests).
 std::string gf_statusText();

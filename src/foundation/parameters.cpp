@@ -12,6 +12,12 @@ void gf_showBoolParameter(const BoolUiParameter& p) {
     if (h != 0) platform::setCheck(h, p.value.load());
 }
 
+void gf_enableControl(const UiControl& control, bool enabled) {
+    platform::WindowHandle h = control.hwnd.load();
+    if (h == 0) h = platform::getDlgItem(control.controlId);
+    if (h != 0) platform::enableWindow(h, enabled);
+}
+
 void gf_fillIntComboBox(const IntChoiceParameter& p) {
     const platform::WindowHandle h = p.hwnd.load();
     if (h == 0) return;

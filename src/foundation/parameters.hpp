@@ -15,26 +15,30 @@
 
 namespace skh {
 
-// A text shared between threads.
+// A text shared between threads. It has its own mutex, or shares one with
+// other texts that are read together (the board texts of the main window).
 class SharedText {
 public:
     SharedText() = default;
     explicit SharedText(std::string text) : m_text(std::move(text)) {}
+    explicit SharedText(std::mutex& shared) : m_lock(&shared) {}
     SharedText(const SharedText&) = delete;
     SharedText& operator=(const SharedText&) = delete;
 
     std::string get() const {
-        const std::lock_guard lock(m_mutex);
+        const std::lock_guard lock(*m_lock);
         return m_text;
     }
     void set(std::string text) {
-        const std::lock_guard lock(m_mutex);
+        const std::lock_guard lock(*m_lock);
         m_text = std::move(text);
     }
     bool empty() const {
-        const std::lock_guard lock(m_mutex);
+        const std::lock_guard lock(*m_lock);
         return m_text.empty();
     }
+    // For a reader that holds the shared mutex already.
+    const std::string& lockedValue() const { return m_text; }
     operator std::string() const { return get(); }
     SharedText& operator=(std::string text) {
         set(std::move(text));
@@ -43,6 +47,7 @@ public:
 
 private:
     mutable std::mutex m_mutex;
+    std::mutex* m_lock = &m_mutex;
     std::string m_text;
 };
 
@@ -151,6 +156,9 @@ struct ActionButton : Parameter, UiControl {
 
 // Shows the value in the parameter's control (check box, text, combo box).
 void gf_showBoolParameter(const BoolUiParameter& p);
+// Enables or disables the control bound to a setting or push button; nothing
+// when the window has no such control.
+void gf_enableControl(const UiControl& control, bool enabled);
 // Defined by the main window (app/): set the control's text to the value and
 // repaint; a missing control logs "GetDlgItem failed for ID {}".
 void gf_showIntParameter(const IntParameter& p, const UiControl& control);

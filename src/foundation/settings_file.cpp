@@ -406,20 +406,21 @@ void gf_loadParameters() {
     gf_setRangeSelection(RANGE.value.load());
 }
 
+std::int32_t gf_snapMaxAircraft(std::int32_t count) {
+    // Compared unsigned: a negative count stands for "no limit".
+    if (static_cast<std::uint32_t>(count) > 299u) return 500;
+    if (count == 0) return 0;
+    if (count <= 17) return 10;
+    if (count <= 37) return 25;
+    if (count <= 62) return 50;
+    if (count <= 87) return 75;
+    return 100;
+}
+
 // ---------------------------------------------------------------------------
 // Version update
 
 namespace {
-
-std::int32_t maxAircraftStep(std::int32_t v) {
-    if (static_cast<std::uint32_t>(v) > 299u) return 500;
-    if (v == 0) return 0;
-    if (v <= 17) return 10;
-    if (v <= 37) return 25;
-    if (v <= 62) return 50;
-    if (v <= 87) return 75;
-    return 100;
-}
 
 std::int32_t airportRangeStep(std::int32_t v) {
     if (v < 8) return 5;
@@ -497,8 +498,8 @@ void lf_versionUpdate() {
 
     static const VersionData kNoMigration[] = {{11, 0, 2}, {11, 0, 3}, {11, 0, 4}, {11, 1, 0}, {11, 2, 0}};
     if (std::find(std::begin(kNoMigration), std::end(kNoMigration), stored) == std::end(kNoMigration)) {
-        migrate(CUSTOM_MAX_PARK, MAX_PARK_SEL, maxAircraftStep(CUSTOM_MAX_PARK.value));
-        migrate(MAX_LIVE, MAX_LIVE_SEL, maxAircraftStep(MAX_LIVE.value));
+        migrate(CUSTOM_MAX_PARK, MAX_PARK_SEL, gf_snapMaxAircraft(CUSTOM_MAX_PARK.value));
+        migrate(MAX_LIVE, MAX_LIVE_SEL, gf_snapMaxAircraft(MAX_LIVE.value));
         migrate(LATERAL_RANGE, RANGE, lf_snapRangeStep(LATERAL_RANGE.value));
         migrate(AIRPORT_RANGE, AIRP_RANGE, airportRangeStep(AIRPORT_RANGE.value));
         migrate(AUTO_RANGE_ABOVE_HEIGHT, AR_ABOVE_HEIGHT, lf_snapAltitudeStep(AUTO_RANGE_ABOVE_HEIGHT.value));

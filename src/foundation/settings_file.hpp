@@ -49,6 +49,10 @@ void gf_logParameter(const IntParameter& p);
 // the range in metres.
 std::uint32_t gf_setRangeSelection(std::int32_t nm);
 
+// A count of aircraft snapped to the choices of MAX_PARK_SEL and MAX_LIVE_SEL
+// (0, 10, 25, 50, 75, 100, 500); a negative count gives 500.
+std::int32_t gf_snapMaxAircraft(std::int32_t count);
+
 void lf_versionUpdate();
 
 // True for a key of the folder settings (lfolderN, afolderN).

@@ -207,6 +207,13 @@ fs::path gf_temporaryPathBeside(const fs::path& target, std::string_view suffix)
                                          counter.fetch_add(1), suffix);
 }
 
+fs::path gf_backupPath(const fs::path& path) {
+    std::string text = path.string();
+    const auto dot = text.rfind('.');
+    text.insert(dot == std::string::npos ? text.size() : dot, "0");
+    return text;
+}
+
 bool gf_writeFileAtomically(const fs::path& path, std::string_view bytes) {
     std::string problem;
     return gf_writeFileAtomically(path, bytes, problem);

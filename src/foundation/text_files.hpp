@@ -61,6 +61,10 @@ std::string gf_attrString(const pugi::xml_node& node, const char* name);
 // target + ".<thread>-<count>" + suffix.
 std::filesystem::path gf_temporaryPathBeside(const std::filesystem::path& target, std::string_view suffix);
 
+// The backup name of a file: "0" inserted before the last '.' of its path
+// (Log.txt -> Log0.txt, EGLL.xml -> EGLL0.xml); "0" appended without a '.'.
+std::filesystem::path gf_backupPath(const std::filesystem::path& path);
+
 // Writes `bytes` to a temporary file beside `path` and renames it over
 // `path`, so a crash or a full disk never leaves a half-written file. The
 // second form says what failed.

@@ -73,6 +73,8 @@ std::uint64_t gf_weekdayAndSlotAt(std::int64_t seconds) {
            static_cast<std::uint32_t>(weekday);
 }
 
+constinit std::atomic<std::uint64_t> g_weekSlot{0};
+
 std::uint64_t gf_weekdayAndSlot() { return gf_weekdayAndSlotAt(gf_timeSourceNow()); }
 
 }  // namespace skh

@@ -2,6 +2,7 @@
 // UTC time texts, and the weekday and half-hour slot of the time source (the
 // latest RealTraffic timestamp when RealTraffic follows the simulator's time,
 // else the PC clock).
+#include <atomic>
 #include <cstdint>
 #include <string>
 
@@ -21,6 +22,10 @@ std::string gf_timeOfDay();     // hh:mm:ss of the time source
 std::uint64_t gf_weekdayAndSlot();
 // The same for a given time (one reading of the clock for both parts).
 std::uint64_t gf_weekdayAndSlotAt(std::int64_t seconds);
+
+// The weekday and half-hour slot of the run, refreshed by the start-up and
+// once per simulated second by the main loop; read by the traffic control.
+extern std::atomic<std::uint64_t> g_weekSlot;
 
 inline std::int32_t gf_weekdayOf(std::uint64_t weekdayAndSlot) {
     return static_cast<std::int32_t>(weekdayAndSlot & 0xFFFFFFFFu);

@@ -27,8 +27,9 @@ extern std::atomic<bool> g_closeRequested;  // the user closed the main window
 extern std::atomic<AppState> g_appState;
 extern std::atomic<int> g_restartDelay;     // seconds before an in-process restart
 
-// Sets the stop flag with its reason unless a stop is already under way;
-// true when this call set it.
+// Ends the run with a reason unless a stop is already under way (the first
+// reason wins); true when this call set it. The reason and the delay are
+// stored before the stop flag, so whoever sees the flag finds them.
 bool gf_requestStop(AppState reason, int restartDelaySeconds);
 
 // The main window's status line.

@@ -12,4 +12,15 @@ std::int64_t utcNowSeconds();
 // cannot be represented.
 bool utcCalendar(std::int64_t seconds, std::tm& out);
 
+// The 1 ms system timer resolution the main loop asks for while it runs.
+// The steady clock's sleeps are that fine here already, so it changes
+// nothing; it marks where the Windows side sets and restores it.
+class TimerResolutionGuard {
+public:
+    TimerResolutionGuard() = default;
+    ~TimerResolutionGuard() = default;
+    TimerResolutionGuard(const TimerResolutionGuard&) = delete;
+    TimerResolutionGuard& operator=(const TimerResolutionGuard&) = delete;
+};
+
 }  // namespace skh::platform

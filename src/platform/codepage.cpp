@@ -33,6 +33,12 @@ std::string cp1252ToUtf8(std::string_view text) {
     return out;
 }
 
+std::string utf8OrCp1252ToUtf8(std::string_view text) {
+    std::uint32_t error = 0;
+    if (text.empty() || utf8ToUtf16(text, nullptr, 0, error) > 0) return std::string(text);
+    return cp1252ToUtf8(text);
+}
+
 std::string utf8ToCp1252(std::string_view text) {
     std::string out;
     out.reserve(text.size());

@@ -9,6 +9,9 @@
 namespace skh::platform {
 
 std::string cp1252ToUtf8(std::string_view text);
+// Text that is valid UTF-8 as it is; anything else read as Windows-1252
+// (8-bit files and records of the simulator that name no charset).
+std::string utf8OrCp1252ToUtf8(std::string_view text);
 
 // UTF-8 to Windows-1252; a character the code page lacks becomes '?'.
 std::string utf8ToCp1252(std::string_view text);

@@ -12,6 +12,7 @@ struct Store {
     std::mutex mutex;
     std::map<ControlId, ControlState> controls;
     std::function<void()> invalidateHook;
+    std::uint64_t version = 0;
 };
 
 Store& store() {
@@ -29,6 +30,13 @@ ControlState* find(Store& s, WindowHandle control) {
     if ((control & ~static_cast<WindowHandle>(0xFFFF)) != kHandleTag) return nullptr;
     const auto it = s.controls.find(static_cast<ControlId>(control & 0xFFFF));
     return it == s.controls.end() ? nullptr : &it->second;
+}
+
+// The control about to be changed, with a new version.
+ControlState* change(Store& s, WindowHandle control) {
+    ControlState* c = find(s, control);
+    if (c != nullptr) c->version = ++s.version;
+    return c;
 }
 
 bool startsWithNoCase(const std::u16string& text, const std::u16string& prefix) {
@@ -57,6 +65,7 @@ WindowHandle createControl(ControlKind kind, ControlId id, const std::u16string&
     state.y = y;
     state.width = width;
     state.height = height;
+    state.version = ++s.version;
     s.controls[id] = std::move(state);
     return handleOf(id);
 }
@@ -71,6 +80,13 @@ void destroyAllControls() {
     auto& s = store();
     const std::lock_guard lock(s.mutex);
     s.controls.clear();
+    ++s.version;
+}
+
+std::uint64_t controlsVersion() {
+    auto& s = store();
+    const std::lock_guard lock(s.mutex);
+    return s.version;
 }
 
 bool controlState(WindowHandle control, ControlState& out) {
@@ -94,7 +110,7 @@ std::vector<ControlState> allControls() {
 void setCheck(WindowHandle control, bool checked) {
     auto& s = store();
     const std::lock_guard lock(s.mutex);
-    if (ControlState* c = find(s, control)) c->checked = checked;
+    if (ControlState* c = change(s, control)) c->checked = checked;
 }
 
 bool getCheck(WindowHandle control) {
@@ -107,7 +123,7 @@ bool getCheck(WindowHandle control) {
 bool setWindowText(WindowHandle control, const std::u16string& text) {
     auto& s = store();
     const std::lock_guard lock(s.mutex);
-    ControlState* c = find(s, control);
+    ControlState* c = change(s, control);
     if (c == nullptr) return false;
     c->text = text;
     return true;
@@ -123,13 +139,13 @@ std::u16string getWindowText(WindowHandle control) {
 void enableWindow(WindowHandle control, bool enabled) {
     auto& s = store();
     const std::lock_guard lock(s.mutex);
-    if (ControlState* c = find(s, control)) c->enabled = enabled;
+    if (ControlState* c = change(s, control)) c->enabled = enabled;
 }
 
 void comboResetContent(WindowHandle control) {
     auto& s = store();
     const std::lock_guard lock(s.mutex);
-    if (ControlState* c = find(s, control)) {
+    if (ControlState* c = change(s, control)) {
         c->items.clear();
         c->selection = -1;
     }
@@ -138,7 +154,7 @@ void comboResetContent(WindowHandle control) {
 int comboAddString(WindowHandle control, const std::u16string& text) {
     auto& s = store();
     const std::lock_guard lock(s.mutex);
-    ControlState* c = find(s, control);
+    ControlState* c = change(s, control);
     if (c == nullptr) return kComboError;
     c->items.push_back(text);
     return static_cast<int>(c->items.size()) - 1;
@@ -147,7 +163,7 @@ int comboAddString(WindowHandle control, const std::u16string& text) {
 int comboSetCurSel(WindowHandle control, int index) {
     auto& s = store();
     const std::lock_guard lock(s.mutex);
-    ControlState* c = find(s, control);
+    ControlState* c = change(s, control);
     if (c == nullptr) return kComboError;
     if (index < 0 || index >= static_cast<int>(c->items.size())) {
         c->selection = -1;
@@ -160,7 +176,7 @@ int comboSetCurSel(WindowHandle control, int index) {
 int comboSelectString(WindowHandle control, int startAfter, const std::u16string& prefix) {
     auto& s = store();
     const std::lock_guard lock(s.mutex);
-    ControlState* c = find(s, control);
+    ControlState* c = change(s, control);
     if (c == nullptr) return kComboError;
     const int n = static_cast<int>(c->items.size());
     // Searches from the entry after startAfter to the end and wraps around;

@@ -18,6 +18,7 @@ enum class ControlKind { CheckBox, PushButton, Edit, ComboBox, Label };
 
 struct ControlState {
     ControlKind kind = ControlKind::Label;
+    std::uint64_t version = 0;  // changes with every change of the control
     ControlId id = 0;
     int x = 0, y = 0, width = 0, height = 0;
     bool enabled = true;
@@ -39,6 +40,9 @@ void destroyAllControls();
 
 bool controlState(WindowHandle control, ControlState& out);
 std::vector<ControlState> allControls();
+// Grows with every change of any control (a backend that renders the
+// controls redraws what changed).
+std::uint64_t controlsVersion();
 
 void setCheck(WindowHandle control, bool checked);
 bool getCheck(WindowHandle control);
@@ -50,14 +54,122 @@ void enableWindow(WindowHandle control, bool enabled);
 // (an index, or kComboError).
 void comboResetContent(WindowHandle control);
 int comboAddString(WindowHandle control, const std::u16string& text);
-int comboSetCurSel(WindowHandle control, int index);   // -1 clears; a bad index clears and fails
+int comboSetCurSel(WindowHandle control, int index);  // -1 clears; a bad index clears and fails
 int comboSelectString(WindowHandle control, int startAfter, const std::u16string& prefix);
 int comboGetCurSel(WindowHandle control);
+
+// Keeps the main window above other windows (or not), without moving it.
+void setMainWindowTopmost(bool topmost);
+bool mainWindowTopmost();
 
 // Asks for a repaint of the main window; counted so tests can see it.
 void invalidateMainWindow();
 std::uint64_t invalidateCount();
 // A backend that draws registers here to hear about repaints.
 void setInvalidateHook(std::function<void()> hook);
+
+// ---- The main window -----------------------------------------------------------
+// One window per process, run by one of two backends: a headless one (the
+// window as data: its paint recorded as a display list, user input through
+// the test hooks below) and a real window on FLTK under X11. The thread that
+// creates the window and runs its message loop is the UI thread: the window
+// procedure, the edit procedures and the painting run on it.
+
+// The messages of the main window (the numbers of the window messages they
+// stand for) and the notifications of WM_COMMAND.
+inline constexpr std::uint32_t kWmCreate = 0x0001;
+inline constexpr std::uint32_t kWmDestroy = 0x0002;
+inline constexpr std::uint32_t kWmPaint = 0x000F;
+inline constexpr std::uint32_t kWmClose = 0x0010;
+inline constexpr std::uint32_t kWmChar = 0x0102;
+inline constexpr std::uint32_t kWmCommand = 0x0111;
+inline constexpr std::uint32_t kWmApp = 0x8000;
+inline constexpr std::uint16_t kBnClicked = 0;
+inline constexpr std::uint16_t kCbnSelChange = 1;
+inline constexpr std::uintptr_t kEnterChar = 13;
+
+inline constexpr std::uintptr_t makeWParam(std::uint16_t low, std::uint16_t high) {
+    return static_cast<std::uintptr_t>(low) | (static_cast<std::uintptr_t>(high) << 16);
+}
+inline constexpr std::uint16_t lowWord(std::uintptr_t w) { return static_cast<std::uint16_t>(w & 0xFFFF); }
+inline constexpr std::uint16_t highWord(std::uintptr_t w) { return static_cast<std::uint16_t>((w >> 16) & 0xFFFF); }
+
+using ColorRef = std::uint32_t;  // 0x00BBGGRR
+
+struct Rect {
+    int left = 0, top = 0, right = 0, bottom = 0;
+    bool operator==(const Rect&) const = default;
+};
+
+// What the window procedure draws on WM_PAINT; lParam points to it.
+class PaintSurface {
+public:
+    virtual ~PaintSurface() = default;
+    virtual void fillRect(const Rect& r, ColorRef colour) = 0;
+    virtual void line(int x1, int y1, int x2, int y2, ColorRef colour) = 0;
+    virtual void text(int x, int y, const std::u16string& text, ColorRef colour) = 0;
+};
+
+// One drawing call of a paint, as the headless backend records it.
+struct PaintOp {
+    enum class Kind { Fill, Line, Text };
+    Kind kind = Kind::Fill;
+    Rect rect;  // a line's ends are (left, top) and (right, bottom); a text's place is (left, top)
+    ColorRef colour = 0;
+    std::u16string text;
+};
+
+// The window procedure: message, wParam, lParam -> result.
+using WindowProc = std::function<std::intptr_t(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam)>;
+// The procedure an edit box is subclassed with: true when it handled the
+// message (the Enter key).
+using EditProc = std::function<bool(WindowHandle control, std::uint32_t message, std::uintptr_t wParam)>;
+
+enum class WindowBackend { Headless, Fltk };
+// FLTK when DISPLAY is set and SKYHAVEN_HEADLESS is not, else headless.
+WindowBackend chooseWindowBackend();
+
+// Creates the main window: WM_CREATE reaches the procedure on this thread,
+// which becomes the UI thread. False when a window exists already or the
+// backend cannot open it (no display).
+bool createMainWindow(WindowBackend backend, const std::u16string& title, int x, int y, int width, int height,
+                      WindowProc proc);
+bool showMainWindow();
+bool mainWindowExists();
+// Closes the window and forgets its controls and posted messages.
+void destroyMainWindow();
+// The window's place and size on the screen.
+Rect mainWindowRect();
+// Queues a message for the window procedure (any thread); false without a window.
+bool postMessage(std::uint32_t message, std::uintptr_t wParam = 0, std::intptr_t lParam = 0);
+// Ends the message loop with the exit code once the queue before it is done.
+void postQuitMessage(int exitCode);
+// Dispatches messages, input and paints until the quit message; returns its
+// exit code. On the UI thread.
+int runMessageLoop();
+// Subclasses an edit box: its Enter key goes to the procedure.
+void setEditProc(WindowHandle control, EditProc proc);
+
+// What the display shows of the window: mapped and its size (FLTK: the X
+// window's attributes; headless: as created and shown). Any thread.
+struct WindowGeometry {
+    bool mapped = false;
+    int width = 0;
+    int height = 0;
+};
+WindowGeometry mainWindowGeometry();
+
+// User input as the window would deliver it (any thread): a click on a check
+// box or push button, a choice in a drop-down list, text typed into an edit
+// box (with the Enter key when asked), and the window's close button.
+void clickControl(ControlId id);
+void selectComboItem(ControlId id, int index);
+void typeIntoEdit(ControlId id, const std::u16string& text, bool enter);
+void requestClose();
+
+// The display list of the last paint (headless backend), and a wait for a
+// paint after the given count of paints.
+std::vector<PaintOp> lastPaint();
+std::uint64_t paintCount();
 
 }  // namespace skh::platform

@@ -18,10 +18,14 @@ enum class SimEventKind : std::uint32_t {
     createFailed = 6,
 };
 
+// The third value of a createFailed event that the simulator did not refuse:
+// the creation was never answered and its record was given up.
+inline constexpr std::uint32_t kCreateGivenUp = 1;
+
 struct SimEvent {
     std::uint32_t objectId = 0;   // 0 for createFailed
     std::uint32_t actNumber = 0;  // for a ground report the SIM ON GROUND value
-    std::uint32_t reserved = 0;
+    std::uint32_t reserved = 0;   // createFailed: kCreateGivenUp, or 0 for a refusal
     SimEventKind kind = SimEventKind::objectCreated;
     double a = 0.0;  // ground altitude (ground report), static CG height (feet)
     double b = 0.0;  // altitude above ground (feet), static pitch (radians)

@@ -187,10 +187,9 @@ void lf_onObjectAddRemove(const ScRecvObjectAddRemove& m) {
             newObjectIds.push_back(objectId);
     } else if (m.event.eventId == EVENT_OBJECT_REMOVED) {
         // A removed object can no longer be adopted, and its id may come back
-        // for another object; creations never answered are given up.
+        // for another object. The creation records stay: an object may be
+        // announced late, and is adopted whenever it is.
         std::erase(newObjectIds, objectId);
-        const std::int64_t now = gf_steadyMs();
-        std::erase_if(sentPackets, [now](const SentPacket& p) { return now - p.sentAtMs > kSentPacketLifetimeMs; });
         lf_pushEvent(SimEventKind::objectRemoved, objectId, 0);
     }
 }

@@ -25,9 +25,6 @@ void lf_resetConnectionState();
 // taken for a teleport.
 void lf_resetUserTracking();
 
-// Creation records that were never answered are dropped after this long.
-inline constexpr std::int64_t kSentPacketLifetimeMs = 60000;
-
 // The simulator's UTC time in seconds since 1970 from ZULU TIME (seconds of
 // the day), ZULU DAY OF YEAR (1 for 1 January) and ZULU YEAR; nothing when the
 // time of day is outside 0..86400 or the day outside 1..366 (the values come

@@ -8,9 +8,9 @@
 #include "foundation/time_text.hpp"
 #include "foundation/upcalls.hpp"
 #include "platform/codepage.hpp"
+#include "simclient/sim_events.hpp"
 #include "simclient/sim_ids.hpp"
 #include "simconnect/simconnect.hpp"
-#include "simclient/sim_events.hpp"
 
 namespace skh {
 
@@ -35,7 +35,7 @@ void reserveAtLeast(std::vector<T>& v) {
 // Sends one creation; false when the request cannot be sent at all (its
 // title does not fit the call), which fails that aircraft only. A refused
 // call fails the run.
-bool lf_createAiInSim(HANDLE h, const AddRequest& r) {
+bool lf_createAiInSim(HANDLE h, const AddRequest& r, std::vector<std::uint32_t>& givenUp) {
     const std::string title = platform::utf8ToCp1252(r.title);
     const std::string tail = gf_tailNumberOf(r.callsign);
     if (title.size() > kMaxTitleBytes) {
@@ -55,6 +55,16 @@ bool lf_createAiInSim(HANDLE h, const AddRequest& r) {
         sendId = 0;
     }
     sentPackets.push_back({sendId, r.actNumber, platform::cp1252ToUtf8(tail), gf_steadyMs()});
+    if (sentPackets.size() > kMaxSentPackets) {
+        const auto oldest =
+            std::min_element(sentPackets.begin(), sentPackets.end(),
+                             [](const SentPacket& a, const SentPacket& b) { return a.sentAtMs < b.sentAtMs; });
+        gf_logWarning(skh::format("creation of hexid:{}, callsign: {} never answered, given up", oldest->actNumber,
+                                  oldest->callsign));
+        if (oldest->actNumber != 0) givenUp.push_back(oldest->actNumber);
+        *oldest = std::move(sentPackets.back());
+        sentPackets.pop_back();
+    }
     return true;
 }
 
@@ -215,6 +225,7 @@ void gf_requestError() {
 
 void lf_drainQueues() {
     std::vector<std::uint32_t> uncreatable;
+    std::vector<std::uint32_t> givenUp;
     {
         // The SimClient thread never waits for the main loop: what is queued
         // now goes out with a later frame.
@@ -237,7 +248,7 @@ void lf_drainQueues() {
         positionBuffers.front.clear();
         lf_sendClientEvents(h);
         for (const AddRequest& r : simCreateQueue) {
-            if (!lf_createAiInSim(h, r) && r.actNumber != 0) uncreatable.push_back(r.actNumber);
+            if (!lf_createAiInSim(h, r, givenUp) && r.actNumber != 0) uncreatable.push_back(r.actNumber);
         }
         simCreateQueue.clear();
         for (const std::uint32_t id : simRemoveQueue) lf_removeAiFromSim(h, id);
@@ -248,6 +259,13 @@ void lf_drainQueues() {
         SimEvent e;
         e.actNumber = act;
         e.kind = SimEventKind::createFailed;
+        gf_pushSimEvent(e);
+    }
+    for (const std::uint32_t act : givenUp) {
+        SimEvent e;
+        e.actNumber = act;
+        e.kind = SimEventKind::createFailed;
+        e.reserved = kCreateGivenUp;
         gf_pushSimEvent(e);
     }
 }

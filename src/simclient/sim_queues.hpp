@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "simclient/sim_state.hpp"
 #include "simclient/sim_requests.hpp"
+#include "simclient/sim_state.hpp"
 #include "simclient/user_aircraft.hpp"
 
 namespace skh {
@@ -27,9 +27,13 @@ struct ClientEventRequest {
 struct SentPacket {
     std::uint32_t sendId = 0;
     std::uint32_t actNumber = 0;
-    std::string callsign;  // the tail number as sent, in UTF-8
-    std::int64_t sentAtMs = 0;  // gf_steadyMs(), for pruning entries that were never answered
+    std::string callsign;       // the tail number as sent, in UTF-8
+    std::int64_t sentAtMs = 0;  // gf_steadyMs(): the oldest goes first when the list is full
 };
+
+// Creations waiting for their object; beyond this the oldest is given up
+// (reported as a createFailed event marked kCreateGivenUp).
+inline constexpr std::size_t kMaxSentPackets = 256;
 
 // Milliseconds of the steady clock: the time base of SentPacket::sentAtMs.
 std::int64_t gf_steadyMs();

@@ -12,6 +12,7 @@ namespace {
 
 struct Cache {
     bool valid = false;
+    std::uint64_t generation = 0;  // of g_stands
     GeoPos pos;
     std::string name;
 };
@@ -21,7 +22,8 @@ Cache g_cache;
 
 std::string gf_nearestStandName(double lat, double lon) {
     if (g_stands.empty() || !userOnGround.load()) return {};
-    if (g_cache.valid && std::fabs(g_cache.pos.lat - lat) < 1e-8 && std::fabs(g_cache.pos.lon - lon) < 1e-8)
+    if (g_cache.valid && g_cache.generation == g_standsGeneration && std::fabs(g_cache.pos.lat - lat) < 1e-8 &&
+        std::fabs(g_cache.pos.lon - lon) < 1e-8)
         return g_cache.name;
     const GeoPos p{lat, lon};
     double best = 900.0;
@@ -34,6 +36,7 @@ std::string gf_nearestStandName(double lat, double lon) {
         }
     }
     g_cache.valid = true;
+    g_cache.generation = g_standsGeneration;
     g_cache.pos = p;
     g_cache.name = nearest != nullptr && best <= kStandCatchNm ? nearest->name : std::string();
     return g_cache.name;

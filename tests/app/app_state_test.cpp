@@ -1,8 +1,9 @@
+#include "app/app_state.hpp"
+
 #include <gtest/gtest.h>
 
-#include "app/app_state.hpp"
-#include "foundation/main_window_state.hpp"
 #include "foundation/errors.hpp"
+#include "foundation/main_window_state.hpp"
 #include "foundation/parameter_table.hpp"
 #include "support/test_env.hpp"
 
@@ -22,9 +23,9 @@ TEST(AppState, FirstStopReasonWins) {
 }
 
 TEST(AppState, RangeSteps) {
-    const std::pair<int, int> cases[] = {{-5, 2},  {2, 2},   {3, 3},   {6, 6},   {7, 8},   {9, 10},  {11, 12},
-                                         {13, 14}, {15, 16}, {17, 18}, {19, 20}, {22, 20}, {23, 25}, {27, 25},
-                                         {28, 30}, {33, 35}, {38, 40}, {44, 40}, {45, 50}, {56, 50}, {57, 65},
+    const std::pair<int, int> cases[] = {{-5, 2},  {2, 2},   {3, 3},   {6, 6},    {7, 8},     {9, 10},  {11, 12},
+                                         {13, 14}, {15, 16}, {17, 18}, {19, 20},  {22, 20},   {23, 25}, {27, 25},
+                                         {28, 30}, {33, 35}, {38, 40}, {44, 40},  {45, 50},   {56, 50}, {57, 65},
                                          {72, 65}, {73, 80}, {89, 80}, {90, 100}, {5000, 100}};
     for (const auto& [nm, step] : cases) EXPECT_EQ(lf_snapRangeStep(nm), step) << nm;
 }

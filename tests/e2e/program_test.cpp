@@ -1,115 +1,97 @@
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <string>
 
-#include "foundation/constants.hpp"
-#include "support/dataset_builder.hpp"
-#include "support/libraries.hpp"
-#include "support/test_env.hpp"
+#include "program_fixture.hpp"
 
 namespace skh {
 namespace {
 
 namespace fs = std::filesystem;
+using test::ProgramProcess;
+using test::ProgramWorld;
 
-// Runs the program in `folder` with its settings under `appdata`; returns
-// the exit status and the standard output.
-int runProgram(const fs::path& folder, const fs::path& appdata, std::string& output) {
-    const fs::path program = fs::path(SKYHAVEN_BINARY_DIR) / "Skyhaven_P3D";
-    const fs::path out = folder / "stdout.txt";
-    const std::string command = "cd '" + folder.string() + "' && APPDATA='" + appdata.string() +
-                                "' SKYHAVEN_REGISTRY= SKYHAVEN_DOWNLOAD_URL=http://127.0.0.1:9/ '" + program.string() + "' > '" + out.string() + "' 2>&1";
-    const int status = std::system(command.c_str());
-    output = test::readFile(out);
-    fs::remove(out);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-const char* kSmallDbase = R"(<?xml version="1.0"?>
-<aircrafts><aircraft types="A320,B744"/></aircrafts><high_performance><hpf types="F16"/></high_performance>
-<heavy><hvy types="B744"/></heavy><large><lar types="A320"/></large><buzjet><bzj types="GLF5"/></buzjet>
-<rotorcraft><rot types="EC35"/></rotorcraft><cargo_types><cargo_type types="B744"/></cargo_types>
-<ICAO_airlines><ICAO codes="DLH"/></ICAO_airlines><cargo_operators><ICAO codes="GEC"/></cargo_operators>
-<publishers><pub names="Orbx,FTX"/></publishers><simaddonsP3D><simaddonP3D arpts="KLAX"/></simaddonsP3D>
-<dbase><db reg="D-AIPA" airl="DLH" type="A320"/><db reg="D-ABVM" airl="DLH" type="B744"/></dbase>)";
-
-// A program folder: "docs" and the aircraft database.
-void prepareProgramFolder(const fs::path& folder) {
-    test::initLibraries();
-    fs::create_directories(folder / "docs");
-    test::packDataSet(kSmallDbase, folder / g_dbaseEnc);
-}
-
-TEST(Program, RefusesToRunOutsideItsFolder) {
-    test::TempDir dir;
-    std::string output;
-    EXPECT_NE(runProgram(dir.path(), dir / "appdata", output), 0);
-    EXPECT_NE(output.find("Error 41: Skyhaven_P3D must be run from the Skyhaven_P3D folder!"), std::string::npos);
-    EXPECT_NE(test::readFile(dir / "Log.txt").find("Error 41: Skyhaven_P3D must be run from the Skyhaven_P3D folder!"),
+TEST(Program, OutsideItsFolderShowsError41UntilClosed) {
+    ProgramWorld world;
+    ProgramProcess program(world.folder(), world.environment());
+    ASSERT_TRUE(program.waitForLog("Error 41: Skyhaven_P3D must be run from the Skyhaven_P3D folder!\n"));
+    EXPECT_FALSE(program.wait(300));  // it waits for the user to close the window
+    EXPECT_EQ(program.close(), 0);
+    EXPECT_NE(program.log().find("Exiting: SYSTEM ERROR\n"), std::string::npos);
+    EXPECT_NE(program.log().find("User closed Skyhaven_P3D\n"), std::string::npos);
+    EXPECT_NE(program.output().find("Error 41: Skyhaven_P3D must be run from the Skyhaven_P3D folder!"),
               std::string::npos);
 }
 
+TEST(Program, SecondInstanceReturnsMinusOneAtOnce) {
+    ProgramWorld world;
+    ProgramProcess first(world.folder(), world.environment());
+    ASSERT_TRUE(first.waitForLog("Error 41"));
+    ProgramProcess second(world.folder(), world.environment());
+    EXPECT_EQ(second.wait(), 255);
+    EXPECT_FALSE(fs::exists(world.folder() / "Log0.txt"));  // the second copy did not touch the log
+    EXPECT_EQ(first.close(), 0);
+}
+
 TEST(Program, StartsWritesItsSettingsAndKeepsOlderLogs) {
-    test::TempDir dir;
-    prepareProgramFolder(dir.path());
-    std::string output;
-    ASSERT_EQ(runProgram(dir.path(), dir / "appdata", output), 0) << output;
-    const auto log = test::readLines(dir / "Log.txt");
+    ProgramWorld world;
+    world.prepareProgramFolder();
+    for (int run = 0; run < 3; ++run) {
+        ProgramProcess program(world.folder(), world.environment());
+        // No simulator installed on this machine: the user is asked for its path.
+        ASSERT_TRUE(program.waitForOutput("Error 151: No P3D install path detected"));
+        ASSERT_EQ(program.close(), 0);
+    }
+    const auto log = test::readLines(world.folder() / "Log.txt");
     ASSERT_FALSE(log.empty());
     EXPECT_NE(log[0].find(" (utc) Skyhaven_P3D version 11.3.0 for Prepar3D v5/v6"), std::string::npos);
-    const fs::path settings = dir / "appdata" / "Skyhaven_P3D" / "parameters.xml";
-    ASSERT_TRUE(fs::exists(settings));
-    EXPECT_NE(test::readFile(dir / "Log.txt").find("not found, default values taken:"), std::string::npos);
-
-    ASSERT_EQ(runProgram(dir.path(), dir / "appdata", output), 0) << output;
-    ASSERT_EQ(runProgram(dir.path(), dir / "appdata", output), 0) << output;
-    EXPECT_TRUE(fs::exists(dir / "Log0.txt"));
-    EXPECT_TRUE(fs::exists(dir / "Log00.txt"));
-    EXPECT_NE(test::readFile(dir / "Log.txt").find("from '" + settings.string() + "'"), std::string::npos);
-    EXPECT_NE(test::readFile(dir / "Log00.txt").find("not found, default values taken:"), std::string::npos);
+    ASSERT_TRUE(fs::exists(world.settingsFile()));
+    EXPECT_TRUE(fs::exists(world.folder() / "Log0.txt"));
+    EXPECT_TRUE(fs::exists(world.folder() / "Log00.txt"));
+    EXPECT_NE(test::readFile(world.folder() / "Log.txt").find("from '" + world.settingsFile().string() + "'"),
+              std::string::npos);
+    EXPECT_NE(test::readFile(world.folder() / "Log00.txt").find("not found, default values taken:"), std::string::npos);
+    const std::string text = test::readFile(world.folder() / "Log.txt");
+    EXPECT_NE(text.find("\n2 dbase records read\n"), std::string::npos);
+    EXPECT_NE(text.find("\n1 airports read\n"), std::string::npos);
+    EXPECT_FALSE(fs::exists(world.folder() / g_dbaseXml));
+    EXPECT_FALSE(fs::exists(world.folder() / g_airportsXml));
+    for (const char* folder :
+         {"output/info", "output/errors", "airports/learned/stock", "airports/my_ORBX", "input/my_regcodes"}) {
+        EXPECT_TRUE(fs::is_directory(world.folder() / folder)) << folder;
+    }
+    // The window position was saved at the exit.
+    EXPECT_NE(test::readFile(world.settingsFile()).find(R"(name="MAIN_WINDOW_X" value="400")"), std::string::npos);
 }
 
 TEST(Program, CorruptSettingsAreKeptAsBackup) {
-    test::TempDir dir;
-    prepareProgramFolder(dir.path());
-    test::writeFile(dir / "appdata" / "Skyhaven_P3D" / "parameters.xml", "<parameters><oops");
-    std::string output;
-    ASSERT_EQ(runProgram(dir.path(), dir / "appdata", output), 0) << output;
-    EXPECT_EQ(test::readFile(dir / "appdata" / "Skyhaven_P3D" / "parameters0.xml"), "<parameters><oops");
+    ProgramWorld world;
+    world.prepareProgramFolder();
+    test::writeFile(world.settingsFile(), "<parameters><oops");
+    ProgramProcess program(world.folder(), world.environment());
+    ASSERT_TRUE(program.waitForLog("Error 151"));
+    EXPECT_EQ(program.close(), 0);
+    EXPECT_EQ(test::readFile(world.settingsFile().parent_path() / "parameters0.xml"), "<parameters><oops");
 }
 
-TEST(Program, ReadsTheAircraftDatabaseAndLeavesNoPlainText) {
-    test::TempDir dir;
-    prepareProgramFolder(dir.path());
-    std::string output;
-    ASSERT_EQ(runProgram(dir.path(), dir / "appdata", output), 0) << output;
-    const std::string log = test::readFile(dir / "Log.txt");
-    EXPECT_NE(log.find("\n1 publishers read\n"), std::string::npos);
-    EXPECT_NE(log.find("\n2 dbase records read\n"), std::string::npos);
-    EXPECT_FALSE(fs::exists(dir / g_dbaseXml));
-    for (const char* folder : {"output/info", "output/errors", "airports/learned/stock", "airports/my_ORBX",
-                               "input/my_regcodes"}) {
-        EXPECT_TRUE(fs::is_directory(dir / folder)) << folder;
-    }
-}
-
-TEST(Program, MissingAircraftDatabaseStopsTheStart) {
-    test::TempDir dir;
-    fs::create_directory(dir / "docs");
-    std::string output;
-    EXPECT_NE(runProgram(dir.path(), dir / "appdata", output), 0);
-    EXPECT_NE(output.find("Error " + g_dbaseEnc.string() + " not available"), std::string::npos) << output;
+TEST(Program, DamagedAirportListIsError88) {
+    ProgramWorld world;
+    world.prepareProgramFolder();
+    test::packDataSet("<airfields/>", world.folder() / g_airportsEnc);
+    ProgramProcess program(world.folder(), world.environment());
+    ASSERT_TRUE(program.waitForLog("Error 88: Missing <airports> root in: input/airports.xml\n"));
+    EXPECT_EQ(program.close(), 0);
+    EXPECT_FALSE(fs::exists(world.folder() / g_airportsXml));
 }
 
 TEST(Program, UnwritableLogEndsWithStatusOne) {
-    test::TempDir dir;
-    fs::create_directory(dir / "docs");
-    fs::create_directory(dir / "Log.txt");  // a folder where the log should go
-    std::string output;
-    EXPECT_EQ(runProgram(dir.path(), dir / "appdata", output), 1);
-    EXPECT_NE(output.find("cannot open the log"), std::string::npos);
+    ProgramWorld world;
+    fs::create_directory(world.folder() / "docs");
+    fs::create_directory(world.folder() / "Log.txt");  // a folder where the log should go
+    ProgramProcess program(world.folder(), world.environment());
+    EXPECT_EQ(program.wait(), 1);
+    EXPECT_NE(program.output().find("cannot open the log"), std::string::npos);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 // and what a failed request does to the run.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <deque>
 #include <thread>
@@ -190,6 +191,27 @@ TEST_F(SimQueues, LongCallsignsAreCutAndOverlongTitlesFailOnlyThatAircraft) {
     ASSERT_EQ(events.size(), 1u);
     EXPECT_EQ(events[0].kind, SimEventKind::createFailed);
     EXPECT_EQ(events[0].actNumber, 30002u);
+}
+
+TEST_F(SimQueues, TheOldestUnansweredCreationIsGivenUpWhenTheRecordsAreFull) {
+    const std::int64_t now = gf_steadyMs();
+    for (std::uint32_t i = 0; i < kMaxSentPackets; ++i) {
+        // The oldest record sits in the middle: the list is not kept in order.
+        sentPackets.push_back({i + 1, 40000 + i, "CS" + std::to_string(i), i == 100 ? now - 100000 : now});
+    }
+    gf_queueCreate(request("NEWEST", "Airbus A320 Swiss", 50001));
+    drain();
+    ASSERT_EQ(sentPackets.size(), kMaxSentPackets);
+    EXPECT_TRUE(std::none_of(sentPackets.begin(), sentPackets.end(),
+                             [](const SentPacket& p) { return p.actNumber == 40100; }));
+    EXPECT_TRUE(std::any_of(sentPackets.begin(), sentPackets.end(),
+                            [](const SentPacket& p) { return p.callsign == "NEWEST"; }));
+    const auto events = gf_takeSimEvents();
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_EQ(events[0].kind, SimEventKind::createFailed);
+    EXPECT_EQ(events[0].actNumber, 40100u);
+    EXPECT_EQ(events[0].reserved, kCreateGivenUp);  // not a refusal of its livery
+    EXPECT_TRUE(log.contains("creation of hexid:40100, callsign: CS100 never answered, given up"));
 }
 
 TEST_F(SimQueues, TailNumbersAreSentInTheSimulatorsCodePage) {

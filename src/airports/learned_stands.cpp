@@ -1,0 +1,334 @@
+#include "airports/learned_stands.hpp"
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <system_error>
+
+#include "airports/stand_file.hpp"
+#include "foundation/format.hpp"
+#include "foundation/hash.hpp"
+#include "foundation/log.hpp"
+#include "foundation/meta_block.hpp"
+#include "foundation/parameter_table.hpp"
+#include "foundation/settings_file.hpp"
+#include "foundation/text.hpp"
+#include "foundation/text_files.hpp"
+#include "foundation/upcalls.hpp"
+
+namespace skh {
+
+namespace fs = std::filesystem;
+
+LearnedMerge g_learnedMerge;
+std::uint64_t g_qualityFactors = kNoQualityFactors;
+
+namespace {
+
+LearnedSettingsHooks g_hooks;
+
+constexpr std::uint64_t kDayMask = (std::uint64_t{1} << 48) - 1;
+constexpr double kManualMissingDegrees = 0.0001;
+
+void lf_logSetting(std::string_view key, const std::string& value) {
+    gf_logIndented(skh::format("{:24}: {}", key, value));
+}
+
+void lf_applyBool(const pugi::xml_document& doc, BoolUiParameter& p) {
+    const auto v = lf_readAirportBoolParam(doc, p.name);
+    if (!v) return;
+    p.value = *v;
+    gf_showBoolParameter(p);
+    lf_logSetting(p.name, *v ? "true" : "false");
+}
+
+void lf_selectChoice(const IntChoiceParameter& p) {
+    const platform::WindowHandle h = p.hwnd.load();
+    const auto it = std::find(p.choices.begin(), p.choices.end(), p.value.load());
+    if (h != 0 && it != p.choices.end()) platform::comboSetCurSel(h, static_cast<int>(it - p.choices.begin()));
+}
+
+void lf_selectFloatChoice(const FloatChoiceParameter& p) {
+    const platform::WindowHandle h = p.hwnd.load();
+    const auto it = std::find(p.choices.begin(), p.choices.end(), p.value.load());
+    if (h != 0 && it != p.choices.end()) platform::comboSetCurSel(h, static_cast<int>(it - p.choices.begin()));
+}
+
+void lf_enableRangeCombo() {
+    const platform::WindowHandle h = RANGE.hwnd.load();
+    if (h != 0) platform::enableWindow(h, true);
+}
+
+bool lf_metaComplete(const pugi::xml_document& doc) {
+    return gf_readMetaInfo(doc, author) && gf_readMetaInfo(doc, date) && gf_readMetaInfo(doc, version);
+}
+
+// Copies the file to its backup name; false when that failed.
+bool lf_copyToBackup(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    return !in.bad() && gf_writeFileAtomically(gf_backupPath(path), bytes);
+}
+
+// The damaged file stays in place and goes to its backup name as well.
+void lf_keepDamagedFile(const fs::path& path, const char* description) {
+    std::error_code ec;
+    const bool copied = fs::exists(path, ec) && lf_copyToBackup(path);
+    g_learnedMerge.state = copied ? LearnedMergeState::Damaged : LearnedMergeState::Incomplete;
+    gf_logRaw(skh::format("{} found, but could not be loaded, saved as *.0.xml: {}", path.string(), description));
+    if (!copied) gf_logWarning(skh::format("could not copy {} to {}", path.string(), gf_backupPath(path).string()));
+}
+
+void lf_readHandmade(const pugi::xml_document& doc, std::vector<Stand>& stands) {
+    g_apfHandmade = true;
+    stands.clear();
+    gf_readStandList(doc, 1, stands);
+    lf_logSetting("handmade", lf_readAirportStringParam(doc, "handmade").value_or(""));
+}
+
+void lf_addManualStand(const pugi::xml_node& pos, const std::string& name, const fs::path& path,
+                       std::vector<Stand>& stands, TextMap<std::size_t>& index) {
+    if (index.find(name) != index.end()) {
+        gf_logWarning(
+            skh::format("manually created standid {} already exists in {}", gf_shownText(name), path.string()));
+        return;
+    }
+    const double lat = pos.attribute("latitude").as_double();
+    const double lon = pos.attribute("longitude").as_double();
+    if ((std::fabs(lat) <= kManualMissingDegrees && std::fabs(lon) <= kManualMissingDegrees) ||
+        pos.attribute("radius").as_double() == 0.0) {
+        gf_logWarning(skh::format("manually created standid {} misses correct attributes in {}", gf_shownText(name),
+                                  path.string()));
+        return;
+    }
+    if (!lf_readParkpos(pos, name, 0, stands)) return;
+    stands.back().manual = true;
+    index.emplace(name, stands.size() - 1);
+}
+
+// A learned parkpos whose stand is not there; kept for the next save.
+void lf_keepUnmatched(const pugi::xml_node& pos, const std::string& name, const fs::path& path) {
+    gf_logRaw(skh::format("learned stand {} in {} not found?", gf_shownText(name), path.string()));
+    if (lf_standNameProblem(name)) return;
+    for (Stand& kept : g_learnedMerge.unmatched) {
+        if (kept.name == name) {
+            lf_readParkposOptions(name, pos, kept);
+            return;
+        }
+    }
+    Stand kept;
+    kept.name = name;
+    lf_readParkposOptions(name, pos, kept);
+    g_learnedMerge.unmatched.push_back(std::move(kept));
+}
+
+void lf_mergeLearned(const pugi::xml_document& doc, const fs::path& path, std::vector<Stand>& stands) {
+    g_apfHandmade = false;
+    // The first stand of a name answers, as a search in stand order would.
+    TextMap<std::size_t> index;
+    index.reserve(stands.size() * 2);
+    for (std::size_t i = 0; i < stands.size(); ++i) index.emplace(stands[i].name, i);
+    const pugi::xml_node list = doc.child("parkpositions");
+    for (pugi::xml_node pos = list.child("parkpos"); pos; pos = pos.next_sibling("parkpos")) {
+        const std::string name = pos.attribute("id").value();
+        if (pos.attribute("manual").as_bool()) {
+            lf_addManualStand(pos, name, path, stands, index);
+            continue;
+        }
+        const auto it = index.find(name);
+        if (it == index.end() || !lf_readParkposOptions(name, pos, stands[it->second])) {
+            lf_keepUnmatched(pos, name, path);
+        }
+    }
+}
+
+}  // namespace
+
+void gf_resetLearnedMerge() { g_learnedMerge = LearnedMerge{}; }
+
+void gf_setLearnedSettingsHooks(LearnedSettingsHooks hooks) { g_hooks = std::move(hooks); }
+
+bool lf_isSameOption(const StandOption& a, const StandOption& b) {
+    return a.weekday == b.weekday && a.real == b.real && (a.halfHours & b.halfHours) != 0 &&
+           a.registration == b.registration && a.airline == b.airline && a.type == b.type;
+}
+
+bool lf_readParkposOptions(const std::string& name, const pugi::xml_node& parkpos, Stand& stand) {
+    if (stand.name != name) return false;
+    if (parkpos.attribute("radius_change").as_bool()) {
+        std::string problem;
+        if (const auto metres = lf_readRadiusMetres(parkpos, problem)) {
+            stand.radius = *metres * kNmPerMetre;
+            stand.radiusChanged = true;
+        } else {
+            gf_logWarning(skh::format("radius change of stand '{}' skipped: {}", gf_shownText(name), problem));
+        }
+    }
+    if (parkpos.attribute("cargo_change").as_bool()) {
+        stand.cargo = parkpos.attribute("cargo").as_bool();
+        stand.cargoChanged = true;
+    }
+    std::uint32_t next = stand.options.empty() ? 1 : stand.options.back().seq + 1;
+    for (pugi::xml_node opt = parkpos.child("opt"); opt; opt = opt.next_sibling("opt")) {
+        auto o = lf_readOption(opt, next, 0, name);
+        if (!o) continue;
+        const bool known = std::any_of(stand.options.begin(), stand.options.end(),
+                                       [&](const StandOption& other) { return lf_isSameOption(other, *o); });
+        if (known) continue;
+        stand.options.push_back(std::move(*o));
+        ++next;
+    }
+    return true;
+}
+
+void lf_applyLearnedSettings(const pugi::xml_document& doc) {
+    lf_applyBool(doc, LEARN_SOFT);
+    // Without the key the limit stays as it is.
+    if (const auto v = lf_readAirportIntParam(doc, g_keyMaxLive)) {
+        MAX_LIVE_SEL.value = std::clamp(gf_snapMaxAircraft(*v), MAX_LIVE_SEL.minimum, MAX_LIVE_SEL.maximum);
+        gf_showIntParameter(MAX_LIVE_SEL);
+        lf_logSetting(g_keyMaxLive, std::to_string(MAX_LIVE_SEL.value.load()));
+    }
+    if (const auto v = lf_readAirportIntParam(doc, g_keyLateralRange)) {
+        const std::int32_t snapped = lf_snapRangeStep(*v);
+        gf_setRangeSelection(snapped);
+        gf_showIntParameter(RANGE);
+        lf_enableRangeCombo();
+        lf_logSetting(g_keyLateralRange, std::to_string(snapped));
+    }
+    if (const auto v = lf_readAirportBoolParam(doc, g_keyAutoRange)) {
+        AUTO_RANGE.value = *v;
+        gf_showBoolParameter(AUTO_RANGE);
+        lf_logSetting(g_keyAutoRange, *v ? "true" : "false");
+        if (g_hooks.autoRangeChanged) g_hooks.autoRangeChanged(*v);
+        gf_showIntParameter(RANGE);
+    }
+    lf_applyBool(doc, PARK_FAKE);
+    lf_applyBool(doc, WEEK);
+    lf_applyBool(doc, PARK_SOFT);
+    if (const auto v = lf_readAirportIntParam(doc, g_keyParkingPercentage)) {
+        std::int32_t percent = *v;
+        if (percent % 5 != 0) percent = static_cast<std::int32_t>((static_cast<std::int64_t>(percent) + 2) / 5 * 5);
+        parking_percentage.value = std::clamp(percent, 0, 100);
+        lf_logSetting(g_keyParkingPercentage, std::to_string(*v));
+    } else {
+        parking_percentage.value = 30;
+    }
+    lf_selectChoice(parking_percentage);
+    lf_applyBool(doc, INITIAL_LOAD_ONLY);
+    if (const auto v = lf_readAirportIntParam(doc, g_keyMaxFit)) {
+        MAX_FIT.value = std::clamp(*v, MAX_FIT.minimum, MAX_FIT.maximum);
+        if (g_hooks.fitHours) {
+            MAX_FIT_FL.value = g_hooks.fitHours(MAX_FIT.value.load());
+            lf_selectFloatChoice(MAX_FIT_FL);
+        }
+        gf_logIndented(skh::format("{:24}: {} (max number of half hours, is {} hrs decimal)", g_keyMaxFit,
+                                   MAX_FIT.value.load(), gf_float2string(MAX_FIT_FL.value.load())));
+    }
+}
+
+void lf_readLearned(const fs::path& path, const std::string& archivedName, std::vector<Stand>& stands) {
+    g_learnedMerge = LearnedMerge{path, LearnedMergeState::Incomplete, {}};
+    try {
+        pugi::xml_document doc;
+        const pugi::xml_parse_result loaded = doc.load_file(path.c_str());
+        if (!loaded) {
+            lf_keepDamagedFile(path, loaded.description());
+            return;
+        }
+        gf_logRaw(skh::format("Read from learned airport file: '{}'", path.string()));
+        if (!lf_metaComplete(doc)) {
+            gf_logWarning(skh::format("{} has no complete meta block, not merged", path.string()));
+            return;
+        }
+        const std::string learnedName = lf_readAirportStringParam(doc, "airport_name").value_or("");
+        if (learnedName != archivedName) {
+            gf_setStatusMessage(skh::format("Warning: learned file airport name: '{}' differs from archived file "
+                                            "airport name: '{}'",
+                                            learnedName, archivedName),
+                                true);
+        }
+        lf_applyLearnedSettings(doc);
+        if (lf_readAirportStringParam(doc, "handmade")) {
+            lf_readHandmade(doc, stands);
+        } else {
+            lf_mergeLearned(doc, path, stands);
+        }
+        g_learnedMerge.state = LearnedMergeState::Complete;
+    } catch (const std::exception& e) {
+        gf_logRaw(skh::format("{}: {}", "lf_readLearned", e.what()));
+    }
+}
+
+std::uint64_t gf_qfPair(std::int32_t real, std::int32_t soft) {
+    return static_cast<std::uint32_t>(real) | static_cast<std::uint64_t>(static_cast<std::uint32_t>(soft)) << 32;
+}
+
+std::uint64_t gf_qualityFactors(const std::vector<Stand>& stands) {
+    const bool anyOption = std::any_of(stands.begin(), stands.end(), [](const Stand& s) { return !s.options.empty(); });
+    if (!anyOption) return kNoQualityFactors;
+    double totalWeight = 0.0;
+    double sums[2] = {0.0, 0.0};  // soft, real
+    for (const Stand& s : stands) {
+        // Compared with the radius in nm: every stand of realistic size weighs 0.3.
+        const double w = s.radius <= 7.0 ? 0.3 : s.radius <= 10.0 ? 1.5 : 1.0;
+        totalWeight += w;
+        std::int64_t n[2] = {0, 0};
+        std::int64_t h[2] = {0, 0};
+        unsigned days[2] = {0, 0};
+        for (const StandOption& o : s.options) {
+            if (o.seq == 0) continue;
+            const int kind = o.real == 1 ? 1 : 0;
+            ++n[kind];
+            h[kind] += std::popcount(o.halfHours & kDayMask);
+            if (o.weekday >= 1 && o.weekday <= 7) days[kind] |= 1u << o.weekday;
+        }
+        for (int kind = 0; kind < 2; ++kind) {
+            if (n[kind] == 0) continue;
+            sums[kind] +=
+                w * static_cast<double>(std::min<std::int64_t>(20 * n[kind], 4000) + 10000 +
+                                        100 * std::popcount(days[kind]) + 2 * std::min<std::int64_t>(h[kind], 600));
+        }
+    }
+    if (!(totalWeight > 0.0)) return gf_qfPair(0, 0);
+    const auto factor = [&](double sum) { return std::clamp(gf_roundToInt32(sum / totalWeight * 0.00625), 0, 100); };
+    return gf_qfPair(factor(sums[1]), factor(sums[0]));
+}
+
+std::string lf_fmtQualityFactors(std::uint64_t pair) {
+    const std::int32_t real = gf_qfReal(pair);
+    const std::int32_t soft = gf_qfSoft(pair);
+    if (real < 0 && soft < 0) return "  ";
+    if (real < 45) return skh::format("{:2}/{:2}", real, soft);
+    return skh::format("{:2}", real);
+}
+
+bool gf_writeLearnedFile(AirportFileData data, const fs::path& path) {
+    const bool mergedHere =
+        !g_learnedMerge.path.empty() && g_learnedMerge.path.lexically_normal() == path.lexically_normal();
+    if (mergedHere && g_learnedMerge.state == LearnedMergeState::Incomplete) {
+        gf_logWarning(
+            skh::format("{} was not read completely at load and is kept as it is; learned data of this "
+                        "airport is not saved until it is repaired or removed",
+                        path.string()));
+        return false;
+    }
+    if (mergedHere && !g_apfHandmade) {
+        TextSet names;
+        for (const Stand& s : data.stands) names.insert(s.name);
+        for (const Stand& kept : g_learnedMerge.unmatched) {
+            if (!names.contains(kept.name)) data.stands.push_back(kept);
+        }
+    }
+    std::error_code ec;
+    if (fs::exists(path, ec) && !lf_copyToBackup(path)) {
+        gf_logWarning(skh::format("could not keep {} as {}", path.string(), gf_backupPath(path).string()));
+    }
+    return gf_writeAirportFile(data, path, kLearnedSave);
+}
+
+}  // namespace skh

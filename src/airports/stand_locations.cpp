@@ -1,0 +1,255 @@
+#include "airports/stand_locations.hpp"
+
+#include <algorithm>
+#include <fstream>
+#include <system_error>
+
+#include "airports/stand_file.hpp"
+#include "foundation/constants.hpp"
+#include "foundation/format.hpp"
+#include "foundation/hash.hpp"
+#include "foundation/log.hpp"
+#include "foundation/text.hpp"
+#include "foundation/text_files.hpp"
+#include "platform/utf16.hpp"
+#include "platform/win_path.hpp"
+
+namespace skh {
+
+namespace fs = std::filesystem;
+
+DownloadLimits g_standDownloadLimits{std::chrono::milliseconds(5000), 256, std::chrono::seconds(5),
+                                     std::chrono::milliseconds(20000)};
+
+namespace {
+
+constexpr std::size_t kMaxReferenceBytes = 512;
+constexpr std::size_t kMaxFolderNameBytes = 128;
+constexpr std::string_view kLearnedText = "airports\\learned";
+
+// Answers of the stock probe in this run (main loop only).
+TextMap<bool> g_stockProbes;
+
+bool lf_isControl(char c) {
+    const auto u = static_cast<unsigned char>(c);
+    return u < 0x20 || u == 0x7F;
+}
+
+bool lf_isUtf8(std::string_view text) {
+    std::uint32_t error = 0;
+    platform::utf8ToUtf16(text, nullptr, 0, error);
+    return error == 0;
+}
+
+// One folder or file name that names nothing but itself on Windows and here.
+bool lf_isSafeName(std::string_view name) {
+    if (name.empty() || name.size() > kMaxFolderNameBytes || name == "." || gf_contains(name, "..")) return false;
+    if (name.front() == ' ' || name.back() == ' ' || name.back() == '.' || !lf_isUtf8(name)) return false;
+    return std::none_of(name.begin(), name.end(), [](char c) {
+        return lf_isControl(c) || std::string_view("/\\:<>\"|?*").find(c) != std::string_view::npos;
+    });
+}
+
+void lf_replaceFirst(std::string& text, std::string_view from, std::string_view to) {
+    const auto pos = text.find(from);
+    if (pos != std::string::npos) text.replace(pos, from.size(), to);
+}
+
+void lf_replaceAll(std::string& text, std::string_view from, std::string_view to) {
+    for (auto pos = text.find(from); pos != std::string::npos; pos = text.find(from, pos + to.size())) {
+        text.replace(pos, from.size(), to);
+    }
+}
+
+bool lf_exists(std::string_view shown) {
+    std::error_code ec;
+    return fs::exists(gf_localPath(shown), ec);
+}
+
+std::string lf_localReference(const fs::path& folder, const std::string& fileName) {
+    std::string text = (folder / fileName).string();
+    std::replace(text.begin(), text.end(), '/', '\\');
+    return text;
+}
+
+// Every name of a learned path made from a server reference must be safe,
+// now that "%20" became blanks.
+bool lf_isSafeShownPath(std::string_view shown) {
+    std::size_t start = 0;
+    while (true) {
+        const auto end = shown.find('\\', start);
+        if (!lf_isSafeName(shown.substr(start, end == std::string_view::npos ? end : end - start))) return false;
+        if (end == std::string_view::npos) return true;
+        start = end + 1;
+    }
+}
+
+// Downloads `url` into `localPath` when the answer is a stand file.
+bool lf_downloadStandFile(const std::string& url, const fs::path& localPath) {
+    const CurlHandle handle(curl_easy_init());
+    return gf_downloadToFile(handle.get(), url, localPath, false, gf_isStandFile, g_standDownloadLimits);
+}
+
+}  // namespace
+
+std::string lf_xmlFileName(std::string_view code) { return std::string(code) + ".xml"; }
+
+bool gf_isSafeAirportCode(std::string_view code) {
+    return !code.empty() && code.size() <= 16 &&
+           std::all_of(code.begin(), code.end(), [](char c) { return gf_isAsciiAlnum(c) || c == '-' || c == '_'; });
+}
+
+bool gf_isSafeReference(std::string_view reference) {
+    if (reference.empty() || reference.size() > kMaxReferenceBytes || !lf_isUtf8(reference)) return false;
+    if (reference.front() == '/' || reference.front() == '\\' || gf_contains(reference, "..")) return false;
+    if (std::any_of(reference.begin(), reference.end(), [](char c) { return lf_isControl(c) || c == ':'; })) {
+        return false;
+    }
+    std::size_t start = 0;
+    while (true) {
+        const auto end = reference.find_first_of("/\\", start);
+        const auto segment = reference.substr(start, end == std::string_view::npos ? end : end - start);
+        if (segment.empty() || segment == ".") return false;
+        if (end == std::string_view::npos) return true;
+        start = end + 1;
+    }
+}
+
+std::optional<std::string> gf_publisherFolderName(std::string_view publisher) {
+    if (publisher.empty()) return std::string();
+    if (!lf_isSafeName(publisher)) return std::nullopt;
+    return std::string(publisher);
+}
+
+fs::path gf_localPath(std::string_view reference) { return platform::mapWindowsPath(reference); }
+
+bool lf_readLinkFile(const fs::path& path, std::string& reference) {
+    if (!fs::exists(path)) return false;
+    // Only the head of the file is read: a reference is short.
+    std::ifstream in(path, std::ios::binary);
+    std::string line(kMaxReferenceBytes + 64, '\0');
+    in.read(line.data(), static_cast<std::streamsize>(line.size()));
+    line.resize(static_cast<std::size_t>(std::max<std::streamsize>(in.gcount(), 0)));
+    line.resize(std::min(line.size(), line.find('\n')));
+    if (line.rfind("\xEF\xBB\xBF", 0) == 0) line.erase(0, 3);
+    line = gf_trim(line);
+    if (line.size() < 4) return false;
+    const auto xml = line.rfind(".xml");
+    if (xml == std::string::npos) return false;
+    line.resize(xml + 4);
+    if (!gf_isSafeReference(line)) {
+        gf_logWarning(skh::format("link file {} names no valid file: '{}'", path.string(), gf_shownText(line)));
+        return false;
+    }
+    reference = std::move(line);
+    return true;
+}
+
+void gf_clearStockProbes() { g_stockProbes.clear(); }
+
+bool lf_stockAirportAvailable(const std::string& code) {
+    if (!gf_isSafeAirportCode(code)) return false;
+    if (const auto it = g_stockProbes.find(code); it != g_stockProbes.end()) return it->second;
+    const std::string url = gf_downloadBaseUrl() + "archive/stock/" + lf_xmlFileName(code);
+    const fs::path probe = gf_temporaryPathBeside(lf_xmlFileName(code), ".probe");
+    const bool available = lf_downloadStandFile(url, probe);
+    std::error_code ec;
+    fs::remove(probe, ec);
+    if (ec) gf_logWarning(skh::format("could not remove {}: {}", probe.string(), ec.message()));
+    g_stockProbes.emplace(code, available);
+    return available;
+}
+
+std::string gf_getStockAirportFile(const std::string& code) {
+    if (!gf_isSafeAirportCode(code)) return {};
+    const std::string xml = lf_xmlFileName(code);
+    const std::string txt = code + ".txt";
+    for (const fs::path* folder : {&g_myThirdpartyFolder, &g_myOrbxFolder}) {
+        std::string reference;
+        if (lf_readLinkFile(*folder / txt, reference)) return reference;
+        if (fs::exists(*folder / xml)) return lf_localReference(*folder, xml);
+    }
+    if (lf_stockAirportAvailable(code)) return "archive/stock/" + xml;
+    return {};
+}
+
+bool gf_findParkAirportFile(const std::string& code) {
+    if (!gf_isSafeAirportCode(code)) return false;
+    for (const fs::path* folder : {&g_myThirdpartyFolder, &g_myOrbxFolder}) {
+        if (fs::exists(*folder / lf_xmlFileName(code)) || fs::exists(*folder / (code + ".txt"))) return true;
+    }
+    return lf_stockAirportAvailable(code);
+}
+
+std::optional<std::string> gf_learnedFolderText(std::string_view publisher) {
+    std::string text(kLearnedText);
+    if (publisher == "stock" || publisher == "simaddon") return text + "\\" + std::string(publisher);
+    const auto name = gf_publisherFolderName(publisher);
+    if (!name) return std::nullopt;
+    text += "\\thirdparty";
+    if (!name->empty()) text += "\\" + *name;
+    return text;
+}
+
+std::optional<fs::path> gf_learnedSavePath(const std::string& ident, const std::string& publisher) {
+    const auto folderText = gf_learnedFolderText(publisher);
+    if (!gf_isSafeAirportCode(ident) || !folderText) {
+        gf_logWarning(skh::format("no learned file for '{}' of publisher '{}': not a safe file name",
+                                  gf_shownText(ident), gf_shownText(publisher)));
+        return std::nullopt;
+    }
+    const fs::path folder = gf_localPath(*folderText);
+    if (!fs::exists(folder)) fs::create_directories(folder);
+    return folder / lf_xmlFileName(ident);
+}
+
+std::string lf_learnedFilePath(const std::string& reference, const std::string& publisher) {
+    if (reference.empty()) return {};
+    if (!gf_isSafeReference(reference)) {
+        gf_logWarning(skh::format("no learned file for the reference '{}'", gf_shownText(reference)));
+        return {};
+    }
+    if (gf_contains(reference, "archive")) {
+        std::string text = reference;
+        lf_replaceFirst(text, "archive", kLearnedText);
+        lf_replaceAll(text, "/", "\\");
+        lf_replaceAll(text, "%20", " ");
+        if (lf_isSafeShownPath(text)) return text;
+        gf_logWarning(skh::format("no learned file for the reference '{}'", gf_shownText(reference)));
+        return {};
+    }
+    if (reference.rfind("airports", 0) != 0) return reference;
+    const auto folder = gf_learnedFolderText(publisher);
+    if (!folder) {
+        gf_logWarning(skh::format("no learned file for the publisher '{}'", gf_shownText(publisher)));
+        return {};
+    }
+    // Where the learned save writes for this publisher; a file left at the
+    // place that older versions looked at is still found.
+    const std::string saved = *folder + "\\" + reference.substr(reference.find_last_of("/\\") + 1);
+    std::string older = reference;
+    lf_replaceFirst(older, "airports", kLearnedText);
+    const std::string thirdparty =
+        "thirdparty" + (publisher.empty() ? std::string() : "\\" + *gf_publisherFolderName(publisher));
+    if (gf_contains(older, "my_thirdparty2024")) {
+        lf_replaceFirst(older, "my_thirdparty2024", thirdparty);
+    } else {
+        lf_replaceFirst(older, "my_thirdparty", thirdparty);
+    }
+    if (older != saved && !lf_exists(saved) && lf_exists(older)) return older;
+    return saved;
+}
+
+std::string lf_downloadFile(const std::string& reference, const fs::path& localPath) {
+    const std::string url = gf_downloadBaseUrl() + reference;
+    if (!gf_isSafeReference(reference) || reference.find('\\') != std::string::npos) {
+        gf_logWarning(skh::format("not a file of the download server: '{}'", gf_shownText(reference)));
+    } else if (lf_downloadStandFile(url, localPath)) {
+        return {};
+    }
+    const std::string error = skh::format("failed to download: '{}'", url);
+    gf_logRaw(error);
+    return error;
+}
+
+}  // namespace skh

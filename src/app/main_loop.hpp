@@ -1,0 +1,39 @@
+#pragma once
+// The main loop: a poll every 10 ms on the start-up worker thread while the
+// run lasts; every poll the traffic step, every simulated second the slower
+// work, and while the flight is paused only the simulator events.
+#include <cstdint>
+
+#include "app/pacing.hpp"
+
+namespace skh {
+
+// The RANGE value kept while AUTO_RANGE is on.
+extern std::int32_t g_manualRange;
+
+// Polls until a stop flag is set.
+void lf_mainLoop(const Clock& clock);
+
+// One poll; false when the run is to end.
+bool lf_simTick();
+void lf_handleFlightNotRunning();
+void lf_secondTick();
+void lf_periodicSummaries(const SecondActions& actions);
+void lf_enableAfterReservedStand();
+// The requests of the main window's handlers, done on this thread.
+void lf_handleUiRequests();
+
+// RANGE from the user aircraft: 10 nm on the ground, 100 above
+// AR_ABOVE_HEIGHT, 40 above AIRP_HEIGHT, else by the distance to the first
+// park airport.
+void gf_updateAutoRange();
+
+// The live and parked counts of the board, repainted when they changed.
+void lf_updateCountsIfChanged();
+
+// The status line's busy state while static parking is calculated: the ten
+// parking controls are disabled.
+void gf_setBusy();
+void gf_clearBusy();
+
+}  // namespace skh

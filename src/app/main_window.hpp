@@ -1,0 +1,53 @@
+#pragma once
+// The main window: a fixed 880 x 516 panel with the settings controls, the
+// status board and the status line; its procedure starts a start-up worker
+// on WM_APP_START and saves its position and ends the program on
+// WM_APP_QUIT. Other threads reach it only through the status and error
+// lines, the display values, the controls and posted messages.
+#include <cstdint>
+#include <string>
+
+#include "platform/window.hpp"
+
+namespace skh {
+
+inline constexpr std::uint32_t WM_APP_START = platform::kWmApp + 1;
+inline constexpr std::uint32_t WM_APP_QUIT = platform::kWmApp + 2;
+
+inline constexpr int kMainWindowWidth = 880;
+inline constexpr int kMainWindowHeight = 516;
+
+// Creates the window, makes sure of the settings folder, starts the first
+// start-up worker and runs the message loop; the loop's exit code, or 0 when
+// the window cannot be made.
+int gf_runMainWindow();
+
+// Creates and shows the main window at the stored position (after waiting
+// for the display state).
+bool initInstance(const std::string& title);
+
+// The window procedure (UI thread).
+std::intptr_t lf_wndProc(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam);
+
+// The 43 controls of the settings area, at their ids and places.
+void lf_createControls();
+
+// A stored window position at a bound of its range (a minimised window's) is
+// replaced by the given one and saved.
+void lf_storeWindowPosition(std::int32_t x, std::int32_t y);
+
+// Paints the window's areas, header and status line.
+void lf_paintWindow(platform::PaintSurface& surface);
+
+// Enter in the install-path edit box: a path that exists becomes
+// SIM_INSTALL_PATH and restarts the program.
+void lf_handleInstallPathEntered(const std::string& text);
+
+// The UTF-8 text of a control; empty (and logged) when there is no such
+// control.
+std::string lf_getTextFromId(platform::ControlId id);
+
+// The start-up worker of the window, joined when the window ends.
+void gf_joinStartupWorker();
+
+}  // namespace skh

@@ -1,0 +1,93 @@
+#include "platform/process.hpp"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <map>
+#include <thread>
+
+extern char** environ;
+
+namespace skh::platform {
+
+int spawnProcess(const std::vector<std::string>& argv, const EnvironmentChanges& env,
+                 const std::filesystem::path& folder, const std::filesystem::path& output) {
+    if (argv.empty()) return -1;
+    std::map<std::string, std::string> vars;
+    for (char** e = environ; *e != nullptr; ++e) {
+        const std::string entry(*e);
+        const auto eq = entry.find('=');
+        if (eq != std::string::npos) vars[entry.substr(0, eq)] = entry.substr(eq + 1);
+    }
+    for (const auto& [name, value] : env) {
+        if (value.empty()) {
+            vars.erase(name);
+        } else {
+            vars[name] = value;
+        }
+    }
+    std::vector<std::string> envText;
+    for (const auto& [name, value] : vars) envText.push_back(name + "=" + value);
+    std::vector<char*> envp;
+    for (auto& s : envText) envp.push_back(s.data());
+    envp.push_back(nullptr);
+    std::vector<std::string> args = argv;
+    std::vector<char*> argp;
+    for (auto& s : args) argp.push_back(s.data());
+    argp.push_back(nullptr);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (!folder.empty()) posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
+    if (!output.empty()) {
+        posix_spawn_file_actions_addopen(&actions, 1, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        posix_spawn_file_actions_adddup2(&actions, 1, 2);
+    }
+    // The child starts with no signal blocked, whatever this thread blocks.
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t none;
+    sigemptyset(&none);
+    posix_spawnattr_setsigmask(&attributes, &none);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK);
+    pid_t pid = -1;
+    const int rc = posix_spawn(&pid, argp[0], &actions, &attributes, argp.data(), envp.data());
+    posix_spawnattr_destroy(&attributes);
+    posix_spawn_file_actions_destroy(&actions);
+    return rc == 0 ? pid : -1;
+}
+
+bool signalProcess(int pid, EndRequest request) {
+    if (pid <= 0) return false;
+    const int sig = request == EndRequest::Interrupt ? SIGINT : request == EndRequest::Terminate ? SIGTERM : SIGKILL;
+    return ::kill(pid, sig) == 0;
+}
+
+std::optional<int> waitProcess(int pid, std::chrono::milliseconds timeout) {
+    if (pid <= 0) return std::nullopt;
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    for (;;) {
+        int status = 0;
+        const pid_t r = ::waitpid(pid, &status, WNOHANG);
+        if (r == pid) {
+            if (WIFEXITED(status)) return WEXITSTATUS(status);
+            if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
+            return std::nullopt;
+        }
+        if (r < 0 || std::chrono::steady_clock::now() >= deadline) return std::nullopt;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+}
+
+double childrenCpuSeconds() {
+    rusage usage{};
+    if (getrusage(RUSAGE_CHILDREN, &usage) != 0) return 0.0;
+    const auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+}  // namespace skh::platform

@@ -1,0 +1,61 @@
+#include "traffic/stand_side.hpp"
+
+#include <algorithm>
+
+#include "airports/airport.hpp"
+#include "foundation/format.hpp"
+#include "foundation/log.hpp"
+#include "platform/window.hpp"
+#include "traffic/stand_learning.hpp"
+
+namespace skh {
+
+std::int32_t g_cargoChangedStands = 0;
+
+Stand* lf_findStandByName(const std::string& name) {
+    const auto it = std::find_if(g_stands.begin(), g_stands.end(), [&](const Stand& s) { return s.name == name; });
+    return it == g_stands.end() ? nullptr : &*it;
+}
+
+void lf_markStandTaken(LiveAc& ac) {
+    Stand* stand = gf_standById(ac.standId);
+    if (stand == nullptr) return;
+    stand->occupied = true;
+    if (ac.standCargo != 0 || ac.cargo == 0 || !stand->cargo) return;
+    stand->cargo = false;
+    stand->cargoChanged = true;
+    ++g_cargoChangedStands;
+    platform::invalidateMainWindow();
+    gf_logWarning(skh::format("{} stand: {}, cargo attribute set to false, {} parked here", gf_parkAirport().icao,
+                              stand->name, gf_acDescription(ac)));
+}
+
+void lf_standFreed(std::uint32_t standId) {
+    if (Stand* stand = gf_standById(standId)) stand->occupied = false;
+}
+
+// The stand choice and static parking come with their own work; until then
+// no aircraft is born on a stand and nothing is planned.
+std::optional<Stand> lf_chooseSpawnStand(LiveAc& /*ac*/) { return std::nullopt; }
+bool lt_addStandOption(std::uint32_t standId, const LiveAc& ac, std::uint32_t /*mode*/, std::uint64_t weekSlot,
+                       bool fill) {
+    return lt_addStandOption(standId, static_cast<const FlightIdent&>(ac), weekSlot, fill);
+}
+void lf_learnSoftOnLeave(LiveAc& ac, bool notFlying) {
+    lf_learnSoftOnLeave(ac, GeoPos{ac.pos.latitude, ac.pos.longitude}, ac.heightAboveGround, ac.standId, notFlying);
+}
+void lf_searchForCoupledCsAroundThisTime(LiveAc& /*ac*/, std::uint64_t /*weekSlot*/) {}
+void lf_checkMaxPark() {}
+bool lf_staticPlanPending() { return false; }
+void lf_staticParking() {}
+void lf_dropPlannedParkings(std::uint32_t /*standId*/) {}
+void try2Park(LiveAc& /*ac*/, bool /*wide*/) {}
+bool lf_standOccupied(std::uint32_t standId) {
+    const Stand* stand = gf_standById(standId);
+    return stand != nullptr && stand->occupied;
+}
+bool lf_parkStandsLoaded() { return !g_stands.empty(); }
+void lf_reserveStandContainers() {}
+void lf_resetStandState() { g_cargoChangedStands = 0; }
+
+}  // namespace skh

@@ -1,0 +1,235 @@
+// Learned stand files merged into an airport's stands, their per-airport
+// settings, the quality factors, and a learned save that keeps what it
+// could not read.
+#include "airports/learned_stands.hpp"
+
+#include <gtest/gtest.h>
+
+#include "airports/stand_file.hpp"
+#include "foundation/main_window_state.hpp"
+#include "foundation/parameter_table.hpp"
+#include "foundation/settings_file.hpp"
+#include "foundation/text_files.hpp"
+#include "foundation/upcalls.hpp"
+#include "support/test_env.hpp"
+
+namespace skh {
+namespace {
+
+const std::string kMeta =
+    R"(<meta><info name="author" value="a"/><info name="date" value="d"/><info name="version" value="v"/></meta>)";
+
+std::string learnedFile(const std::string& params, const std::string& stands, const std::string& meta = kMeta) {
+    return "<?xml version=\"1.0\"?>" + meta + "<parameters>" + params + "</parameters><parkpositions>" + stands +
+           "</parkpositions>";
+}
+
+std::string param(const std::string& key, const std::string& value) {
+    return R"(<parameter name=")" + key + R"(" value=")" + value + R"("/>)";
+}
+
+StandOption archived(std::string reg, std::uint32_t seq, std::uint32_t day, std::uint64_t hours) {
+    StandOption o;
+    o.airline = "SWR";
+    o.type = "A320";
+    o.registration = std::move(reg);
+    o.seq = seq;
+    o.weekday = day;
+    o.halfHours = hours;
+    o.origin = 1;
+    o.real = 1;
+    return o;
+}
+
+class LearnedStands : public ::testing::Test {
+protected:
+    void SetUp() override {
+        gf_resetLearnedMerge();
+        stands = {gf_makeStand("A1", {archived("HBJNA", 1, 2, 1ull << 20)}, 47.0, 8.0, 0.0, 30.0, false, false, false),
+                  gf_makeStand("A2", {}, 47.001, 8.0, 0.0, 30.0, false, false, false)};
+    }
+    void TearDown() override {
+        gf_resetLearnedMerge();
+        g_apfHandmade = false;
+        parking_percentage.value = parking_percentage.defaultValue;
+        MAX_LIVE_SEL.value = MAX_LIVE_SEL.defaultValue;
+        WEEK.value = false;
+        gf_setRangeSelection(RANGE.defaultValue);
+        gf_clearStatusMessage();
+    }
+    std::filesystem::path write(const std::string& text) {
+        const auto path = dir / "EGLL.xml";
+        test::writeFile(path, text);
+        return path;
+    }
+    test::TempDir dir;
+    test::ScopedLog log;
+    std::vector<Stand> stands;
+};
+
+TEST_F(LearnedStands, ALearnedFileRefinesTheArchivedStandsAndItsLeftoversAreSavedAgain) {
+    const std::string opts =
+        R"(<opt reg="HBJNA" airl="SWR" type="A320" day="2" hh="19,20"/>)"   // repeats the archived one
+        R"(<opt reg="HBJNA" airl="SWR" type="A320" day="2" hh="30"/>)"      // another half-hour
+        R"(<opt reg="HBJNA" airl="SWR" type="A320" day="2" hh="30,31"/>)";  // repeats the one before
+    const auto path = write(learnedFile(
+        param("airport_name", "Heathrow") + param("MAX_LIVE", "60") + param("WEEK", "true"),
+        R"(<parkpos id="A1" radius_change="true" radius="42.0">)" + opts + "</parkpos>" +
+            R"(<parkpos id="A2" cargo_change="true" cargo="true"/>)"
+            R"(<parkpos id="M1" manual="true" latitude="47.002" longitude="8.0" heading="180" radius="20" cargo="false" ramp="true"><opt reg="X1" day="1" hh="4"/></parkpos>)"
+            R"(<parkpos id="A2" manual="true" latitude="47.1" longitude="8.1" radius="20"/>)"
+            R"(<parkpos id="M2" manual="true" latitude="0.00005" longitude="0.0" radius="20"/>)"
+            R"(<parkpos id="Z9" radius_change="true" radius="33"><opt reg="Y1" day="3" hh="5"/></parkpos>)"));
+
+    lf_readLearned(path, "London Heathrow", stands);
+    EXPECT_EQ(g_learnedMerge.state, LearnedMergeState::Complete);
+    EXPECT_FALSE(g_apfHandmade);
+    EXPECT_EQ(gf_statusText(),
+              "Warning: learned file airport name: 'Heathrow' differs from archived file airport name: 'London "
+              "Heathrow'");
+    ASSERT_EQ(stands.size(), 3u);
+    EXPECT_NEAR(stands[0].radius * 1852.0, 42.0, 1e-9);
+    EXPECT_TRUE(stands[0].radiusChanged);
+    ASSERT_EQ(stands[0].options.size(), 2u);
+    EXPECT_EQ(stands[0].options[1].seq, 2u);
+    EXPECT_EQ(stands[0].options[1].halfHours, 1ull << 30);
+    EXPECT_EQ(stands[0].options[1].origin, 0u);
+    EXPECT_TRUE(stands[1].cargo && stands[1].cargoChanged);
+    EXPECT_EQ(stands[2].name, "M1");
+    EXPECT_TRUE(stands[2].manual && stands[2].ramp);
+    EXPECT_EQ(stands[2].options.at(0).origin, 0u);
+    EXPECT_TRUE(log.contains("===> manually created standid A2 already exists in"));
+    EXPECT_TRUE(log.contains("===> manually created standid M2 misses correct attributes in"));
+    EXPECT_TRUE(log.contains("learned stand Z9 in " + path.string() + " not found?"));
+    EXPECT_EQ(MAX_LIVE_SEL.value.load(), 50);
+    EXPECT_TRUE(WEEK.value.load());
+    EXPECT_EQ(parking_percentage.value.load(), 30);  // absent
+
+    // The save keeps the previous file as EGLL0.xml and writes Z9 again.
+    AirportFileData data;
+    data.stands = stands;
+    const std::string before = test::readFile(path);
+    ASSERT_TRUE(gf_writeLearnedFile(data, path));
+    EXPECT_EQ(test::readFile(dir / "EGLL0.xml"), before);
+    pugi::xml_document saved;
+    ASSERT_TRUE(saved.load_file(path.c_str()));
+    const auto z9 = saved.child("parkpositions").find_child_by_attribute("parkpos", "id", "Z9");
+    ASSERT_TRUE(z9);
+    EXPECT_STREQ(z9.attribute("radius").value(), "33.0");
+    EXPECT_STREQ(z9.child("opt").attribute("reg").value(), "Y1");
+}
+
+TEST_F(LearnedStands, LearnedOptionsGoToTheFirstStandOfTheirName) {
+    stands.push_back(gf_makeStand("A1", {}, 47.2, 8.0, 0.0, 30.0, false, false, false));
+    const auto path = write(learnedFile("", R"(<parkpos id="A1"><opt reg="Q" day="1" hh="1"/></parkpos>)"));
+    lf_readLearned(path, "", stands);
+    EXPECT_EQ(stands[0].options.size(), 2u);
+    EXPECT_EQ(stands[2].options.size(), 0u);
+}
+
+TEST_F(LearnedStands, ADamagedFileIsCopiedAsideAndTheArchivedStandsStay) {
+    const auto path = write("<meta><parameters>");
+    lf_readLearned(path, "x", stands);
+    EXPECT_EQ(g_learnedMerge.state, LearnedMergeState::Damaged);
+    EXPECT_EQ(test::readFile(dir / "EGLL0.xml"), "<meta><parameters>");
+    EXPECT_EQ(test::readFile(path), "<meta><parameters>");
+    EXPECT_TRUE(log.contains(path.string() + " found, but could not be loaded, saved as *.0.xml: "));
+    EXPECT_EQ(stands.size(), 2u);
+    EXPECT_TRUE(gf_writeLearnedFile(AirportFileData{}, path));  // its copy is safe
+}
+
+TEST_F(LearnedStands, AFileThatCouldNotBeReadCompletelyIsNeverOverwritten) {
+    struct Case {
+        const char* label;
+        std::string text;
+        std::size_t standsAfter;
+    };
+    const std::string stand = R"(<parkpos id="%" latitude="47" longitude="8" radius="30"/>)";
+    auto named = [&](const char* n) {
+        std::string s = stand;
+        s.replace(s.find('%'), 1, n);
+        return s;
+    };
+    const std::vector<Case> cases = {
+        {"meta without a date",
+         learnedFile("", named("A1"),
+                     R"(<meta><info name="author" value="a"/><info name="version" value="v"/></meta>)"),
+         2},
+        {"hand-made with a repeated name",
+         learnedFile(param("handmade", "false"), named("H1") + named("H2") + named("H1") + named("H3")), 2},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        SetUp();
+        const auto path = write(c.text);
+        lf_readLearned(path, "x", stands);
+        EXPECT_EQ(g_learnedMerge.state, LearnedMergeState::Incomplete);
+        EXPECT_EQ(stands.size(), c.standsAfter);
+        EXPECT_FALSE(gf_writeLearnedFile(AirportFileData{}, path));
+        EXPECT_EQ(test::readFile(path), c.text);
+        EXPECT_FALSE(std::filesystem::exists(dir / "EGLL0.xml"));
+    }
+    // The hand-made file still counted as hand-made, and its stands before
+    // the repeated one are in place.
+    EXPECT_TRUE(g_apfHandmade);
+    EXPECT_EQ(stands[0].name, "H1");
+    EXPECT_EQ(stands[1].name, "H2");
+    EXPECT_TRUE(log.contains("lf_readLearned: 94: Parking position H1 appears more than once?"));
+}
+
+TEST_F(LearnedStands, PerAirportSettingsAreSnappedToTheirChoices) {
+    struct Case {
+        const char* key;
+        const char* value;  // null: absent
+        IntParameter& setting;
+        std::int32_t expected;
+    };
+    const std::vector<Case> cases = {
+        {"parking_percentage", "23", parking_percentage, 25},
+        {"parking_percentage", "22", parking_percentage, 20},
+        {"parking_percentage", "103", parking_percentage, 100},
+        {"parking_percentage", "-10", parking_percentage, 0},
+        {"parking_percentage", nullptr, parking_percentage, 30},
+        {"MAX_LIVE", "60", MAX_LIVE_SEL, 50},
+        {"MAX_LIVE", "300", MAX_LIVE_SEL, 500},
+        {"MAX_LIVE", "0", MAX_LIVE_SEL, 0},
+        {"MAX_LIVE", nullptr, MAX_LIVE_SEL, 75},
+        {"LATERAL_RANGE", "33", RANGE, 35},
+        {"MAX_FIT", "99", MAX_FIT, 47},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.key << "=" << (c.value ? c.value : "(absent)"));
+        MAX_LIVE_SEL.value = 75;
+        pugi::xml_document doc;
+        ASSERT_TRUE(doc.load_string(learnedFile(c.value ? param(c.key, c.value) : "", "").c_str()));
+        lf_applyLearnedSettings(doc);
+        EXPECT_EQ(c.setting.value.load(), c.expected);
+    }
+    EXPECT_TRUE(log.contains("          parking_percentage      : 23"));
+    MAX_FIT.value = MAX_FIT.defaultValue;
+}
+
+TEST_F(LearnedStands, QualityFactorsRateTheShareOfStandsWithLearnedOptions) {
+    EXPECT_EQ(gf_qualityFactors({}), kNoQualityFactors);
+    stands[0].options.clear();
+    EXPECT_EQ(gf_qualityFactors(stands), kNoQualityFactors);
+    EXPECT_EQ(lf_fmtQualityFactors(kNoQualityFactors), "  ");
+
+    stands[0].options = {archived("HBJNA", 1, 2, 1ull << 20)};
+    const std::uint64_t pair = gf_qualityFactors(stands);  // round(10122 / 2 * 0.00625)
+    EXPECT_EQ(gf_qfReal(pair), 32);
+    EXPECT_EQ(gf_qfSoft(pair), 0);
+    EXPECT_EQ(lf_fmtQualityFactors(pair), "32/ 0");
+    EXPECT_EQ(lf_fmtQualityFactors(gf_qfPair(50, -1)), "50");
+
+    stands[0].options[0].seq = 0;  // withdrawn options do not count
+    EXPECT_EQ(gf_qualityFactors(stands), gf_qfPair(0, 0));
+    for (Stand& s : stands) {
+        for (std::uint32_t i = 1; i <= 300; ++i) s.options.push_back(archived("R", i, i % 7 + 1, ~0ull));
+    }
+    // 200 options, 7 weekdays and 600 half-hours count at most: 15900 x 0.00625.
+    EXPECT_EQ(gf_qfReal(gf_qualityFactors(stands)), 99);
+}
+
+}  // namespace
+}  // namespace skh

@@ -1,0 +1,147 @@
+// The whole program against the fake simulator (on the pipe stand-in) and
+// the fake RealTraffic, in one process tree, with the headless window.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <thread>
+
+#include "foundation/format.hpp"
+#include "program_fixture.hpp"
+#include "simclient/sim_handlers.hpp"
+#include "simconnect/sc_types.hpp"
+#include "support/fake_realtraffic.hpp"
+#include "support/fake_simulator.hpp"
+
+namespace skh {
+namespace {
+
+using namespace std::chrono_literals;
+using test::ProgramProcess;
+using test::ProgramWorld;
+
+class ProgramRunThreaded : public ::testing::Test {
+protected:
+    ProgramRunThreaded() {
+        m_world.prepareProgramFolder();
+        test::writeFile(m_world.path("appdata") / "InsideSystems" / "RealTraffic.jar", "");
+        m_world.writeSettings(skh::format(R"(  <parameter name="SIM_INSTALL_PATH" value="D:\Prepar3D v5"/>
+  <parameter name="PORT_NUMBER" value="{}"/>
+  <parameter name="SCAN_LIVERIES" value="false"/>
+)",
+                                          m_tcpPort));
+        test::FakeSimOptions options;
+        options.ipv4 = false;
+        options.pipeName = kScDefaultPipeName;
+        options.keepRequests = false;
+        m_sim = std::make_unique<test::FakeSimulator>(options);
+        m_ticker = std::thread([this] {
+            while (!m_stop.load()) {
+                m_sim->tickSecond();
+                std::this_thread::sleep_for(100ms);
+            }
+        });
+    }
+    ~ProgramRunThreaded() override {
+        m_stop = true;
+        m_ticker.join();
+        m_rt.disconnect();
+        m_sim->stop();
+    }
+
+    platform::EnvironmentChanges environment() const {
+        auto env = m_world.environment();
+        env.emplace_back("SKYHAVEN_TRAFFIC_PORT", std::to_string(m_trafficPort));
+        env.emplace_back("SKYHAVEN_QNH_PORT", std::to_string(m_qnhPort));
+        return env;
+    }
+    // Starts the program; RealTraffic connects and the first traffic line
+    // arrives once the readers listen.
+    void startRun(ProgramProcess& program) {
+        ASSERT_TRUE(program.started());
+        m_rt.connect(static_cast<std::uint16_t>(m_tcpPort));
+        ASSERT_TRUE(program.waitForLog("Traffic Reader connected"));
+        ASSERT_TRUE(m_rt.sendDatagram(static_cast<std::uint16_t>(m_trafficPort), test::TrafficLineBuilder().text()));
+        ASSERT_TRUE(m_rt.sendQnh(static_cast<std::uint16_t>(m_qnhPort), R"({"QNH":1020})"));
+    }
+
+    ProgramWorld m_world;
+    test::ScopedEnv m_pipes{"SKYHAVEN_PIPE_DIR", m_world.path("pipes").string()};
+    int m_tcpPort = test::freePort(false);
+    int m_trafficPort = test::freePort(true);
+    int m_qnhPort = test::freePort(true);
+    std::unique_ptr<test::FakeSimulator> m_sim;
+    test::FakeRealTraffic m_rt;
+    std::thread m_ticker;
+    std::atomic<bool> m_stop{false};
+};
+
+TEST_F(ProgramRunThreaded, RunsAgainstTheFakesAndClosesOnRequest) {
+    ProgramProcess program(m_world.folder(), environment());
+    startRun(program);
+    // The RealTraffic link: version question, simulator time, user position.
+    ASSERT_GE(m_rt.waitForLine("Qs121=", 20000), 0);
+    for (int i = 0; i < 20; ++i) {
+        ASSERT_TRUE(m_rt.sendDatagram(static_cast<std::uint16_t>(m_trafficPort),
+                                      test::TrafficLineBuilder().set(14, std::to_string(1700000001 + i)).text()));
+    }
+    ASSERT_TRUE(program.waitForOutput("RealTraffic detected at this PC"));
+    EXPECT_EQ(program.close(), 0);
+
+    const auto lines = m_rt.lines();
+    ASSERT_GE(lines.size(), 4u);
+    EXPECT_EQ(lines[0], "Qs999=version");
+    EXPECT_EQ(lines[1], "Qs123=" + std::to_string(*gf_simEpochSeconds(43200, 152, 2024) * 1000));
+    EXPECT_EQ(lines[2].rfind("Qs121=", 0), 0u);
+    EXPECT_EQ(lines.back(), "exit");
+    const std::string log = program.log();
+    for (const char* line : {"Lockheed Martin Prepar3D v5 (5.3.12.28584) connected\n", "RealTraffic connected\n",
+                             "QNH Reader connected\n", "Exiting: USER CLOSED SIM\n"}) {
+        EXPECT_NE(log.find(line), std::string::npos) << line;
+    }
+    EXPECT_NE(log.find(" traffic lines received, "), std::string::npos);
+    EXPECT_TRUE(m_sim->waitForDisconnect(5000ms));
+}
+
+TEST_F(ProgramRunThreaded, RealTrafficGoneAndBack) {
+    ProgramProcess program(m_world.folder(), environment());
+    startRun(program);
+    ASSERT_GE(m_rt.waitForLine("Qs121=", 20000), 0);
+    m_rt.disconnect();
+    ASSERT_TRUE(program.waitForLog("RealTraffic gone? Wait for RealTraffic to re-connect ..."));
+    m_rt.connect(static_cast<std::uint16_t>(m_tcpPort));
+    ASSERT_TRUE(program.waitForLog("RealTraffic re-connected"));
+    EXPECT_FALSE(program.wait(200));  // the run goes on
+    EXPECT_EQ(program.close(), 0);
+    EXPECT_NE(program.log().find("Exiting: USER CLOSED SIM\n"), std::string::npos);
+}
+
+TEST_F(ProgramRunThreaded, SimulatorEndsTheRun) {
+    struct Case {
+        const char* label;
+        std::function<void(test::FakeSimulator&)> fault;
+    };
+    const Case cases[] = {
+        {"quit", [](test::FakeSimulator& sim) { sim.quit(); }},
+        {"connection reset", [](test::FakeSimulator& sim) { sim.resetClients(); }},
+        {"garbage",
+         [](test::FakeSimulator& sim) {
+             const std::vector<std::byte> garbage(64, std::byte{0xEE});
+             sim.sendRaw(garbage);
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        ProgramProcess program(m_world.folder(), environment());
+        startRun(program);
+        ASSERT_GE(m_rt.waitForLine("Qs121=", 20000), 0);
+        c.fault(*m_sim);
+        // The simulator is gone: the program quits by itself, nothing restarts.
+        EXPECT_EQ(program.wait(), 0);
+        EXPECT_NE(program.log().find("Exiting: SIM WAS CLOSED\n"), std::string::npos) << program.log();
+        m_rt.disconnect();
+    }
+}
+
+}  // namespace
+}  // namespace skh

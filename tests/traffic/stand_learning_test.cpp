@@ -1,0 +1,218 @@
+// Learning stand options from live aircraft at the park airport and saving
+// them: an airport loaded from its files, aircraft seen at its stands over a
+// week, the learned file written, and the airport loaded again from it.
+#include "traffic/stand_learning.hpp"
+
+#include <gtest/gtest.h>
+
+#include "airports/airport.hpp"
+#include "airports/learned_stands.hpp"
+#include "airports/park_airport_load.hpp"
+#include "foundation/constants.hpp"
+#include "foundation/main_window_state.hpp"
+#include "foundation/parameter_table.hpp"
+#include "foundation/upcalls.hpp"
+#include "support/test_env.hpp"
+#include "traffic/traffic_state.hpp"
+
+namespace skh {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* kMeta =
+    R"(<meta><info name="author" value="a"/><info name="date" value="d"/><info name="version" value="v"/></meta>)";
+const fs::path kLearned = "airports/learned/thirdparty/Maker/EGLL.xml";
+const std::string kLearnedShown = "airports\\learned\\thirdparty\\Maker\\EGLL.xml";
+
+std::uint64_t at(std::uint32_t weekday, std::uint32_t slot) { return weekday | (std::uint64_t{slot} << 32); }
+
+std::uint64_t slots(std::initializer_list<std::uint32_t> list) {
+    std::uint64_t bits = 0;
+    for (const auto s : list) bits |= std::uint64_t{1} << s;
+    return bits;
+}
+
+FlightIdent aircraft(std::uint32_t act, std::string reg, std::string callsign, AircraftCategory category = CatLarge) {
+    FlightIdent a;
+    a.actNumber = act;
+    a.registration = std::move(reg);
+    a.callsign = std::move(callsign);
+    a.airline = "BAW";
+    a.type = "A320";
+    a.category = category;
+    return a;
+}
+
+class StandLearning : public ::testing::Test {
+protected:
+    StandLearning() : cwd(dir.path()) {}
+    void SetUp() override {
+        fs::create_directories(g_myThirdpartyFolder);
+        test::writeFile(
+            g_myThirdpartyFolder / "EGLL.xml",
+            std::string("<?xml version=\"1.0\"?>") + kMeta +
+                R"(<parameters><parameter name="airport_name" value="Heathrow"/><parameter name="publisher" value="Maker"/>)"
+                R"(<parameter name="altitude" value="83"/></parameters><parkpositions>)"
+                R"(<parkpos id="A1" latitude="51.47" longitude="-0.45" radius="30"><opt reg="GARCH" airl="BAW" type="A320" day="1" hh="10"/></parkpos>)"
+                R"(<parkpos id="A2" latitude="51.471" longitude="-0.45" radius="30"/>)"
+                R"(<parkpos id="A3" latitude="51.472" longitude="-0.45" radius="30"/></parkpositions>)");
+        load();
+    }
+    void TearDown() override {
+        g_stands.clear();
+        g_apfHandmade = false;
+        g_apfInfo = ApfInfo{};
+        g_parkAirportLoaded = false;
+        g_learnedChanges = 0;
+        gf_resetLearnedMerge();
+        gf_clearParkAirport();
+        gf_clearStatusMessage();
+        parking_percentage.value = parking_percentage.defaultValue;
+    }
+    void load() {
+        g_stands.clear();
+        g_apfInfo = ApfInfo{};
+        gf_setParkAirport(Airport{"EGLL", "LHR", 51.47, -0.45, 0.0});
+        std::uint64_t qf = 0;
+        ASSERT_EQ(gf_readApf("airports\\my_thirdparty\\EGLL.xml", g_apfInfo, qf), "");
+    }
+    static std::vector<StandOption>& options(std::uint32_t id) { return g_stands.at(id - 1).options; }
+
+    test::TempDir dir;
+    test::ScopedCwd cwd;
+    test::ScopedLog log;
+};
+
+TEST_F(StandLearning, StaysAreFilledAcrossTheDayAndTheWeekAndSavedForTheNextLoad) {
+    const FlightIdent baw = aircraft(40001, "GEUUA", "BAW12_");
+    // 10:00 to 11:30 on Monday: one option.
+    ASSERT_TRUE(lt_addStandOption(1, baw, at(1, 20), false));
+    ASSERT_TRUE(lt_addStandOption(1, baw, at(1, 23), true));
+    ASSERT_EQ(options(1).size(), 2u);
+    EXPECT_EQ(options(1)[1].halfHours, slots({20, 21, 22, 23}));
+    EXPECT_EQ(options(1)[1].callsign, "BAW12");
+    EXPECT_EQ(options(1)[1].origin, 0u);
+    // Back at 15:00 and off 3.5 hours later: too long a stay, a new option.
+    ASSERT_TRUE(lt_addStandOption(1, baw, at(1, 30), false));
+    ASSERT_TRUE(lt_addStandOption(1, baw, at(1, 37), true));
+    ASSERT_EQ(options(1).size(), 3u);
+    EXPECT_EQ(options(1)[1].halfHours, slots({20, 21, 22, 23, 30}));
+    EXPECT_EQ(options(1)[2].halfHours, slots({37}));
+    // A heavy stays 3.5 hours in one window.
+    const FlightIdent heavy = aircraft(40002, "GVIIA", "BAW1", CatHeavy);
+    ASSERT_TRUE(lt_addStandOption(2, heavy, at(3, 30), false));
+    ASSERT_TRUE(lt_addStandOption(2, heavy, at(3, 37), true));
+    ASSERT_EQ(options(2).size(), 1u);
+    EXPECT_EQ(options(2)[0].halfHours, slots({30, 31, 32, 33, 34, 35, 36, 37}));
+    // Over midnight, Monday 23:00 to Tuesday 00:30; and over the week's end.
+    const FlightIdent late = aircraft(40003, "GEUUB", "SHT8");
+    ASSERT_TRUE(lt_addStandOption(3, late, at(1, 46), false));
+    ASSERT_TRUE(lt_addStandOption(3, late, at(2, 1), true));
+    ASSERT_TRUE(lt_addStandOption(3, late, at(7, 47), false));
+    ASSERT_TRUE(lt_addStandOption(3, late, at(1, 0), true));
+    ASSERT_EQ(options(3).size(), 4u);
+    EXPECT_EQ(options(3)[0].weekday, 1u);
+    EXPECT_EQ(options(3)[0].halfHours, slots({46, 47}));
+    EXPECT_EQ(options(3)[1].weekday, 2u);
+    EXPECT_EQ(options(3)[1].halfHours, slots({0, 1}));
+    EXPECT_EQ(options(3)[2].weekday, 7u);
+    EXPECT_EQ(options(3)[2].halfHours, slots({47}));
+    EXPECT_EQ(options(3)[3].weekday, 1u);
+    EXPECT_EQ(options(3)[3].halfHours, slots({0}));
+    // Without registration the callsign is the identity; with neither nothing is learned.
+    ASSERT_TRUE(lt_addStandOption(2, aircraft(40004, "", "EZY1"), at(3, 5), false));
+    EXPECT_EQ(options(2).back().registration, "EZY1");
+    EXPECT_FALSE(lt_addStandOption(2, aircraft(40005, "", ""), at(3, 5), false));
+    // The archived option lacks this half-hour: it is not extended.
+    EXPECT_FALSE(lt_addStandOption(1, aircraft(40006, "GARCH", "BAW9"), at(1, 11), false));
+    // No such stand, and a slot out of the day.
+    EXPECT_FALSE(lt_addStandOption(9, baw, at(1, 5), false));
+    EXPECT_FALSE(lt_addStandOption(1, baw, at(1, 48), false));
+    EXPECT_TRUE(log.contains("===> lt_addStandOption: hh_now: 48, invalid weekday 1 or slot 48"));
+    const std::int32_t changes = g_learnedChanges.load();
+    EXPECT_EQ(changes, 11);
+
+    // An option left out of the static plan is still saved.
+    options(1)[2].skip = true;
+    ASSERT_TRUE(lf_saveLearnedParking());
+    EXPECT_TRUE(gf_statusText().ends_with(" '" + kLearnedShown + "' saved with 11 updates ")) << gf_statusText();
+    pugi::xml_document saved;
+    ASSERT_TRUE(saved.load_file(kLearned.c_str()));
+    const auto a1 = saved.child("parkpositions").find_child_by_attribute("parkpos", "id", "A1");
+    std::vector<std::string> regs;
+    for (auto o = a1.child("opt"); o; o = o.next_sibling("opt")) regs.push_back(o.attribute("reg").value());
+    EXPECT_EQ(regs, (std::vector<std::string>{"GEUUA", "GEUUA"}));  // not the archived GARCH
+
+    // The next load reads them back, the archived option first.
+    const auto before = g_stands;
+    load();
+    ASSERT_EQ(g_stands.size(), before.size());
+    for (std::size_t i = 0; i < before.size(); ++i) {
+        SCOPED_TRACE(before[i].name);
+        ASSERT_EQ(g_stands[i].options.size(), before[i].options.size());
+        for (std::size_t k = 0; k < before[i].options.size(); ++k) {
+            EXPECT_EQ(g_stands[i].options[k].halfHours, before[i].options[k].halfHours);
+            EXPECT_EQ(g_stands[i].options[k].registration, before[i].options[k].registration);
+            EXPECT_FALSE(g_stands[i].options[k].skip);
+        }
+    }
+    EXPECT_EQ(g_learnedMerge.state, LearnedMergeState::Complete);
+}
+
+TEST_F(StandLearning, SoftOptionsAndSavesThatMustNotDestroy) {
+    const FlightIdent ezy = aircraft(40010, "GEZAA", "EZY5");
+    ASSERT_TRUE(lt_addSoftStandOption(2, ezy, false, at(4, 10), false));
+    ASSERT_TRUE(lt_addSoftStandOption(2, ezy, true, at(4, 12), false));  // leaving: the stay is filled
+    ASSERT_EQ(options(2).size(), 1u);
+    EXPECT_EQ(options(2)[0].real, 0u);
+    EXPECT_EQ(options(2)[0].halfHours, slots({10, 11, 12}));
+    // A real option does not answer for a soft one.
+    ASSERT_TRUE(lt_addStandOption(2, ezy, at(4, 10), false));
+    EXPECT_EQ(options(2).size(), 2u);
+
+    // Leaving near the airport without a stand: the stand its size most
+    // likely used gets a soft option; leaving again later widens the stay.
+    gf_setStandBySize([](std::uint64_t, const FlightIdent&, bool) { return &g_stands.at(2); });
+    g_actSlots.clear();
+    const FlightIdent jet = aircraft(40011, "GJETA", "JET1");
+    g_weekSlot = at(5, 30);
+    lf_learnSoftOnLeave(jet, GeoPos{51.5, -0.45}, 0.0, 7, true);      // has a stand: nothing
+    lf_learnSoftOnLeave(jet, GeoPos{51.6, -0.45}, 0.0, 0, true);      // 7.8 nm out: nothing
+    lf_learnSoftOnLeave(jet, GeoPos{51.5, -0.45}, 3000.0, 0, false);  // flying too high: nothing
+    EXPECT_TRUE(options(3).empty());
+    lf_learnSoftOnLeave(jet, GeoPos{51.5, -0.45}, 1000.0, 0, false);
+    ASSERT_EQ(options(3).size(), 1u);
+    EXPECT_EQ(options(3)[0].real, 0u);
+    EXPECT_EQ(options(3)[0].halfHours, slots({30}));
+    g_weekSlot = at(5, 32);
+    lf_learnSoftOnLeave(jet, GeoPos{51.5, -0.45}, 0.0, 0, true);
+    ASSERT_EQ(options(3).size(), 1u);
+    EXPECT_EQ(options(3)[0].halfHours, slots({30, 31, 32}));
+    ASSERT_EQ(g_actSlots.size(), 1u);
+    EXPECT_EQ(g_actSlots[0].weekSlot, at(5, 32));
+    gf_setStandBySize({});
+    g_actSlots.clear();
+
+    // A hand-made airport keeps the options of its file.
+    g_apfHandmade = true;
+    ASSERT_TRUE(lf_saveLearnedParking());
+    EXPECT_TRUE(gf_statusText().find(" handmade '") != std::string::npos) << gf_statusText();
+    pugi::xml_document saved;
+    ASSERT_TRUE(saved.load_file(kLearned.c_str()));
+    EXPECT_TRUE(saved.child("parameters").find_child_by_attribute("parameter", "name", "handmade"));
+    EXPECT_STREQ(saved.child("parkpositions").child("parkpos").child("opt").attribute("reg").value(), "GARCH");
+
+    // A learned file that could not be read at load is never overwritten.
+    g_apfHandmade = false;
+    const std::string damaged = std::string("<?xml version=\"1.0\"?><parameters/><parkpositions/>");
+    test::writeFile(kLearned, damaged);  // no meta block: not merged
+    load();
+    ASSERT_TRUE(lt_addStandOption(2, ezy, at(4, 20), false));
+    EXPECT_FALSE(lf_saveLearnedParking());
+    EXPECT_TRUE(gf_statusText().ends_with(" saving '" + kLearnedShown + "' did not succeed")) << gf_statusText();
+    EXPECT_EQ(test::readFile(kLearned), damaged);
+}
+
+}  // namespace
+}  // namespace skh
