@@ -12,7 +12,11 @@
 #include "airports/learned_stands.hpp"
 #include "airports/stand_file.hpp"
 #include "foundation/format.hpp"
+#include "foundation/parameter_table.hpp"
 #include "foundation/text_files.hpp"
+#include "simclient/sim_state.hpp"
+#include "traffic/stand_choice.hpp"
+#include "traffic/stand_lookup.hpp"
 
 namespace {
 
@@ -105,6 +109,53 @@ void BM_qualityFactors(benchmark::State& state) {
     for (auto _ : state) benchmark::DoNotOptimize(gf_qualityFactors(stands));
 }
 BENCHMARK(BM_qualityFactors)->Unit(benchmark::kMicrosecond);
+
+// The stands of the large airport, each with 32 options (the per-stand
+// choices look at every option of every stand in the worst case).
+void useLargeAirport() {
+    g_stands = loaded();
+    for (Stand& s : g_stands) s.options.resize(32);
+}
+
+FlightIdent airliner() {
+    FlightIdent a;
+    a.wingspan = 17.0 / 1852.0;
+    a.callsign = "BAW123";
+    a.airline = "BAW";
+    a.type = "A320";
+    return a;
+}
+
+void BM_findFreeStand(benchmark::State& state) {
+    useLargeAirport();
+    const FlightIdent a = airliner();
+    GeoPos p{51.47 + 256 * 1e-4, -0.45};
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(lf_findFreeStand(p, a, kStandCatchNm, true));
+        p.lon += 1e-9;
+    }
+}
+BENCHMARK(BM_findFreeStand)->Unit(benchmark::kMicrosecond);
+
+void BM_nearestStandName(benchmark::State& state) {
+    useLargeAirport();
+    userOnGround = true;
+    double lat = 51.47 + 256 * 1e-4;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(gf_nearestStandName(lat, -0.45));
+        lat += 1e-7;  // another position every time: no answer from memory
+        if (lat > 51.47 + 257 * 1e-4) lat = 51.47 + 256 * 1e-4;
+    }
+}
+BENCHMARK(BM_nearestStandName)->Unit(benchmark::kMicrosecond);
+
+void BM_chooseStandBySize(benchmark::State& state) {
+    useLargeAirport();
+    RANDOM.value = true;
+    const FlightIdent a = airliner();
+    for (auto _ : state) benchmark::DoNotOptimize(lf_chooseStandBySize(3 | std::uint64_t{20} << 32, a, true));
+}
+BENCHMARK(BM_chooseStandBySize)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

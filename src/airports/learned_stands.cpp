@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
-#include <fstream>
-#include <iterator>
 #include <sstream>
 #include <system_error>
 
@@ -66,12 +64,16 @@ bool lf_metaComplete(const pugi::xml_document& doc) {
     return gf_readMetaInfo(doc, author) && gf_readMetaInfo(doc, date) && gf_readMetaInfo(doc, version);
 }
 
-// Copies the file to its backup name; false when that failed.
+// Copies the file to its backup name through a temporary file, so the
+// backup is always whole; false when that failed.
 bool lf_copyToBackup(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    return !in.bad() && gf_writeFileAtomically(gf_backupPath(path), bytes);
+    const fs::path backup = gf_backupPath(path);
+    const fs::path temp = gf_temporaryPathBeside(backup, ".tmp");
+    std::error_code ec;
+    if (fs::copy_file(path, temp, fs::copy_options::overwrite_existing, ec)) fs::rename(temp, backup, ec);
+    if (!ec) return true;
+    fs::remove(temp, ec);
+    return false;
 }
 
 // The damaged file stays in place and goes to its backup name as well.
@@ -253,7 +255,8 @@ void lf_readLearned(const fs::path& path, const std::string& archivedName, std::
                                 true);
         }
         lf_applyLearnedSettings(doc);
-        if (lf_readAirportStringParam(doc, "handmade")) {
+        // The key makes the file hand-made, whatever its value.
+        if (lf_readAirportBoolParam(doc, "handmade").has_value()) {
             lf_readHandmade(doc, stands);
         } else {
             lf_mergeLearned(doc, path, stands);
@@ -307,7 +310,7 @@ std::string lf_fmtQualityFactors(std::uint64_t pair) {
     return skh::format("{:2}", real);
 }
 
-bool gf_writeLearnedFile(AirportFileData data, const fs::path& path) {
+bool gf_writeLearnedFile(const AirportFileData& data, const fs::path& path) {
     const bool mergedHere =
         !g_learnedMerge.path.empty() && g_learnedMerge.path.lexically_normal() == path.lexically_normal();
     if (mergedHere && g_learnedMerge.state == LearnedMergeState::Incomplete) {
@@ -317,18 +320,20 @@ bool gf_writeLearnedFile(AirportFileData data, const fs::path& path) {
                         path.string()));
         return false;
     }
-    if (mergedHere && !g_apfHandmade) {
-        TextSet names;
-        for (const Stand& s : data.stands) names.insert(s.name);
-        for (const Stand& kept : g_learnedMerge.unmatched) {
-            if (!names.contains(kept.name)) data.stands.push_back(kept);
-        }
-    }
     std::error_code ec;
     if (fs::exists(path, ec) && !lf_copyToBackup(path)) {
         gf_logWarning(skh::format("could not keep {} as {}", path.string(), gf_backupPath(path).string()));
     }
-    return gf_writeAirportFile(data, path, kLearnedSave);
+    if (!mergedHere || g_apfHandmade || g_learnedMerge.unmatched.empty()) {
+        return gf_writeAirportFile(data, path, kLearnedSave);
+    }
+    AirportFileData withUnmatched = data;
+    TextSet names;
+    for (const Stand& s : data.stands) names.insert(s.name);
+    for (const Stand& kept : g_learnedMerge.unmatched) {
+        if (!names.contains(kept.name)) withUnmatched.stands.push_back(kept);
+    }
+    return gf_writeAirportFile(withUnmatched, path, kLearnedSave);
 }
 
 }  // namespace skh

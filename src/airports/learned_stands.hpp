@@ -80,6 +80,6 @@ std::string lf_fmtQualityFactors(std::uint64_t pair);
 // a temporary file. Refused (false, logged) when the file at `path` was
 // found at load but could not be merged completely; unmatched learned
 // parkpos of that file are written again.
-bool gf_writeLearnedFile(AirportFileData data, const std::filesystem::path& path);
+bool gf_writeLearnedFile(const AirportFileData& data, const std::filesystem::path& path);
 
 }  // namespace skh

@@ -55,19 +55,13 @@ std::optional<std::string> lf_checkNumber(const pugi::xml_node& node, const Numb
                        gf_shownText(node.attribute(rule.attribute).value()), rule.min, rule.max);
 }
 
-bool lf_isUtf8(std::string_view text) {
-    std::uint32_t error = 0;
-    platform::utf8ToUtf16(text, nullptr, 0, error);
-    return error == 0;
-}
-
 // The attribute's text when it is at most `limit` bytes of UTF-8, else a problem text.
 std::optional<std::string> lf_checkText(const pugi::xml_attribute& attribute, const char* name, std::size_t limit,
                                         std::string& value) {
     const char* text = attribute.value();
     const std::size_t length = std::strlen(text);
     if (length > limit) return skh::format("{} is {} bytes long", name, length);
-    if (!lf_isUtf8(std::string_view(text, length))) {
+    if (!platform::isValidUtf8(std::string_view(text, length))) {
         return skh::format("{} '{}' is not UTF-8", name, gf_shownText(text));
     }
     value.assign(text, length);
@@ -277,7 +271,7 @@ bool gf_writeAirportFile(const AirportFileData& data, const fs::path& path, std:
 std::optional<std::string> lf_standNameProblem(std::string_view name) {
     if (name.empty()) return "it has no id";
     if (name.size() > kMaxNameBytes) return skh::format("its id is {} bytes long", name.size());
-    if (!lf_isUtf8(name)) return "its id is not UTF-8";
+    if (!platform::isValidUtf8(name)) return "its id is not UTF-8";
     return std::nullopt;
 }
 

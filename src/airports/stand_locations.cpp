@@ -35,16 +35,10 @@ bool lf_isControl(char c) {
     return u < 0x20 || u == 0x7F;
 }
 
-bool lf_isUtf8(std::string_view text) {
-    std::uint32_t error = 0;
-    platform::utf8ToUtf16(text, nullptr, 0, error);
-    return error == 0;
-}
-
 // One folder or file name that names nothing but itself on Windows and here.
 bool lf_isSafeName(std::string_view name) {
     if (name.empty() || name.size() > kMaxFolderNameBytes || name == "." || gf_contains(name, "..")) return false;
-    if (name.front() == ' ' || name.back() == ' ' || name.back() == '.' || !lf_isUtf8(name)) return false;
+    if (name.front() == ' ' || name.back() == ' ' || name.back() == '.' || !platform::isValidUtf8(name)) return false;
     return std::none_of(name.begin(), name.end(), [](char c) {
         return lf_isControl(c) || std::string_view("/\\:<>\"|?*").find(c) != std::string_view::npos;
     });
@@ -84,6 +78,31 @@ bool lf_isSafeShownPath(std::string_view shown) {
     }
 }
 
+// The learned path that a reference maps to by its text: "archive" becomes
+// the learned folder, "/" "\\" and "%20" a blank; a local file's folder
+// my_thirdparty becomes thirdparty\\<publisher>. "" when unsafe.
+std::string lf_mappedLearnedPath(const std::string& reference, const std::string& publisher) {
+    if (gf_contains(reference, "archive")) {
+        std::string text = reference;
+        lf_replaceFirst(text, "archive", kLearnedText);
+        lf_replaceAll(text, "/", "\\");
+        lf_replaceAll(text, "%20", " ");
+        return lf_isSafeShownPath(text) ? text : "";
+    }
+    if (reference.rfind("airports", 0) != 0) return reference;
+    const auto name = gf_publisherFolderName(publisher);
+    if (!name) return {};
+    std::string text = reference;
+    lf_replaceFirst(text, "airports", kLearnedText);
+    const std::string thirdparty = name->empty() ? "thirdparty" : "thirdparty\\" + *name;
+    if (gf_contains(text, "my_thirdparty2024")) {
+        lf_replaceFirst(text, "my_thirdparty2024", thirdparty);
+    } else {
+        lf_replaceFirst(text, "my_thirdparty", thirdparty);
+    }
+    return text;
+}
+
 // Downloads `url` into `localPath` when the answer is a stand file.
 bool lf_downloadStandFile(const std::string& url, const fs::path& localPath) {
     const CurlHandle handle(curl_easy_init());
@@ -100,7 +119,7 @@ bool gf_isSafeAirportCode(std::string_view code) {
 }
 
 bool gf_isSafeReference(std::string_view reference) {
-    if (reference.empty() || reference.size() > kMaxReferenceBytes || !lf_isUtf8(reference)) return false;
+    if (reference.empty() || reference.size() > kMaxReferenceBytes || !platform::isValidUtf8(reference)) return false;
     if (reference.front() == '/' || reference.front() == '\\' || gf_contains(reference, "..")) return false;
     if (std::any_of(reference.begin(), reference.end(), [](char c) { return lf_isControl(c) || c == ':'; })) {
         return false;
@@ -205,38 +224,21 @@ std::optional<fs::path> gf_learnedSavePath(const std::string& ident, const std::
 
 std::string lf_learnedFilePath(const std::string& reference, const std::string& publisher) {
     if (reference.empty()) return {};
-    if (!gf_isSafeReference(reference)) {
-        gf_logWarning(skh::format("no learned file for the reference '{}'", gf_shownText(reference)));
-        return {};
-    }
-    if (gf_contains(reference, "archive")) {
-        std::string text = reference;
-        lf_replaceFirst(text, "archive", kLearnedText);
-        lf_replaceAll(text, "/", "\\");
-        lf_replaceAll(text, "%20", " ");
-        if (lf_isSafeShownPath(text)) return text;
-        gf_logWarning(skh::format("no learned file for the reference '{}'", gf_shownText(reference)));
-        return {};
-    }
-    if (reference.rfind("airports", 0) != 0) return reference;
+    const std::string mapped = gf_isSafeReference(reference) ? lf_mappedLearnedPath(reference, publisher) : "";
     const auto folder = gf_learnedFolderText(publisher);
-    if (!folder) {
-        gf_logWarning(skh::format("no learned file for the publisher '{}'", gf_shownText(publisher)));
-        return {};
+    if (!folder || mapped.empty()) {
+        if (mapped.empty()) {
+            gf_logWarning(skh::format("no learned file for '{}' of publisher '{}'", gf_shownText(reference),
+                                      gf_shownText(publisher)));
+        }
+        return mapped;
     }
-    // Where the learned save writes for this publisher; a file left at the
-    // place that older versions looked at is still found.
-    const std::string saved = *folder + "\\" + reference.substr(reference.find_last_of("/\\") + 1);
-    std::string older = reference;
-    lf_replaceFirst(older, "airports", kLearnedText);
-    const std::string thirdparty =
-        "thirdparty" + (publisher.empty() ? std::string() : "\\" + *gf_publisherFolderName(publisher));
-    if (gf_contains(older, "my_thirdparty2024")) {
-        lf_replaceFirst(older, "my_thirdparty2024", thirdparty);
-    } else {
-        lf_replaceFirst(older, "my_thirdparty", thirdparty);
-    }
-    if (older != saved && !lf_exists(saved) && lf_exists(older)) return older;
+    // Where the learned save writes for this publisher; a file left only at
+    // the place the reference maps to (older versions saved there) is read.
+    std::string fileName = reference.substr(reference.find_last_of("/\\") + 1);
+    lf_replaceAll(fileName, "%20", " ");
+    const std::string saved = *folder + "\\" + fileName;
+    if (mapped != saved && !lf_exists(saved) && lf_exists(mapped)) return mapped;
     return saved;
 }
 

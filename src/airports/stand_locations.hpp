@@ -57,12 +57,14 @@ void gf_clearStockProbes();
 // and anything after the last ".xml" dropped); false when there is none.
 bool lf_readLinkFile(const std::filesystem::path& path, std::string& reference);
 
-// Where the learned file of the airport of a reference is read (shown form).
-// Server references map into airports\learned ("archive/stock/EGLL.xml" ->
-// airports\learned\stock\EGLL.xml, "%20" a blank). Local references map to
-// the folder the learned save uses for the publisher, or, when only that
-// exists, the older place (airports\learned\my_ORBX\EGLL.xml). "" for an
-// empty or unsafe reference.
+// Where the learned file of the airport of a reference is read (shown form):
+// where the learned save writes for the publisher (gf_learnedFolderText and
+// the reference's file name), or, when only that exists, where the
+// reference's text maps to: "archive/stock/EGLL.xml" ->
+// airports\learned\stock\EGLL.xml ("/" a backslash, "%20" a blank),
+// airports\my_thirdparty\EGLL.xml -> airports\learned\thirdparty\<publisher>\EGLL.xml,
+// airports\my_ORBX\EGLL.xml -> airports\learned\my_ORBX\EGLL.xml.
+// "" for an empty or unsafe reference or publisher.
 std::string lf_learnedFilePath(const std::string& reference, const std::string& publisher);
 // The learned folder of a publisher in shown form: stock, simaddon, or
 // thirdparty\<publisher>; nothing for an unsafe publisher.

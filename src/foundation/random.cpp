@@ -12,26 +12,24 @@ namespace skh {
 std::int32_t g_maxTasks = 1;
 std::atomic<std::int32_t> g_activeTasks{0};
 
-namespace {
-
-std::mt19937& engine() {
+std::mt19937& gf_randomEngine() {
     thread_local std::mt19937 e{std::random_device{}()};
     return e;
 }
 
-}  // namespace
+void gf_seedRandom(std::uint32_t seed) { gf_randomEngine().seed(seed); }
 
 std::uint64_t gf_randomIndex(std::int64_t n) {
     if (!RANDOM.value.load() || n < 2) return 0;
-    return static_cast<std::uint64_t>(engine()()) % static_cast<std::uint64_t>(n);
+    return static_cast<std::uint64_t>(gf_randomEngine()()) % static_cast<std::uint64_t>(n);
 }
 
 void gf_shuffle(std::vector<std::string>& list) {
-    if (RANDOM.value.load() && list.size() > 1) std::shuffle(list.begin(), list.end(), engine());
+    if (RANDOM.value.load() && list.size() > 1) std::shuffle(list.begin(), list.end(), gf_randomEngine());
 }
 
 double gf_randomSpread(double value, double percent) {
-    const double sign = (engine()() & 1u) == 0 ? 1.0 : -1.0;
+    const double sign = (gf_randomEngine()() & 1u) == 0 ? 1.0 : -1.0;
     if (percent <= 0.0) return value;
     return value + sign * value * percent / 100.0;
 }

@@ -3,12 +3,17 @@
 // the first one) and the throttle of parallel scan tasks.
 #include <atomic>
 #include <cstdint>
+#include <random>
 #include <string>
 #include <vector>
 
 namespace skh {
 
 std::uint64_t gf_randomIndex(std::int64_t n);  // 0 .. n-1
+// The calling thread's generator (seeded once from std::random_device), for
+// shuffles of other lists; gf_seedRandom makes it repeatable (tests).
+std::mt19937& gf_randomEngine();
+void gf_seedRandom(std::uint32_t seed);
 void gf_shuffle(std::vector<std::string>& list);
 // value +/- percent of itself, the sign drawn at random; not switched off by RANDOM.
 double gf_randomSpread(double value, double percent);

@@ -316,13 +316,15 @@ std::uint64_t gf_hours2bitset(const std::string& text) {
 }
 
 std::string gf_joinList(std::uint64_t halfHours) {
-    std::string out;
+    // At most 48 numbers of two digits and their commas.
+    char text[48 * 3];
+    char* end = text;
     for (int slot = 0; slot < 48; ++slot) {
         if ((halfHours & (std::uint64_t{1} << slot)) == 0) continue;
-        if (!out.empty()) out += ',';
-        out += std::to_string(slot);
+        if (end != text) *end++ = ',';
+        end = std::to_chars(end, text + sizeof text, slot).ptr;
     }
-    return out;
+    return std::string(text, end);
 }
 
 void gf_normaliseList(std::string& text) {

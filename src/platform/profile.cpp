@@ -46,12 +46,6 @@ std::optional<std::string> utf16File(const std::string& bytes, bool bigEndian) {
     return out;
 }
 
-bool isValidUtf8(std::string_view text) {
-    if (text.empty()) return true;
-    std::uint32_t error = 0;
-    return utf8ToUtf16(text, nullptr, 0, error) > 0;
-}
-
 // Calls `onLine(name, value, hasEquals, wholeLine)` for every line of the first section
 // named `section`; false when there is no such section.
 template <typename F>

@@ -44,6 +44,12 @@ inline int decodeUtf8(std::string_view in, std::size_t i, char32_t& cp) {
 
 }  // namespace
 
+bool isValidUtf8(std::string_view text) {
+    std::uint32_t error = 0;
+    utf8ToUtf16(text, nullptr, 0, error);
+    return error == 0;
+}
+
 int utf8ToUtf16(std::string_view in, char16_t* out, int capacity, std::uint32_t& error) {
     long long written = 0;
     for (std::size_t i = 0; i < in.size();) {

@@ -23,6 +23,9 @@ int utf16ToUtf8(std::u16string_view in, char* out, int capacity, std::uint32_t& 
 // valid, else `error` is set).
 std::size_t utf16ToUtf8Append(std::u16string_view in, std::string& out, std::uint32_t& error);
 
+// True when the bytes are valid UTF-8 (the empty text is).
+bool isValidUtf8(std::string_view text);
+
 // Appends the UTF-8 form of one code point (at most U+10FFFF, not a surrogate).
 void appendUtf8(std::string& out, char32_t codePoint);
 

@@ -17,6 +17,7 @@
 #include "foundation/upcalls.hpp"
 #include "platform/window.hpp"
 #include "traffic/live_update.hpp"
+#include "traffic/stand_choice.hpp"
 #include "traffic/stand_options.hpp"
 #include "traffic/traffic_state.hpp"
 
@@ -35,7 +36,7 @@ constexpr std::int32_t kOtherWindow = 6;
 constexpr double kSoftLearningNm = 5.0;
 constexpr double kSoftLearningFt = 2500.0;
 
-StandBySize g_standBySize;
+StandBySize g_standBySize = lf_chooseStandBySize;
 
 struct DaySlot {
     std::uint32_t weekday;
@@ -85,11 +86,6 @@ std::optional<std::uint32_t> lf_insert(Stand& stand, const FlightIdent& a, const
     return seq;
 }
 
-void lf_countChange() {
-    g_learnedChanges.fetch_add(1);
-    platform::invalidateMainWindow();
-}
-
 Stand* lf_standWithId(std::uint32_t id) {
     if (Stand* s = gf_standById(id)) return s;
     const auto it = std::find_if(g_stands.begin(), g_stands.end(), [&](const Stand& s) { return s.id == id; });
@@ -102,6 +98,11 @@ bool lf_logFailure(const char* fn, std::uint64_t weekSlot, const std::exception&
 }
 
 }  // namespace
+
+void lf_countChange() {
+    g_learnedChanges.fetch_add(1);
+    platform::invalidateMainWindow();
+}
 
 std::string lf_learningIdentity(const FlightIdent& a) { return a.registration.empty() ? a.callsign : a.registration; }
 

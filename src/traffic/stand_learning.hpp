@@ -22,6 +22,9 @@ namespace skh {
 
 // The learned changes of the current airport since its load or its last save.
 extern std::atomic<std::int32_t> g_learnedChanges;
+// Counts one learned change (an option, a radius or cargo correction) and
+// has the main window repainted.
+void lf_countChange();
 // Whether soft learning may run at this airport (the static parking switches
 // it off where enough was learned from real traffic).
 extern bool g_softLearningAllowed;
@@ -49,7 +52,8 @@ bool lt_addSoftStandOption(std::uint32_t standId, const FlightIdent& a, bool dep
 void lf_learnSoftOnLeave(const FlightIdent& a, GeoPos position, double heightAboveGround, std::uint32_t standId,
                          bool notFlying);
 // The stand that an aircraft of a size most likely used at a weekday and
-// slot (the stand choice sets it); without it no new soft option is guessed.
+// slot: lf_chooseStandBySize unless a test sets another; without one no new
+// soft option is guessed.
 using StandBySize = std::function<Stand*(std::uint64_t weekSlot, const FlightIdent& a, bool allowNext)>;
 void gf_setStandBySize(StandBySize choose);
 

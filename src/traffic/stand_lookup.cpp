@@ -4,7 +4,7 @@
 
 #include "airports/stand.hpp"
 #include "foundation/geo.hpp"
-#include "simclient/sim_state.hpp"
+#include "traffic/sim_port.hpp"
 
 namespace skh {
 
@@ -21,7 +21,7 @@ Cache g_cache;
 }  // namespace
 
 std::string gf_nearestStandName(double lat, double lon) {
-    if (g_stands.empty() || !userOnGround.load()) return {};
+    if (g_stands.empty() || !gf_simPort().userOnGround()) return {};
     if (g_cache.valid && g_cache.generation == g_standsGeneration && std::fabs(g_cache.pos.lat - lat) < 1e-8 &&
         std::fabs(g_cache.pos.lon - lon) < 1e-8)
         return g_cache.name;
@@ -29,6 +29,9 @@ std::string gf_nearestStandName(double lat, double lon) {
     double best = 900.0;
     const Stand* nearest = nullptr;
     for (const Stand& s : g_stands) {
+        // No stand is nearer than its difference in latitude (60 nm a degree),
+        // and only one within kStandCatchNm is ever answered.
+        if (std::fabs(s.lat - lat) * 60.0 > kStandCatchNm) continue;
         const double d = gf_distanceNm(p, GeoPos{s.lat, s.lon});
         if (d < best) {
             best = d;

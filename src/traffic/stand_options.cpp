@@ -14,7 +14,6 @@ namespace skh {
 namespace {
 
 constexpr std::uint32_t kSlotsPerDay = 48;
-// Size test of a type against a stand (half spans and radii in nm).
 
 std::uint64_t lf_slotBit(std::uint32_t slot) {
     if (slot >= kSlotsPerDay) throw std::out_of_range("invalid bitset position");

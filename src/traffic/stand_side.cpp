@@ -34,9 +34,7 @@ void lf_standFreed(std::uint32_t standId) {
     if (Stand* stand = gf_standById(standId)) stand->occupied = false;
 }
 
-// The stand choice and static parking come with their own work; until then
-// no aircraft is born on a stand and nothing is planned.
-std::optional<Stand> lf_chooseSpawnStand(LiveAc& /*ac*/) { return std::nullopt; }
+// Static parking comes with its own work; until then nothing is planned.
 bool lt_addStandOption(std::uint32_t standId, const LiveAc& ac, std::uint32_t /*mode*/, std::uint64_t weekSlot,
                        bool fill) {
     return lt_addStandOption(standId, static_cast<const FlightIdent&>(ac), weekSlot, fill);
@@ -49,7 +47,6 @@ void lf_checkMaxPark() {}
 bool lf_staticPlanPending() { return false; }
 void lf_staticParking() {}
 void lf_dropPlannedParkings(std::uint32_t /*standId*/) {}
-void try2Park(LiveAc& /*ac*/, bool /*wide*/) {}
 bool lf_standOccupied(std::uint32_t standId) {
     const Stand* stand = gf_standById(standId);
     return stand != nullptr && stand->occupied;

@@ -1,16 +1,17 @@
 #pragma once
 // What the live traffic asks of the stands of the park airport: a stand for
 // an aircraft born on the ground, the occupied and cargo marks, learning who
-// stood where, the maximum of parked aircraft and the static parking. Until
-// the stand choice, learning and static parking stand, each answers with the
-// simplest behaviour that keeps the aircraft correct: no stand (the aircraft
-// taxis), nothing learned, nothing planned.
+// stood where, the maximum of parked aircraft and the static parking (the
+// stand choice itself is in stand_choice.hpp). Until learning and static
+// parking stand, each answers with the simplest behaviour that keeps the
+// aircraft correct: nothing learned, nothing planned.
 #include <cstdint>
 #include <optional>
 #include <string>
 
 #include "airports/stand.hpp"
 #include "traffic/aircraft_records.hpp"
+#include "traffic/stand_choice.hpp"
 
 namespace skh {
 
@@ -19,9 +20,6 @@ Stand* lf_findStandByName(const std::string& name);
 
 // Stands whose cargo mark a parked aircraft changed in this run.
 extern std::int32_t g_cargoChangedStands;
-// A stand at the position of an aircraft born on the ground, or none; may
-// mark the newcomer to be dropped (dropUnsent).
-std::optional<Stand> lf_chooseSpawnStand(LiveAc& ac);
 // The aircraft stands on its stand: the stand is occupied; a cargo aircraft
 // on a cargo stand it was not meant for (standCargo 0) takes the stand's
 // cargo mark away.
@@ -44,10 +42,6 @@ void lf_staticParking();
 // A live aircraft parks on the stand: the plan no longer places anyone there.
 void lf_dropPlannedParkings(std::uint32_t standId);
 
-// A taxiing aircraft stopped near a stand: it is given the stand (state
-// parking, stream cut to its front, drive2Stand) when one fits within 20 m,
-// or 55 m for the wide search after a landing.
-void try2Park(LiveAc& ac, bool wide);
 // Another aircraft was given the stand.
 bool lf_standOccupied(std::uint32_t standId);
 // The stands of the park airport are loaded.

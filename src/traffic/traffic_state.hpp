@@ -67,8 +67,8 @@ extern std::unordered_map<std::uint32_t, std::string_view> g_liveryCache;
 extern bool g_landingWatch;
 // The user aircraft as last fetched (every 100 polls).
 extern UserAcState g_userAc;
-// g_weekSlot (foundation/time_text.hpp): weekday and half-hour slot,
-// refreshed once per simulated second by the per-second work.
+// g_weekSlot, the weekday and half-hour of the run, is the foundation's
+// (time_text.hpp), which the main loop refreshes.
 
 // Reserves the room above, once per process; also installs the removal of
 // the live aircraft when the RealTraffic link is lost.

@@ -129,11 +129,12 @@ TEST_F(StandLocations, TheLearnedFileFollowsTheReferenceAndThePublisher) {
     };
     const std::vector<Case> cases = {
         {"archive/stock/EGLL.xml", "stock", "airports\\learned\\stock\\EGLL.xml"},
-        {"archive/thirdparty/Some%20Maker/EGLL.xml", "x", "airports\\learned\\thirdparty\\Some Maker\\EGLL.xml"},
+        {"archive/thirdparty/Some%20Maker/EGLL.xml", "Some Maker",
+         "airports\\learned\\thirdparty\\Some Maker\\EGLL.xml"},
+        {"archive/stock/EGLL.xml", "Some Maker", "airports\\learned\\thirdparty\\Some Maker\\EGLL.xml"},
         {"airports\\my_thirdparty\\EGLL.xml", "Some Maker", "airports\\learned\\thirdparty\\Some Maker\\EGLL.xml"},
         {"airports\\my_thirdparty2024\\EGLL.xml", "Some Maker", "airports\\learned\\thirdparty\\Some Maker\\EGLL.xml"},
         {"airports\\my_ORBX\\EGLL.xml", "simaddon", "airports\\learned\\simaddon\\EGLL.xml"},
-        {"airports\\archive\\EGLL.xml", "x", "airports\\airports\\learned\\EGLL.xml"},  // read as a server path
         {"", "stock", ""},
         {"airports\\my_thirdparty\\EGLL.xml", "../../x", ""},
         {"airports\\my_thirdparty\\EGLL.xml", "a/b", ""},
@@ -145,8 +146,8 @@ TEST_F(StandLocations, TheLearnedFileFollowsTheReferenceAndThePublisher) {
         SCOPED_TRACE(testing::Message() << c.reference << " by " << c.publisher);
         EXPECT_EQ(lf_learnedFilePath(c.reference, c.publisher), c.learned);
     }
-    // Learned data of an ORBX airport saved where older versions looked is
-    // still read, until the save's own place holds a file.
+    // Learned data left where the reference maps to is still read, until
+    // the save's own place holds a file.
     fs::create_directories("airports/learned/my_ORBX");
     test::writeFile("airports/learned/my_ORBX/EGLL.xml", "old");
     EXPECT_EQ(lf_learnedFilePath("airports\\my_ORBX\\EGLL.xml", "simaddon"), "airports\\learned\\my_ORBX\\EGLL.xml");
@@ -155,6 +156,10 @@ TEST_F(StandLocations, TheLearnedFileFollowsTheReferenceAndThePublisher) {
     EXPECT_EQ(*saved, fs::path("airports/learned/simaddon/EGLL.xml"));
     test::writeFile(*saved, "new");
     EXPECT_EQ(lf_learnedFilePath("airports\\my_ORBX\\EGLL.xml", "simaddon"), "airports\\learned\\simaddon\\EGLL.xml");
+
+    fs::create_directories("airports/learned/stock");
+    test::writeFile("airports/learned/stock/LSZH.xml", "old");
+    EXPECT_EQ(lf_learnedFilePath("archive/stock/LSZH.xml", "Some Maker"), "airports\\learned\\stock\\LSZH.xml");
 
     EXPECT_EQ(gf_learnedSavePath("EGLL", "Some Maker"), fs::path("airports/learned/thirdparty/Some Maker/EGLL.xml"));
     EXPECT_TRUE(fs::is_directory("airports/learned/thirdparty/Some Maker"));
