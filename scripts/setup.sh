@@ -8,7 +8,7 @@ packages=(
   libpugixml-dev nlohmann-json3-dev libcurl4-openssl-dev libsodium-dev
   libmsgsl-dev libfmt-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  libfltk1.3-dev xvfb xauth
+  libfltk1.3-dev libpng-dev xvfb xauth
   clang libclang-rt-14-dev
   python3
 )

@@ -55,8 +55,7 @@ std::uint64_t s_taskOrder = 0;  // start order of the scan's tasks over all root
 using Records = std::list<LiveryData>;
 
 void showLiveryCount(std::uint64_t count) {
-    g_liveryCount = count;
-    platform::invalidateMainWindow();
+    gf_setBoard(g_liveryCount, count);
 }
 
 bool stopWanted() { return g_stopRequested.load() || g_closeRequested.load(); }

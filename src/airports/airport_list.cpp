@@ -6,6 +6,7 @@
 #include <mutex>
 #include <stdexcept>
 
+#include "airports/park_airport_load.hpp"
 #include "foundation/constants.hpp"
 #include "foundation/dataset_crypto.hpp"
 #include "foundation/errors.hpp"
@@ -42,8 +43,8 @@ double lf_closestStandNm(const Airport& airport, GeoPos position, std::string& s
         const std::lock_guard lock(g_lookupMutex);
         lookup = g_standLookup;
     }
-    if (!lookup) return kNoStandNm;
-    const double d = lookup(airport, position, standName);
+    const double d = lookup ? lookup(airport, position, standName)
+                            : gf_readDestApfForClosestStand(airport.icao, position, standName);
     return std::isfinite(d) ? d : kNoStandNm;
 }
 

@@ -52,7 +52,8 @@ const Airport* gf_closestAirport(GeoPos position);
 
 // The distance in nm from a position to the nearest stand of an airport and
 // that stand's name; 100.0 when the airport's stand file cannot be used. The
-// stand loader installs the real lookup; until then no stand file is usable.
+// stand loader's gf_readDestApfForClosestStand unless a test sets another
+// (an empty one: that again).
 using ClosestStandLookup = std::function<double(const Airport& airport, GeoPos position, std::string& standName)>;
 void gf_setClosestStandLookup(ClosestStandLookup lookup);
 

@@ -9,6 +9,7 @@
 #include "airports/park_airport_load.hpp"
 #include "airports/scan_staging.hpp"
 #include "airports/scenery_config.hpp"
+#include "foundation/main_window_state.hpp"
 #include "foundation/constants.hpp"
 #include "foundation/errors.hpp"
 #include "foundation/format.hpp"
@@ -78,7 +79,7 @@ LearningCopies copyForLearning(const std::vector<std::string>& idents, const fs:
         const fs::path link = folder / (ident + ".txt");
         if (fs::exists(link)) fs::remove(link);
     }
-    g_tbloFileCount = gf_countFolderEntries(learning);
+    gf_setBoard(g_tbloFileCount, gf_countFolderEntries(learning));
     return counts;
 }
 
@@ -152,7 +153,7 @@ AirportsScanResult lf_runAirportsScan(const std::vector<std::string>& folders, c
     std::error_code ec;
     fs::remove(g_airportsScanLog, ec);
     if (ec) gf_log("problems with removing previous files (maybe still open?): " + ec.message());
-    g_tbloFileCount = 0;
+    gf_setBoard(g_tbloFileCount, 0);
     gf_startScanReport();
 
     AirportScanOutput output(orbx, thirdparty, services.publisherOf);
@@ -236,11 +237,11 @@ void gf_scanAddonAirports(const AirportScanServices& services) {
     } catch (...) {
         lf_discardStaging(orbx);
         lf_discardStaging(thirdparty);
-        g_airportsScanOk = false;
+        gf_setBoard(g_airportsScanOk, false);
         throw;
     }
     g_airportFilesChanged = installed && result.found;
-    g_airportsScanOk = installed;
+    gf_setBoard(g_airportsScanOk, installed);
     if (installed) {
         SCAN_AIRPORTS.value = false;
         gf_saveBoolParameter(SCAN_AIRPORTS);

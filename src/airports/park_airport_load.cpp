@@ -9,6 +9,7 @@
 #include "airports/learned_stands.hpp"
 #include "airports/stand_file.hpp"
 #include "airports/stand_locations.hpp"
+#include "foundation/main_window_state.hpp"
 #include "foundation/constants.hpp"
 #include "foundation/datasets.hpp"
 #include "foundation/errors.hpp"
@@ -131,23 +132,20 @@ std::string lf_readApf(const std::string& reference, ApfInfo& info, std::uint64_
     }
 
     const auto count = static_cast<std::uint32_t>(g_stands.size());
-    g_parkBoard.standCount = count;
-    platform::invalidateMainWindow();
+    gf_setBoard(g_parkBoard.standCount, count);
     lf_numberStands(g_stands);
     gf_standsChanged();
 
     gf_logRaw(skh::format("Airport file read from '{}' for {}", g_apfHandmade ? learned : reference, info.name));
-    g_parkBoard.publisher = info.publisher;
-    g_parkBoard.handmade = g_apfHandmade;
-    platform::invalidateMainWindow();
+    gf_setBoard(g_parkBoard.publisher, info.publisher);
+    gf_setBoard(g_parkBoard.handmade, g_apfHandmade);
     const std::string quality = lf_fmtQualityFactors(qualityFactors);
     lf_logSetting("publisher", info.publisher);
     gf_logIndented(skh::format("{:24}: {} ft", "altitude", info.altitude));
     lf_logSetting("num_parkpos", std::to_string(count));
     lf_logSetting("quality factor", quality);
     lf_logSetting("RT traffic week", std::to_string(g_rtTrafficWeek.load()));
-    g_parkBoard.quality = quality;
-    platform::invalidateMainWindow();
+    gf_setBoard(g_parkBoard.quality, quality);
 
     g_parkAirportLoaded = true;
     lf_enableFlushStatic();

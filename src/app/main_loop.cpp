@@ -66,8 +66,7 @@ void gf_setBusy() {
 
 void gf_clearBusy() {
     g_mainWindowState.parkingBusy.exchange(false);
-    g_mainWindowState.nextRenewalMinutes = 19;
-    platform::invalidateMainWindow();
+    gf_setBoard(g_mainWindowState.nextRenewalMinutes, 19);
     lf_enableParkingControls(true);
     gf_clearStatusMessage();
     platform::invalidateMainWindow();
@@ -77,10 +76,7 @@ void lf_updateCountsIfChanged() {
     auto& board = g_mainWindowState;
     const std::uint64_t parkedLive = seam::gf_avgLiveParkTime(true);
     const std::uint64_t live = seam::gf_activeLiveCount();
-    if (live != board.liveCount.load()) {
-        board.liveCount = live;
-        platform::invalidateMainWindow();
-    }
+    gf_setBoard(board.liveCount, live);
     const std::uint64_t statics = seam::gf_avgStaticParkTime(true);
     if (statics != board.parkedStaticCount.load() || parkedLive != board.parkedLiveCount.load()) {
         board.parkedStaticCount = statics;
@@ -195,13 +191,12 @@ void lf_secondTick() {
         }
     }
     if (g_listNamesRequested.load()) {
-        platform::invalidateMainWindow();
+        gf_setBoard(g_mainWindowState.selectedAcText, std::string());
         seam::gf_listLiveAcNames();
         g_listNamesReady = true;
         g_listNamesRequested = false;
     }
-    const bool collisionCheck = userOnGround.load() ? COLLISION_USER_GND.value.load() : COLLISION_USER_AIR.value.load();
-    if (collisionCheck) seam::gf_avoidUserCollision();
+    seam::gf_avoidUserCollision();
     if (COLLISION_LIVE_PARKED_GND.value.load()) seam::gf_avoidStaticCollisions();
     if (g_blockRequested.load()) {
         const std::string callsign = BLOCK_CALLSIGN.value.get();
@@ -229,8 +224,7 @@ void lf_periodicSummaries(const SecondActions& a) {
     if (a.autoRange && AUTO_RANGE.value.load()) gf_updateAutoRange();
     if (a.nextRenewal) {
         const std::int32_t m = t / 60;
-        g_mainWindowState.nextRenewalMinutes = (m / 20 + 1) * 20 - m;
-        platform::invalidateMainWindow();
+        gf_setBoard(g_mainWindowState.nextRenewalMinutes, (m / 20 + 1) * 20 - m);
     }
     if (a.renewal) {
         seam::gf_logNoMatch();

@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "app/app_state.hpp"
+#include "app/commands.hpp"
 #include "app/startup.hpp"
 #include "foundation/constants.hpp"
 #include "foundation/format.hpp"
@@ -17,7 +18,6 @@
 #include "foundation/upcalls.hpp"
 #include "foundation/win_interfaces.hpp"
 #include "platform/clock.hpp"
-#include "platform/win_path.hpp"
 
 namespace skh {
 
@@ -69,22 +69,6 @@ void lf_createCombo(UiControl& c, int x, int width, int dropHeight) {
     c.hwnd = platform::createControl(ControlKind::ComboBox, c.controlId, u"", x, c.row - 5, width, dropHeight);
 }
 
-// Enter in an edit box goes to its handler; every other key to the box.
-platform::EditProc lf_editSubclassProc(void (*onEnter)(platform::ControlId)) {
-    return [onEnter](platform::WindowHandle control, std::uint32_t message, std::uintptr_t wParam) {
-        if (message != platform::kWmChar || wParam != platform::kEnterChar) return false;
-        gf_clearStatusMessage();
-        try {
-            onEnter(static_cast<platform::ControlId>(control & 0xFFFF));
-        } catch (const std::exception& e) {
-            gf_logWarning(skh::format("{} exception {}", "lf_editSubclassProc", e.what()));
-        }
-        return true;
-    };
-}
-
-void lf_onInstallPathEnter(platform::ControlId id) { lf_handleInstallPathEntered(lf_getTextFromId(id)); }
-
 void lf_saveWindowPosition() {
     const platform::Rect r = platform::mainWindowRect();
     const std::int32_t previousX = MAIN_WINDOW_X.value.load();
@@ -115,25 +99,6 @@ std::string lf_getTextFromId(platform::ControlId id) {
     }
 }
 
-void lf_handleInstallPathEntered(const std::string& text) {
-    gf_clearErrorMessage();
-    if (text.empty()) {
-        if (!SIM_INSTALL_PATH.value.empty()) gf_setStringParameter(SIM_INSTALL_PATH, std::string());
-        return;
-    }
-    const fs::path local = platform::mapWindowsPath(text);
-    std::error_code ec;
-    const bool exists = fs::exists(local, ec);
-    if (ec && ec != std::errc::no_such_file_or_directory) throw fs::filesystem_error("exists", local, ec);
-    if (!exists) {
-        gf_setStatusMessage(skh::format("This install path does not exist: {}", text), true);
-        return;
-    }
-    gf_setStringParameter(SIM_INSTALL_PATH, text);
-    gf_setStatusMessage(skh::format("Install path exists, {} will restart", PRODUCT_NAME), true);
-    gf_requestNewSettings(3);
-}
-
 void lf_storeWindowPosition(std::int32_t x, std::int32_t y) {
     for (auto [p, given] : {std::pair{&MAIN_WINDOW_X, x}, std::pair{&MAIN_WINDOW_Y, y}}) {
         const std::int32_t stored = p->value.load();
@@ -144,7 +109,7 @@ void lf_storeWindowPosition(std::int32_t x, std::int32_t y) {
 }
 
 void lf_createControls() {
-    lf_createEdit(ALL_INSTALL_PATH, 111, 1200, lf_editSubclassProc(&lf_onInstallPathEnter));
+    lf_createEdit(ALL_INSTALL_PATH, 111, 1200, lf_editSubclassProc(ALL_INSTALL_PATH));
     lf_createCheckBox(SCAN_LIVERIES, 5);
     lf_createCheckBox(LIG_AUTOMATIC, 217);
     lf_createCheckBox(LIG_PRIORITIZE, 450);
@@ -168,15 +133,14 @@ void lf_createControls() {
     lf_createCheckBox(COLLISION_USER_GND, 217);
     lf_createCheckBox(COLLISION_USER_AIR, 323);
     lf_createCheckBox(COLLISION_LIVE_PARKED_GND, 430);
-    // The block commands come with the command handlers; the box takes text.
-    lf_createEdit(BLOCK_CALLSIGN, 107, 100, {});
+    lf_createEdit(BLOCK_CALLSIGN, 107, 100, lf_editSubclassProc(BLOCK_CALLSIGN));
     lf_createButton(g_unblockButton, 223, 60);
     lf_createButton(g_callsignToObjectIdButton, 305, 60);
     lf_createCombo(CALLSIGN_2_OBJECTID, 375, 100, 300);
     lf_createButton(g_blockButton, 576, 60);
     lf_createCombo(MAX_PARK_SEL, 323, 55, 144);
     lf_createCombo(MAX_LIVE_SEL, 536, 55, 144);
-    lf_createEdit(DESTINATION, 217, 50, {});
+    lf_createEdit(DESTINATION, 217, 50, lf_editSubclassProc(DESTINATION));
     lf_createCombo(AIRP_RANGE, 353, 45, 144);
     lf_createCombo(AIRP_HEIGHT, 566, 70, 230);
     lf_createCheckBox(STRAIGHT_PBS_ONLY, 652);
@@ -196,38 +160,7 @@ void lf_createControls() {
     platform::invalidateMainWindow();
 }
 
-void lf_paintWindow(platform::PaintSurface& s) {
-    const auto& st = g_mainWindowState;
-    s.fillRect({0, 0, 880, 28}, st.brushBlack);
-    s.fillRect({0, 28, 880, 112}, st.brushBlack);
-    s.fillRect({0, 112, 880, 392}, st.brushLightBlue);
-    s.fillRect({0, 392, 880, 448}, st.brushBlack);
-    s.fillRect({0, 448, 880, 476}, st.brushGreen);
-    for (const int y : {28, 113, 449, 392}) s.line(0, y, 880, y, st.penWhite);
-    s.text(3, 7, wide(skh::format("Version {}", gf_versionToString(g_programVersion))), st.brushGreen);
-    s.text(390, 7, wide(PRODUCT_NAME), st.brushGreen);
-    for (const int y : {140, 308}) s.line(0, y, 880, y, st.penBlack);
-    for (const int y : {168, 196, 224, 252, 280}) s.line(0, y, 642, y, st.penBlack);
-    s.line(642, 140, 642, 308, st.penBlack);
-    const std::string error = gf_errorText();
-    const std::string status = gf_statusText();
-    // Texts come from many places; one that cannot be shown is left out.
-    const auto text = [&s, &st](const std::string& t) {
-        try {
-            s.text(3, 455, wide(t), st.brushYellow);
-        } catch (const std::exception& e) {
-            gf_logRaw(skh::format("{} {}", t, e.what()));
-        }
-    };
-    if (!error.empty()) {
-        s.fillRect({0, 448, 880, 476}, st.brushRed);
-        text(error);
-    } else if (!status.empty()) {
-        text(status);
-    }
-}
-
-std::intptr_t lf_wndProc(std::uint32_t message, std::uintptr_t /*wParam*/, std::intptr_t lParam) {
+std::intptr_t lf_wndProc(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) {
     switch (message) {
         case platform::kWmCreate:
             lf_createControls();
@@ -241,6 +174,9 @@ std::intptr_t lf_wndProc(std::uint32_t message, std::uintptr_t /*wParam*/, std::
         case platform::kWmClose:
             gf_setStatusMessage(skh::format("Close window button clicked, closing {} ...", PRODUCT_NAME), false);
             gf_requestClose();
+            return 0;
+        case platform::kWmCommand:
+            lf_HandleWMCOMMAND(wParam);
             return 0;
         case WM_APP_START:
             lf_startWorker();

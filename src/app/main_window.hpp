@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string>
 
+#include "app/board_paint.hpp"
+#include "app/commands.hpp"
 #include "platform/window.hpp"
 
 namespace skh {
@@ -35,13 +37,6 @@ void lf_createControls();
 // A stored window position at a bound of its range (a minimised window's) is
 // replaced by the given one and saved.
 void lf_storeWindowPosition(std::int32_t x, std::int32_t y);
-
-// Paints the window's areas, header and status line.
-void lf_paintWindow(platform::PaintSurface& surface);
-
-// Enter in the install-path edit box: a path that exists becomes
-// SIM_INSTALL_PATH and restarts the program.
-void lf_handleInstallPathEntered(const std::string& text);
 
 // The UTF-8 text of a control; empty (and logged) when there is no such
 // control.

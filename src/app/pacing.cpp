@@ -14,15 +14,11 @@ bool multipleOf(std::int32_t t, std::int32_t n) { return t % n == 0; }
 }  // namespace
 
 Clock gf_steadyClock() {
+    // The steady clock sleeps to the moment asked for, finer than the whole
+    // milliseconds of the 1 ms timer resolution the loop asks for.
     return Clock{[] { return SteadyClock::now(); },
                  [](SteadyTime until) {
-                     // Whole milliseconds, rounded up, at most a day per sleep.
-                     constexpr Millis kDay{24 * 3600 * 1000};
-                     for (;;) {
-                         const auto left = until - SteadyClock::now();
-                         if (left <= SteadyClock::duration::zero()) return;
-                         std::this_thread::sleep_for(std::min(std::chrono::ceil<Millis>(left), kDay));
-                     }
+                     while (SteadyClock::now() < until) std::this_thread::sleep_until(until);
                  }};
 }
 

@@ -19,7 +19,7 @@ struct Clock {
     void sleepFor(SteadyClock::duration d) const { sleepUntil(now() + d); }
 };
 
-// The steady clock; sleeps in whole milliseconds until the time is reached.
+// The steady clock; its sleeps end once the time is reached.
 Clock gf_steadyClock();
 
 // The clock every wait of the start-up, the run and the closing step uses.

@@ -38,10 +38,7 @@ constexpr int kTrafficWaitSteps = 150;
 
 bool lf_stopUnderWay() { return g_stopRequested.load() || g_closeRequested.load(); }
 
-void lf_setLamp(std::atomic<bool>& lamp, bool on) {
-    lamp = on;
-    platform::invalidateMainWindow();
-}
+void lf_setLamp(std::atomic<bool>& lamp, bool on) { gf_setBoard(lamp, on); }
 
 std::uint16_t lf_portFromEnvironment(const char* name, std::uint16_t fallback) {
     const char* text = std::getenv(name);

@@ -4,7 +4,8 @@
 
 namespace skh {
 
-constinit std::atomic<bool> g_runStarting{false};
+// True from the start of the process until RealTraffic first connects.
+constinit std::atomic<bool> g_runStarting{true};
 
 void gf_showThreadStopped(const std::string& threadName, const std::string& errorText) {
     gf_setStatusMessage(skh::format("The {} has stopped with error: {}", threadName, errorText), true);

@@ -4,7 +4,7 @@ namespace skh {
 
 std::jthread g_simClientJThread;
 
-std::int32_t g_secondTick = 0;
+std::atomic<std::int32_t> g_secondTick{0};
 bool g_flightPaused = false;
 bool g_renewalPending = false;
 GeoPos g_lastUserGroundPos;

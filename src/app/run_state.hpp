@@ -15,7 +15,7 @@ namespace skh {
 // one, the closing step stops and joins it.
 extern std::jthread g_simClientJThread;
 
-extern std::int32_t g_secondTick;            // seconds of the run; keys the slower work
+extern std::atomic<std::int32_t> g_secondTick;  // seconds of the run; keys the slower work (the window reads it)
 extern bool g_flightPaused;                  // the flight stopped running and has not resumed
 extern bool g_renewalPending;                // first renewal phase done, second due
 extern GeoPos g_lastUserGroundPos;           // user position at the last static collision check

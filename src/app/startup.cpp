@@ -10,6 +10,7 @@
 #include "aircraft/liveries.hpp"
 #include "airports/airport_list.hpp"
 #include "app/app_state.hpp"
+#include "app/commands.hpp"
 #include "app/run.hpp"
 #include "app/run_state.hpp"
 #include "app/traffic_seam.hpp"
@@ -71,19 +72,18 @@ void lf_startup() {
     gf_initTaskThrottle();
 
     gf_requestRescanWhenCacheGone();
+    if (g_liveryIndexClearRequested.exchange(false)) gf_clearLiveryIndex();
     seam::gf_scanLiveries();
     if (lf_stopUnderWay()) return;
 
     auto& board = g_mainWindowState;
     if (SCAN_AIRPORTS.value.load()) {
-        board.orbxAirportCount = 0;
-        board.thirdpartyAirportCount = 0;
-        platform::invalidateMainWindow();
+        gf_setBoard(board.orbxAirportCount, 0);
+        gf_setBoard(board.thirdpartyAirportCount, 0);
         seam::gf_scanAddonAirports();
     }
-    board.thirdpartyAirportCount = gf_countFolderEntries(g_myThirdpartyFolder);
-    board.orbxAirportCount = gf_countFolderEntries(g_myOrbxFolder);
-    platform::invalidateMainWindow();
+    gf_setBoard(board.thirdpartyAirportCount, gf_countFolderEntries(g_myThirdpartyFolder));
+    gf_setBoard(board.orbxAirportCount, gf_countFolderEntries(g_myOrbxFolder));
     if (lf_stopUnderWay()) {
         // A closed window ends the start here; another reason (a setting
         // that asks for a restart) keeps its outcome.

@@ -45,8 +45,7 @@ std::optional<std::int32_t> lf_parseDecimal(std::string_view text) {
 QnhReader::QnhReader() : UdpReader("QNH Reader") {}
 
 void QnhReader::onBound() {
-    g_mainWindowState.weatherLamp = LampActive;
-    platform::invalidateMainWindow();
+    gf_setBoard(g_mainWindowState.weatherLamp, LampActive);
 }
 
 void QnhReader::onStopped() { gf_logRaw("QNH Reader has stopped"); }
@@ -115,10 +114,9 @@ void QnhReader::onDatagram() {
     if (value == lastQnh.load() && value != kStandardQnh) return;
     lastQnh.store(value);
     g_qnh.exchange(value);
-    g_mainWindowState.qnhShown = value;
+    gf_setBoard(g_mainWindowState.qnhShown, value);
     std::int32_t stale = LampStale;
-    g_mainWindowState.weatherLamp.compare_exchange_strong(stale, LampActive);
-    platform::invalidateMainWindow();
+    if (g_mainWindowState.weatherLamp.compare_exchange_strong(stale, LampActive)) platform::invalidateMainWindow();
 }
 
 }  // namespace skh

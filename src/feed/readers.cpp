@@ -15,12 +15,10 @@ void lf_checkOne(UdpReader& reader, std::atomic<std::int32_t>& lamp) {
     const std::int32_t count = reader.datagramCounter.load();
     const std::int32_t previous = reader.lastCounter.exchange(count);
     if (count == previous) {
-        lamp = LampStale;
-        platform::invalidateMainWindow();
+        gf_setBoard(lamp, LampStale);
         reader.shownActive = false;
     } else if (!reader.shownActive.exchange(true)) {
-        lamp = LampActive;
-        platform::invalidateMainWindow();
+        gf_setBoard(lamp, LampActive);
     }
 }
 

@@ -66,8 +66,7 @@ void closeClientSocket() {
 }
 
 void setConnectedLamp(bool on) {
-    g_mainWindowState.realTrafficConnected = on;
-    platform::invalidateMainWindow();
+    gf_setBoard(g_mainWindowState.realTrafficConnected, on);
 }
 
 [[noreturn]] void failListen(const std::string& text) {
@@ -312,15 +311,13 @@ void lf_readRealTrafficVersion(const std::string& reply) {
                                       gf_printableExcerpt(reply, 256)));
         }
         g_rtProfessional = false;
-        g_mainWindowState.realTrafficEdition.set(std::string());
-        platform::invalidateMainWindow();
+        gf_setBoard(g_mainWindowState.realTrafficEdition, std::string());
         return;
     }
     const std::int64_t level = lf_levelOf(doc);
     g_rtProfessional = level == 2;
-    g_mainWindowState.realTrafficEdition.set(
-        skh::format("RT{} edition: {}", level == 2 ? " prof" : " stnd", lf_versionOf(doc)));
-    platform::invalidateMainWindow();
+    gf_setBoard(g_mainWindowState.realTrafficEdition,
+                skh::format("RT{} edition: {}", level == 2 ? " prof" : " stnd", lf_versionOf(doc)));
 }
 
 bool sendDataPacket(std::string_view line) {

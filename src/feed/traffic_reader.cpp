@@ -123,15 +123,12 @@ void TrafficReader::setUserPos(double lat, double lon) {
 }
 
 void TrafficReader::onBound() {
-    g_mainWindowState.trafficLamp = LampActive;
-    platform::invalidateMainWindow();
-    g_mainWindowState.weatherLamp = LampActive;
-    platform::invalidateMainWindow();
+    gf_setBoard(g_mainWindowState.trafficLamp, LampActive);
+    gf_setBoard(g_mainWindowState.weatherLamp, LampActive);
 }
 
 void TrafficReader::onStopped() {
-    g_mainWindowState.trafficLamp = LampStopped;
-    platform::invalidateMainWindow();
+    gf_setBoard(g_mainWindowState.trafficLamp, LampStopped);
     gf_logRaw("Traffic Reader has stopped");
 }
 

@@ -11,6 +11,12 @@ MainWindowState::MainWindowState() : MAIN_WINDOW_X(skh::MAIN_WINDOW_X), MAIN_WIN
 
 MainWindowState g_mainWindowState;
 
+bool gf_setBoard(SharedText& text, std::string v) {
+    if (!text.change(std::move(v))) return false;
+    platform::invalidateMainWindow();
+    return true;
+}
+
 BoardTexts gf_boardTexts() {
     auto& s = g_mainWindowState;
     const std::lock_guard lock(s.boardMutex);
@@ -20,11 +26,13 @@ BoardTexts gf_boardTexts() {
 
 void gf_resetBoard() {
     auto& s = g_mainWindowState;
-    for (SharedText* text : {&s.simulatorName, &s.userAircraftTitle, &s.userStand, &s.realTrafficEdition}) {
+    for (SharedText* text :
+         {&s.simulatorName, &s.userAircraftTitle, &s.userStand, &s.realTrafficEdition, &s.selectedAcText}) {
         text->set(std::string());
     }
     s.simConnectConnected = false;
     s.simulatorRunning = false;
+    s.userWingspanKnown = true;
     s.realTrafficConnected = false;
     s.realTrafficIdle = true;
     s.trafficLamp = LampStopped;
@@ -39,6 +47,11 @@ void gf_resetBoard() {
     s.liveAvgFit = -1.0f;
     s.staticAvgFit = -1.0f;
     s.nextRenewalMinutes = 0;
+    s.parkFileOk = false;
+    s.softPositionsUsed = false;
+    s.reservedStandOk = false;
+    s.maxParkCount = 0;
+    s.maxParkPercent = 0;
     platform::invalidateMainWindow();
 }
 

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "foundation/parameters.hpp"
+#include "platform/window.hpp"
 
 namespace skh {
 
@@ -34,22 +35,24 @@ struct MainWindowState {
     std::int32_t g_statusTick = 0;
     std::int32_t g_statusStamp = 0;
 
-    // Board values set by other subsystems (each change is followed by a
-    // repaint). The texts share boardMutex, so the painter copies them
-    // together (gf_boardTexts); the numbers and lamps are atomics.
+    // Board values set by other subsystems, each through gf_setBoard (which
+    // repaints when the value changed). The texts share boardMutex, so the
+    // painter copies them together (gf_boardTexts); the numbers and lamps
+    // are atomics.
     std::mutex boardMutex;
     SharedText simulatorName{boardMutex};
     SharedText userAircraftTitle{boardMutex};
     SharedText userStand{boardMutex};
     SharedText realTrafficEdition{boardMutex};
+    SharedText selectedAcText{boardMutex};  // kept with the aircraft list; not painted
     std::atomic<bool> simConnectConnected{false};
     std::atomic<bool> simulatorRunning{false};
-    std::atomic<bool> userWingspanKnown{false};
+    std::atomic<bool> userWingspanKnown{true};  // the user aircraft's model is known
     std::atomic<bool> realTrafficConnected{false};
     std::atomic<bool> realTrafficIdle{true};  // the RealTraffic lamp shows its idle colour
-    std::atomic<std::int32_t> trafficLamp{LampOff};
-    std::atomic<std::int32_t> weatherLamp{LampOff};
-    std::atomic<std::int32_t> qnhShown{1013};
+    std::atomic<std::int32_t> trafficLamp{LampStopped};
+    std::atomic<std::int32_t> weatherLamp{LampStopped};
+    std::atomic<std::int32_t> qnhShown{0};
     std::atomic<std::uint64_t> liveriesCount{0};
     std::atomic<std::uint64_t> orbxAirportCount{0};
     std::atomic<std::uint64_t> thirdpartyAirportCount{0};
@@ -60,6 +63,12 @@ struct MainWindowState {
     std::atomic<float> staticAvgFit{-1.0f};
     std::atomic<std::int32_t> nextRenewalMinutes{0};
     std::atomic<bool> parkingBusy{false};  // the static parking calculation runs
+    // The park airport's statistics beside those of its stand file (g_parkBoard).
+    std::atomic<bool> parkFileOk{false};         // its parking data is read
+    std::atomic<bool> softPositionsUsed{false};  // the static plan had to use soft positions
+    std::atomic<bool> reservedStandOk{false};    // the reserved stand was found
+    std::atomic<std::int32_t> maxParkCount{0};
+    std::atomic<std::int32_t> maxParkPercent{0};  // of the stands
 
     std::atomic<bool> g_displayReady{false};
 
@@ -68,6 +77,17 @@ struct MainWindowState {
 };
 
 extern MainWindowState g_mainWindowState;
+
+// The one setter of a board value: stores it and repaints the window only
+// when it changed; true then. Any thread.
+template <class T, class V>
+bool gf_setBoard(std::atomic<T>& value, V v) {
+    const T t = static_cast<T>(v);
+    if (value.exchange(t) == t) return false;
+    platform::invalidateMainWindow();
+    return true;
+}
+bool gf_setBoard(SharedText& text, std::string v);
 
 // The board texts, copied together under boardMutex.
 struct BoardTexts {

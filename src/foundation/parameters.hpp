@@ -37,6 +37,13 @@ public:
         const std::lock_guard lock(*m_lock);
         return m_text.empty();
     }
+    // Stores the text; false when it was the text already.
+    bool change(std::string text) {
+        const std::lock_guard lock(*m_lock);
+        if (m_text == text) return false;
+        m_text = std::move(text);
+        return true;
+    }
     // For a reader that holds the shared mutex already.
     const std::string& lockedValue() const { return m_text; }
     operator std::string() const { return get(); }

@@ -93,6 +93,10 @@ bool gf_equalsStarred(std::string_view name, std::string_view text) {
     return text.size() == name.size() + 1 && text.back() == '*' && text.substr(0, name.size()) == name;
 }
 
+bool gf_wildcardEqual(std::string_view text, std::string_view pattern) {
+    return text == pattern.substr(0, pattern.find('*'));
+}
+
 bool gf_writeLines(const std::vector<std::string>& lines, const std::filesystem::path& path) {
     std::ofstream out(path, std::ios::out | std::ios::trunc);
     if (!out.is_open()) return false;

@@ -49,6 +49,9 @@ std::string gf_float2string(float x);
 
 // True when text is name followed by one '*'.
 bool gf_equalsStarred(std::string_view name, std::string_view text);
+// True when text equals the pattern cut at its first '*' (the whole pattern
+// when it has none).
+bool gf_wildcardEqual(std::string_view text, std::string_view pattern);
 
 // Writes every line with a line end, truncating the file; false when the
 // file cannot be opened or written.

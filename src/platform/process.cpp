@@ -7,7 +7,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <fstream>
 #include <map>
+#include <sstream>
 #include <thread>
 
 extern char** environ;
@@ -88,6 +90,23 @@ double childrenCpuSeconds() {
     if (getrusage(RUSAGE_CHILDREN, &usage) != 0) return 0.0;
     const auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
     return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+double processCpuSecondsOf(int pid) {
+    // Fields 14 and 15 of /proc/<pid>/stat, after the name in brackets.
+    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const auto close = text.rfind(')');
+    if (close == std::string::npos) return 0.0;
+    std::istringstream fields(text.substr(close + 2));
+    std::string field;
+    unsigned long long user = 0, system = 0;
+    for (int i = 3; i <= 15 && fields >> field; ++i) {
+        if (i == 14) user = std::strtoull(field.c_str(), nullptr, 10);
+        if (i == 15) system = std::strtoull(field.c_str(), nullptr, 10);
+    }
+    const long ticks = sysconf(_SC_CLK_TCK);
+    return ticks > 0 ? static_cast<double>(user + system) / static_cast<double>(ticks) : 0.0;
 }
 
 }  // namespace skh::platform

@@ -26,5 +26,7 @@ std::optional<int> waitProcess(int pid, std::chrono::milliseconds timeout);
 
 // Processor time used by the ended children that were waited for.
 double childrenCpuSeconds();
+// Processor time used so far by a running process (0 when unknown).
+double processCpuSecondsOf(int pid);
 
 }  // namespace skh::platform

@@ -129,6 +129,13 @@ bool setWindowText(WindowHandle control, const std::u16string& text) {
     return true;
 }
 
+bool isWindowEnabled(WindowHandle control) {
+    auto& s = store();
+    const std::lock_guard lock(s.mutex);
+    const ControlState* c = find(s, control);
+    return c != nullptr && c->enabled;
+}
+
 std::u16string getWindowText(WindowHandle control) {
     auto& s = store();
     const std::lock_guard lock(s.mutex);
@@ -197,6 +204,15 @@ int comboGetCurSel(WindowHandle control) {
     const std::lock_guard lock(s.mutex);
     const ControlState* c = find(s, control);
     return c == nullptr ? kComboError : c->selection;
+}
+
+bool comboGetLbText(WindowHandle control, int index, std::u16string& out) {
+    auto& s = store();
+    const std::lock_guard lock(s.mutex);
+    const ControlState* c = find(s, control);
+    if (c == nullptr || index < 0 || index >= static_cast<int>(c->items.size())) return false;
+    out = c->items[static_cast<std::size_t>(index)];
+    return true;
 }
 
 void invalidateMainWindow() {

@@ -49,6 +49,7 @@ bool getCheck(WindowHandle control);
 bool setWindowText(WindowHandle control, const std::u16string& text);
 std::u16string getWindowText(WindowHandle control);
 void enableWindow(WindowHandle control, bool enabled);
+bool isWindowEnabled(WindowHandle control);
 
 // Combo boxes; the results follow the window messages they stand for
 // (an index, or kComboError).
@@ -57,6 +58,9 @@ int comboAddString(WindowHandle control, const std::u16string& text);
 int comboSetCurSel(WindowHandle control, int index);  // -1 clears; a bad index clears and fails
 int comboSelectString(WindowHandle control, int startAfter, const std::u16string& prefix);
 int comboGetCurSel(WindowHandle control);
+// The whole text of an entry, however long (the length is asked first, as
+// with CB_GETLBTEXTLEN); false for a bad index.
+bool comboGetLbText(WindowHandle control, int index, std::u16string& out);
 
 // Keeps the main window above other windows (or not), without moving it.
 void setMainWindowTopmost(bool topmost);
@@ -119,6 +123,19 @@ struct PaintOp {
     std::u16string text;
 };
 
+// A surface that records the drawing calls as a display list.
+class RecordingSurface final : public PaintSurface {
+public:
+    void fillRect(const Rect& r, ColorRef colour) override { ops.push_back({PaintOp::Kind::Fill, r, colour, {}}); }
+    void line(int x1, int y1, int x2, int y2, ColorRef colour) override {
+        ops.push_back({PaintOp::Kind::Line, Rect{x1, y1, x2, y2}, colour, {}});
+    }
+    void text(int x, int y, const std::u16string& text, ColorRef colour) override {
+        ops.push_back({PaintOp::Kind::Text, Rect{x, y, x, y}, colour, text});
+    }
+    std::vector<PaintOp> ops;
+};
+
 // The window procedure: message, wParam, lParam -> result.
 using WindowProc = std::function<std::intptr_t(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam)>;
 // The procedure an edit box is subclassed with: true when it handled the
@@ -166,6 +183,23 @@ void clickControl(ControlId id);
 void selectComboItem(ControlId id, int index);
 void typeIntoEdit(ControlId id, const std::u16string& text, bool enter);
 void requestClose();
+// A click of the left mouse button at a point of the window's client area,
+// as the display delivers it: the FLTK window gets real X events; headless,
+// the enabled control under the point gets its click.
+void clickAt(int x, int y);
+
+// The pixels of the window as the display shows them (FLTK only; false
+// headless or when the window is not mapped). RGB, 3 bytes a pixel, rows
+// top down.
+struct Image {
+    int width = 0;
+    int height = 0;
+    std::vector<std::uint8_t> rgb;
+    std::uint32_t pixel(int x, int y) const;  // 0x00RRGGBB
+};
+bool captureMainWindow(Image& out);
+// Writes the image as a PNG file (through a temporary file); false on failure.
+bool savePng(const std::string& path, const Image& image);
 
 // The display list of the last paint (headless backend), and a wait for a
 // paint after the given count of paints.

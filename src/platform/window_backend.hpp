@@ -4,6 +4,7 @@
 #include <chrono>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/window.hpp"
 
@@ -31,6 +32,10 @@ public:
     virtual void setTopmost(bool topmost) = 0;
     // The close button, as the display delivers it (UI thread).
     virtual void pressCloseButton() = 0;
+    // A left click at a point of the client area, as the display delivers it (UI thread).
+    virtual void clickAt(int x, int y) = 0;
+    // The window's pixels as shown (UI thread); false when there are none.
+    virtual bool capture(Image& out) = 0;
 };
 
 std::unique_ptr<Backend> makeHeadlessBackend();
@@ -39,6 +44,10 @@ std::unique_ptr<Backend> makeFltkBackend();
 
 // Runs the window procedure's paint on a surface (UI thread).
 void paintOn(PaintSurface& surface);
+// Runs the paint into a display list, which becomes lastPaint() (UI thread).
+std::vector<PaintOp> recordPaint();
+// The click of a control under a point (headless input).
+void clickControlAt(int x, int y);
 // Queues a message from the display's input (UI thread).
 void postFromDisplay(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam, WindowHandle target);
 

@@ -16,6 +16,7 @@
 
 #include <map>
 #include <memory>
+#include <vector>
 
 #include "platform/utf16.hpp"
 #include "platform/window.hpp"
@@ -29,23 +30,31 @@ void setColour(ColorRef c) {
     fl_color(static_cast<uchar>(c & 0xFF), static_cast<uchar>((c >> 8) & 0xFF), static_cast<uchar>((c >> 16) & 0xFF));
 }
 
-// Drawing calls of the window procedure, on the window being drawn.
-class FltkSurface final : public PaintSurface {
-public:
-    void fillRect(const Rect& r, ColorRef colour) override {
-        setColour(colour);
-        fl_rectf(r.left, r.top, r.right - r.left, r.bottom - r.top);
+// One sans font for every text of the window, about the size of the
+// system's dialog font.
+constexpr int kFontSize = 13;
+
+// Draws a paint's display list as it was recorded, so the window shows
+// exactly what the headless backend records.
+void replay(const std::vector<PaintOp>& ops) {
+    fl_font(FL_HELVETICA, kFontSize);
+    for (const PaintOp& op : ops) {
+        setColour(op.colour);
+        const Rect& r = op.rect;
+        switch (op.kind) {
+            case PaintOp::Kind::Fill:
+                fl_rectf(r.left, r.top, r.right - r.left, r.bottom - r.top);
+                break;
+            case PaintOp::Kind::Line:
+                fl_line(r.left, r.top, r.right, r.bottom);
+                break;
+            case PaintOp::Kind::Text:
+                // The given point is the text's top left, as on Windows.
+                fl_draw(detail::toUtf8(op.text).c_str(), r.left, r.top + fl_height() - fl_descent());
+                break;
+        }
     }
-    void line(int x1, int y1, int x2, int y2, ColorRef colour) override {
-        setColour(colour);
-        fl_line(x1, y1, x2, y2);
-    }
-    void text(int x, int y, const std::u16string& text, ColorRef colour) override {
-        setColour(colour);
-        // The given point is the text's top left, as on Windows.
-        fl_draw(detail::toUtf8(text).c_str(), x, y + fl_height() - fl_descent());
-    }
-};
+}
 
 class MainFlWindow final : public Fl_Double_Window {
 public:
@@ -53,9 +62,7 @@ public:
 
 protected:
     void draw() override {
-        fl_font(FL_HELVETICA, 12);
-        FltkSurface surface;
-        detail::paintOn(surface);
+        replay(detail::recordPaint());
         draw_children();
     }
 };
@@ -154,54 +161,89 @@ public:
     void setTopmost(bool topmost) override {
         if (!m_window || !m_window->shown()) return;
         // The window manager's "above" state, as _NET_WM_STATE asks for it.
-        XEvent e{};
-        e.xclient.type = ClientMessage;
-        e.xclient.window = fl_xid(m_window.get());
-        e.xclient.message_type = XInternAtom(fl_display, "_NET_WM_STATE", False);
-        e.xclient.format = 32;
-        e.xclient.data.l[0] = topmost ? 1 : 0;
-        e.xclient.data.l[1] = static_cast<long>(XInternAtom(fl_display, "_NET_WM_STATE_ABOVE", False));
+        XEvent e = clientMessage("_NET_WM_STATE", topmost ? 1 : 0,
+                                 static_cast<long>(XInternAtom(fl_display, "_NET_WM_STATE_ABOVE", False)));
         XSendEvent(fl_display, DefaultRootWindow(fl_display), False, SubstructureRedirectMask | SubstructureNotifyMask,
                    &e);
         XFlush(fl_display);
     }
+    void clickAt(int x, int y) override {
+        if (!m_window || !m_window->shown()) return;
+        // What the X server sends for a press and release of the left button.
+        for (const int type : {ButtonPress, ButtonRelease}) {
+            XEvent e{};
+            e.xbutton.type = type;
+            e.xbutton.display = fl_display;
+            e.xbutton.window = fl_xid(m_window.get());
+            e.xbutton.root = DefaultRootWindow(fl_display);
+            e.xbutton.time = CurrentTime;
+            e.xbutton.x = x;
+            e.xbutton.y = y;
+            e.xbutton.x_root = m_window->x() + x;
+            e.xbutton.y_root = m_window->y() + y;
+            e.xbutton.button = Button1;
+            e.xbutton.state = type == ButtonRelease ? Button1Mask : 0;
+            e.xbutton.same_screen = True;
+            XSendEvent(fl_display, e.xbutton.window, True, type == ButtonPress ? ButtonPressMask : ButtonReleaseMask,
+                       &e);
+        }
+        XFlush(fl_display);
+    }
+    bool capture(Image& out) override {
+        if (!m_window || !m_window->shown()) return false;
+        Fl::flush();
+        const int w = m_window->w();
+        const int h = m_window->h();
+        m_window->make_current();
+        uchar* pixels = fl_read_image(nullptr, 0, 0, w, h);
+        if (pixels == nullptr) return false;
+        out.width = w;
+        out.height = h;
+        out.rgb.assign(pixels, pixels + static_cast<std::size_t>(w) * static_cast<std::size_t>(h) * 3);
+        delete[] pixels;
+        return true;
+    }
     void pressCloseButton() override {
         if (!m_window || !m_window->shown()) return;
         // What the window manager sends when the user clicks the close button.
-        XEvent e{};
-        e.xclient.type = ClientMessage;
-        e.xclient.window = fl_xid(m_window.get());
-        e.xclient.message_type = XInternAtom(fl_display, "WM_PROTOCOLS", False);
-        e.xclient.format = 32;
-        e.xclient.data.l[0] = static_cast<long>(XInternAtom(fl_display, "WM_DELETE_WINDOW", False));
-        e.xclient.data.l[1] = CurrentTime;
+        XEvent e = clientMessage("WM_PROTOCOLS", static_cast<long>(XInternAtom(fl_display, "WM_DELETE_WINDOW", False)),
+                                 CurrentTime);
         XSendEvent(fl_display, fl_xid(m_window.get()), False, NoEventMask, &e);
         XFlush(fl_display);
     }
 
 private:
+    // A client message about the window, of a type and with two values.
+    XEvent clientMessage(const char* type, long first, long second) const {
+        XEvent e{};
+        e.xclient.type = ClientMessage;
+        e.xclient.window = fl_xid(m_window.get());
+        e.xclient.message_type = XInternAtom(fl_display, type, False);
+        e.xclient.format = 32;
+        e.xclient.data.l[0] = first;
+        e.xclient.data.l[1] = second;
+        return e;
+    }
+    // A click or a choice, as the window procedure receives it.
+    static void postCommand(void* data, std::uint16_t notification) {
+        const auto handle = reinterpret_cast<WindowHandle>(data);
+        detail::postFromDisplay(kWmCommand, makeWParam(static_cast<ControlId>(handle & 0xFFFF), notification),
+                                static_cast<std::intptr_t>(handle), 0);
+    }
     static void onClose(Fl_Widget*, void*) {
         // Escape also reaches the window's callback; only the close button asks to close.
         if (Fl::event() == FL_SHORTCUT && Fl::event_key() == FL_Escape) return;
         detail::postFromDisplay(kWmClose, 0, 0, 0);
     }
     static void onCheck(Fl_Widget* w, void* data) {
-        const auto handle = reinterpret_cast<WindowHandle>(data);
         // Not automatic: the mark is the program's, which answers the click.
-        static_cast<Fl_Check_Button*>(w)->value(getCheck(handle) ? 1 : 0);
-        detail::postFromDisplay(kWmCommand, makeWParam(static_cast<ControlId>(handle & 0xFFFF), kBnClicked),
-                                static_cast<std::intptr_t>(handle), 0);
+        static_cast<Fl_Check_Button*>(w)->value(getCheck(reinterpret_cast<WindowHandle>(data)) ? 1 : 0);
+        postCommand(data, kBnClicked);
     }
-    static void onButton(Fl_Widget*, void* data) {
-        const auto handle = reinterpret_cast<WindowHandle>(data);
-        detail::postFromDisplay(kWmCommand, makeWParam(static_cast<ControlId>(handle & 0xFFFF), kBnClicked),
-                                static_cast<std::intptr_t>(handle), 0);
-    }
+    static void onButton(Fl_Widget*, void* data) { postCommand(data, kBnClicked); }
     static void onChoice(Fl_Widget* w, void* data) {
-        const auto handle = reinterpret_cast<WindowHandle>(data);
-        comboSetCurSel(handle, static_cast<Fl_Choice*>(w)->value());
-        detail::postFromDisplay(kWmCommand, makeWParam(static_cast<ControlId>(handle & 0xFFFF), kCbnSelChange),
-                                static_cast<std::intptr_t>(handle), 0);
+        comboSetCurSel(reinterpret_cast<WindowHandle>(data), static_cast<Fl_Choice*>(w)->value());
+        postCommand(data, kCbnSelChange);
     }
 
     Fl_Widget* create(const ControlState& c) {
@@ -217,17 +259,17 @@ private:
             case ControlKind::PushButton:
                 w = new Fl_Button(c.x, c.y, c.width, c.height);
                 w->callback(&FltkBackend::onButton, data);
-                w->labelsize(12);
+                w->labelsize(kFontSize);
                 break;
             case ControlKind::Edit:
                 w = new EditInput(c.x, c.y, c.width, c.height, handle);
-                static_cast<Fl_Input*>(w)->textsize(12);
+                static_cast<Fl_Input*>(w)->textsize(kFontSize);
                 break;
             case ControlKind::ComboBox:
                 // The height of a drop-down list is its open list's; closed it is one line.
                 w = new Fl_Choice(c.x, c.y, c.width, 21);
                 w->callback(&FltkBackend::onChoice, data);
-                static_cast<Fl_Choice*>(w)->textsize(12);
+                static_cast<Fl_Choice*>(w)->textsize(kFontSize);
                 break;
             case ControlKind::Label:
                 break;

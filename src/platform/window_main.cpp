@@ -1,11 +1,13 @@
 // The main window's message queue and loop, the choice of backend, the
 // headless backend and the input hooks.
 #include <condition_variable>
+#include <cstdio>
 #include <cstdlib>
 #include <deque>
 #include <future>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 #include "platform/utf16.hpp"
@@ -89,18 +91,6 @@ T onUiThread(std::function<T()> work, T fallback) {
 }
 
 // The headless backend: the window as data. Paints are recorded.
-class RecordingSurface final : public PaintSurface {
-public:
-    void fillRect(const Rect& r, ColorRef colour) override { ops.push_back({PaintOp::Kind::Fill, r, colour, {}}); }
-    void line(int x1, int y1, int x2, int y2, ColorRef colour) override {
-        ops.push_back({PaintOp::Kind::Line, Rect{x1, y1, x2, y2}, colour, {}});
-    }
-    void text(int x, int y, const std::u16string& text, ColorRef colour) override {
-        ops.push_back({PaintOp::Kind::Text, Rect{x, y, x, y}, colour, text});
-    }
-    std::vector<PaintOp> ops;
-};
-
 class HeadlessBackend final : public detail::Backend {
 public:
     bool open(const std::u16string&, int x, int y, int width, int height) override {
@@ -115,16 +105,7 @@ public:
     void waitForEvents(std::chrono::milliseconds) override {}
     void wake() override {}
     bool hasEvents() const override { return false; }
-    void repaint() override {
-        RecordingSurface surface;
-        detail::paintOn(surface);
-        auto& w = window();
-        {
-            const std::lock_guard lock(w.paintMutex);
-            w.lastPaint = std::move(surface.ops);
-        }
-        w.paints.fetch_add(1);
-    }
+    void repaint() override { detail::recordPaint(); }
     void syncControls() override {}
     WindowGeometry geometry() override {
         return WindowGeometry{m_shown, m_rect.right - m_rect.left, m_rect.bottom - m_rect.top};
@@ -132,6 +113,8 @@ public:
     Rect rect() override { return m_rect; }
     void setTopmost(bool) override {}
     void pressCloseButton() override { detail::postFromDisplay(kWmClose, 0, 0, 0); }
+    void clickAt(int x, int y) override { detail::clickControlAt(x, y); }
+    bool capture(Image&) override { return false; }
 
 private:
     Rect m_rect;
@@ -156,6 +139,39 @@ void dispatch(MainWindow& w, const Posted& m) {
     if (w.proc) w.proc(m.message, m.wParam, m.lParam);
 }
 
+// A picture of the window a while after its loop starts (the demo's):
+// SKYHAVEN_SCREENSHOT names the PNG file, SKYHAVEN_SCREENSHOT_AFTER the
+// seconds to wait (default 5).
+struct Picture {
+    std::string path;
+    std::chrono::steady_clock::time_point due;
+};
+
+std::optional<Picture> scheduledPicture() {
+    const char* path = std::getenv("SKYHAVEN_SCREENSHOT");
+    if (path == nullptr || *path == '\0') return std::nullopt;
+    double seconds = 5.0;
+    if (const char* after = std::getenv("SKYHAVEN_SCREENSHOT_AFTER")) {
+        char* end = nullptr;
+        const double v = std::strtod(after, &end);
+        if (end != after && v >= 0.0 && v <= 86400.0) seconds = v;
+    }
+    const auto wait =
+        std::chrono::duration_cast<std::chrono::steady_clock::duration>(std::chrono::duration<double>(seconds));
+    return Picture{path, std::chrono::steady_clock::now() + wait};
+}
+
+void takePicture(detail::Backend& backend, const Picture& picture) {
+    Image image;
+    if (!backend.capture(image)) {
+        std::fprintf(stderr, "No picture of the window: it is not shown on a display\n");
+    } else if (!savePng(picture.path, image)) {
+        std::fprintf(stderr, "The picture of the window could not be written to %s\n", picture.path.c_str());
+    } else {
+        std::fprintf(stderr, "Picture of the window saved to %s\n", picture.path.c_str());
+    }
+}
+
 bool enabledControl(ControlId id, WindowHandle& handle) {
     handle = getDlgItem(id);
     ControlState state;
@@ -171,6 +187,26 @@ std::unique_ptr<Backend> makeHeadlessBackend() { return std::make_unique<Headles
 void paintOn(PaintSurface& surface) {
     auto& w = window();
     if (w.proc) w.proc(kWmPaint, 0, reinterpret_cast<std::intptr_t>(&surface));
+}
+
+std::vector<PaintOp> recordPaint() {
+    RecordingSurface surface;
+    paintOn(surface);
+    auto& w = window();
+    {
+        const std::lock_guard lock(w.paintMutex);
+        w.lastPaint = surface.ops;
+    }
+    w.paints.fetch_add(1);
+    return std::move(surface.ops);
+}
+
+void clickControlAt(int x, int y) {
+    for (const ControlState& c : allControls()) {
+        if (x < c.x || y < c.y || x >= c.x + c.width || y >= c.y + c.height) continue;
+        if (c.kind == ControlKind::CheckBox || c.kind == ControlKind::PushButton) clickControl(c.id);
+        return;
+    }
 }
 
 void postFromDisplay(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam, WindowHandle target) {
@@ -278,6 +314,7 @@ void postQuitMessage(int exitCode) {
 
 int runMessageLoop() {
     auto& w = window();
+    std::optional<Picture> picture = scheduledPicture();
     for (;;) {
         std::deque<Posted> batch;
         {
@@ -294,6 +331,10 @@ int runMessageLoop() {
         if (!w.backend) return 0;
         w.backend->syncControls();
         if (w.dirty.exchange(false)) w.backend->repaint();
+        if (picture && std::chrono::steady_clock::now() >= picture->due) {
+            takePicture(*w.backend, *picture);
+            picture.reset();
+        }
         const bool idle = [&] {
             const std::lock_guard lock(w.mutex);
             return w.queue.empty();
@@ -349,6 +390,18 @@ void typeIntoEdit(ControlId id, const std::u16string& text, bool enter) {
     if (!enabledControl(id, h)) return;
     setWindowText(h, text);
     if (enter) detail::postFromDisplay(kWmChar, kEnterChar, 0, h);
+}
+
+void clickAt(int x, int y) {
+    Posted p;
+    p.task = [x, y] {
+        if (window().backend) window().backend->clickAt(x, y);
+    };
+    post(std::move(p));
+}
+
+bool captureMainWindow(Image& out) {
+    return onUiThread<bool>([&out] { return window().backend && window().backend->capture(out); }, false);
 }
 
 void requestClose() {

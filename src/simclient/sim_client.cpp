@@ -36,7 +36,7 @@ void sleepUntil(Clock::time_point until, const std::stop_token& stop) {
 
 void lf_simGone() {
     simRunning = false;
-    g_mainWindowState.simulatorRunning = false;
+    gf_setBoard(g_mainWindowState.simulatorRunning, false);
     gf_simNoLongerConnected();
 }
 
@@ -65,8 +65,7 @@ void lf_dispatchLoop(HANDLE h, const std::stop_token& stop) {
 // and the connection, taken back from the other threads before it is closed.
 void lf_closeConnection(HANDLE owned) {
     g_parkStandUpdateWanted = true;
-    g_mainWindowState.simConnectConnected = false;
-    platform::invalidateMainWindow();
+    gf_setBoard(g_mainWindowState.simConnectConnected, false);
     try {
         const std::lock_guard lock(simQueueMutex);
         simConnectHandle = nullptr;
@@ -166,7 +165,7 @@ void gf_resetSimClient() {
     w.userStand.set("");
     w.simConnectConnected = false;
     w.simulatorRunning = false;
-    w.userWingspanKnown = false;
+    w.userWingspanKnown = true;
     platform::invalidateMainWindow();
 }
 

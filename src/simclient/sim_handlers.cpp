@@ -45,8 +45,6 @@ struct Overloaded : Ts... {
 template <class... Ts>
 Overloaded(Ts...) -> Overloaded<Ts...>;
 
-void repaint() { platform::invalidateMainWindow(); }
-
 void lf_newFlightStop() { gf_requestStop(AppState::NewFlight, 30); }
 
 // The stand is the main loop's business; this only asks for it.
@@ -127,8 +125,7 @@ void lf_onOpen(const ScRecvOpen& open) {
         gf_log("! Simulator name empty?");
         return;
     }
-    g_mainWindowState.simConnectConnected = true;
-    repaint();
+    gf_setBoard(g_mainWindowState.simConnectConnected, true);
     // Letters, digits and white space only: trademark signs go.
     std::string clean;
     clean.reserve(name.size());
@@ -140,8 +137,7 @@ void lf_onOpen(const ScRecvOpen& open) {
     const auto& v = open.applicationVersion;
     const std::string text = skh::format("{} ({}.{}.{}.{})", clean, v[0], v[1], v[2], v[3]);
     gf_log(skh::format("{} connected", text));
-    g_mainWindowState.simulatorName.set(text);
-    repaint();
+    gf_setBoard(g_mainWindowState.simulatorName, text);
     const std::string path = SIM_INSTALL_PATH.value.get();
     const std::uint32_t major = simMajorVersion.load();
     const bool accepted =
@@ -160,8 +156,7 @@ void lf_onEvent(const ScRecvEvent& e) {
         case EVENT_SIM: {
             const bool running = e.data == 1;
             simRunning = running;
-            g_mainWindowState.simulatorRunning = running;
-            repaint();
+            gf_setBoard(g_mainWindowState.simulatorRunning, running);
             return;
         }
         case EVENT_POSITION_CHANGED:
@@ -209,8 +204,7 @@ void lf_onUserTitle(const std::string& title) {
     }
     const std::string kept = utf8Prefix(title, kTitleCharacters);
     if (kept == userTitle.get()) return;
-    g_mainWindowState.userAircraftTitle.set(kept);
-    repaint();
+    gf_setBoard(g_mainWindowState.userAircraftTitle, kept);
     userTitle.set(kept);
     gf_logIndented("SimConnect: User aircraft title: " + kept);
 }
@@ -222,8 +216,7 @@ void lf_onUserModelChecked(std::string model) {
         userWingspan = gf_wingspanOf("E190");
         userWingspanKnown = true;
         userCategory = CatLight;
-        g_mainWindowState.userWingspanKnown = true;
-        repaint();
+        gf_setBoard(g_mainWindowState.userWingspanKnown, true);
         gf_logIndented(report);
         return;
     }
@@ -251,12 +244,10 @@ void lf_onUserModelChecked(std::string model) {
         }
     }
     if (known) {
-        g_mainWindowState.userWingspanKnown = true;
-        repaint();
+        gf_setBoard(g_mainWindowState.userWingspanKnown, true);
         report += skh::format(", half wing span: {:.1F} meter", userWingspan.load() * 1852.0);
     } else {
-        g_mainWindowState.userWingspanKnown = false;
-        repaint();
+        gf_setBoard(g_mainWindowState.userWingspanKnown, false);
         gf_setStatusMessage("User aircraft wing span unknown, max is taken instead, please report in my Forum!", true);
     }
     userCategory = gf_sizeCategory(model);

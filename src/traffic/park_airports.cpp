@@ -12,6 +12,7 @@
 #include "airports/stand.hpp"
 #include "airports/stand_file.hpp"
 #include "airports/stand_locations.hpp"
+#include "foundation/main_window_state.hpp"
 #include "foundation/constants.hpp"
 #include "foundation/format.hpp"
 #include "foundation/log.hpp"
@@ -280,8 +281,7 @@ void gf_takeReservedStandAtLoad() {
         const std::string& reserved = g_parkAirports.front().reservedStand;
         if (!reserved.empty() && lf_standNamed(reserved) != nullptr) g_reservedStand = reserved;
     }
-    g_parkBoard.reservedStand = g_reservedStand;
-    platform::invalidateMainWindow();
+    gf_setBoard(g_parkBoard.reservedStand, g_reservedStand);
 }
 
 bool lf_setParkAirport(const std::string& code) {

@@ -26,10 +26,7 @@ void gf_userStandWork() {
         const UserAcState user = gf_userAcState();
         const std::string name = gf_nearestStandName(user.latitude, user.longitude);
         // The window's text is the stand last named.
-        if (name != g_mainWindowState.userStand.get()) {
-            g_mainWindowState.userStand.set(name);
-            platform::invalidateMainWindow();
-        }
+        gf_setBoard(g_mainWindowState.userStand, name);
     }
     if (g_parkStandUpdateWanted.exchange(false)) lf_updateParkStand();
 }

@@ -211,10 +211,10 @@ TEST_F(AirportList, ClosestAirportAndItsNeighbour) {
     EXPECT_TRUE(m_log.contains(
         "Airport CCCC is closest, but stand BBBB-G1 at neighbouring airport BBBB is closer at 370 meters ...\n"));
 
-    // Equal stand distances keep the best; without a stand lookup both count 100 nm.
+    // Equal stand distances keep the best; so do two unusable stand files.
     g_airports = {airportAt("AAAA", 3.0), airportAt("DDDD", 1.0)};
     EXPECT_EQ(gf_closestAirport(here)->icao, "DDDD");
-    gf_setClosestStandLookup({});
+    gf_setClosestStandLookup([](const Airport&, GeoPos, std::string&) { return 100.0; });
     g_airports = {airportAt("BBBB", 3.0), airportAt("CCCC", 1.0)};
     EXPECT_EQ(gf_closestAirport(here)->icao, "CCCC");
 }

@@ -45,6 +45,7 @@ protected:
 <parameters>
   <parameter name="SIM_INSTALL_PATH" value="D:\Prepar3D v5"/>
   <parameter name="PORT_NUMBER" value="0"/>
+  <parameter name="SCAN_LIVERIES" value="false"/>
 </parameters>
 )");
         const fs::path program = m_env.folder(test::ScTestEnv::Folder::Current);
@@ -75,7 +76,10 @@ protected:
     void TearDown() override {
         m_stopTicker = true;
         m_ticker.join();
-        if (m_worker.joinable()) m_worker.join();
+        if (m_worker.joinable()) {
+            gf_requestClose();  // a run that failed waits for the window to close
+            m_worker.join();
+        }
         m_rt.disconnect();
         m_sim.stop();
         lf_resetSession();
@@ -98,16 +102,8 @@ protected:
     }
     // RealTraffic connects once the run listens.
     void connectRealTraffic() {
-        ASSERT_TRUE(eventually([] { return gf_rtListenPort() != 0; }, 20000));
+        ASSERT_TRUE(test::waitUntil([] { return gf_rtListenPort() != 0; }));
         m_rt.connect(static_cast<std::uint16_t>(gf_rtListenPort()));
-    }
-    static bool eventually(const std::function<bool()>& condition, int timeoutMs = 20000) {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-        while (!condition()) {
-            if (std::chrono::steady_clock::now() > deadline) return false;
-            std::this_thread::sleep_for(2ms);
-        }
-        return true;
     }
     // A sleep of about d (the clock moved on a little while it was asked).
     bool hasSleep(SteadyClock::duration d) const {
@@ -145,21 +141,21 @@ TEST_F(AppRunThreaded, StartsInOrderRunsAndClosesWithEveryThreadJoined) {
     connectRealTraffic();
 
     // The QNH Reader first, the Traffic Reader 2 s later.
-    ASSERT_TRUE(eventually([] { return g_qnhReader.boundPort.load() != 0; }));
+    ASSERT_TRUE(test::waitUntil([] { return g_qnhReader.boundPort.load() != 0; }));
     EXPECT_EQ(g_trafficReader.boundPort.load(), 0);
-    ASSERT_TRUE(eventually([] { return g_trafficReader.boundPort.load() != 0; }));
+    ASSERT_TRUE(test::waitUntil([] { return g_trafficReader.boundPort.load() != 0; }));
     EXPECT_TRUE(hasSleep(2s));
 
     // RealTraffic's first line ends the wait for traffic; the main loop polls.
     const auto port = static_cast<std::uint16_t>(g_trafficReader.boundPort.load());
     ASSERT_TRUE(m_rt.sendDatagram(port, test::TrafficLineBuilder().text()));
     const std::uint32_t tick = trafficTick.load();
-    ASSERT_TRUE(eventually([&] { return trafficTick.load() > tick + 100; }));
+    ASSERT_TRUE(test::waitUntil([&] { return trafficTick.load() > tick + 100; }));
 
     // A traffic line around the user aircraft: its position reached the reader.
     const auto before = g_trafficSamplesQueued.load();
     ASSERT_TRUE(m_rt.sendDatagram(port, test::TrafficLineBuilder().set(14, "1700000001.5").text()));
-    ASSERT_TRUE(eventually([&] { return g_trafficSamplesQueued.load() > before; }));
+    ASSERT_TRUE(test::waitUntil([&] { return g_trafficSamplesQueued.load() > before; }));
 
     // The per-second work reaches second 15 and sends the time again.
     ASSERT_TRUE(m_rt.waitForLine("Qs123=", 20000, 2) > 0);
@@ -188,14 +184,14 @@ TEST_F(AppRunThreaded, StartsInOrderRunsAndClosesWithEveryThreadJoined) {
 TEST_F(AppRunThreaded, ReaderErrorRestartsOnTheSamePortsWithTheScansOff) {
     startWorker();
     connectRealTraffic();
-    ASSERT_TRUE(eventually([] { return g_trafficReader.boundPort.load() != 0; }));
+    ASSERT_TRUE(test::waitUntil([] { return g_trafficReader.boundPort.load() != 0; }));
     const int trafficPort = g_trafficReader.boundPort.load();
     const int qnhPort = g_qnhReader.boundPort.load();
     const test::ScopedEnv samePort("SKYHAVEN_TRAFFIC_PORT", std::to_string(trafficPort));
     const test::ScopedEnv sameQnhPort("SKYHAVEN_QNH_PORT", std::to_string(qnhPort));
     ASSERT_TRUE(m_rt.sendDatagram(static_cast<std::uint16_t>(trafficPort), test::TrafficLineBuilder().text()));
     const std::uint32_t tick = trafficTick.load();
-    ASSERT_TRUE(eventually([&] { return trafficTick.load() > tick + 50; }));
+    ASSERT_TRUE(test::waitUntil([&] { return trafficTick.load() > tick + 50; }));
 
     gf_showThreadStopped("Traffic Reader", "recv failed");
     ASSERT_EQ(joinWorker(), ClosingOutcome::Restart);
@@ -207,7 +203,7 @@ TEST_F(AppRunThreaded, ReaderErrorRestartsOnTheSamePortsWithTheScansOff) {
     m_rt.disconnect();
     startWorker();
     connectRealTraffic();
-    ASSERT_TRUE(eventually([] { return g_trafficReader.boundPort.load() != 0; }));
+    ASSERT_TRUE(test::waitUntil([] { return g_trafficReader.boundPort.load() != 0; }));
     EXPECT_EQ(g_trafficReader.boundPort.load(), trafficPort);
     EXPECT_EQ(g_qnhReader.boundPort.load(), qnhPort);
     EXPECT_EQ(m_sim.clientCount(), 2u);
@@ -225,7 +221,7 @@ TEST_F(AppRunThreaded, ReaderErrorRestartsOnTheSamePortsWithTheScansOff) {
 TEST_F(AppRunThreaded, SimulatorClosingEndsTheRun) {
     startWorker();
     connectRealTraffic();
-    ASSERT_TRUE(eventually([] { return g_trafficReader.boundPort.load() != 0; }));
+    ASSERT_TRUE(test::waitUntil([] { return g_trafficReader.boundPort.load() != 0; }));
     m_sim.quit();
     EXPECT_EQ(joinWorker(), ClosingOutcome::Quit);
     EXPECT_TRUE(m_log.contains("Exiting: SIM WAS CLOSED\n"));

@@ -45,6 +45,15 @@ TEST(Text, ContainsForms) {
     EXPECT_TRUE(gf_containsChar("a*", '*'));
 }
 
+TEST(Text, WildcardComparesWithThePatternCutAtItsStar) {
+    EXPECT_TRUE(gf_wildcardEqual("DLH17", "DLH17*"));
+    EXPECT_TRUE(gf_wildcardEqual("DLH17", "DLH17"));
+    EXPECT_TRUE(gf_wildcardEqual("", "*DLH"));
+    EXPECT_FALSE(gf_wildcardEqual("DLH17*", "DLH17*"));
+    EXPECT_FALSE(gf_wildcardEqual("DLH1", "DLH17*"));
+    EXPECT_FALSE(gf_wildcardEqual("DLH170", "DLH17*"));
+}
+
 TEST(Text, PluralEndings) {
     EXPECT_EQ(gf_plural(0), "s");
     EXPECT_EQ(gf_plural(1), "");

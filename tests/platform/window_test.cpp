@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "support/test_env.hpp"
 #include "support/xvfb.hpp"
 
 namespace skh::platform {
@@ -58,15 +59,6 @@ struct Recorder {
     }
 };
 
-bool eventually(const std::function<bool()>& condition) {
-    const auto deadline = std::chrono::steady_clock::now() + 20s;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        std::this_thread::sleep_for(2ms);
-    }
-    return true;
-}
-
 // The UI thread of a test window: creates it, runs its loop, destroys it.
 class UiThread {
 public:
@@ -112,15 +104,15 @@ TEST(MainWindowHeadless, InputMessagesPaintAndQuit) {
 
     // A click: the program gets the command, the mark is its to set.
     clickControl(kCheck);
-    ASSERT_TRUE(eventually([&] { return recorder.received(kWmCommand, makeWParam(kCheck, kBnClicked)); }));
+    ASSERT_TRUE(test::waitUntil([&] { return recorder.received(kWmCommand, makeWParam(kCheck, kBnClicked)); }));
     EXPECT_FALSE(getCheck(getDlgItem(kCheck)));
     // A disabled control takes no input.
     enableWindow(getDlgItem(kCheck), false);
     selectComboItem(kCombo, 1);
-    ASSERT_TRUE(eventually([&] { return recorder.received(kWmCommand, makeWParam(kCombo, kCbnSelChange)); }));
+    ASSERT_TRUE(test::waitUntil([&] { return recorder.received(kWmCommand, makeWParam(kCombo, kCbnSelChange)); }));
     EXPECT_EQ(comboGetCurSel(getDlgItem(kCombo)), 1);
     typeIntoEdit(kEdit, u"D:\\Prepar3D v5", true);
-    ASSERT_TRUE(eventually([&] {
+    ASSERT_TRUE(test::waitUntil([&] {
         const std::lock_guard lock(recorder.mutex);
         return !recorder.entered.empty();
     }));
@@ -130,14 +122,14 @@ TEST(MainWindowHeadless, InputMessagesPaintAndQuit) {
     // A repaint is recorded as a display list.
     const auto paints = paintCount();
     invalidateMainWindow();
-    ASSERT_TRUE(eventually([&] { return paintCount() > paints; }));
+    ASSERT_TRUE(test::waitUntil([&] { return paintCount() > paints; }));
     const auto list = lastPaint();
     ASSERT_EQ(list.size(), 2u);
     EXPECT_EQ(list[1].text, u"status");
 
     // The close button only asks; the window stays until the program quits.
     requestClose();
-    ASSERT_TRUE(eventually([&] { return recorder.closeAsked.load(); }));
+    ASSERT_TRUE(test::waitUntil([&] { return recorder.closeAsked.load(); }));
     EXPECT_TRUE(mainWindowExists());
     EXPECT_TRUE(postMessage(kWmApp + 2));
     EXPECT_EQ(ui.join(), 7);
@@ -152,7 +144,7 @@ TEST(FltkWindow, MapsAtItsSizeAndTheCloseButtonOnlyAsks) {
     Recorder recorder;
     UiThread ui(WindowBackend::Fltk, recorder);
     ASSERT_TRUE(ui.created());
-    ASSERT_TRUE(eventually([] { return mainWindowGeometry().mapped; }));
+    ASSERT_TRUE(test::waitUntil([] { return mainWindowGeometry().mapped; }));
     const WindowGeometry g = mainWindowGeometry();
     EXPECT_EQ(g.width, 880);
     EXPECT_EQ(g.height, 516);
@@ -161,7 +153,7 @@ TEST(FltkWindow, MapsAtItsSizeAndTheCloseButtonOnlyAsks) {
     setCheck(getDlgItem(kCheck), true);
     invalidateMainWindow();
     requestClose();
-    ASSERT_TRUE(eventually([&] { return recorder.closeAsked.load(); }));
+    ASSERT_TRUE(test::waitUntil([&] { return recorder.closeAsked.load(); }));
     EXPECT_TRUE(mainWindowGeometry().mapped);
     EXPECT_TRUE(postMessage(kWmApp + 2));
     EXPECT_EQ(ui.join(), 7);
