@@ -67,12 +67,24 @@ TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
   run_tests "$logs/tsan-tests.txt" --test-dir build/tsan -R Threaded --no-tests=ignore
 
 heading "3/3 Benchmark smoke pass (under the sanitizers of stage 1)"
+# One pass each, as many at once as there are cores; a failure shows its
+# whole output after the others.
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+printf '%s\n' build/debug/bench/bench_* | xargs -P "$jobs" -I{} sh -c \
+  '"$1" --benchmark_min_time=0.01 >"$2/$(basename "$1").txt" 2>&1; echo $? >"$2/$(basename "$1").status"' \
+  sh {} "$logs"
+failed=0
 for b in build/debug/bench/bench_*; do
-  [ -x "$b" ] || continue
-  ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-    quietly "$logs/$(basename "$b").txt" "$b" --benchmark_min_time=0.01
-  echo "$(basename "$b") ok"
+  name=$(basename "$b")
+  if [ "$(cat "$logs/$name.status")" = 0 ]; then
+    echo "$name ok"
+  else
+    cat "$logs/$name.txt"
+    echo "FAILED: $name"
+    failed=1
+  fi
 done
+[ $failed = 0 ] || exit 1
 
 echo
 echo "All tests passed."
