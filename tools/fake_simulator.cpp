@@ -9,11 +9,12 @@
 // Prints one line per listener ("ipv4 port N", "ipv6 port N", "pipe PATH"),
 // then serves until standard input closes, "exit" is given, or the given
 // seconds have passed (with --script, the end of standard input does not end
-// it: the script's "exit" does); then sends quit to the clients still connected and
-// prints a summary ("summary: ..." lines, each AI
-// object's last position, "protocol error: ..." lines) and exits with 1 when
-// a client broke the protocol. Frames go out at 30 Hz unless --frames says
-// otherwise (0: none); data requested every second goes out once a second.
+// it: the script's "exit" does); then sends quit to the clients still
+// connected, prints a summary ("summary: ..." lines, each AI object's last
+// position, "protocol error: ..." lines) and exits with 1 when a client broke
+// the protocol or asked for what the fake does not model. Frames go out at
+// 30 Hz unless --frames says otherwise (0: none); data requested every
+// second goes out once a second.
 //
 // Commands, one a line on standard input or ';'-separated in --script (the
 // script runs beside standard input; "wait-client" lets it wait for the
