@@ -484,7 +484,8 @@ TEST_F(FakeSimConsoleThreaded, EventsAndExceptionsOnCommand) {
     client->send(ScRequestId::AICreateNonATCAircraft,
                  createAircraft("Airbus A320 Swiss", "T2", 47.46, 8.55, 0, true, 104));
     EXPECT_EQ(client->nextAs<ScRecvAssignedObjectId>().objectId, 1000u);  // refused only once
-    run("remove 777");                                                    // even an object the simulator never had
+    EXPECT_EQ(sim->counts().refusedCreations, 2u);
+    run("remove 777");  // even an object the simulator never had
     EXPECT_EQ(client->nextAs<ScRecvObjectAddRemove>().event.data, 777u);
 
     EXPECT_EQ(run("garbage 8"), "8 garbage bytes sent");
