@@ -24,8 +24,10 @@
 # removed and what the traffic taught about the stands is saved. After N
 # seconds it closes the program the way a user does (the close request of the
 # window's close button, here Ctrl-C) and prints what happened: the run, the
-# park airport, what became of the traffic, and the simulator's object count
-# over time. Every process it started is ended, also on Ctrl-C.
+# park airport, what became of the traffic, what the stands learned (the
+# options the saved learned file gained in this run, and when it was saved),
+# and the simulator's object count over time. Every process it started is
+# ended, also on Ctrl-C.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -35,7 +37,7 @@ while [ $# -gt 0 ]; do
   case "$1" in
     --seconds) seconds=$2; shift 2 ;;
     --leave) leave=$2; shift 2 ;;
-    -h|--help) sed -n '2,28p' "$0"; exit 0 ;;
+    -h|--help) sed -n '2,30p' "$0"; exit 0 ;;
     *) echo "unknown option $1 (see --help)" >&2; exit 2 ;;
   esac
 done
@@ -234,6 +236,33 @@ printf '  %-50s %s\n' "adopted, and active 2 s later" "$(count '[0-9]+ active')"
 printf '  %-50s %s\n' "refused by the simulator ('$refused_title')" "$(count '[0-9]+ refused')"
 printf '  %-50s %s\n' "removed as they left" "$(count '[0-9]+ removed;')"
 printf '  %-50s %s\n' "not created, by reason" "$(sed -n 's/.*dropped: //p' <<<"$counts")"
+# What the stands learned: the options of the saved learned file that the
+# file the run started from (the demo data) did not have, with their stands.
+learned_file="$demo/airports/learned/thirdparty/Demo/LSZH.xml"
+options_of() {
+  [ -f "$1" ] || return 0
+  awk 'match($0, /<parkpos id="[^"]*"/) { stand = substr($0, RSTART + 13, RLENGTH - 14) }
+       match($0, /<opt [^>]*>/) { o = substr($0, RSTART, RLENGTH); sub(/ *\/?>$/, "", o); print stand "\t" o }' "$1" | sort
+}
+new_options=$(comm -13 <(options_of "$data/LSZH_learned.xml") <(options_of "$learned_file"))
+line_of() { grep -n -m1 -F -- "$1" "$log" 2>/dev/null | cut -d: -f1 || true; }
+left_at=$(line_of "is out of sight")
+saved_at=$(line_of "LSZH.xml' saved with")
+exit_at=$(line_of "Exiting:")
+echo "What Zurich's stands learned (${learned_file#"$root"/}):"
+if [ -z "$saved_at" ]; then
+  echo "  not saved in this run"
+else
+  when="at the end of the run"
+  if [ -n "$left_at" ] && [ "$saved_at" -gt "$left_at" ] && { [ -z "$exit_at" ] || [ "$saved_at" -lt "$exit_at" ]; }; then
+    when="when the user aircraft left Zurich"
+  fi
+  printf '  %-50s %s\n' "saved $when" "$(sed -n "${saved_at}p" "$log" | sed -E "s/^([0-9:]+) .* saved (with .*[^ ]) *$/\\1, \\2/")"
+  printf '  %-50s %s\n' "options learned in this run (of $(options_of "$learned_file" | grep -c . || true) in the file)" \
+    "$(grep -c . <<<"$new_options" || true): $(grep -vc 'soft="true"' <<<"$new_options" || true) seen at a stand, $(grep -c 'soft="true"' <<<"$new_options" || true) guessed (soft)"
+  awk -F'\t' 'NF { cs = $2; sub(/.* cs="/, "", cs); sub(/".*/, "", cs)
+                   printf "    stand %s: %s%s\n", $1, cs, ($2 ~ /soft="true"/ ? " (soft)" : "") }' <<<"$new_options"
+fi
 echo "Objects in the simulator over time:"
 grep -E '^objects: ' "$demo/fake-sim.txt" |
   awk '{ n = $2; bar = ""; for (i = 0; i < n; ++i) bar = bar "#"; printf "  %4d s  %3d %s\n", 15 * NR, n, bar }'

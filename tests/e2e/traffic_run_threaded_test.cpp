@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "aircraft/dbase.hpp"
+#include "aircraft/livery_match.hpp"
 #include "feed/traffic_queue.hpp"
 #include "foundation/format.hpp"
 #include "foundation/geo.hpp"
@@ -48,6 +49,7 @@ protected:
         g_knownTypes.insert("A320");
         g_largeTypes.insert("A320");
         g_icaoAirlines.insert("SWR");
+        gf_resetMatchCounters();
         InProcessRun::SetUp();
         m_sim.placeUser(kUserLat, kUserLon, 6000.0, 90.0, 200.0);
         m_sim.startFrames(30.0);
@@ -132,6 +134,10 @@ TEST_F(TrafficRunThreaded, AFlightIsCreatedWithItsLiveryMovedAndRemovedWhenItsSt
     EXPECT_TRUE(m_log.contains("aircraft 1 new, 1 created, 1 adopted, 1 active, 0 refused, 1 removals asked"))
         << m_log.text();
     EXPECT_TRUE(m_sim.protocolErrors().empty());
+    // The closing summary counts the run's one match by registration, and
+    // the next run counts from 0.
+    EXPECT_TRUE(m_log.contains("Matches at step: \n  1: 1\n  2: 0\n")) << m_log.text();
+    EXPECT_EQ(g_matchesAtStep, (std::array<std::int32_t, 6>{}));
 }
 
 // The simulator refuses the first creation: that costs the flight and its
