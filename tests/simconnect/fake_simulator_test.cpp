@@ -561,7 +561,9 @@ TEST_F(FakeSimConsoleThreaded, TraceAndSummaryTellAPersonWhatTheClientDid) {
          {"summary: 1 client(s), 18 requests", "AICreateNonATCAircraft 1", "AIRemoveObject 2",
           "summary: objects created 1, refused 0, removed by the client 1, removed by the simulator 0, live 0; "
           "exceptions sent 1",
-          "summary: object 1000 'SWR1' 'Airbus A320 Swiss' at 47.46000 8.55000 1500 ft, removed"})
+          "summary: object 1000 'SWR1' 'Airbus A320 Swiss' at 47.46000 8.55000 1500 ft, removed",
+          "summary: motion: 1 object(s) moved, 1 moves; largest step 0.0 m ('SWR1'), largest altitude step 75.0 ft "
+          "('SWR1')"})
         EXPECT_NE(summary.find(part), std::string::npos) << part << "\n" << summary;
     EXPECT_EQ(summary.find("protocol error"), std::string::npos);
 }
