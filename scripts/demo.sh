@@ -254,6 +254,7 @@ printf '  %-50s %s\n' "adopted, and active 2 s later" "$(count '[0-9]+ active')"
 printf '  %-50s %s\n' "refused by the simulator ('$refused_title')" "$(count '[0-9]+ refused')"
 printf '  %-50s %s\n' "removed as they left" "$(count '[0-9]+ removed;')"
 printf '  %-50s %s\n' "not created, by reason" "$(sed -n 's/.*dropped: //p' <<<"$counts")"
+printf '  %-50s %s\n' "how they moved in the simulator" "$(sed -n 's/^summary: motion: //p' "$demo/fake-sim.txt")"
 # What the stands learned: the options of the saved learned file that the
 # file the run started from did not have, with their stands.
 options_of() {
@@ -284,7 +285,7 @@ echo "Objects in the simulator over time:"
 grep -E '^objects: ' "$demo/fake-sim.txt" |
   awk '{ n = $2; bar = ""; for (i = 0; i < n; ++i) bar = bar "#"; printf "  %4d s  %3d %s\n", 15 * NR, n, bar }'
 echo "Simulator's side:"
-grep -E '^summary' "$demo/fake-sim.txt" | grep -v "^summary: object " | sed 's/^/  /' || true
+grep -E '^summary' "$demo/fake-sim.txt" | grep -v "^summary: object \|^summary: motion" | sed 's/^/  /' || true
 static_lines() { grep -E "^$1 [0-9]+ '[^']*\*'" "$demo/fake-sim.txt" || true; }
 echo "  static aircraft (callsigns ending in '*'): $(static_lines 'summary: object' | grep -c . || true) created," \
   "$(static_lines 'summary: object' | grep -c ', removed' || true) of them removed by the end"
