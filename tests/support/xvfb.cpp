@@ -62,8 +62,8 @@ private:
             int number = 100 + static_cast<int>(rng() % 300);
             while (number < 500 && displayTaken(number)) ++number;
             name = ":" + std::to_string(number);
-            m_pid = platform::spawnProcess(
-                {xvfb.string(), name, "-screen", "0", "1280x1024x24", "-nolisten", "tcp"}, {}, {}, "/dev/null");
+            m_pid = platform::spawnProcess({xvfb.string(), name, "-screen", "0", "1280x1024x24", "-nolisten", "tcp"},
+                                           {}, {}, "/dev/null");
             if (m_pid < 0) {
                 failure = "Xvfb could not be started";
                 return;
