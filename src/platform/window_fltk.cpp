@@ -341,10 +341,15 @@ private:
 namespace detail {
 
 std::unique_ptr<Backend> makeFltkBackend() {
-    // FLTK ends the process when it cannot open the display: look first.
-    Display* probe = XOpenDisplay(nullptr);
-    if (probe == nullptr) return nullptr;
-    XCloseDisplay(probe);
+    // FLTK ends the process when it cannot open the display: open it here and
+    // hand the connection over. (A look with a connection of its own, closed
+    // again, lets a server without other clients reset, and FLTK's own
+    // connection coming in the middle of that was refused.)
+    if (fl_display == nullptr) {
+        Display* display = XOpenDisplay(nullptr);
+        if (display == nullptr) return nullptr;
+        fl_open_display(display);
+    }
     return std::make_unique<FltkBackend>();
 }
 
