@@ -25,8 +25,15 @@ void* operator new(std::size_t size) {
     if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
     throw std::bad_alloc();
 }
+// The nothrow form too (std::stable_sort takes its buffer with it): left to
+// the sanitizer's own, its blocks would reach the free below.
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+    bench::g_allocations.fetch_add(1, std::memory_order_relaxed);
+    return std::malloc(size == 0 ? 1 : size);
+}
 void operator delete(void* p) noexcept { std::free(p); }
 void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
 
 namespace bench {
 

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs the program against the fake simulator and the fake RealTraffic:
 #
-#   scripts/demo.sh [--seconds N] [--leave S]
+#   scripts/demo.sh [--seconds N] [--leave S] [--fresh]
 #       (defaults: the traffic's length + 90 s, and the traffic's length + 30 s)
 #
 # Installs what is missing, builds in Release, prepares the demo folder
@@ -16,26 +16,32 @@
 # come), and the program: with its window when DISPLAY is set, without one
 # otherwise. LSZH is a park airport: its stand file holds the stands of
 # scripts/demo_data/LSZH.xml and a free stand where each aircraft on the
-# ground stops, and its learned file, from scripts/demo_data/LSZH_learned.xml,
-# fills half its stands with static aircraft. The program creates the live
-# aircraft in the fake simulator with the liveries of the demo's cache, moves
-# them, parks the arrivals at their stands and removes what leaves. After S
+# ground stops, and its learned file fills half its stands with static
+# aircraft: the file the last demo run saved, or scripts/demo_data/
+# LSZH_learned.xml on the first run and with --fresh. The program creates the
+# live aircraft in the fake simulator with the liveries of the demo's cache,
+# moves them, parks the arrivals at their stands and removes what leaves;
+# after 45 s the simulator answers a request with an exception. After S
 # seconds the user aircraft takes off and leaves: the static aircraft are
 # removed and what the traffic taught about the stands is saved. After N
 # seconds it closes the program the way a user does (the close request of the
 # window's close button, here Ctrl-C) and prints what happened: the run, the
-# park airport, what became of the traffic, and the simulator's object count
-# over time. Every process it started is ended, also on Ctrl-C.
+# park airport, what became of the traffic, what the stands learned (the
+# options the saved learned file gained in this run, and when it was saved),
+# and the simulator's object count over time. Every process it started is
+# ended, also on Ctrl-C.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 seconds=
 leave=
+fresh=0
 while [ $# -gt 0 ]; do
   case "$1" in
     --seconds) seconds=$2; shift 2 ;;
     --leave) leave=$2; shift 2 ;;
-    -h|--help) sed -n '2,28p' "$0"; exit 0 ;;
+    --fresh) fresh=1; shift ;;
+    -h|--help) sed -n '2,32p' "$0"; exit 0 ;;
     *) echo "unknown option $1 (see --help)" >&2; exit 2 ;;
   esac
 done
@@ -92,15 +98,24 @@ for candidate in "$root/../shared/testdata/world/runways.csv" "$root/../../share
 done
 [ -n "$runways" ] || { echo "runways.csv not found: set RUNWAYS_CSV" >&2; exit 1; }
 # Zurich's stands: those of the demo data and a free one where each aircraft
-# on the ground stops; and what was learned there (every run starts from it).
+# on the ground stops; and what was learned there: what the last demo run
+# saved, or the demo data's learned file for the first run (--fresh).
 mkdir -p "$demo/airports/my_thirdparty" "$demo/airports/learned/thirdparty/Demo"
 python3 "$root/scripts/demo_traffic.py" --runways "$runways" --airport LSZH --minutes "${DEMO_MINUTES:-2}" \
   --out "$demo/traffic.txt" --stands-in "$data/LSZH.xml" --stands-out "$demo/airports/my_thirdparty/LSZH.xml"
-cp "$data/LSZH_learned.xml" "$demo/airports/learned/thirdparty/Demo/LSZH.xml"
+learned_file="$demo/airports/learned/thirdparty/Demo/LSZH.xml"
+if [ "$fresh" = 1 ] || [ ! -f "$learned_file" ]; then
+  cp "$data/LSZH_learned.xml" "$learned_file"
+  learned_from="the demo data's learned file"
+else
+  learned_from="the learned file the last demo run saved"
+fi
+cp "$learned_file" "$demo/learned-at-start.xml"
 replay_s=$(awk -F, '!/^#/ { if (!first) first = $15; last = $15 } END { printf "%d", last - first + 1 }' "$demo/traffic.txt")
 [ -n "$seconds" ] || seconds=$((replay_s + 90))
 [ -n "$leave" ] || leave=$((replay_s + 30))
-refused_title="Airbus A380 Emirates"  # the simulator refuses to create it
+refused_title="Boeing 737-800 Ryanair"  # the simulator refuses to create it
+fault_at=45  # the simulator answers a request with an exception the program must survive
 
 pids=()
 sim_input=""
@@ -161,7 +176,7 @@ if [ -n "${DISPLAY:-}" ]; then
   echo "Starting Skyhaven_P3D with its window on $DISPLAY for $seconds s ..."
   # A picture of the window once traffic has come in (the README shows it).
   export SKYHAVEN_SCREENSHOT="$demo/window.png"
-  export SKYHAVEN_SCREENSHOT_AFTER=$((seconds > 30 ? 20 : seconds * 2 / 3))
+  export SKYHAVEN_SCREENSHOT_AFTER=$((seconds > 150 ? 120 : seconds > 30 ? 20 : seconds * 2 / 3))
 else
   echo "Starting Skyhaven_P3D without a window (no DISPLAY) for $seconds s ..."
 fi
@@ -181,6 +196,10 @@ for s in $(seq "$seconds"); do
     echo "user 47.4534 8.5617 4000" >&3
   elif [ "$s" -gt "$leave" ] && [ "$s" -le $((leave + 6)) ] && [ $(((s - leave) % 2)) -eq 0 ]; then
     echo "teleport 8 0" >&3
+  fi
+  if [ "$s" -eq "$fault_at" ]; then
+    echo "The simulator answers the program's last request with an exception ..."
+    echo "exception 24 last" >&3
   fi
   sleep 1
   [ $((s % 15)) -eq 0 ] && echo objects >&3
@@ -211,6 +230,7 @@ show "simulator:" "connected"
 show "user aircraft:" "User aircraft title"
 show "RealTraffic:" "RealTraffic connected"
 show "readers:" "Traffic Reader connected"
+show "simulator exception:" "SIMCONNECT_EXCEPTION"
 show "traffic lines:" "traffic lines received"
 show "park airport:" "The park airport is"
 show "static parking:" "positions ("
@@ -234,6 +254,32 @@ printf '  %-50s %s\n' "adopted, and active 2 s later" "$(count '[0-9]+ active')"
 printf '  %-50s %s\n' "refused by the simulator ('$refused_title')" "$(count '[0-9]+ refused')"
 printf '  %-50s %s\n' "removed as they left" "$(count '[0-9]+ removed;')"
 printf '  %-50s %s\n' "not created, by reason" "$(sed -n 's/.*dropped: //p' <<<"$counts")"
+# What the stands learned: the options of the saved learned file that the
+# file the run started from did not have, with their stands.
+options_of() {
+  [ -f "$1" ] || return 0
+  awk 'match($0, /<parkpos id="[^"]*"/) { stand = substr($0, RSTART + 13, RLENGTH - 14) }
+       match($0, /<opt [^>]*>/) { o = substr($0, RSTART, RLENGTH); sub(/ *\/?>$/, "", o); print stand "\t" o }' "$1" | sort
+}
+new_options=$(comm -13 <(options_of "$demo/learned-at-start.xml") <(options_of "$learned_file"))
+line_of() { grep -n -m1 -F -- "$1" "$log" 2>/dev/null | cut -d: -f1 || true; }
+left_at=$(line_of "is out of sight")
+saved_at=$(line_of "LSZH.xml' saved with")
+exit_at=$(line_of "Exiting:")
+echo "What Zurich's stands learned (${learned_file#"$root"/}, read at the start from $learned_from):"
+if [ -z "$saved_at" ]; then
+  echo "  not saved in this run"
+else
+  when="at the end of the run"
+  if [ -n "$left_at" ] && [ "$saved_at" -gt "$left_at" ] && { [ -z "$exit_at" ] || [ "$saved_at" -lt "$exit_at" ]; }; then
+    when="when the user aircraft left Zurich"
+  fi
+  printf '  %-50s %s\n' "saved $when" "$(sed -n "${saved_at}p" "$log" | sed -E "s/^([0-9:]+) .* saved (with .*[^ ]) *$/\\1, \\2/")"
+  printf '  %-50s %s\n' "options learned in this run (of $(options_of "$learned_file" | grep -c . || true) in the file)" \
+    "$(grep -c . <<<"$new_options" || true): $(grep -vc 'soft="true"' <<<"$new_options" || true) seen at a stand, $(grep -c 'soft="true"' <<<"$new_options" || true) guessed (soft)"
+  awk -F'\t' 'NF { cs = $2; sub(/.* cs="/, "", cs); sub(/".*/, "", cs)
+                   printf "    stand %s: %s%s\n", $1, cs, ($2 ~ /soft="true"/ ? " (soft)" : "") }' <<<"$new_options"
+fi
 echo "Objects in the simulator over time:"
 grep -E '^objects: ' "$demo/fake-sim.txt" |
   awk '{ n = $2; bar = ""; for (i = 0; i < n; ++i) bar = bar "#"; printf "  %4d s  %3d %s\n", 15 * NR, n, bar }'

@@ -123,10 +123,15 @@ int main(int argc, char** argv) {
     skh::test::FakeSimConsole console(sim, print);
     if (!trace.empty()) console.run("trace " + trace);
     static std::atomic<bool> done{false};
+    // Held while a line from standard input runs: the detached reader never
+    // runs one on a simulator that is being taken down.
+    static std::mutex inputMutex;
     const bool scripted = !script.empty();
     std::thread input([&console, scripted] {
         std::string line;
-        while (std::getline(std::cin, line) && !done.load()) {
+        while (std::getline(std::cin, line)) {
+            const std::lock_guard lock(inputMutex);
+            if (done.load()) return;
             if (!console.run(line)) {
                 done = true;
                 return;
@@ -153,8 +158,11 @@ int main(int argc, char** argv) {
             next += 1s;
         }
     }
-    done = true;
-    console.stop();
+    console.stop();  // ends the waits of a running line first
+    {
+        const std::lock_guard lock(inputMutex);
+        done = true;
+    }
     if (scriptRunner.joinable()) scriptRunner.join();
     sim.quit();  // as a simulator that is closed does
     sim.stop();

@@ -13,7 +13,7 @@
 
 namespace skh {
 
-// Live matches per step (index step - 1) since the process started.
+// Live matches per step (index step - 1) since the last summary was cleared.
 extern std::array<std::int32_t, 6> g_matchesAtStep;
 
 bool lf_matchRegcode(FlightIdent& ac);
@@ -31,7 +31,7 @@ void lf_pickTitle(FlightIdent& ac, const TitleViews& candidates);
 // Counts and logs a live match; false (title cleared) for a refused title.
 bool lf_recordMatch(FlightIdent& ac, int step);
 
-// Zeroes the counters (tests; a new process starts at zero).
+// Zeroes the counters: after the daily summary and the one at closing.
 void gf_resetMatchCounters();
 
 }  // namespace skh

@@ -1,6 +1,7 @@
 #include "airports/airport.hpp"
 
 #include <mutex>
+#include <optional>
 
 namespace skh {
 
@@ -24,6 +25,9 @@ void gf_setParkAirport(const Airport& airport) {
     gf_setParkAirportFix(ParkAirportFix{!airport.icao.empty(), GeoPos{airport.lat, airport.lon}, airport.elevation});
 }
 
-void gf_clearParkAirport() { gf_setParkAirport(Airport{}); }
+void gf_clearParkAirport() {
+    gf_setParkAirport(Airport{});
+    gf_setParkElevation(std::nullopt);
+}
 
 }  // namespace skh

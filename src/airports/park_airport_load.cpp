@@ -9,6 +9,7 @@
 #include "airports/learned_stands.hpp"
 #include "airports/stand_file.hpp"
 #include "airports/stand_locations.hpp"
+#include "feed/park_fix.hpp"
 #include "foundation/main_window_state.hpp"
 #include "foundation/constants.hpp"
 #include "foundation/datasets.hpp"
@@ -148,6 +149,8 @@ std::string lf_readApf(const std::string& reference, ApfInfo& info, std::uint64_
     gf_setBoard(g_parkBoard.quality, quality);
 
     g_parkAirportLoaded = true;
+    // The Traffic Reader judges ground traffic against this airport from now on.
+    gf_setParkElevation(static_cast<double>(info.altitude));
     lf_enableFlushStatic();
     g_apfParamsChanged = false;
     platform::invalidateMainWindow();

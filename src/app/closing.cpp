@@ -95,12 +95,13 @@ ClosingOutcome lf_closingDown(const Clock& clock) {
         seam::gf_saveLearnedParking();
         seam::gf_removeGroundTraffic();
     }
-    seam::gf_clearMatchingStatistics();
     seam::gf_removeFlightPlanFolder();
     lf_emptyAndSave(DESTINATION);
     lf_emptyAndSave(BLOCK_CALLSIGN);
     seam::gf_clearRunCallsigns();
+    // Cleared once logged: the summary at the end of a run covers that run.
     seam::gf_logMatchingSummary();
+    seam::gf_clearMatchingStatistics();
     seam::gf_logNoMatch();
     seam::gf_logTrafficCounts();
 

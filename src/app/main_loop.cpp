@@ -134,15 +134,26 @@ void lf_handleUiRequests() {
     if (r.refreshAcList) seam::gf_refreshAcList();
     if (r.autoRange) {
         seam::gf_markApfParamsChanged();
-        if (r.autoRangeOn) {
-            g_manualRange = RANGE.value.load();
-            gf_updateAutoRange();
-        } else {
-            const std::int32_t before = RANGE.value.load();
-            gf_setRangeSelection(g_manualRange);
-            lf_showRange(before);
-        }
+        gf_switchAutoRange(r.autoRangeOn);
     }
+}
+
+void gf_switchAutoRange(bool on) {
+    if (on) {
+        g_manualRange = RANGE.value.load();
+        gf_updateAutoRange();
+        return;
+    }
+    const std::int32_t before = RANGE.value.load();
+    gf_setRangeSelection(g_manualRange);
+    lf_showRange(before);
+}
+
+void gf_learnedAutoRange(bool on) {
+    gf_switchAutoRange(on);
+    gf_enableControl(RANGE, !on);
+    gf_enableControl(AR_ABOVE_HEIGHT, on);
+    if (!on) gf_clearStatusMessage();
 }
 
 void lf_handleFlightNotRunning() {

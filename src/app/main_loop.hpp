@@ -27,6 +27,12 @@ void lf_handleUiRequests();
 // AR_ABOVE_HEIGHT, 40 above AIRP_HEIGHT, else by the distance to the first
 // park airport.
 void gf_updateAutoRange();
+// AUTO_RANGE switched on: RANGE is kept as the manual range and set from the
+// user aircraft; switched off: the manual range comes back.
+void gf_switchAutoRange(bool on);
+// The same switch made by an airport's learned file, which also sets the
+// controls the AUTO_RANGE check box sets when the user clicks it.
+void gf_learnedAutoRange(bool on);
 
 // The live and parked counts of the board, repainted when they changed.
 void lf_updateCountsIfChanged();

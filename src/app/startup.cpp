@@ -9,6 +9,7 @@
 #include "aircraft/dbase.hpp"
 #include "aircraft/liveries.hpp"
 #include "airports/airport_list.hpp"
+#include "airports/stand_locations.hpp"
 #include "app/app_state.hpp"
 #include "app/commands.hpp"
 #include "app/run.hpp"
@@ -71,6 +72,8 @@ void lf_startup() {
     lf_checkStockAirportsPath();
     gf_initTaskThrottle();
 
+    // The server is asked again in each run for the stock files it lacked.
+    gf_clearStockProbes();
     gf_requestRescanWhenCacheGone();
     if (g_liveryIndexClearRequested.exchange(false)) gf_clearLiveryIndex();
     seam::gf_scanLiveries();

@@ -1,11 +1,14 @@
 #include "app/traffic_seam.hpp"
 
 #include "aircraft/liveries.hpp"
+#include "aircraft/livery_match.hpp"
 #include "airports/airport_list.hpp"
 #include "airports/airport_scan.hpp"
+#include "airports/learned_stands.hpp"
 #include "airports/park_airport_load.hpp"
 #include "app/main_loop.hpp"
 #include "app/run_state.hpp"
+#include "app/startup.hpp"
 #include "feed/realtraffic_link.hpp"
 #include "feed/traffic_queue.hpp"
 #include "foundation/main_window_state.hpp"
@@ -54,6 +57,9 @@ void gf_reserveTrafficContainers() {
     hooks.closestAirport = [](GeoPos position) { return gf_closestAirport(position); };
     gf_setStaticParkingHooks(std::move(hooks));
     gf_setStaticParkingCalls({setBusy, [] { return static_cast<std::int32_t>(g_maxLiveAtStart); }});
+    // What an airport's learned file switches is applied as the commands do.
+    gf_setLearnedSettingsHooks({[](bool on) { skh::gf_learnedAutoRange(on); },
+                                [](std::int32_t halfHours) { return skh::lf_snapFloatStep(halfHours); }});
 }
 void gf_initInUseTitles() { skh::gf_initInUseTitles(); }
 void gf_resetTraffic() { skh::gf_resetTraffic(); }
@@ -98,8 +104,7 @@ std::uint64_t gf_avgStaticParkTime(bool refresh) { return skh::gf_avgStaticParkT
 
 void gf_logNoMatch() { skh::gf_logNoMatch(); }
 void gf_logMatchingSummary() { skh::gf_logMatchingSummary(); }
-// The matching statistics are kept for the whole process for now.
-void gf_clearMatchingStatistics() {}
+void gf_clearMatchingStatistics() { skh::gf_resetMatchCounters(); }
 
 void gf_setParkedNavLights(bool on) { skh::gf_setParkedNavLights(on); }
 void gf_limitLiveCount() { skh::gf_limitLiveCount(); }

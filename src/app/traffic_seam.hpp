@@ -1,10 +1,7 @@
 #pragma once
 // Every call the start-up, the run, the main loop and the closing step make
-// into the traffic control and the scans, in one place. Each is a thin
-// adapter: where the work is built it calls it; where it is not yet, it does
-// the least that keeps a run right without traffic (empty containers,
-// nothing placed), and its comment says what the real call does. All of
-// them run on the start-up worker thread (the main loop's thread).
+// into the traffic control and the scans, in one place, each a thin adapter.
+// All of them run on the start-up worker thread (the main loop's thread).
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -34,7 +31,8 @@ void gf_removeFlightPlanFolder();
 // --- Start of a run and the reset before a restart ---------------------------
 
 // Reserves the traffic containers (512 live, 256 static, 512 stands, ...)
-// once per process.
+// once per process, and sets what the traffic control and the learned files
+// ask of the application.
 void gf_reserveTrafficContainers();
 // Reserves the in-use title lists of the livery matching (4096 entries).
 void gf_initInUseTitles();
@@ -120,6 +118,8 @@ std::uint64_t gf_avgStaticParkTime(bool refresh);
 void gf_logNoMatch();
 // The livery-matching summary.
 void gf_logMatchingSummary();
+// The counts of that summary back to 0 (after the daily summary and the
+// closing one).
 void gf_clearMatchingStatistics();
 
 // --- Commands of the main window, consumed by the main loop ------------------------------

@@ -13,7 +13,8 @@ namespace skh::platform {
 
 using EnvironmentChanges = std::vector<std::pair<std::string, std::string>>;  // an empty value unsets
 
-// The process id, or -1 when the program could not be started.
+// The process id, or -1 when the program could not be started. Its standard
+// input is empty; its output and errors go to `output` when one is given.
 int spawnProcess(const std::vector<std::string>& argv, const EnvironmentChanges& env,
                  const std::filesystem::path& folder, const std::filesystem::path& output);
 

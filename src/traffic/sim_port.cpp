@@ -56,7 +56,9 @@ public:
             return SimConnect_AISetAircraftFlightPlan(h, objectId, narrow.c_str(), REQUEST_FLIGHT_PLAN);
         });
     }
-    bool requestFailed() const override { return simRequestFailed.load(); }
+    // A user error of the SimClient thread closed the connection on purpose:
+    // nothing is asked on it, and nothing counts as failed.
+    bool requestFailed() const override { return simRequestFailed.load() || gf_simUserErrorShown(); }
     void requestError() override { gf_requestError(); }
 
     std::vector<PositionUpdate>& positionBack() override { return positionBuffers.back; }
@@ -69,7 +71,7 @@ private:
     template <class F>
     static bool call(F&& f) {
         const std::lock_guard lock(simQueueMutex);
-        if (simRequestFailed.load()) return true;
+        if (simRequestFailed.load() || gf_simUserErrorShown()) return true;
         return f(simConnectHandle) >= 0;
     }
 };

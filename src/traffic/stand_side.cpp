@@ -46,7 +46,6 @@ bool lf_standOccupied(std::uint32_t standId) {
     return stand != nullptr && stand->occupied;
 }
 bool lf_parkStandsLoaded() { return !g_stands.empty(); }
-void lf_reserveStandContainers() {}
 void lf_resetStandState() { g_cargoChangedStands = 0; }
 
 }  // namespace skh

@@ -2,9 +2,8 @@
 // What the live traffic asks of the stands of the park airport: a stand for
 // an aircraft born on the ground, the occupied and cargo marks, learning who
 // stood where, the maximum of parked aircraft and the static parking (the
-// stand choice itself is in stand_choice.hpp). Until learning and static
-// parking stand, each answers with the simplest behaviour that keeps the
-// aircraft correct: nothing learned, nothing planned.
+// stand choice itself is in stand_choice.hpp). Each forwards to stand
+// learning (stand_learning.hpp) or static parking (static_parking.hpp).
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -48,9 +47,7 @@ bool lf_standOccupied(std::uint32_t standId);
 // The stands of the park airport are loaded.
 bool lf_parkStandsLoaded();
 
-// The stand side's containers: reserved with the traffic containers,
-// emptied by the reset.
-void lf_reserveStandContainers();
+// Emptied by the reset.
 void lf_resetStandState();
 
 }  // namespace skh

@@ -19,6 +19,7 @@
 #include "traffic/live_update.hpp"
 #include "traffic/removal.hpp"
 #include "traffic/sim_port.hpp"
+#include "traffic/stand_choice.hpp"
 #include "traffic/stand_learning.hpp"
 #include "traffic/stand_side.hpp"
 #include "traffic/traffic_state.hpp"
@@ -596,6 +597,9 @@ void lf_leaveParkAirport() {
     g_parkPositions.clear();
     g_stands.clear();
     gf_standsChanged();
+    // Aircraft still driving to a stand would otherwise take the stand of
+    // the same id at the next park airport.
+    gf_releaseLiveStands();
     gf_setBoard(g_parkBoard.airportName, std::string());
     platform::invalidateMainWindow();
 }

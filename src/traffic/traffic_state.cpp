@@ -189,7 +189,6 @@ void gf_reserveTrafficContainers() {
         const std::lock_guard lock(simEventMutex);
         g_simEvents.reserve(256);
     }
-    lf_reserveStandContainers();
     lf_reserveStaticParking();
     gf_setLiveRemovalHook([] { gf_removeLiveOnLinkLoss(); });
     g_indexStale = true;

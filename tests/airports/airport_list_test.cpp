@@ -7,6 +7,7 @@
 #include <string>
 
 #include "foundation/constants.hpp"
+#include "foundation/datasets.hpp"
 #include "foundation/errors.hpp"
 #include "foundation/format.hpp"
 #include "support/dataset_builder.hpp"
@@ -217,6 +218,24 @@ TEST_F(AirportList, ClosestAirportAndItsNeighbour) {
     gf_setClosestStandLookup([](const Airport&, GeoPos, std::string&) { return 100.0; });
     g_airports = {airportAt("BBBB", 3.0), airportAt("CCCC", 1.0)};
     EXPECT_EQ(gf_closestAirport(here)->icao, "CCCC");
+
+    // Without a test's lookup the stands come from the airports' stand files:
+    // BBBB has one 0.1 nm from here, CCCC only one 2 nm away.
+    gf_setClosestStandLookup({});
+    const test::ScopedEnv noServer(kDownloadUrlVariable, "http://127.0.0.1:9/");
+    const auto standFile = [](const char* code, double nm) {
+        const GeoPos p = gf_destinationPoint(GeoPos{47.0, 8.0}, 0.0, nm * 6076.11549);
+        test::writeFile(g_myThirdpartyFolder / (std::string(code) + ".xml"),
+                        skh::format(R"(<?xml version="1.0"?><parameters/><parkpositions><parkpos id="{}-G1" )"
+                                    R"(latitude="{:.6f}" longitude="{:.6f}" heading="90" radius="20"/>)"
+                                    "</parkpositions>",
+                                    code, p.lat, p.lon));
+    };
+    standFile("BBBB", 0.1);
+    standFile("CCCC", 2.0);
+    EXPECT_EQ(gf_closestAirport(here)->icao, "BBBB");
+    EXPECT_TRUE(m_log.contains("but stand BBBB-G1 at neighbouring airport BBBB is closer at 185 meters"))
+        << m_log.text();
 }
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include "airports/fake_parked.hpp"
 #include "airports/learned_stands.hpp"
 #include "airports/stand_locations.hpp"
+#include "feed/park_fix.hpp"
 #include "foundation/constants.hpp"
 #include "foundation/format.hpp"
 #include "foundation/main_window_state.hpp"
@@ -141,6 +142,7 @@ TEST_F(ParkAirportLoad, BadFilesGiveTheirMessageAndGiveUpOnlyTheAirport) {
     }
 
     gf_clearParkAirport();
+    EXPECT_FALSE(gf_parkElevation());
     EXPECT_EQ(load(local), "gf_readApf: no park airport set");
 }
 
@@ -164,6 +166,7 @@ TEST_F(ParkAirportLoad, AFileWithoutLearnedFileIsNumberedWithItsNeighbours) {
     EXPECT_EQ(gf_qfSoft(lastQf), -1);
     EXPECT_EQ(lastInfo.altitude, 83);
     EXPECT_EQ(gf_parkAirport().elevation, 83.0);
+    EXPECT_EQ(gf_parkElevation(), 83.0);  // the feed's ground reference
     EXPECT_EQ(g_rtTrafficWeek.load(), 12u);
     EXPECT_TRUE(g_parkAirportLoaded.load());
     EXPECT_EQ(g_parkBoard.standCount.load(), 3u);

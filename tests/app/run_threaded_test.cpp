@@ -72,8 +72,8 @@ TEST_F(AppRunThreaded, StartsInOrderRunsAndClosesWithEveryThreadJoined) {
 
     gf_requestClose();
     EXPECT_EQ(joinWorker(), ClosingOutcome::Quit);
-    EXPECT_TRUE(m_rt.waitClosed(5000));
-    EXPECT_TRUE(m_sim.waitForDisconnect(5000ms));
+    EXPECT_TRUE(m_rt.waitClosed(20000));
+    EXPECT_TRUE(m_sim.waitForDisconnect(20s));
     EXPECT_FALSE(g_simClientJThread.joinable());
     EXPECT_FALSE(g_qnhReader.joinable());
     EXPECT_FALSE(g_trafficReader.joinable());

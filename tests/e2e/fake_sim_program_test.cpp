@@ -2,16 +2,17 @@
 // script that waits for the program under test, traces its requests,
 // pauses, quits, and ends with a summary.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <string>
 
 #include "foundation/format.hpp"
+#include "platform/process.hpp"
 #include "simconnect/messages.hpp"
 #include "simconnect/simconnect.hpp"
 #include "support/sc_test_env.hpp"
+#include "support/test_env.hpp"
 
 namespace skh {
 namespace {
@@ -21,20 +22,20 @@ using namespace std::chrono_literals;
 TEST(FakeSimProgram, AScriptedRunPausesQuitsAndSummarises) {
     test::ScTestEnv env;
     const std::filesystem::path program = std::filesystem::path(SKYHAVEN_BINARY_DIR) / "tools" / "skyhaven-fake-sim";
-    const std::string command =
-        "timeout 30 '" + program.string() +
-        "' --frames 0 --trace --script 'wait-client; wait-requests SubscribeToSystemEvent 3; pause; quit; exit' "
-        "</dev/null";
-    FILE* out = popen(command.c_str(), "r");
-    ASSERT_NE(out, nullptr);
-    auto readLine = [&] {
-        char buffer[4096];
-        if (std::fgets(buffer, sizeof buffer, out) == nullptr) return std::string("<end>");
-        std::string line = buffer;
-        if (!line.empty() && line.back() == '\n') line.pop_back();
-        return line;
-    };
-    const std::string first = readLine();
+    const test::TempDir dir;
+    const std::filesystem::path output = dir / "fake-sim.txt";
+    const int pid = platform::spawnProcess({program.string(), "--frames", "0", "--trace", "--script",
+                                            "wait-client; wait-requests SubscribeToSystemEvent 3; pause; quit; exit"},
+                                           {}, {}, output);
+    ASSERT_GT(pid, 0);
+    std::string first;
+    ASSERT_TRUE(test::waitUntil([&] {
+        const std::string text = test::readFile(output);
+        const auto end = text.find('\n');
+        if (end == std::string::npos) return false;
+        first = text.substr(0, end);
+        return true;
+    }));
     ASSERT_EQ(first.rfind("ipv4 port ", 0), 0u) << first;
     env.writeConfig(test::ScTestEnv::Folder::Documents,
                     "[SimConnect]\nProtocol=IPv4\nAddress=127.0.0.1\nPort=" + first.substr(10) + "\n");
@@ -50,11 +51,11 @@ TEST(FakeSimProgram, AScriptedRunPausesQuitsAndSummarises) {
     EXPECT_EQ(collector.ids(), (std::vector<std::uint32_t>{2, 4, 4, 3}));  // open, Sim, Pause, quit
     EXPECT_EQ(SimConnect_Close(handle), kScOk);
 
-    std::string text;
-    for (std::string line = readLine(); line != "<end>"; line = readLine()) text += line + "\n";
-    const int status = pclose(out);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0) << text;
+    const std::optional<int> status = platform::waitProcess(pid, 30s);
+    if (!status) platform::signalProcess(pid, platform::EndRequest::Kill);
+    const std::string text = test::readFile(output);
+    ASSERT_TRUE(status) << text;
+    EXPECT_EQ(*status, 0) << text;
     for (const char* part :
          {"trace: client 1 #1 Open 'Skyhaven_P3D'\n", "1 client(s) opened\n",
           "trace: client 1 #2 SubscribeToSystemEvent 201 'Sim'\n", "3 x SubscribeToSystemEvent arrived\n", "paused\n",

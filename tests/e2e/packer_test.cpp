@@ -1,13 +1,15 @@
 // The data-set packer refuses what the program would refuse only after it had
 // been published, and packs what it can read.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdlib>
+#include <chrono>
 #include <filesystem>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "foundation/dataset_crypto.hpp"
+#include "platform/process.hpp"
 #include "support/libraries.hpp"
 #include "support/test_env.hpp"
 
@@ -16,10 +18,19 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// The packer's exit status, its errors in `errors`.
+std::optional<int> pack(const std::vector<std::string>& args, const fs::path& errors) {
+    std::vector<std::string> argv{(fs::path(SKYHAVEN_BINARY_DIR) / "tools" / "skyhaven-pack").string()};
+    argv.insert(argv.end(), args.begin(), args.end());
+    const int pid = platform::spawnProcess(argv, {}, {}, errors);
+    const std::optional<int> status = platform::waitProcess(pid, std::chrono::seconds(30));
+    if (!status) platform::signalProcess(pid, platform::EndRequest::Kill);
+    return status;
+}
+
 TEST(Packer, PacksOnlyAWellFormedDocumentWithTheDataSetsElements) {
     test::initLibraries();
     test::TempDir dir;
-    const fs::path packer = fs::path(SKYHAVEN_BINARY_DIR) / "tools" / "skyhaven-pack";
     const std::string demoDbase = test::readFile(fs::path(SKYHAVEN_SOURCE_DIR) / "scripts" / "demo_data" / "dbase.xml");
     struct Case {
         const char* name;
@@ -48,11 +59,7 @@ TEST(Packer, PacksOnlyAWellFormedDocumentWithTheDataSetsElements) {
         const fs::path folder = dir / std::to_string(++n);
         fs::create_directories(folder);
         if (c.input != "<none>") test::writeFile(folder / "in.xml", c.input);
-        const std::string command = "'" + packer.string() + "' '" + (folder / "in.xml").string() + "' '" +
-                                    (folder / c.out).string() + "' 2>'" + (folder / "err.txt").string() + "'";
-        const int status = std::system(command.c_str());
-        ASSERT_TRUE(WIFEXITED(status));
-        EXPECT_EQ(WEXITSTATUS(status), c.status);
+        EXPECT_EQ(pack({(folder / "in.xml").string(), (folder / c.out).string()}, folder / "err.txt"), c.status);
         const std::string errors = test::readFile(folder / "err.txt");
         EXPECT_NE(errors.find(c.message), std::string::npos) << errors;
         if (c.status != 0) {
@@ -62,8 +69,7 @@ TEST(Packer, PacksOnlyAWellFormedDocumentWithTheDataSetsElements) {
         ASSERT_TRUE(gf_streamDecrypt(folder / c.out, folder / "plain.xml"));
         EXPECT_EQ(test::readFile(folder / "plain.xml"), c.input);
     }
-    const int usage = std::system(("'" + packer.string() + "' 2>/dev/null").c_str());
-    EXPECT_EQ(WEXITSTATUS(usage), 2);
+    EXPECT_EQ(pack({}, dir / "usage.txt"), 2);
 }
 
 }  // namespace

@@ -100,7 +100,7 @@ TEST_F(ProgramRunThreaded, RunsAgainstTheFakesAndClosesOnRequest) {
         EXPECT_NE(log.find(line), std::string::npos) << line;
     }
     EXPECT_NE(log.find(" traffic lines received, "), std::string::npos);
-    EXPECT_TRUE(m_sim->waitForDisconnect(5000ms));
+    EXPECT_TRUE(m_sim->waitForDisconnect(20s));
 }
 
 TEST_F(ProgramRunThreaded, RealTrafficGoneAndBack) {

@@ -484,7 +484,8 @@ TEST_F(FakeSimConsoleThreaded, EventsAndExceptionsOnCommand) {
     client->send(ScRequestId::AICreateNonATCAircraft,
                  createAircraft("Airbus A320 Swiss", "T2", 47.46, 8.55, 0, true, 104));
     EXPECT_EQ(client->nextAs<ScRecvAssignedObjectId>().objectId, 1000u);  // refused only once
-    run("remove 777");                                                    // even an object the simulator never had
+    EXPECT_EQ(sim->counts().refusedCreations, 2u);
+    run("remove 777");  // even an object the simulator never had
     EXPECT_EQ(client->nextAs<ScRecvObjectAddRemove>().event.data, 777u);
 
     EXPECT_EQ(run("garbage 8"), "8 garbage bytes sent");
@@ -560,7 +561,9 @@ TEST_F(FakeSimConsoleThreaded, TraceAndSummaryTellAPersonWhatTheClientDid) {
          {"summary: 1 client(s), 18 requests", "AICreateNonATCAircraft 1", "AIRemoveObject 2",
           "summary: objects created 1, refused 0, removed by the client 1, removed by the simulator 0, live 0; "
           "exceptions sent 1",
-          "summary: object 1000 'SWR1' 'Airbus A320 Swiss' at 47.46000 8.55000 1500 ft, removed"})
+          "summary: object 1000 'SWR1' 'Airbus A320 Swiss' at 47.46000 8.55000 1500 ft, removed",
+          "summary: motion: 1 object(s) moved, 1 moves; largest step 0.0 m ('SWR1'), largest altitude step 75.0 ft "
+          "('SWR1')"})
         EXPECT_NE(summary.find(part), std::string::npos) << part << "\n" << summary;
     EXPECT_EQ(summary.find("protocol error"), std::string::npos);
 }

@@ -299,6 +299,24 @@ std::vector<std::string> FakeSimConsole::objectLines() const {
     return lines;
 }
 
+std::string FakeSimConsole::motionLine() const {
+    std::size_t moving = 0, moves = 0;
+    const FakeLastPosition* widest = nullptr;
+    const FakeLastPosition* steepest = nullptr;
+    const auto positions = m_sim.lastPositions();
+    for (const auto& [id, p] : positions) {
+        if (p.moves == 0) continue;
+        ++moving;
+        moves += p.moves;
+        if (widest == nullptr || p.largestStepM > widest->largestStepM) widest = &p;
+        if (steepest == nullptr || p.largestClimbFt > steepest->largestClimbFt) steepest = &p;
+    }
+    if (moving == 0) return "motion: no object was moved";
+    return skh::format(
+        "motion: {} object(s) moved, {} moves; largest step {:.1f} m ('{}'), largest altitude step {:.1f} ft ('{}')",
+        moving, moves, widest->largestStepM, widest->atcId, steepest->largestClimbFt, steepest->atcId);
+}
+
 std::vector<std::string> FakeSimConsole::summary() const {
     std::vector<std::string> lines;
     std::string kinds;
@@ -321,6 +339,7 @@ std::vector<std::string> FakeSimConsole::summary() const {
     for (const auto& [name, n] : events) eventText += skh::format(", {} {}", name, n);
     lines.push_back(skh::format("summary: client events {} (refused {}){}", log.size(), refused, eventText));
     for (std::string& text : objectLines()) lines.push_back("summary: " + text);
+    lines.push_back("summary: " + motionLine());
     for (const std::string& e : m_sim.protocolErrors()) lines.push_back("protocol error: " + e);
     return lines;
 }

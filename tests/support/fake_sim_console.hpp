@@ -38,6 +38,8 @@ public:
     // object's last position and the protocol errors.
     std::vector<std::string> summary() const;
     std::vector<std::string> objectLines() const;
+    // How the moved objects moved: their number, and the largest steps.
+    std::string motionLine() const;
 
     static std::string help();
 

@@ -334,12 +334,22 @@ void FakeSimulator::settleOnTerrain(FakeObject& o) const {
 }
 
 void FakeSimulator::notePosition(const FakeObject& o, bool removed) {
+    const bool known = m_lastPositions.contains(o.id);
     FakeLastPosition& p = m_lastPositions[o.id];
+    const double latitude = numberIn(o, "PLANE LATITUDE");
+    const double longitude = numberIn(o, "PLANE LONGITUDE");
+    const double altitude = numberIn(o, "PLANE ALTITUDE");
+    if (known && !removed) {
+        const double step = gf_distanceNm(GeoPos{p.latitude, p.longitude}, GeoPos{latitude, longitude}) * 1852.0;
+        if (step > 0.0 || altitude != p.altitude) ++p.moves;
+        p.largestStepM = std::max(p.largestStepM, step);
+        p.largestClimbFt = std::max(p.largestClimbFt, std::abs(altitude - p.altitude));
+    }
     p.atcId = textIn(o, "ATC ID");
     p.title = textIn(o, "TITLE");
-    p.latitude = numberIn(o, "PLANE LATITUDE");
-    p.longitude = numberIn(o, "PLANE LONGITUDE");
-    p.altitude = numberIn(o, "PLANE ALTITUDE");
+    p.latitude = latitude;
+    p.longitude = longitude;
+    p.altitude = altitude;
     p.onGround = numberIn(o, "SIM ON GROUND") != 0.0;
     p.removed = removed;
 }

@@ -234,6 +234,7 @@ void FakeSimulator::handlePacket(const std::shared_ptr<Client>& client, std::spa
         const auto rule = m_failNext.find(request.id);
         if (rule != m_failNext.end()) {
             refuse(client, static_cast<ScException>(rule->second), request.sendId, 0, out);
+            if (rule->second == static_cast<std::uint32_t>(ScException::CreateObjectFailed)) ++m_tally.refusedCreations;
             m_failNext.erase(rule);
         } else {
             answer(client, request, out);

@@ -111,6 +111,11 @@ struct FakeLastPosition {
     double latitude = 0.0, longitude = 0.0, altitude = 0.0;  // degrees, feet
     bool onGround = false;
     bool removed = false;
+    // How the client moved it: the largest change between two of its
+    // position writes, which shows a jump where motion should be smooth.
+    std::size_t moves = 0;
+    double largestStepM = 0.0;
+    double largestClimbFt = 0.0;  // altitude change, either way
 };
 
 struct FakeRequest : DecodedRequest {

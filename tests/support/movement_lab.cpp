@@ -286,9 +286,7 @@ std::vector<PortEvent> SimulatorPlay::eventsOf(std::uint32_t eventId) const {
 
 // MovementLab
 
-namespace {
-
-void lf_labDatabase() {
+void gf_labTypes() {
     gf_clearDbase();
     for (const char* t : {"A320", "B744", "CRJ9", "C172", "EC35", "F16"}) g_knownTypes.insert(t);
     g_largeTypes.insert("A320");
@@ -296,6 +294,12 @@ void lf_labDatabase() {
     g_buzjetTypes.insert("CRJ9");
     g_rotorcraftTypes.insert("EC35");
     g_highPerfTypes.insert("F16");
+}
+
+namespace {
+
+void lf_labDatabase() {
+    gf_labTypes();
     g_wingspans["A320"] = 35.8 / 2.0 / kMetresPerNm;
     g_wingspans["B744"] = 64.4 / 2.0 / kMetresPerNm;
     g_wingspans["C172"] = 11.0 / 2.0 / kMetresPerNm;

@@ -45,8 +45,13 @@ struct Waypoint {
     double holdSeconds = 0.0;
 };
 
+// A database of one type of each category: A320 (large), B744 (heavy), CRJ9
+// (business jet), C172, EC35 (rotorcraft), F16 (high performance).
+void gf_labTypes();
+
 // Samples every periodSeconds along the path, arriving from firstArrivalTick
 // on; the terrain elevation turns ground points into altitude 0 samples.
+
 std::vector<ScriptedSample> gf_samplesAlong(const std::vector<Waypoint>& path, double terrainFt,
                                             std::uint32_t firstArrivalTick, double periodSeconds);
 

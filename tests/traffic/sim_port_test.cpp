@@ -59,6 +59,16 @@ TEST_F(SimClientPort, DirectCallsGoOutAsTheirRequests) {
     EXPECT_TRUE(port.requestWithinRange(74080));
     EXPECT_TRUE(port.requestFailed());
     EXPECT_TRUE(sent().empty());
+
+    // Nor while a user error of the SimClient thread shows: its connection
+    // is closed on purpose, and the run waits for the user.
+    simRequestFailed = false;
+    g_simUserError = 71;
+    EXPECT_TRUE(port.requestFailed());
+    EXPECT_TRUE(port.requestWithinRange(74080));
+    EXPECT_TRUE(port.toggleAllLights(1005));
+    EXPECT_TRUE(sent().empty());
+    g_simUserError = 0;
 }
 
 TEST_F(SimClientPortThreaded, ABusyDrainAtALowFrameRateCostsOnePollOfPositions) {

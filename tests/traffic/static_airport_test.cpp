@@ -212,6 +212,10 @@ TEST_F(StaticAirport, PlanPlaceActivateAdjustAndLeave) {
     EXPECT_EQ(live(40002)->standId, 0u);
     EXPECT_EQ(live(40003)->status, AcStatus::active);
     EXPECT_EQ(live(40004)->status, AcStatus::active);
+    // Driving to a stand of the airport left: it taxis on, with no stand id
+    // that the next airport's stands would answer to.
+    EXPECT_EQ(live(40004)->standId, 0u);
+    EXPECT_EQ(live(40004)->moveState, AcState::taxi);
     EXPECT_TRUE(gf_parkAirport().icao.empty());
     EXPECT_TRUE(g_stands.empty());
     EXPECT_FALSE(g_parkAirportLoaded.load());

@@ -19,6 +19,7 @@
 #include "foundation/parameter_table.hpp"
 #include "simclient/sim_events.hpp"
 #include "simclient/sim_ids.hpp"
+#include "support/movement_lab.hpp"
 #include "support/test_env.hpp"
 #include "traffic/intake.hpp"
 #include "traffic/sim_event_handling.hpp"
@@ -151,13 +152,7 @@ protected:
 
     void SetUp() override {
         gf_resetStopState();
-        gf_clearDbase();
-        for (const char* t : {"A320", "B744", "CRJ9", "C172", "EC35", "F16"}) g_knownTypes.insert(t);
-        g_largeTypes.insert("A320");
-        g_heavyTypes.insert("B744");
-        g_buzjetTypes.insert("CRJ9");
-        g_rotorcraftTypes.insert("EC35");
-        g_highPerfTypes.insert("F16");
+        lab::gf_labTypes();
         gf_reserveTrafficContainers();
         gf_resetTraffic();
         gf_setSimPort(&port);
