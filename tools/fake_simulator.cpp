@@ -110,6 +110,11 @@ int main(int argc, char** argv) {
     }
     options.keepRequests = false;
     skh::test::FakeSimulator sim(options);
+    // The trace starts before the listeners are told: a client that reads the
+    // port and connects at once is traced from its first request.
+    if (!trace.empty()) {
+        sim.setTrace([](const std::string& text) { print("trace: " + text); }, trace == "all");
+    }
     if (sim.ipv4Port() > 0) print("ipv4 port " + std::to_string(sim.ipv4Port()));
     if (sim.ipv6Port() > 0) print("ipv6 port " + std::to_string(sim.ipv6Port()));
     if (!sim.pipePath().empty()) print("pipe " + sim.pipePath().string());

@@ -132,6 +132,11 @@ void lf_paintParkingLabels(PaintSurface& s) {
 
 }  // namespace
 
+void gf_clearBadTexts() {
+    const std::lock_guard lock(g_badTextMutex);
+    g_badTexts.clear();
+}
+
 void lf_textOutUtf8(PaintSurface& s, int x, int y, const std::string& text, ColorRef colour) {
     try {
         s.text(x, y, gf_utf8ToUtf16(text), colour);

@@ -39,6 +39,8 @@ void lf_paintParkingStats(platform::PaintSurface& surface);
 // A UTF-8 text at (x, y): one that cannot be converted is logged (once per
 // text) and not drawn.
 void lf_textOutUtf8(platform::PaintSurface& surface, int x, int y, const std::string& text, platform::ColorRef colour);
+// Forgets the texts logged as not convertible, so that each is logged again.
+void gf_clearBadTexts();
 // Black when enabled, else grey.
 void lf_textOutGrey(platform::PaintSurface& surface, int x, int y, const std::string& text, bool enabled);
 

@@ -110,7 +110,11 @@ public:
     ~FltkBackend() override { close(); }
 
     bool open(const std::u16string& title, int x, int y, int width, int height) override {
-        Fl::lock();  // lets other threads wake the loop with Fl::awake
+        // Lets other threads wake the loop with Fl::awake. The lock belongs to
+        // this (the UI) thread until close: a window opened later on another
+        // thread would wait for it for ever.
+        Fl::lock();
+        m_locked = true;
         m_title = detail::toUtf8(title);
         m_window = std::make_unique<MainFlWindow>(x, y, width, height, m_title.c_str());
         m_window->size_range(width, height, width, height);
@@ -126,11 +130,16 @@ public:
         return true;
     }
     void close() override {
-        if (!m_window) return;
-        m_window->hide();
-        m_rendered.clear();
-        m_window.reset();
-        Fl::flush();
+        if (m_window) {
+            m_window->hide();
+            m_rendered.clear();
+            m_window.reset();
+            Fl::flush();
+        }
+        if (m_locked) {
+            m_locked = false;
+            Fl::unlock();
+        }
     }
     void waitForEvents(std::chrono::milliseconds limit) override {
         Fl::wait(static_cast<double>(limit.count()) / 1000.0);
@@ -324,6 +333,7 @@ private:
     std::unique_ptr<MainFlWindow> m_window;
     std::map<ControlId, Rendered> m_rendered;
     std::uint64_t m_version = 0;
+    bool m_locked = false;
 };
 
 }  // namespace
@@ -331,10 +341,15 @@ private:
 namespace detail {
 
 std::unique_ptr<Backend> makeFltkBackend() {
-    // FLTK ends the process when it cannot open the display: look first.
-    Display* probe = XOpenDisplay(nullptr);
-    if (probe == nullptr) return nullptr;
-    XCloseDisplay(probe);
+    // FLTK ends the process when it cannot open the display: open it here and
+    // hand the connection over. (A look with a connection of its own, closed
+    // again, lets a server without other clients reset, and FLTK's own
+    // connection coming in the middle of that was refused.)
+    if (fl_display == nullptr) {
+        Display* display = XOpenDisplay(nullptr);
+        if (display == nullptr) return nullptr;
+        fl_open_display(display);
+    }
     return std::make_unique<FltkBackend>();
 }
 

@@ -87,7 +87,11 @@ T onUiThread(std::function<T()> work, T fallback) {
     p.task = [promise, work] { promise->set_value(work()); };
     if (!post(std::move(p))) return fallback;
     if (result.wait_for(std::chrono::seconds(10)) != std::future_status::ready) return fallback;
-    return result.get();
+    try {
+        return result.get();
+    } catch (const std::future_error&) {
+        return fallback;  // the loop ended and dropped the work
+    }
 }
 
 // The headless backend: the window as data. Paints are recorded.
@@ -401,7 +405,12 @@ void clickAt(int x, int y) {
 }
 
 bool captureMainWindow(Image& out) {
-    return onUiThread<bool>([&out] { return window().backend && window().backend->capture(out); }, false);
+    // The work may run after the wait has given up: it owns its picture.
+    auto picture = std::make_shared<Image>();
+    if (!onUiThread<bool>([picture] { return window().backend && window().backend->capture(*picture); }, false))
+        return false;
+    out = std::move(*picture);
+    return true;
 }
 
 void requestClose() {

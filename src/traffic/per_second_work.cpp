@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "foundation/geo.hpp"
 #include "foundation/parameter_table.hpp"
@@ -19,8 +20,10 @@ namespace {
 
 constexpr double kFeetPerNm = 6076.11549;
 
-// The user's position at the last check against the static aircraft.
-GeoPos g_lastUserGroundPos;
+// The user's position at the last check against the static aircraft; none
+// (never equal to a position) before the first.
+constexpr GeoPos kNoUserGroundPos{std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::quiet_NaN()};
+GeoPos g_lastUserGroundPos = kNoUserGroundPos;
 
 double lf_signedAngle(double rad) {
     rad = std::fmod(rad, TWO_PI);
@@ -140,5 +143,7 @@ void gf_setParkedNavLights(bool on) {
 }
 
 void gf_clearRunCallsigns() { g_removedGhosts.clear(); }
+
+void gf_resetUserGroundCheck() { g_lastUserGroundPos = kNoUserGroundPos; }
 
 }  // namespace skh

@@ -28,5 +28,8 @@ std::uint64_t gf_activeLiveCount();
 void gf_setParkedNavLights(bool on);
 // Empties the callsigns kept over a run (the removed ghosts).
 void gf_clearRunCallsigns();
+// Forgets where the user was at the last check against the static aircraft,
+// so that the next check looks at them wherever the user is.
+void gf_resetUserGroundCheck();
 
 }  // namespace skh

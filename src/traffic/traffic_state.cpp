@@ -10,6 +10,7 @@
 #include "feed/traffic_queue.hpp"
 #include "platform/window.hpp"
 #include "simclient/sim_events.hpp"
+#include "traffic/per_second_work.hpp"
 #include "traffic/removal.hpp"
 #include "traffic/stand_lookup.hpp"
 #include "traffic/stand_side.hpp"
@@ -222,6 +223,7 @@ void gf_resetTraffic() {
     g_apfInfo = ApfInfo{};
     g_apfInfo.altitude = -1;
     lf_resetStandState();
+    gf_resetUserGroundCheck();
     g_indexStale = true;
     platform::invalidateMainWindow();
 }

@@ -13,6 +13,7 @@
 #include "foundation/main_window_state.hpp"
 #include "foundation/parameter_table.hpp"
 #include "foundation/settings_file.hpp"
+#include "support/default_settings.hpp"
 #include "support/fake_clock.hpp"
 #include "support/test_env.hpp"
 
@@ -23,6 +24,7 @@ protected:
     void SetUp() override {
         m_savedSettingsPath = g_parametersXmlPath;
         g_parametersXmlPath = (m_settings.path() / "parameters.xml").string();
+        resetSettingsToDefaults();
         gf_loadParameters();
         gf_setRunClock(m_clock.clock());
         lf_resetSession();

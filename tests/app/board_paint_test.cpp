@@ -74,6 +74,7 @@ protected:
         gf_resetBoard();
         gf_clearErrorMessage();
         gf_clearParkAirport();
+        gf_clearBadTexts();
     }
     void TearDown() override {
         gf_resetBoard();

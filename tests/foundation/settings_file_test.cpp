@@ -10,6 +10,7 @@
 #include "foundation/parameter_table.hpp"
 #include "foundation/settings_file.hpp"
 #include "platform/window.hpp"
+#include "support/default_settings.hpp"
 #include "support/test_env.hpp"
 
 namespace skh {
@@ -20,10 +21,14 @@ namespace fs = std::filesystem;
 class Settings : public ::testing::Test {
 protected:
     void SetUp() override {
+        test::resetSettingsToDefaults();
         m_savedPath = g_parametersXmlPath;
         g_parametersXmlPath = (m_settings.path() / "parameters.xml").string();
     }
-    void TearDown() override { g_parametersXmlPath = m_savedPath; }
+    void TearDown() override {
+        g_parametersXmlPath = m_savedPath;
+        test::resetSettingsToDefaults();
+    }
 
     fs::path file() const { return g_parametersXmlPath; }
     std::string text() const { return test::readFile(file()); }

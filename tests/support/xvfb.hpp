@@ -1,7 +1,9 @@
 #pragma once
-// A virtual X display for window tests: Xvfb on a free display number for
-// the scope, with DISPLAY pointing at it.
-#include <filesystem>
+// A virtual X display for window tests: DISPLAY points for the scope at an
+// Xvfb on a free display number. The Xvfb is one for the whole test program,
+// started by the first user and ended with the program: the display
+// libraries keep their connection to the first display they open for the
+// life of the process, so a second server would never be reached.
 #include <memory>
 #include <string>
 
@@ -21,7 +23,6 @@ public:
     const std::string& name() const { return m_name; }
 
 private:
-    int m_pid = -1;
     std::string m_name;
     std::string m_failure;
     std::unique_ptr<ScopedEnv> m_display;

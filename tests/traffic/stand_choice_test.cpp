@@ -52,6 +52,7 @@ protected:
         g_stands.clear();
         RANDOM.value = true;
         gf_clearParkAirport();
+        g_learnedChanges = 0;  // a stand that grew counts as learned
     }
     static const char* nameOf(const Stand* s) { return s != nullptr ? s->name.c_str() : "none"; }
 };

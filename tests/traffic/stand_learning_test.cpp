@@ -48,6 +48,7 @@ class StandLearning : public ::testing::Test {
 protected:
     StandLearning() : cwd(dir.path()) {}
     void SetUp() override {
+        reset();  // the counts below start from nothing learned
         fs::create_directories(g_myThirdpartyFolder);
         test::writeFile(
             g_myThirdpartyFolder / "EGLL.xml",
@@ -59,12 +60,14 @@ protected:
                 R"(<parkpos id="A3" latitude="51.472" longitude="-0.45" radius="30"/></parkpositions>)");
         load();
     }
-    void TearDown() override {
+    void TearDown() override { reset(); }
+    static void reset() {
         g_stands.clear();
         g_apfHandmade = false;
         g_apfInfo = ApfInfo{};
         g_parkAirportLoaded = false;
         g_learnedChanges = 0;
+        g_apfParamsChanged = false;
         gf_resetLearnedMerge();
         gf_clearParkAirport();
         gf_clearStatusMessage();
