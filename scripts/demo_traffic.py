@@ -124,15 +124,20 @@ def arrival(f, t0, runway, elevation, step, taken):
         t += step
         d += gs * step / 3600.0
         gs = max(15.0, gs - 12.0)
-    exit_point = move(threshold, track, d)
-    off = (track + 90.0) % 360.0
-    k = 1
     # Off the runway, on until its stand a few metres ahead is clear of the others.
-    while k < 8 or not clear(stand_ahead(move(exit_point, off, 0.012 * (k - 1)), off), taken):
-        f.add(t, move(exit_point, off, 0.012 * k), 0.0, 15.0, off, 0.0)
+    off = (track + 90.0) % 360.0
+    taxi_to_stand(f, t, move(threshold, track, d), off, 0.012, 1, 8, 15.0, step, taken)
+
+
+def taxi_to_stand(f, t, start, heading, stride_nm, first, at_least, gs, step, taken):
+    """Taxis from `start` on `heading`, a stride a step from step `first` on,
+    at least to step `at_least` and on until the stand ahead is clear; stops there."""
+    k = first
+    while k < at_least or not clear(stand_ahead(move(start, heading, stride_nm * (k - 1)), heading), taken):
+        f.add(t, move(start, heading, stride_nm * k), 0.0, gs, heading, 0.0)
         t += step
         k += 1
-    stop(f, t, off, step, taken)
+    stop(f, t, heading, step, taken)
 
 
 def stand_ahead(pos, heading):
@@ -194,13 +199,7 @@ def ground_movement(f, t0, runway, step, taken):
     threshold, far_end = runway
     track = bearing(threshold, far_end)
     start = move(threshold, (track + 90.0) % 360.0, 0.1)
-    t = t0
-    k = 0
-    while k < 40 or not clear(stand_ahead(move(start, track, 0.004 * (k - 1)), track), taken):
-        f.add(t, move(start, track, 0.004 * k), 0.0, 14.0, track, 0.0)
-        t += step
-        k += 1
-    stop(f, t, track, step, taken)
+    taxi_to_stand(f, t0, start, track, 0.004, 0, 40, 14.0, step, taken)
 
 
 def line(f, p, start):
