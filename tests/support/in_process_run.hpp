@@ -11,6 +11,7 @@
 #include <string>
 #include <thread>
 
+#include "aircraft/refused_liveries.hpp"
 #include "airports/airport_list.hpp"
 #include "app/app_state.hpp"
 #include "app/closing.hpp"
@@ -67,6 +68,7 @@ protected:
         g_startupDone = true;
         g_restartRequested = false;
         lf_resetSession();
+        gf_clearRefusedLiveries();  // what a run refused stays refused for its process only
         g_trafficReader.setUserPos(0.0, 0.0);
         g_rtAcceptSliceMs = 100;
         m_ticker = std::thread([this] {
