@@ -49,11 +49,16 @@ done
 scripts/setup.sh
 jobs=$(nproc 2>/dev/null || echo 2)
 echo "Building ..."
-cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DSKYHAVEN_TESTS=OFF >/dev/null
-cmake --build build/release -j "$jobs" --target Skyhaven_P3D skyhaven-pack skyhaven-fake-sim skyhaven-fake-rt >/dev/null
+# DEMO_BUILD names a build folder that is already configured (CI's test
+# build); otherwise a Release build of its own.
+build=${DEMO_BUILD:-build/release}
+if [ -z "${DEMO_BUILD:-}" ]; then
+  cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DSKYHAVEN_TESTS=OFF >/dev/null
+fi
+cmake --build "$build" -j "$jobs" --target Skyhaven_P3D skyhaven-pack skyhaven-fake-sim skyhaven-fake-rt >/dev/null
 
 root=$PWD
-bin=$root/build/release
+bin=$root/$build
 demo=$root/build/demo
 data=$root/scripts/demo_data
 rm -rf "$demo/pipes" "$demo/site"
