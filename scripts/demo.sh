@@ -257,6 +257,9 @@ printf '  %-50s %s\n' "aircraft made from them" "$(count 'aircraft [0-9]+ new')"
 printf '  %-50s %s\n' "creations asked of the simulator" "$(count '[0-9]+ created')"
 printf '  %-50s %s\n' "adopted, and active 2 s later" "$(count '[0-9]+ active')"
 printf '  %-50s %s\n' "refused by the simulator ('$refused_title')" "$(count '[0-9]+ refused')"
+parked=$({ grep -E ' arrived at stand$' "$log" || true; } | sed -E 's/^[0-9:]* *([^ ]+) *: *([^ ]+) .*/\2 at \1/' |
+  paste -sd, - | sed 's/,/, /g')
+printf '  %-50s %s\n' "parked at a free stand after taxiing in" "${parked:-none}"
 printf '  %-50s %s\n' "removed as they left" "$(count '[0-9]+ removed;')"
 printf '  %-50s %s\n' "not created, by reason" "$(sed -n 's/.*dropped: //p' <<<"$counts")"
 printf '  %-50s %s\n' "how they moved in the simulator" "$(sed -n 's/^summary: motion: //p' "$demo/fake-sim.txt")"
@@ -281,7 +284,7 @@ else
     when="when the user aircraft left Zurich"
   fi
   printf '  %-50s %s\n' "saved $when" "$(sed -n "${saved_at}p" "$log" | sed -E "s/^([0-9:]+) .* saved (with .*[^ ]) *$/\\1, \\2/")"
-  printf '  %-50s %s\n' "options learned in this run (of $(options_of "$learned_file" | grep -c . || true) in the file)" \
+  printf '  %-50s %s\n' "options added or renewed in this run (of $(options_of "$learned_file" | grep -c . || true) in the file)" \
     "$(grep -c . <<<"$new_options" || true): $(grep -vc 'soft="true"' <<<"$new_options" || true) seen at a stand, $(grep -c 'soft="true"' <<<"$new_options" || true) guessed (soft)"
   awk -F'\t' 'NF { cs = $2; sub(/.* cs="/, "", cs); sub(/".*/, "", cs)
                    printf "    stand %s: %s%s\n", $1, cs, ($2 ~ /soft="true"/ ? " (soft)" : "") }' <<<"$new_options"
