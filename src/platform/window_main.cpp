@@ -64,9 +64,7 @@ bool post(Posted p) {
         if (!w.exists) return false;
         w.queue.push_back(std::move(p));
     }
-    w.changed.notify_all();
-    const std::lock_guard lock(w.mutex);
-    if (w.backend) w.backend->wake();
+    wake(w);
     return true;
 }
 
