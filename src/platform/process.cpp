@@ -3,7 +3,6 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
-#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -85,13 +84,6 @@ std::optional<int> waitProcess(int pid, std::chrono::milliseconds timeout) {
         if (r < 0 || std::chrono::steady_clock::now() >= deadline) return std::nullopt;
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
-}
-
-double childrenCpuSeconds() {
-    rusage usage{};
-    if (getrusage(RUSAGE_CHILDREN, &usage) != 0) return 0.0;
-    const auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
-    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 
 double processCpuSecondsOf(int pid) {

@@ -25,8 +25,6 @@ bool signalProcess(int pid, EndRequest request);
 // when it has not ended within the timeout.
 std::optional<int> waitProcess(int pid, std::chrono::milliseconds timeout);
 
-// Processor time used by the ended children that were waited for.
-double childrenCpuSeconds();
 // Processor time used so far by a running process (0 when unknown).
 double processCpuSecondsOf(int pid);
 
