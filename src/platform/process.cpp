@@ -91,7 +91,7 @@ double processCpuSecondsOf(int pid) {
     std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
     std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     const auto close = text.rfind(')');
-    if (close == std::string::npos) return 0.0;
+    if (close == std::string::npos || close + 2 > text.size()) return 0.0;
     std::istringstream fields(text.substr(close + 2));
     std::string field;
     unsigned long long user = 0, system = 0;
