@@ -176,8 +176,7 @@ void takePicture(detail::Backend& backend, const Picture& picture) {
 
 bool enabledControl(ControlId id, WindowHandle& handle) {
     handle = getDlgItem(id);
-    ControlState state;
-    return handle != 0 && controlState(handle, state) && state.enabled;
+    return handle != 0 && isWindowEnabled(handle);
 }
 
 }  // namespace
