@@ -10,6 +10,7 @@
 #include "airports/park_airport_load.hpp"
 #include "airports/stand_locations.hpp"
 #include "foundation/format.hpp"
+#include "foundation/hash.hpp"
 #include "foundation/log.hpp"
 #include "foundation/main_window_state.hpp"
 #include "foundation/parameter_table.hpp"
@@ -184,8 +185,6 @@ bool lf_callsignInCoupledMap(const std::string& callsign) {
     if (callsign.empty() || g_coupledInUse.empty()) return false;
     return g_coupledInUse.count(callsign) != 0 || g_coupledInUse.count(callsign + "_") != 0;
 }
-
-const TextSet& gf_coupledCallsigns() { return g_coupledInUse; }
 
 void lf_clearCoupledCallsigns() {
     g_coupledPending.clear();
