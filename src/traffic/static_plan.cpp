@@ -153,13 +153,6 @@ void lf_pickCandidate(std::vector<std::size_t>& picks, const Stand& stand) {
     lf_shuffle(picks);
 }
 
-void lf_markPlanned(Stand& stand) {
-    stand.planned = true;
-    for (const std::uint32_t id : stand.adjacent) {
-        if (Stand* other = gf_standById(id)) other->adjacentTaken = true;
-    }
-}
-
 bool lf_planHas(const std::vector<ParkPos>& list, const std::string& registration, const std::string& cs,
                 const std::string& cs2) {
     return std::any_of(list.begin(), list.end(), [&](const ParkPos& p) {
@@ -235,6 +228,13 @@ void lf_clearPlanMarks() {
         s.planned = false;
         s.reserved = false;
         s.adjacentTaken = false;
+    }
+}
+
+void lf_markPlanned(Stand& stand) {
+    stand.planned = true;
+    for (const std::uint32_t id : stand.adjacent) {
+        if (Stand* other = gf_standById(id)) other->adjacentTaken = true;
     }
 }
 

@@ -103,6 +103,8 @@ std::string lf_readParkedFile();
 std::uint64_t lf_logDayAndTime();
 // The user's reserved stand and the stand at the user aircraft are reserved.
 void lf_markReservedStands();
+// The stand is planned, its neighbours adjacent-taken.
+void lf_markPlanned(Stand& stand);
 // Clears the planned, reserved and adjacent-taken marks of every stand.
 void lf_clearPlanMarks();
 
