@@ -130,16 +130,9 @@ bool lf_optionPasses(const StandOption& o, std::uint32_t mode, bool anyWeekday, 
 }
 
 // With a choice: the option of the static aircraft already standing here
-// first, else a random order.
+// first, else a random order. Needs the round's index of the statics.
 void lf_pickCandidate(std::vector<std::size_t>& picks, const Stand& stand) {
-    const StaticAc* here = nullptr;
-    for (const StaticAc& st : g_staticAc) {
-        if (st.standId == stand.id && st.status == AcStatus::active) {
-            here = &st;
-            break;
-        }
-    }
-    if (here != nullptr) {
+    if (const StaticAc* here = lf_staticAt(stand.id)) {
         for (std::size_t i = 0; i < picks.size(); ++i) {
             const StandOption& o = stand.options[picks[i]];
             const bool sameCallsign = (!o.callsign.empty() && gf_wildcardEqual(o.callsign, here->callsign)) ||
