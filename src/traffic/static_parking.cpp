@@ -504,11 +504,16 @@ void lf_checkMaxPark(std::uint32_t extra) {
     const std::int32_t max = g_mainWindowState.maxParkCount.load();
     if (max < 1) return;
     LiveAc* longest = nullptr;
+    std::int64_t longestMs = 0;
     std::int64_t live = extra;
     for (LiveAc& ac : g_liveAc) {
         if (!lf_isParkedLive(ac)) continue;
         ++live;
-        if (longest == nullptr || lf_msParked(ac) > lf_msParked(*longest)) longest = &ac;
+        const std::int64_t ms = lf_msParked(ac);
+        if (longest == nullptr || ms > longestMs) {
+            longest = &ac;
+            longestMs = ms;
+        }
     }
     const std::uint64_t now = g_weekSlot.load();
     StaticAc* earliest = nullptr;
