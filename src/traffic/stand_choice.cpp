@@ -17,6 +17,7 @@
 #include "traffic/stand_learning.hpp"
 #include "traffic/stand_lookup.hpp"
 #include "traffic/stand_options.hpp"
+#include "traffic/static_plan.hpp"
 #include "traffic/traffic_state.hpp"
 
 namespace skh {
@@ -24,7 +25,6 @@ namespace skh {
 namespace {
 
 constexpr double kNmPerDegree = 60.0;
-constexpr std::uint32_t kSlotsPerDay = 48;
 constexpr std::size_t kSmallAirportStands = 10;
 constexpr double kSpawnAirportNm = 5.0;        // born standing only this close to the park airport
 constexpr double kSpawnMovingSpeedKt = 5.0;    // a moving newcomer faster than this is no parked one
@@ -262,9 +262,9 @@ Stand* lf_findFreeStand(GeoPos p, const FlightIdent& a, double maxNm, bool allow
 }
 
 Stand* lf_chooseStandBySize(std::uint64_t weekSlot, const FlightIdent& a, bool allowNext) {
-    auto weekday = static_cast<std::uint32_t>(gf_weekdayOf(weekSlot));
-    auto slot = static_cast<std::uint32_t>(gf_slotOf(weekSlot));
-    if (slot >= kSlotsPerDay || weekday < 1 || weekday > 7) return nullptr;
+    if (!lf_isValidWeekSlot(weekSlot)) return nullptr;
+    const auto weekday = static_cast<std::uint32_t>(gf_weekdayOf(weekSlot));
+    const auto slot = static_cast<std::uint32_t>(gf_slotOf(weekSlot));
     std::vector<Candidate> candidates;
     candidates.reserve(256);
     for (const Pass& pass : lf_passesFor(a)) {
@@ -273,11 +273,7 @@ Stand* lf_chooseStandBySize(std::uint64_t weekSlot, const FlightIdent& a, bool a
     }
     if (candidates.empty()) {
         if (!allowNext || g_stands.size() > kSmallAirportStands) return nullptr;
-        if (++slot == kSlotsPerDay) {
-            slot = 0;
-            weekday = weekday == 7 ? 1 : weekday + 1;
-        }
-        return lf_chooseStandBySize(weekday | std::uint64_t{slot} << 32, a, false);
+        return lf_chooseStandBySize(lf_weekSlotBefore(weekSlot, -1), a, false);
     }
     if (RANDOM.value.load()) std::shuffle(candidates.begin(), candidates.end(), gf_randomEngine());
     std::stable_sort(candidates.begin(), candidates.end(), [](const Candidate& x, const Candidate& y) {

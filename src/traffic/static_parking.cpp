@@ -181,15 +181,6 @@ bool lf_departsNow(const WantedStatic& w, std::uint64_t now) {
     return false;
 }
 
-void lf_markPlannedStand(std::uint32_t standId) {
-    Stand* stand = gf_standById(standId);
-    if (stand == nullptr) return;
-    stand->planned = true;
-    for (const std::uint32_t id : stand->adjacent) {
-        if (Stand* other = gf_standById(id)) other->adjacentTaken = true;
-    }
-}
-
 void lf_adjust() {
     const std::uint64_t now = lf_logDayAndTime();
     lf_takeOverCoupledCallsigns();
@@ -215,7 +206,9 @@ void lf_adjust() {
         lf_removeLiveParked(excess);
         lf_collectWantedStands();
     }
-    for (const ParkedLive& p : g_parkedLive) lf_markPlannedStand(p.standId);
+    for (const ParkedLive& p : g_parkedLive) {
+        if (Stand* stand = gf_standById(p.standId)) lf_markPlanned(*stand);
+    }
     const auto present = static_cast<std::int64_t>(g_parkedLive.size());
     if (wanted != present) lf_fitBothModes(now, wanted, present);
     lf_reviewStaticAircraft(now);
@@ -511,11 +504,16 @@ void lf_checkMaxPark(std::uint32_t extra) {
     const std::int32_t max = g_mainWindowState.maxParkCount.load();
     if (max < 1) return;
     LiveAc* longest = nullptr;
+    std::int64_t longestMs = 0;
     std::int64_t live = extra;
     for (LiveAc& ac : g_liveAc) {
         if (!lf_isParkedLive(ac)) continue;
         ++live;
-        if (longest == nullptr || lf_msParked(ac) > lf_msParked(*longest)) longest = &ac;
+        const std::int64_t ms = lf_msParked(ac);
+        if (longest == nullptr || ms > longestMs) {
+            longest = &ac;
+            longestMs = ms;
+        }
     }
     const std::uint64_t now = g_weekSlot.load();
     StaticAc* earliest = nullptr;

@@ -10,6 +10,7 @@
 #include "airports/park_airport_load.hpp"
 #include "airports/stand_locations.hpp"
 #include "foundation/format.hpp"
+#include "foundation/hash.hpp"
 #include "foundation/log.hpp"
 #include "foundation/main_window_state.hpp"
 #include "foundation/parameter_table.hpp"
@@ -129,16 +130,9 @@ bool lf_optionPasses(const StandOption& o, std::uint32_t mode, bool anyWeekday, 
 }
 
 // With a choice: the option of the static aircraft already standing here
-// first, else a random order.
+// first, else a random order. Needs the round's index of the statics.
 void lf_pickCandidate(std::vector<std::size_t>& picks, const Stand& stand) {
-    const StaticAc* here = nullptr;
-    for (const StaticAc& st : g_staticAc) {
-        if (st.standId == stand.id && st.status == AcStatus::active) {
-            here = &st;
-            break;
-        }
-    }
-    if (here != nullptr) {
+    if (const StaticAc* here = lf_staticAt(stand.id)) {
         for (std::size_t i = 0; i < picks.size(); ++i) {
             const StandOption& o = stand.options[picks[i]];
             const bool sameCallsign = (!o.callsign.empty() && gf_wildcardEqual(o.callsign, here->callsign)) ||
@@ -150,13 +144,6 @@ void lf_pickCandidate(std::vector<std::size_t>& picks, const Stand& stand) {
         }
     }
     lf_shuffle(picks);
-}
-
-void lf_markPlanned(Stand& stand) {
-    stand.planned = true;
-    for (const std::uint32_t id : stand.adjacent) {
-        if (Stand* other = gf_standById(id)) other->adjacentTaken = true;
-    }
 }
 
 bool lf_planHas(const std::vector<ParkPos>& list, const std::string& registration, const std::string& cs,
@@ -184,8 +171,6 @@ bool lf_callsignInCoupledMap(const std::string& callsign) {
     if (callsign.empty() || g_coupledInUse.empty()) return false;
     return g_coupledInUse.count(callsign) != 0 || g_coupledInUse.count(callsign + "_") != 0;
 }
-
-const TextSet& gf_coupledCallsigns() { return g_coupledInUse; }
 
 void lf_clearCoupledCallsigns() {
     g_coupledPending.clear();
@@ -236,6 +221,13 @@ void lf_clearPlanMarks() {
         s.planned = false;
         s.reserved = false;
         s.adjacentTaken = false;
+    }
+}
+
+void lf_markPlanned(Stand& stand) {
+    stand.planned = true;
+    for (const std::uint32_t id : stand.adjacent) {
+        if (Stand* other = gf_standById(id)) other->adjacentTaken = true;
     }
 }
 

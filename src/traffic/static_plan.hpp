@@ -20,7 +20,6 @@
 #include <vector>
 
 #include "airports/stand.hpp"
-#include "foundation/hash.hpp"
 #include "traffic/aircraft_records.hpp"
 
 namespace skh {
@@ -74,7 +73,6 @@ void lf_noteCoupledCallsign(const std::string& callsign);
 void lf_takeOverCoupledCallsigns();
 // The callsign, or it with "_" appended, is among those taken over.
 bool lf_callsignInCoupledMap(const std::string& callsign);
-const TextSet& gf_coupledCallsigns();
 // Forgets both (a new run).
 void lf_clearCoupledCallsigns();
 
@@ -105,6 +103,8 @@ std::string lf_readParkedFile();
 std::uint64_t lf_logDayAndTime();
 // The user's reserved stand and the stand at the user aircraft are reserved.
 void lf_markReservedStands();
+// The stand is planned, its neighbours adjacent-taken.
+void lf_markPlanned(Stand& stand);
 // Clears the planned, reserved and adjacent-taken marks of every stand.
 void lf_clearPlanMarks();
 
