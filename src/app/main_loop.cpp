@@ -204,7 +204,6 @@ void lf_secondTick() {
     if (g_listNamesRequested.load()) {
         gf_setBoard(g_mainWindowState.selectedAcText, std::string());
         seam::gf_listLiveAcNames();
-        g_listNamesReady = true;
         g_listNamesRequested = false;
     }
     seam::gf_avoidUserCollision();
