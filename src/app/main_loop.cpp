@@ -35,8 +35,6 @@ namespace {
 constexpr std::int32_t kPausePolls = 100;
 std::int32_t g_pauseCounter = kPausePolls;
 
-bool lf_stopUnderWay() { return g_stopRequested.load() || g_closeRequested.load(); }
-
 bool lf_userDataReady() { return g_userDataReady.load(); }
 
 // The ten controls of the static parking, greyed while it is calculated.
@@ -251,18 +249,18 @@ void lf_periodicSummaries(const SecondActions& a) {
 
 bool lf_simTick() {
     // The run ends at the next poll, also when no per-second data comes.
-    if (lf_stopUnderWay()) return false;
+    if (gf_stopUnderWay()) return false;
     lf_handleUiRequests();
     seam::gf_userStandWork();
     if (!simRunning.load() || simRequestFailed.load()) {
         lf_handleFlightNotRunning();
-        return !lf_stopUnderWay();
+        return !gf_stopUnderWay();
     }
     seam::lf_handleAddingStack();
     bool ready = true;
     if (g_userDataReady.compare_exchange_strong(ready, false)) {
         lf_secondTick();
-        if (lf_stopUnderWay()) return false;
+        if (gf_stopUnderWay()) return false;
         const SecondActions a = secondActions(g_secondTick);
         if (a.quarterMinute) {
             if (g_rtProfessional.load()) gf_sendQs123(lf_simSeconds());

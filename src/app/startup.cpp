@@ -63,8 +63,6 @@ void lf_showInstallPath(const std::string& text) {
 // ERROR with no restart, unless a stop is already under way.
 void lf_systemErrorStop() { gf_requestStop(AppState::SystemError, 0); }
 
-bool lf_stopUnderWay() { return g_stopRequested.load() || g_closeRequested.load(); }
-
 // Steps 1 to 14 of the start-up; a stop ends them early.
 void lf_startup() {
     lf_checkProgramFolder();
@@ -77,7 +75,7 @@ void lf_startup() {
     gf_requestRescanWhenCacheGone();
     if (g_liveryIndexClearRequested.exchange(false)) gf_clearLiveryIndex();
     seam::gf_scanLiveries();
-    if (lf_stopUnderWay()) return;
+    if (gf_stopUnderWay()) return;
 
     auto& board = g_mainWindowState;
     if (SCAN_AIRPORTS.value.load()) {
@@ -87,7 +85,7 @@ void lf_startup() {
     }
     gf_setBoard(board.thirdpartyAirportCount, gf_countFolderEntries(g_myThirdpartyFolder));
     gf_setBoard(board.orbxAirportCount, gf_countFolderEntries(g_myOrbxFolder));
-    if (lf_stopUnderWay()) {
+    if (gf_stopUnderWay()) {
         // A closed window ends the start here; another reason (a setting
         // that asks for a restart) keeps its outcome.
         if (g_closeRequested.load()) gf_requestClose();
