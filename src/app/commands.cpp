@@ -40,8 +40,6 @@ void clear() { gf_clearStatusMessage(); }
 void repaint() { platform::invalidateMainWindow(); }
 void restart() { gf_requestNewSettings(kRestartDelayForSettings); }
 void enable(const UiControl& c, bool on) { gf_enableControl(c, on); }
-bool controlEnabled(const UiControl& c) { return platform::isWindowEnabled(platform::getDlgItem(c.controlId)); }
-
 void lf_markApfParamsChangedWhenLoaded() {
     if (g_parkAirportLoaded.load()) g_apfParamsChanged = true;
 }
@@ -203,7 +201,7 @@ void lf_onAircraftChosen(const std::string& text) {
     gf_setBoard(g_mainWindowState.selectedAcText, std::string());
     repaint();
     g_aircraftListChanged = true;
-    enable(g_blockButton, !controlEnabled(g_unblockButton));
+    enable(g_blockButton, !gf_controlEnabled(g_unblockButton));
 }
 
 // The choice at the index becomes the setting's value; saved unless the
@@ -346,7 +344,7 @@ void lf_showRespondCountdown() {
     }
     const std::int32_t t = g_secondTick.load();
     const std::int32_t s = 15 * (t / 15 + 1) - t;
-    note(skh::format("{} will respond in {} second{} ...", PRODUCT_NAME, s, s == 1 ? "" : "s"));
+    note(skh::format("{} will respond in {} second{} ...", PRODUCT_NAME, s, gf_plural32(s)));
     g_renewalRequested = true;
 }
 

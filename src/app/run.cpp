@@ -36,8 +36,6 @@ constexpr std::chrono::seconds kReaderGap{2};
 constexpr Millis kTrafficWaitStep{100};
 constexpr int kTrafficWaitSteps = 150;
 
-void lf_setLamp(std::atomic<bool>& lamp, bool on) { gf_setBoard(lamp, on); }
-
 std::uint16_t lf_portFromEnvironment(const char* name, std::uint16_t fallback) {
     const char* text = std::getenv(name);
     if (text == nullptr || *text == '\0') return fallback;
@@ -108,8 +106,8 @@ void lf_warnNoTraffic(const Clock& clock) {
 
 void lf_runSession(const Clock& clock) {
     auto& board = g_mainWindowState;
-    lf_setLamp(board.realTrafficConnected, false);
-    lf_setLamp(board.simConnectConnected, false);
+    gf_setBoard(board.realTrafficConnected, false);
+    gf_setBoard(board.simConnectConnected, false);
 
     seam::gf_reserveTrafficContainers();
     seam::gf_initInUseTitles();
@@ -133,10 +131,10 @@ void lf_runSession(const Clock& clock) {
     if (g_rtOnThisPc.load() && !aerowinx) {
         lf_listenTcp(PORT_NUMBER.value.get());
     } else {
-        lf_setLamp(board.realTrafficConnected, true);
+        gf_setBoard(board.realTrafficConnected, true);
     }
     if (gf_stopUnderWay()) return;
-    lf_setLamp(board.realTrafficIdle, false);
+    gf_setBoard(board.realTrafficIdle, false);
     if (!aerowinx) {
         lf_waitForRealTraffic();
         if (g_rtProfessional.load()) gf_sendQs123(lf_simSeconds());
