@@ -167,13 +167,11 @@ void lf_handleFlightNotRunning() {
         gf_log(skh::format("{} Flight not running", gf_utcTimeOfDay()));
     }
     seam::lf_processSimEvents();
-    --g_pauseCounter;
-    if (g_pauseCounter % kPausePolls == 0) {
+    // Once a second (100 polls) while paused.
+    if (--g_pauseCounter < 1) {
+        g_pauseCounter = kPausePolls;
         lf_enableAfterReservedStand();
         gf_sendUserPosition();
-    }
-    if (g_pauseCounter < 1) {
-        g_pauseCounter = kPausePolls;
         lf_updateCountsIfChanged();
         g_weekSlot = gf_weekdayAndSlot();
     }
