@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <gsl/narrow>
+#include <initializer_list>
 #include <mutex>
 
 #include "airports/airport.hpp"
@@ -39,12 +40,9 @@ bool lf_userDataReady() { return g_userDataReady.load(); }
 
 // The ten controls of the static parking, greyed while it is calculated.
 void lf_enableParkingControls(bool enabled) {
-    for (const UiControl* c :
-         {static_cast<const UiControl*>(&parking_percentage), static_cast<const UiControl*>(&MAX_PARK_SEL),
-          static_cast<const UiControl*>(&MAX_LIVE_SEL), static_cast<const UiControl*>(&MAX_FIT_FL),
-          static_cast<const UiControl*>(&INITIAL_LOAD_ONLY), static_cast<const UiControl*>(&PARK_FAKE),
-          static_cast<const UiControl*>(&PARK_SOFT), static_cast<const UiControl*>(&WEEK),
-          static_cast<const UiControl*>(&g_flushStaticButton), static_cast<const UiControl*>(&g_reReadButton)}) {
+    for (const UiControl* c : std::initializer_list<const UiControl*>{
+             &parking_percentage, &MAX_PARK_SEL, &MAX_LIVE_SEL, &MAX_FIT_FL, &INITIAL_LOAD_ONLY, &PARK_FAKE, &PARK_SOFT,
+             &WEEK, &g_flushStaticButton, &g_reReadButton}) {
         gf_enableControl(*c, enabled);
     }
 }

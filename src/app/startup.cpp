@@ -3,6 +3,7 @@
 #include <fmt/format.h>
 
 #include <filesystem>
+#include <initializer_list>
 #include <new>
 #include <thread>
 
@@ -245,9 +246,8 @@ void lf_enableSettingsControls() {
     gf_enableControl(BLOCK_CALLSIGN, true);
     gf_enableControl(g_unblockButton, !BLOCK_CALLSIGN.value.empty());
     for (const UiControl* off :
-         {static_cast<const UiControl*>(&g_blockButton), static_cast<const UiControl*>(&g_callsignToObjectIdButton),
-          static_cast<const UiControl*>(&g_reReadButton), static_cast<const UiControl*>(&g_flushStaticButton),
-          static_cast<const UiControl*>(&CALLSIGN_2_OBJECTID), static_cast<const UiControl*>(&DESTINATION)}) {
+         std::initializer_list<const UiControl*>{&g_blockButton, &g_callsignToObjectIdButton, &g_reReadButton,
+                                                 &g_flushStaticButton, &CALLSIGN_2_OBJECTID, &DESTINATION}) {
         gf_enableControl(*off, false);
     }
     parking_percentage.value = 30;
