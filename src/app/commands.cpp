@@ -225,13 +225,6 @@ void lf_onMaxFitChosen(int index) {
     if (g_parkAirportLoaded.load()) lf_showRespondCountdown();
 }
 
-// --- Edit boxes --------------------------------------------------------------------
-
-std::string lf_upperAscii(std::string text) {
-    for (char& c : text) c = gf_toUpper(c);
-    return text;
-}
-
 }  // namespace
 
 std::optional<std::pair<int, std::string>> lf_getControlTextUtf8(ControlId id, std::uintptr_t wParam) {
@@ -376,7 +369,7 @@ void lf_handleCallsignEntered() {
         return;
     }
     if (whole && text.size() >= 4 && text.size() <= 8 && lf_plainCallsign(text)) {
-        const std::string callsign = lf_upperAscii(text);
+        const std::string callsign = gf_upper(text);
         if (callsign == BLOCK_CALLSIGN.value.get()) {
             note(skh::format("callsign '{}' was already set ...", callsign), true);
             gf_showStringParameter(BLOCK_CALLSIGN);
@@ -401,7 +394,7 @@ void lf_handleDestinationEntered() {
         return;
     }
     if (whole && text.size() == 4) {
-        const std::string code = lf_upperAscii(text);
+        const std::string code = gf_upper(text);
         if (code == DESTINATION.value.get()) {
             note(skh::format("destination '{}' was already set ...", code), true);
         } else if (const Airport* airport = gf_findAirport(code)) {
