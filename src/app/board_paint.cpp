@@ -37,11 +37,9 @@ void lf_reportBadText(const std::string& line, const std::string& text) {
     gf_log(line);
 }
 
-const char* plural(std::uint64_t n) { return n == 1 ? "" : "s"; }
-
 ColorRef yellowIf(bool on) { return on ? kYellow : kBlack; }
 
-bool controlEnabled(const UiControl& c) { return platform::isWindowEnabled(platform::getDlgItem(c.controlId)); }
+ColorRef greyUnlessEnabled(const UiControl& c) { return gf_controlEnabled(c) ? kBlack : kGrey; }
 
 void lf_paintLamps(PaintSurface& s, const BoardTexts& texts) {
     const auto& b = g_mainWindowState;
@@ -186,9 +184,9 @@ void lf_paintSettings(PaintSurface& s) {
                        {"Automatic", 237, &AFG_AUTOMATIC, kBlack},
                        {"Max aircraft matching depth", 5, &MATCHING_DEPTH, kBlack},
                        {"Optional:", 258, &LIGHT_AIRCRAFT, kBlack},
-                       {"Light aircraft", 343, &LIGHT_AIRCRAFT, controlEnabled(LIGHT_AIRCRAFT) ? kBlack : kGrey},
-                       {"Helicopters", 450, &HELICOPTERS, controlEnabled(HELICOPTERS) ? kBlack : kGrey},
-                       {"FighterJets", 556, &HIGH_PERF_AIRCRAFT, controlEnabled(HIGH_PERF_AIRCRAFT) ? kBlack : kGrey},
+                       {"Light aircraft", 343, &LIGHT_AIRCRAFT, greyUnlessEnabled(LIGHT_AIRCRAFT)},
+                       {"Helicopters", 450, &HELICOPTERS, greyUnlessEnabled(HELICOPTERS)},
+                       {"FighterJets", 556, &HIGH_PERF_AIRCRAFT, greyUnlessEnabled(HIGH_PERF_AIRCRAFT)},
                        {"Traffic injection", 5, &RANGE, kBlack},
                        {"Radius:", 163, &RANGE, kBlack},
                        {"nm, or", 270, &RANGE, kBlack},
@@ -218,7 +216,7 @@ void lf_paintSettings(PaintSurface& s) {
     const std::uint64_t tblo = g_tbloFileCount.load();
     if (tblo != 0) {
         lf_textOutUtf8(s, 323, SCAN_AIRPORTS.row,
-                       skh::format("{} airport{} in {} folder", tblo, plural(tblo), g_folderText), kYellow);
+                       skh::format("{} airport{} in {} folder", tblo, gf_pluralUnsigned(tblo), g_folderText), kYellow);
     }
     lf_paintParkingLabels(s);
 }

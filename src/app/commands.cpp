@@ -40,8 +40,6 @@ void clear() { gf_clearStatusMessage(); }
 void repaint() { platform::invalidateMainWindow(); }
 void restart() { gf_requestNewSettings(kRestartDelayForSettings); }
 void enable(const UiControl& c, bool on) { gf_enableControl(c, on); }
-bool controlEnabled(const UiControl& c) { return platform::isWindowEnabled(platform::getDlgItem(c.controlId)); }
-
 void lf_markApfParamsChangedWhenLoaded() {
     if (g_parkAirportLoaded.load()) g_apfParamsChanged = true;
 }
@@ -203,7 +201,7 @@ void lf_onAircraftChosen(const std::string& text) {
     gf_setBoard(g_mainWindowState.selectedAcText, std::string());
     repaint();
     g_aircraftListChanged = true;
-    enable(g_blockButton, !controlEnabled(g_unblockButton));
+    enable(g_blockButton, !gf_controlEnabled(g_unblockButton));
 }
 
 // The choice at the index becomes the setting's value; saved unless the
@@ -225,13 +223,6 @@ void lf_onMaxFitChosen(int index) {
     MAX_FIT.value = std::clamp(halfHours - 1, MAX_FIT.minimum, MAX_FIT.maximum);
     gf_saveIntParameter(MAX_FIT);
     if (g_parkAirportLoaded.load()) lf_showRespondCountdown();
-}
-
-// --- Edit boxes --------------------------------------------------------------------
-
-std::string lf_upperAscii(std::string text) {
-    for (char& c : text) c = gf_toUpper(c);
-    return text;
 }
 
 }  // namespace
@@ -346,7 +337,7 @@ void lf_showRespondCountdown() {
     }
     const std::int32_t t = g_secondTick.load();
     const std::int32_t s = 15 * (t / 15 + 1) - t;
-    note(skh::format("{} will respond in {} second{} ...", PRODUCT_NAME, s, s == 1 ? "" : "s"));
+    note(skh::format("{} will respond in {} second{} ...", PRODUCT_NAME, s, gf_plural32(s)));
     g_renewalRequested = true;
 }
 
@@ -378,7 +369,7 @@ void lf_handleCallsignEntered() {
         return;
     }
     if (whole && text.size() >= 4 && text.size() <= 8 && lf_plainCallsign(text)) {
-        const std::string callsign = lf_upperAscii(text);
+        const std::string callsign = gf_upper(text);
         if (callsign == BLOCK_CALLSIGN.value.get()) {
             note(skh::format("callsign '{}' was already set ...", callsign), true);
             gf_showStringParameter(BLOCK_CALLSIGN);
@@ -403,7 +394,7 @@ void lf_handleDestinationEntered() {
         return;
     }
     if (whole && text.size() == 4) {
-        const std::string code = lf_upperAscii(text);
+        const std::string code = gf_upper(text);
         if (code == DESTINATION.value.get()) {
             note(skh::format("destination '{}' was already set ...", code), true);
         } else if (const Airport* airport = gf_findAirport(code)) {

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <gsl/narrow>
+#include <initializer_list>
 #include <mutex>
 
 #include "airports/airport.hpp"
@@ -35,18 +36,13 @@ namespace {
 constexpr std::int32_t kPausePolls = 100;
 std::int32_t g_pauseCounter = kPausePolls;
 
-bool lf_stopUnderWay() { return g_stopRequested.load() || g_closeRequested.load(); }
-
 bool lf_userDataReady() { return g_userDataReady.load(); }
 
 // The ten controls of the static parking, greyed while it is calculated.
 void lf_enableParkingControls(bool enabled) {
-    for (const UiControl* c :
-         {static_cast<const UiControl*>(&parking_percentage), static_cast<const UiControl*>(&MAX_PARK_SEL),
-          static_cast<const UiControl*>(&MAX_LIVE_SEL), static_cast<const UiControl*>(&MAX_FIT_FL),
-          static_cast<const UiControl*>(&INITIAL_LOAD_ONLY), static_cast<const UiControl*>(&PARK_FAKE),
-          static_cast<const UiControl*>(&PARK_SOFT), static_cast<const UiControl*>(&WEEK),
-          static_cast<const UiControl*>(&g_flushStaticButton), static_cast<const UiControl*>(&g_reReadButton)}) {
+    for (const UiControl* c : std::initializer_list<const UiControl*>{
+             &parking_percentage, &MAX_PARK_SEL, &MAX_LIVE_SEL, &MAX_FIT_FL, &INITIAL_LOAD_ONLY, &PARK_FAKE, &PARK_SOFT,
+             &WEEK, &g_flushStaticButton, &g_reReadButton}) {
         gf_enableControl(*c, enabled);
     }
 }
@@ -169,13 +165,11 @@ void lf_handleFlightNotRunning() {
         gf_log(skh::format("{} Flight not running", gf_utcTimeOfDay()));
     }
     seam::lf_processSimEvents();
-    --g_pauseCounter;
-    if (g_pauseCounter % kPausePolls == 0) {
+    // Once a second (100 polls) while paused.
+    if (--g_pauseCounter < 1) {
+        g_pauseCounter = kPausePolls;
         lf_enableAfterReservedStand();
         gf_sendUserPosition();
-    }
-    if (g_pauseCounter < 1) {
-        g_pauseCounter = kPausePolls;
         lf_updateCountsIfChanged();
         g_weekSlot = gf_weekdayAndSlot();
     }
@@ -204,7 +198,6 @@ void lf_secondTick() {
     if (g_listNamesRequested.load()) {
         gf_setBoard(g_mainWindowState.selectedAcText, std::string());
         seam::gf_listLiveAcNames();
-        g_listNamesReady = true;
         g_listNamesRequested = false;
     }
     seam::gf_avoidUserCollision();
@@ -252,18 +245,18 @@ void lf_periodicSummaries(const SecondActions& a) {
 
 bool lf_simTick() {
     // The run ends at the next poll, also when no per-second data comes.
-    if (lf_stopUnderWay()) return false;
+    if (gf_stopUnderWay()) return false;
     lf_handleUiRequests();
     seam::gf_userStandWork();
     if (!simRunning.load() || simRequestFailed.load()) {
         lf_handleFlightNotRunning();
-        return !lf_stopUnderWay();
+        return !gf_stopUnderWay();
     }
     seam::lf_handleAddingStack();
     bool ready = true;
     if (g_userDataReady.compare_exchange_strong(ready, false)) {
         lf_secondTick();
-        if (lf_stopUnderWay()) return false;
+        if (gf_stopUnderWay()) return false;
         const SecondActions a = secondActions(g_secondTick);
         if (a.quarterMinute) {
             if (g_rtProfessional.load()) gf_sendQs123(lf_simSeconds());

@@ -83,22 +83,6 @@ void lf_saveWindowPosition() {
 
 }  // namespace
 
-std::string lf_getTextFromId(platform::ControlId id) {
-    const platform::WindowHandle h = platform::getDlgItem(id);
-    if (h == 0) {
-        gf_logRaw(skh::format("GetDlgItem failed for ID {}", id));
-        return {};
-    }
-    std::u16string text = platform::getWindowText(h);
-    if (text.size() > 1023) text.resize(1023);
-    try {
-        return gf_utf16ToUtf8(text);
-    } catch (const std::exception& e) {
-        gf_logWarning(skh::format("{} {}", "lf_getTextFromId", e.what()));
-        return {};
-    }
-}
-
 void lf_storeWindowPosition(std::int32_t x, std::int32_t y) {
     for (auto [p, given] : {std::pair{&MAIN_WINDOW_X, x}, std::pair{&MAIN_WINDOW_Y, y}}) {
         const std::int32_t stored = p->value.load();

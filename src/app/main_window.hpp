@@ -38,10 +38,6 @@ void lf_createControls();
 // replaced by the given one and saved.
 void lf_storeWindowPosition(std::int32_t x, std::int32_t y);
 
-// The UTF-8 text of a control; empty (and logged) when there is no such
-// control.
-std::string lf_getTextFromId(platform::ControlId id);
-
 // The start-up worker of the window, joined when the window ends.
 void gf_joinStartupWorker();
 

@@ -36,10 +36,6 @@ constexpr std::chrono::seconds kReaderGap{2};
 constexpr Millis kTrafficWaitStep{100};
 constexpr int kTrafficWaitSteps = 150;
 
-bool lf_stopUnderWay() { return g_stopRequested.load() || g_closeRequested.load(); }
-
-void lf_setLamp(std::atomic<bool>& lamp, bool on) { gf_setBoard(lamp, on); }
-
 std::uint16_t lf_portFromEnvironment(const char* name, std::uint16_t fallback) {
     const char* text = std::getenv(name);
     if (text == nullptr || *text == '\0') return fallback;
@@ -71,7 +67,7 @@ void lf_copyUserPosToReader() {
 
 bool lf_requestUserAircraft(const Clock& clock) {
     while (!simRunning.load() || simRequestFailed.load()) {
-        if (lf_stopUnderWay()) return false;
+        if (gf_stopUnderWay()) return false;
         clock.sleepFor(kSimWaitStep);
     }
     bool failed = false;
@@ -89,20 +85,20 @@ bool lf_requestUserAircraft(const Clock& clock) {
         gf_setUserAcCopy(gf_requestUserPosition());
         if (userOnGroundKnown.load() && lf_userPositionKnown()) break;
         clock.sleepFor(kUserWaitStep);
-        if (lf_stopUnderWay()) return false;
+        if (gf_stopUnderWay()) return false;
     }
     gf_requestUserTitleModel();
     while (!lf_userPositionKnown()) {
         gf_setUserAcCopy(gf_requestUserPosition());
         clock.sleepFor(kPositionWaitStep);
-        if (lf_stopUnderWay()) return false;
+        if (gf_stopUnderWay()) return false;
     }
     return true;
 }
 
 void lf_warnNoTraffic(const Clock& clock) {
     for (int i = 0; i < kTrafficWaitSteps; ++i) {
-        if (std::trunc(g_trafficTime.load()) != 0.0 || lf_stopUnderWay()) return;
+        if (std::trunc(g_trafficTime.load()) != 0.0 || gf_stopUnderWay()) return;
         clock.sleepFor(kTrafficWaitStep);
     }
     if (std::trunc(g_trafficTime.load()) == 0.0) gf_logRaw("No traffic in this region?");
@@ -110,8 +106,8 @@ void lf_warnNoTraffic(const Clock& clock) {
 
 void lf_runSession(const Clock& clock) {
     auto& board = g_mainWindowState;
-    lf_setLamp(board.realTrafficConnected, false);
-    lf_setLamp(board.simConnectConnected, false);
+    gf_setBoard(board.realTrafficConnected, false);
+    gf_setBoard(board.simConnectConnected, false);
 
     seam::gf_reserveTrafficContainers();
     seam::gf_initInUseTitles();
@@ -135,23 +131,23 @@ void lf_runSession(const Clock& clock) {
     if (g_rtOnThisPc.load() && !aerowinx) {
         lf_listenTcp(PORT_NUMBER.value.get());
     } else {
-        lf_setLamp(board.realTrafficConnected, true);
+        gf_setBoard(board.realTrafficConnected, true);
     }
-    if (lf_stopUnderWay()) return;
-    lf_setLamp(board.realTrafficIdle, false);
+    if (gf_stopUnderWay()) return;
+    gf_setBoard(board.realTrafficIdle, false);
     if (!aerowinx) {
         lf_waitForRealTraffic();
         if (g_rtProfessional.load()) gf_sendQs123(lf_simSeconds());
     } else {
         g_rtProfessional = false;
     }
-    if (lf_stopUnderWay()) return;
+    if (gf_stopUnderWay()) return;
 
     gf_setTrafficAccepted(false);
     g_queuedAtReaderStart = g_trafficSamplesQueued.load();
     gf_startQnhReader(lf_qnhPort());
     clock.sleepFor(kReaderGap);
-    if (lf_stopUnderWay()) return;
+    if (gf_stopUnderWay()) return;
     gf_startTrafficReader(lf_trafficPort());
     gf_sendUserPosition();
     lf_warnNoTraffic(clock);

@@ -18,6 +18,5 @@ constinit std::atomic<bool> g_flushStaticRequested{false};
 constinit std::atomic<bool> g_listNamesRequested{false};
 constinit std::atomic<bool> g_blockRequested{false};
 constinit std::atomic<bool> g_rereadRequested{false};
-constinit std::atomic<bool> g_listNamesReady{false};
 
 }  // namespace skh

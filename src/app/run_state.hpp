@@ -31,7 +31,5 @@ extern std::atomic<bool> g_flushStaticRequested;
 extern std::atomic<bool> g_listNamesRequested;
 extern std::atomic<bool> g_blockRequested;
 extern std::atomic<bool> g_rereadRequested;
-// Set by the main loop when the aircraft list has been filled.
-extern std::atomic<bool> g_listNamesReady;
 
 }  // namespace skh

@@ -3,6 +3,7 @@
 #include <fmt/format.h>
 
 #include <filesystem>
+#include <initializer_list>
 #include <new>
 #include <thread>
 
@@ -63,8 +64,6 @@ void lf_showInstallPath(const std::string& text) {
 // ERROR with no restart, unless a stop is already under way.
 void lf_systemErrorStop() { gf_requestStop(AppState::SystemError, 0); }
 
-bool lf_stopUnderWay() { return g_stopRequested.load() || g_closeRequested.load(); }
-
 // Steps 1 to 14 of the start-up; a stop ends them early.
 void lf_startup() {
     lf_checkProgramFolder();
@@ -77,7 +76,7 @@ void lf_startup() {
     gf_requestRescanWhenCacheGone();
     if (g_liveryIndexClearRequested.exchange(false)) gf_clearLiveryIndex();
     seam::gf_scanLiveries();
-    if (lf_stopUnderWay()) return;
+    if (gf_stopUnderWay()) return;
 
     auto& board = g_mainWindowState;
     if (SCAN_AIRPORTS.value.load()) {
@@ -87,7 +86,7 @@ void lf_startup() {
     }
     gf_setBoard(board.thirdpartyAirportCount, gf_countFolderEntries(g_myThirdpartyFolder));
     gf_setBoard(board.orbxAirportCount, gf_countFolderEntries(g_myOrbxFolder));
-    if (lf_stopUnderWay()) {
+    if (gf_stopUnderWay()) {
         // A closed window ends the start here; another reason (a setting
         // that asks for a restart) keeps its outcome.
         if (g_closeRequested.load()) gf_requestClose();
@@ -247,9 +246,8 @@ void lf_enableSettingsControls() {
     gf_enableControl(BLOCK_CALLSIGN, true);
     gf_enableControl(g_unblockButton, !BLOCK_CALLSIGN.value.empty());
     for (const UiControl* off :
-         {static_cast<const UiControl*>(&g_blockButton), static_cast<const UiControl*>(&g_callsignToObjectIdButton),
-          static_cast<const UiControl*>(&g_reReadButton), static_cast<const UiControl*>(&g_flushStaticButton),
-          static_cast<const UiControl*>(&CALLSIGN_2_OBJECTID), static_cast<const UiControl*>(&DESTINATION)}) {
+         std::initializer_list<const UiControl*>{&g_blockButton, &g_callsignToObjectIdButton, &g_reReadButton,
+                                                 &g_flushStaticButton, &CALLSIGN_2_OBJECTID, &DESTINATION}) {
         gf_enableControl(*off, false);
     }
     parking_percentage.value = 30;

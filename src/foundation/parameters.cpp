@@ -18,6 +18,10 @@ void gf_enableControl(const UiControl& control, bool enabled) {
     if (h != 0) platform::enableWindow(h, enabled);
 }
 
+bool gf_controlEnabled(const UiControl& control) {
+    return platform::isWindowEnabled(platform::getDlgItem(control.controlId));
+}
+
 void gf_fillIntComboBox(const IntChoiceParameter& p) {
     const platform::WindowHandle h = p.hwnd.load();
     if (h == 0) return;

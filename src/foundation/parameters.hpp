@@ -166,6 +166,8 @@ void gf_showBoolParameter(const BoolUiParameter& p);
 // Enables or disables the control bound to a setting or push button; nothing
 // when the window has no such control.
 void gf_enableControl(const UiControl& control, bool enabled);
+// The window's control for it is there and enabled.
+bool gf_controlEnabled(const UiControl& control);
 // Defined by the main window (app/): set the control's text to the value and
 // repaint; a missing control logs "GetDlgItem failed for ID {}".
 void gf_showIntParameter(const IntParameter& p, const UiControl& control);

@@ -32,6 +32,9 @@ extern std::atomic<int> g_restartDelay;     // seconds before an in-process rest
 // stored before the stop flag, so whoever sees the flag finds them.
 bool gf_requestStop(AppState reason, int restartDelaySeconds);
 
+// A stop of the run or the close of the window is under way: long work ends early.
+inline bool gf_stopUnderWay() { return g_stopRequested.load() || g_closeRequested.load(); }
+
 // The main window's status line.
 void gf_setStatusMessage(const std::string& text, bool log);
 void gf_clearStatusMessage();
