@@ -4,7 +4,6 @@
 #include <cmath>
 #include <exception>
 
-#include "airports/airport.hpp"
 #include "feed/traffic_queue.hpp"
 #include "foundation/format.hpp"
 #include "foundation/log.hpp"
@@ -185,11 +184,8 @@ void gf_removeAllStaticAc() {
 }
 
 void gf_clearReservedStand() {
-    const Airport park = gf_parkAirport();
-    if (park.icao.empty() || g_parkAirports.empty() || g_parkAirports.front().code != park.icao) return;
-    const std::string& name = g_parkAirports.front().reservedStand;
-    if (name.empty()) return;
-    const Stand* stand = lf_findStandByName(name);
+    if (g_reservedStand.empty()) return;
+    const Stand* stand = lf_findStandByName(g_reservedStand);
     if (stand == nullptr) return;
     for (StaticAc& st : g_staticAc) {
         if (st.standId == stand->id && st.status == AcStatus::active) {

@@ -27,6 +27,7 @@ protected:
     }
     void TearDown() override {
         g_parkAirports.clear();
+        g_reservedStand.clear();
         gf_clearParkAirport();
         gf_clearNearestStandCache();
         TrafficTest::TearDown();
@@ -36,6 +37,7 @@ protected:
         gf_resetTraffic();
         gf_clearNearestStandCache();
         g_parkAirports.clear();
+        g_reservedStand.clear();
         port.onGround = false;
         gf_setParkAirport(Airport{"LSZH", "ZRH", 47.0, 8.0, 1416.0});
         g_stands = {gf_makeStand("A", {}, 47.0, 8.0, 1.0, 20.0, false, false, false),
@@ -44,6 +46,15 @@ protected:
         for (std::uint32_t i = 0; i < g_stands.size(); ++i) g_stands[i].id = i + 1;
         g_stands[0].adjacent = {2};
         g_stands[1].adjacent = {1};
+    }
+    // The user reserved stand A at LSZH, then typed a destination that was
+    // already in the list: it moves to the front, LSZH stays loaded.
+    static void reserveAWithDestinationFirst() {
+        g_parkAirports = {ParkAirportEntry{"LSZH", "A", 47.0, 8.0, 0.0}, ParkAirportEntry{"EGKK", "", 51.15, -0.19, 0.0}};
+        gf_takeReservedStandAtLoad();
+        ASSERT_EQ(g_reservedStand, "A");
+        gf_addParkAirport("EGKK", GeoPos{51.15, -0.19});
+        ASSERT_EQ(g_parkAirports.front().code, "EGKK");
     }
     static FlightIdent ident(const std::string& callsign) {
         FlightIdent f;
@@ -112,10 +123,7 @@ TEST_F(MakingWay, WhoIsBornOnAStandAndWhoGivesWay) {
          nullptr, true, stays},
         {"another occupant goes", [] { parkedAt(30001, "EZY1", 1); }, "SWR12", "A", false, removed},
         {"a live neighbour too close", [] { parkedAt(30001, "EZY1", 2); }, "SWR12", nullptr, false, stays},
-        {"the user's reserved stand",
-         [] {
-             g_parkAirports.push_back(ParkAirportEntry{"LSZH", "A", 47.0, 8.0, 0.0});
-         },
+        {"the user's reserved stand, another airport first in the list", [] { reserveAWithDestinationFirst(); },
          "SWR12", nullptr, false, stays},
         {"the stand of the user's aircraft",
          [this] {
@@ -207,16 +215,25 @@ TEST_F(MakingWay, OccupiedAndReservedStandsAreNotGiven) {
     EXPECT_EQ(ac.standId, 2u);  // B, 17 m away
 
     freshAirport();
-    g_parkAirports.push_back(ParkAirportEntry{"LSZH", "A", 47.0, 8.0, 0.0});
+    reserveAWithDestinationFirst();
     LiveAc& next = newcomer("SWR14", at(40, 5.0));
     next.moveState = AcState::taxi;
     next.stream.push_back(at(3));
     try2Park(next, true);
     EXPECT_EQ(next.standId, 0u);
     EXPECT_EQ(next.moveState, AcState::taxi);
-    g_parkAirports.clear();
+    g_reservedStand.clear();
     try2Park(next, true);  // the same place is not tried twice
     EXPECT_EQ(next.standId, 0u);
+
+    // A live aircraft that stands on the reserved stand anyway is removed.
+    freshAirport();
+    reserveAWithDestinationFirst();
+    parkedAt(30001, "EZY1", 1);
+    parkedAt(30002, "EZY2", 3);
+    gf_clearReservedStand();
+    EXPECT_EQ(live(30001)->status, AcStatus::removingfromsim);
+    EXPECT_EQ(live(30002)->status, AcStatus::active);
 }
 
 TEST_F(MakingWay, StaticAircraftInTheWayOfATaxiingOneGoOneASecond) {
