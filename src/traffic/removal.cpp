@@ -63,6 +63,8 @@ bool lf_withdrawCreation(const StaticAc& ac) {
 }
 
 void removeAircraftFromSim(StaticAc& ac) {
+    // Whatever its status, the aircraft is on its way out: its stand is free.
+    lf_releaseStandMark(ac);
     switch (ac.status) {
         case AcStatus::buffer:
             ac.dropUnsent = 1;
@@ -79,7 +81,6 @@ void removeAircraftFromSim(StaticAc& ac) {
         case AcStatus::liveryrespawn:
         case AcStatus::removingfromsim:
             if (ac.removeWhenCreated != 0) return;
-            if (gf_isLiveAct(ac.actNumber) && ac.standId != 0) lf_standFreed(ac.standId);
             ac.status = AcStatus::removingfromsim;
             if (ac.objectId != 0) {
                 lf_queueRemoval(ac.objectId);
