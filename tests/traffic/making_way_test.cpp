@@ -52,7 +52,8 @@ protected:
     // The user reserved stand A at LSZH, then typed a destination that was
     // already in the list: it moves to the front, LSZH stays loaded.
     static void reserveAWithDestinationFirst() {
-        g_parkAirports = {ParkAirportEntry{"LSZH", "A", 47.0, 8.0, 0.0}, ParkAirportEntry{"EGKK", "", 51.15, -0.19, 0.0}};
+        g_parkAirports = {ParkAirportEntry{"LSZH", "A", 47.0, 8.0, 0.0},
+                          ParkAirportEntry{"EGKK", "", 51.15, -0.19, 0.0}};
         gf_takeReservedStandAtLoad();
         ASSERT_EQ(g_reservedStand, "A");
         gf_addParkAirport("EGKK", GeoPos{51.15, -0.19});
