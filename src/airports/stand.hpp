@@ -65,6 +65,7 @@ struct Stand {
     bool cargo = false;
     bool ramp = false;
     bool helipad = false;
+    std::uint32_t occupant = 0;  // act number of the live aircraft that holds the occupied mark
 };
 
 // A stand as a file describes it: heading in radians, radius in metres

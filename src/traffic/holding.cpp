@@ -135,7 +135,7 @@ void lf_predictStep(LiveAc& ac, std::int32_t count) {
     if (parked) {
         // Stands for a week; its stand may be given to another aircraft meanwhile.
         s.dueTick = lf_tickAfter(from, kWeekTicks);
-        lf_standFreed(ac.standId);
+        lf_releaseStandMark(ac);
         ac.reportedWhileParked = 0;
         ac.leaveCheck = 1;
     } else {

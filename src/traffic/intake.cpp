@@ -307,7 +307,7 @@ void lf_prepareNewAc(LiveAc& ac) {
         lf_drop(ac, DropReason::liveLimit);
         return;
     }
-    const std::size_t wanted = lf_activeLiveCount() + addingStack.size() + g_liveCreateQueue.size();
+    const std::size_t wanted = lf_liveCountForLimit();
     if (wanted >= static_cast<std::size_t>(maxLive) && lf_makeRoomForNewLiveAc(lf_userDistanceNm(ac.stream.front()))) {
         lf_drop(ac, DropReason::liveLimit);
         return;
@@ -457,6 +457,13 @@ std::size_t lf_activeLiveCount() {
         std::count_if(g_liveAc.begin(), g_liveAc.end(), [](const LiveAc& a) { return a.status == AcStatus::active; }));
 }
 
+std::size_t lf_liveCountForLimit() {
+    return static_cast<std::size_t>(std::count_if(g_liveAc.begin(), g_liveAc.end(), [](const LiveAc& a) {
+        if (a.status == AcStatus::active) return true;
+        return a.status == AcStatus::adding2sim && a.removeWhenCreated == 0 && a.dropQueued == 0 && a.dropUnsent == 0;
+    }));
+}
+
 bool lf_makeRoomForNewLiveAc(double distanceNm) {
     double best = distanceNm;
     LiveAc* farthest = nullptr;
@@ -475,8 +482,8 @@ bool lf_makeRoomForNewLiveAc(double distanceNm) {
 
 void gf_limitLiveCount() {
     const std::int32_t maxLive = std::max(MAX_LIVE_SEL.value.load(), 0);
-    const std::size_t active = lf_activeLiveCount();
-    for (std::size_t n = active; n > static_cast<std::size_t>(maxLive); --n) {
+    const std::size_t counted = lf_liveCountForLimit();
+    for (std::size_t n = counted; n > static_cast<std::size_t>(maxLive); --n) {
         if (lf_makeRoomForNewLiveAc(-1.0)) break;
     }
 }

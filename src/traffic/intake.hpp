@@ -30,9 +30,14 @@ bool lf_callsignInUse(const std::string& callsign);
 // it is more than 0.1 nm farther from the user than `distanceNm`; true when
 // none is (the newcomer is to be dropped).
 bool lf_makeRoomForNewLiveAc(double distanceNm);
-// Removes aircraft until no more than MAX_LIVE_SEL are active.
+// Removes active aircraft until no more than MAX_LIVE_SEL count against it.
 void gf_limitLiveCount();
 std::size_t lf_activeLiveCount();
+// What counts against MAX_LIVE_SEL: the active live aircraft and every
+// creation under way (on the adding stack, queued, handed to the simulator,
+// or created and not yet active), since each of them becomes active; not one
+// that is to be removed as soon as it exists.
+std::size_t lf_liveCountForLimit();
 
 // The settings let aircraft of this category in (LIGHT_AIRCRAFT,
 // HIGH_PERF_AIRCRAFT, HELICOPTERS; the others always).

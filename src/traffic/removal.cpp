@@ -4,7 +4,6 @@
 #include <cmath>
 #include <exception>
 
-#include "airports/airport.hpp"
 #include "feed/traffic_queue.hpp"
 #include "foundation/format.hpp"
 #include "foundation/log.hpp"
@@ -64,6 +63,8 @@ bool lf_withdrawCreation(const StaticAc& ac) {
 }
 
 void removeAircraftFromSim(StaticAc& ac) {
+    // Whatever its status, the aircraft is on its way out: its stand is free.
+    lf_releaseStandMark(ac);
     switch (ac.status) {
         case AcStatus::buffer:
             ac.dropUnsent = 1;
@@ -80,7 +81,6 @@ void removeAircraftFromSim(StaticAc& ac) {
         case AcStatus::liveryrespawn:
         case AcStatus::removingfromsim:
             if (ac.removeWhenCreated != 0) return;
-            if (gf_isLiveAct(ac.actNumber) && ac.standId != 0) lf_standFreed(ac.standId);
             ac.status = AcStatus::removingfromsim;
             if (ac.objectId != 0) {
                 lf_queueRemoval(ac.objectId);
@@ -185,11 +185,8 @@ void gf_removeAllStaticAc() {
 }
 
 void gf_clearReservedStand() {
-    const Airport park = gf_parkAirport();
-    if (park.icao.empty() || g_parkAirports.empty() || g_parkAirports.front().code != park.icao) return;
-    const std::string& name = g_parkAirports.front().reservedStand;
-    if (name.empty()) return;
-    const Stand* stand = lf_findStandByName(name);
+    if (g_reservedStand.empty()) return;
+    const Stand* stand = lf_findStandByName(g_reservedStand);
     if (stand == nullptr) return;
     for (StaticAc& st : g_staticAc) {
         if (st.standId == stand->id && st.status == AcStatus::active) {

@@ -151,11 +151,9 @@ void lf_takeStand(LiveAc& ac, const Stand& s) {
 }  // namespace
 
 bool lf_isUsersStand(const Stand& stand) {
-    const Airport park = gf_parkAirport();
-    if (!park.icao.empty() && !g_parkAirports.empty() && g_parkAirports.front().code == park.icao &&
-        !g_parkAirports.front().reservedStand.empty() && g_parkAirports.front().reservedStand == stand.name) {
-        return true;
-    }
+    // The loaded airport's reserved stand, whichever entry the list has first
+    // (a typed destination or a re-read moves another one to the front).
+    if (!g_reservedStand.empty() && g_reservedStand == stand.name) return true;
     const std::string userStand = gf_nearestStandName(g_userAc.latitude, g_userAc.longitude);
     return !userStand.empty() && userStand == stand.name;
 }

@@ -21,6 +21,7 @@ void lf_markStandTaken(LiveAc& ac) {
     Stand* stand = gf_standById(ac.standId);
     if (stand == nullptr) return;
     stand->occupied = true;
+    stand->occupant = ac.actNumber;
     if (ac.standCargo != 0 || ac.cargo == 0 || !stand->cargo) return;
     stand->cargo = false;
     stand->cargoChanged = true;
@@ -30,8 +31,15 @@ void lf_markStandTaken(LiveAc& ac) {
                               stand->name, gf_acDescription(ac)));
 }
 
-void lf_standFreed(std::uint32_t standId) {
-    if (Stand* stand = gf_standById(standId)) stand->occupied = false;
+void lf_releaseStandMark(const StaticAc& ac) {
+    if (!gf_isLiveAct(ac.actNumber)) return;
+    // By the holder, not by the record's stand id: the id may have been
+    // cleared or changed since, and the stand given to another aircraft.
+    for (Stand& stand : g_stands) {
+        if (!stand.occupied || stand.occupant != ac.actNumber) continue;
+        stand.occupied = false;
+        stand.occupant = 0;
+    }
 }
 
 bool lt_addStandOption(std::uint32_t standId, const LiveAc& ac, std::uint32_t /*mode*/, std::uint64_t weekSlot,

@@ -19,12 +19,15 @@ Stand* lf_findStandByName(const std::string& name);
 
 // Stands whose cargo mark a parked aircraft changed in this run.
 extern std::int32_t g_cargoChangedStands;
-// The aircraft stands on its stand: the stand is occupied; a cargo aircraft
-// on a cargo stand it was not meant for (standCargo 0) takes the stand's
-// cargo mark away.
+// The aircraft stands on its stand: the stand is occupied, and the aircraft
+// holds that mark; a cargo aircraft on a cargo stand it was not meant for
+// (standCargo 0) takes the stand's cargo mark away.
 void lf_markStandTaken(LiveAc& ac);
-// The stand is free again.
-void lf_standFreed(std::uint32_t standId);
+// Frees the occupied mark that the aircraft still holds, and no other: every
+// way a live record leaves, or gives its stand up, calls this (the removal,
+// the erasing of a record, the compaction, a stand left or a week-long
+// prediction). Nothing for a static aircraft or one that holds no mark.
+void lf_releaseStandMark(const StaticAc& ac);
 // Learns that the aircraft stands on the stand at the week slot; true when
 // an option was written.
 bool lt_addStandOption(std::uint32_t standId, const LiveAc& ac, std::uint32_t mode, std::uint64_t weekSlot, bool fill);

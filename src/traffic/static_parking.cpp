@@ -450,12 +450,25 @@ bool lf_optionSeenRecently(const StaticAc& st, std::uint64_t dayAndSlot, std::in
     if (stand == nullptr) return false;
     const std::int32_t s = gf_slotOf(dayAndSlot);
     const std::int32_t d = gf_weekdayOf(dayAndSlot);
-    std::uint64_t mask = 0;
-    for (std::int32_t i = std::max(0, s - std::max(n, 0)); i <= s; ++i) mask |= std::uint64_t{1} << i;
+    // The slots the plan searched back over: those before slot 0 are the
+    // last ones of the day before (Sunday before Monday).
+    std::uint64_t today = 0;
+    std::uint64_t dayBefore = 0;
+    for (std::int32_t t = s - std::clamp(n, 0, kDaySlots - 1); t <= s; ++t) {
+        if (t >= 0) {
+            today |= std::uint64_t{1} << t;
+        } else {
+            dayBefore |= std::uint64_t{1} << (t + kDaySlots);
+        }
+    }
+    const std::int32_t previousDay = d == 1 ? 7 : d - 1;
     const bool anyWeekday = WEEK.value.load();
     return std::any_of(stand->options.begin(), stand->options.end(), [&](const StandOption& o) {
-        return (anyWeekday || static_cast<std::int32_t>(o.weekday) == d) && o.registration == st.registration &&
-               o.airline == st.airline && o.type == st.type && (o.halfHours & mask) != 0;
+        if (o.registration != st.registration || o.airline != st.airline || o.type != st.type) return false;
+        if (anyWeekday) return (o.halfHours & (today | dayBefore)) != 0;
+        const auto weekday = static_cast<std::int32_t>(o.weekday);
+        return (weekday == d && (o.halfHours & today) != 0) ||
+               (weekday == previousDay && (o.halfHours & dayBefore) != 0);
     });
 }
 

@@ -95,8 +95,8 @@ void lf_keepOrReplaceStatic(const StaticAc& st, std::size_t planIndex, std::uint
 // no more than `wanted` stand; stops when all three are empty.
 void lf_trimToWanted(std::int64_t wanted);
 // An option of the aircraft's stand, weekday, registration, airline and type
-// seen in the last n half-hours of today (the window does not reach into the
-// day before).
+// seen in the last n half-hours, back across midnight into the day before
+// (Sunday before Monday), as the plan searched them.
 bool lf_optionSeenRecently(const StaticAc& st, std::uint64_t dayAndSlot, std::int32_t n);
 
 // The live aircraft parked at stands (callsign, stand, minutes parked);

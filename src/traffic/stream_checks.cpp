@@ -246,7 +246,7 @@ void lf_leaveStand(LiveAc& ac) {
     }
     if (!ac.callsign.empty() && ac.standCargo == ac.cargo && lt_addStandOption(ac.standId, ac, 0, g_weekSlot, true))
         lf_noteActSlot(g_weekSlot, ac.actNumber, true);
-    lf_standFreed(ac.standId);
+    lf_releaseStandMark(ac);
     ac.standDistanceKnown = 0;
 }
 

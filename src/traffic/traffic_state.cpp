@@ -156,6 +156,7 @@ LiveAc& lf_appendLiveAc(LiveAc&& ac) {
 void lf_eraseLiveAc(LiveAc& ac) {
     const auto place = static_cast<std::size_t>(&ac - g_liveAc.data());
     if (place >= g_liveAc.size()) return;
+    lf_releaseStandMark(ac);
     if (place + 1 != g_liveAc.size()) g_liveAc[place] = std::move(g_liveAc.back());
     g_liveAc.pop_back();
     g_indexStale = true;
@@ -169,6 +170,9 @@ void lf_eraseStaticAc(StaticAc& ac) {
 }
 
 std::size_t lf_compactLiveAc() {
+    for (const LiveAc& ac : g_liveAc) {
+        if (ac.dropUnsent != 0 || ac.dropQueued != 0) lf_releaseStandMark(ac);
+    }
     const std::size_t gone = lf_compact(g_liveAc);
     if (gone > 0) g_indexStale = true;
     return gone;

@@ -88,7 +88,8 @@ StaticAc* gf_findStaticByObjectId(std::uint32_t objectId);
 // these, so the index follows.
 void lf_setObjectId(StaticAc& ac, std::uint32_t objectId);
 LiveAc& lf_appendLiveAc(LiveAc&& ac);
-// Erases the live record: the last one takes its place.
+// Erases the live record: the last one takes its place. A live record that
+// goes frees the stand mark it holds (here and in the compaction).
 void lf_eraseLiveAc(LiveAc& ac);
 void lf_eraseStaticAc(StaticAc& ac);
 // Erases the records marked dropUnsent or dropQueued, keeping the order of

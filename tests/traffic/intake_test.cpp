@@ -315,10 +315,11 @@ TEST_F(TrafficIntake, TheLiveLimitReplacesAFarAircraftByANearNewcomer) {
     EXPECT_EQ(live(20010)->status, AcStatus::removingfromsim);
     EXPECT_EQ(removalQueue.back(), 1010u);
 
-    // Lowering the limit removes the farthest ones.
+    // Lowering the limit removes the farthest ones; the newcomer on its way counts.
     const ScopedSetting lower(MAX_LIVE_SEL, 7);
     gf_limitLiveCount();
-    EXPECT_EQ(lf_activeLiveCount(), 7u);
+    EXPECT_EQ(lf_activeLiveCount(), 6u);
+    EXPECT_EQ(lf_liveCountForLimit(), 7u);
     EXPECT_EQ(live(20009)->status, AcStatus::removingfromsim);
 
     // No room at 0: every newcomer goes.
@@ -326,6 +327,74 @@ TEST_F(TrafficIntake, TheLiveLimitReplacesAFarAircraftByANearNewcomer) {
     for (int n = 0; n < 3; ++n) take(cruise(30002, "SWR2", n));
     prepare(30002);
     EXPECT_TRUE(dropped(30002));
+}
+
+// Flights that come and go while the simulator takes its time: a creation is
+// adopted 3 s after its hand-over and active 2 s later, a removal reported
+// 0.5 s after its hand-over. Every aircraft handed over counts against the
+// limit until it is gone, so the simulator never holds more active ones.
+TEST_F(TrafficIntake, ActiveAircraftNeverOutnumberTheLiveLimitWhileFlightsComeAndGo) {
+    const test::ScopedLog quiet;
+    constexpr std::uint32_t kFlights = 40;
+    constexpr int kSamples = 13;  // one every 5 s
+    constexpr std::uint32_t kFirstAct = 20001;
+    for (const int limit : {5, 10}) {
+        SCOPED_TRACE(limit);
+        gf_resetTraffic();
+        port.creates.clear();
+        port.removes.clear();
+        trafficTick = 0;
+        const ScopedSetting max(MAX_LIVE_SEL, limit);
+        struct Due {
+            std::uint32_t tick;
+            SimEvent event;
+        };
+        std::vector<Due> simulator;
+        std::size_t createsSeen = 0, removesSeen = 0;
+        std::uint32_t nextObject = 1000;
+        std::size_t peak = 0;
+        // Until the last flight's predictions have run out and it is gone.
+        for (std::uint32_t tick = 0; tick < 60000 && (tick < 10000 || !g_liveAc.empty()); ++tick) {
+            // Flight i appears every second and reports every 5 s, 2 to 21 nm north of the user.
+            for (std::uint32_t i = 0; i < kFlights; ++i) {
+                const std::uint32_t start = 100 * i;
+                if (tick < start || (tick - start) % 500 != 0 || (tick - start) / 500 >= kSamples) continue;
+                const int n = static_cast<int>((tick - start) / 500);
+                const double north = 2.0 + ((i * 7) % 20);
+                TrafficSample s = sample(kFirstAct + i, "F" + std::to_string(i), "A320", 47.0 + north / 60.0,
+                                         8.2 + 0.0135 * n, 20000.0, 400.0, 90.0, 1000.0 + 5.0 * n);
+                take(s);
+            }
+            for (; createsSeen < port.creates.size(); ++createsSeen) {
+                SimEvent e;
+                e.kind = SimEventKind::objectCreated;
+                e.actNumber = port.creates[createsSeen].actNumber;
+                e.objectId = nextObject++;
+                e.b = 20000.0;
+                simulator.push_back({tick + 300, e});
+            }
+            for (; removesSeen < port.removes.size(); ++removesSeen) {
+                SimEvent e;
+                e.kind = SimEventKind::objectRemoved;
+                e.objectId = port.removes[removesSeen];
+                simulator.push_back({tick + 50, e});
+            }
+            for (auto it = simulator.begin(); it != simulator.end();) {
+                if (it->tick > tick) {
+                    ++it;
+                    continue;
+                }
+                gf_pushSimEvent(it->event);
+                it = simulator.erase(it);
+            }
+            polls(1);
+            peak = std::max(peak, lf_activeLiveCount());
+        }
+        EXPECT_EQ(peak, static_cast<std::size_t>(limit));
+        // Newcomers nearer than the farthest active aircraft took its place.
+        EXPECT_GT(port.creates.size(), static_cast<std::size_t>(limit) + 5);
+        EXPECT_TRUE(g_liveAc.empty());  // every flight came and went
+    }
 }
 
 TEST_F(TrafficIntake, AnAircraftWithoutALiveryIsRememberedAndNotTriedAgain) {

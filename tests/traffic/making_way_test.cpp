@@ -1,7 +1,8 @@
 // Stands for live aircraft among other aircraft: who is born on a stand and
 // who gives way, a taxiing aircraft given the stand it stopped at, static
-// aircraft out of the way of moving live ones, and a landing aircraft of the
-// movement lab that taxis to a free stand that fits it.
+// aircraft out of the way of moving live ones, the occupied mark given back
+// on every way out, and a landing aircraft of the movement lab that taxis to
+// a free stand that fits it.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -11,6 +12,7 @@
 #include "traffic/removal.hpp"
 #include "traffic/stand_choice.hpp"
 #include "traffic/stand_lookup.hpp"
+#include "traffic/stand_side.hpp"
 #include "traffic_fixture.hpp"
 
 namespace skh {
@@ -27,6 +29,7 @@ protected:
     }
     void TearDown() override {
         g_parkAirports.clear();
+        g_reservedStand.clear();
         gf_clearParkAirport();
         gf_clearNearestStandCache();
         TrafficTest::TearDown();
@@ -36,6 +39,7 @@ protected:
         gf_resetTraffic();
         gf_clearNearestStandCache();
         g_parkAirports.clear();
+        g_reservedStand.clear();
         port.onGround = false;
         gf_setParkAirport(Airport{"LSZH", "ZRH", 47.0, 8.0, 1416.0});
         g_stands = {gf_makeStand("A", {}, 47.0, 8.0, 1.0, 20.0, false, false, false),
@@ -44,6 +48,16 @@ protected:
         for (std::uint32_t i = 0; i < g_stands.size(); ++i) g_stands[i].id = i + 1;
         g_stands[0].adjacent = {2};
         g_stands[1].adjacent = {1};
+    }
+    // The user reserved stand A at LSZH, then typed a destination that was
+    // already in the list: it moves to the front, LSZH stays loaded.
+    static void reserveAWithDestinationFirst() {
+        g_parkAirports = {ParkAirportEntry{"LSZH", "A", 47.0, 8.0, 0.0},
+                          ParkAirportEntry{"EGKK", "", 51.15, -0.19, 0.0}};
+        gf_takeReservedStandAtLoad();
+        ASSERT_EQ(g_reservedStand, "A");
+        gf_addParkAirport("EGKK", GeoPos{51.15, -0.19});
+        ASSERT_EQ(g_parkAirports.front().code, "EGKK");
     }
     static FlightIdent ident(const std::string& callsign) {
         FlightIdent f;
@@ -83,6 +97,31 @@ protected:
         st.objectId = status == AcStatus::active ? 500 + act : 0;
         return st;
     }
+    // A live aircraft that the intake creates standing on stand A: its
+    // creation request is on its way, stand A is marked for it.
+    LiveAc* bornOnA(std::uint32_t act, const std::string& callsign) {
+        for (int n = 0; n < 3; ++n) {
+            TrafficSample s = sample(act, callsign, "A320", 47.0 + 3 * kDegPerM, 8.0, 0.0, 0.0, 0.0, 1000.0 + 20 * n);
+            s.pos.dueTick += 2000 * n;
+            take(s);
+        }
+        for (int i = 0; i < 4000 && live(act) != nullptr && live(act)->status == AcStatus::buffer; ++i) polls(1);
+        LiveAc* ac = live(act);
+        EXPECT_TRUE(ac != nullptr && ac->status == AcStatus::adding2sim && ac->moveState == AcState::parked);
+        return ac;
+    }
+    // The aircraft born on A becomes active. With no newer sample it is
+    // given its week-long prediction at once, which frees the stand; with
+    // `marked` it takes the stand again, as a towed aircraft arriving does.
+    void activate(std::uint32_t act, std::uint32_t objectId, bool marked) {
+        adopt(act, objectId, 0.0);
+        polls(kActivationTicks);
+        ASSERT_EQ(live(act)->status, AcStatus::active);
+        ASSERT_FALSE(g_stands[0].occupied);
+        if (!marked) return;
+        lf_markStandTaken(*live(act));
+        ASSERT_TRUE(g_stands[0].occupied);
+    }
     static LiveAc& newcomer(const std::string& callsign, PosSample front) {
         LiveAc& ac = lf_appendLiveAc(LiveAc(front, ident(callsign), 0.0));
         ac.actNumber = 40001;
@@ -112,10 +151,7 @@ TEST_F(MakingWay, WhoIsBornOnAStandAndWhoGivesWay) {
          nullptr, true, stays},
         {"another occupant goes", [] { parkedAt(30001, "EZY1", 1); }, "SWR12", "A", false, removed},
         {"a live neighbour too close", [] { parkedAt(30001, "EZY1", 2); }, "SWR12", nullptr, false, stays},
-        {"the user's reserved stand",
-         [] {
-             g_parkAirports.push_back(ParkAirportEntry{"LSZH", "A", 47.0, 8.0, 0.0});
-         },
+        {"the user's reserved stand, another airport first in the list", [] { reserveAWithDestinationFirst(); },
          "SWR12", nullptr, false, stays},
         {"the stand of the user's aircraft",
          [this] {
@@ -207,16 +243,25 @@ TEST_F(MakingWay, OccupiedAndReservedStandsAreNotGiven) {
     EXPECT_EQ(ac.standId, 2u);  // B, 17 m away
 
     freshAirport();
-    g_parkAirports.push_back(ParkAirportEntry{"LSZH", "A", 47.0, 8.0, 0.0});
+    reserveAWithDestinationFirst();
     LiveAc& next = newcomer("SWR14", at(40, 5.0));
     next.moveState = AcState::taxi;
     next.stream.push_back(at(3));
     try2Park(next, true);
     EXPECT_EQ(next.standId, 0u);
     EXPECT_EQ(next.moveState, AcState::taxi);
-    g_parkAirports.clear();
+    g_reservedStand.clear();
     try2Park(next, true);  // the same place is not tried twice
     EXPECT_EQ(next.standId, 0u);
+
+    // A live aircraft that stands on the reserved stand anyway is removed.
+    freshAirport();
+    reserveAWithDestinationFirst();
+    parkedAt(30001, "EZY1", 1);
+    parkedAt(30002, "EZY2", 3);
+    gf_clearReservedStand();
+    EXPECT_EQ(live(30001)->status, AcStatus::removingfromsim);
+    EXPECT_EQ(live(30002)->status, AcStatus::active);
 }
 
 TEST_F(MakingWay, StaticAircraftInTheWayOfATaxiingOneGoOneASecond) {
@@ -257,6 +302,75 @@ TEST_F(MakingWay, EmptiedStandsLeaveNoStandIdBehind) {
     EXPECT_EQ(ac.standId, 0u);
     EXPECT_EQ(ac.standLat, 0.0);
     EXPECT_EQ(ac.moveState, AcState::taxi);
+}
+
+TEST_F(MakingWay, EveryWayOutOfAStandFreesItsMarkAndOnlyItsOwn) {
+    struct Case {
+        const char* label;
+        std::function<void(std::uint32_t act)> leave;
+        bool takenByAnother = false;  // a second aircraft holds the stand afterwards
+    };
+    const std::vector<Case> cases = {
+        {"the simulator refuses the creation", [](std::uint32_t act) { simEvent(SimEventKind::createFailed, 0, act); }},
+        {"the creation is withdrawn before the hand-over",
+         [](std::uint32_t act) { removeAircraftFromSim(*live(act)); }},
+        {"dropped from the buffer after a livery respawn",
+         [this](std::uint32_t act) {
+             activate(act, 1001, true);
+             liveryRespawn(*live(act));
+             polls(10);
+             simEvent(SimEventKind::objectRemoved, 1001);
+             lf_processSimEvents();
+             ASSERT_EQ(live(act)->status, AcStatus::buffer);
+             ASSERT_TRUE(g_stands[0].occupied);  // it is to come back on its stand
+             const test::ScopedSetting none(MAX_LIVE_SEL, 0);
+             polls(1);
+             ASSERT_EQ(live(act), nullptr);
+         }},
+        {"the simulator removes the object on its own",
+         [this](std::uint32_t act) {
+             activate(act, 1001, true);
+             simEvent(SimEventKind::objectRemoved, 1001);
+         }},
+        {"removed from the simulator",
+         [this](std::uint32_t act) {
+             activate(act, 1001, true);
+             removeAircraftFromSim(*live(act));
+             EXPECT_FALSE(g_stands[0].occupied);  // at once, not when the object is gone
+             polls(10);
+             simEvent(SimEventKind::objectRemoved, 1001);
+         }},
+        {"a week-long prediction frees the stand, another aircraft takes it, then the first goes",
+         [this](std::uint32_t act) {
+             activate(act, 1001, false);
+             // The newcomer takes stand A and sends the first one away.
+             ASSERT_NE(bornOnA(act + 1, "EZY2"), nullptr);
+             ASSERT_EQ(live(act)->status, AcStatus::removingfromsim);
+             polls(10);
+             simEvent(SimEventKind::objectRemoved, 1001);
+         },
+         true},
+    };
+    const FlightIdent a320 = ident("SWR9");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        freshAirport();
+        ASSERT_NE(bornOnA(30001, "SWR1"), nullptr);
+        ASSERT_TRUE(g_stands[0].occupied);
+        EXPECT_EQ(lf_findFreeStand(GeoPos{47.0, 8.0}, a320, kStandCatchNm, false), &g_stands[1]);
+        c.leave(30001);
+        polls(1);
+        EXPECT_EQ(live(30001), nullptr);
+        if (c.takenByAnother) {
+            EXPECT_TRUE(g_stands[0].occupied);
+            ASSERT_NE(live(30002), nullptr);
+            EXPECT_EQ(live(30002)->standId, 1u);
+            EXPECT_EQ(lf_findFreeStand(GeoPos{47.0, 8.0}, a320, kStandCatchNm, false), &g_stands[1]);
+        } else {
+            EXPECT_FALSE(g_stands[0].occupied);
+            EXPECT_EQ(lf_findFreeStand(GeoPos{47.0, 8.0}, a320, kStandCatchNm, false), &g_stands[0]);
+        }
+    }
 }
 
 // A landing of the movement lab at its test runway, with stands beside the

@@ -399,6 +399,7 @@ TEST_F(MovementSteps, TheDriveToAStandAddsTwoSamplesAndTheAircraftParksOnlyWithi
     for (const double off : {1.5, 2.5, -1.5}) {
         SCOPED_TRACE(off);
         g_stands.front().occupied = off < 0.0;
+        g_stands.front().occupant = off < 0.0 ? 40002 : 0;  // another aircraft's
         port.events.clear();
         g_coupledSearchActs.clear();
         const GeoPos stand{47.45, 8.55};
@@ -525,6 +526,7 @@ TEST_F(MovementSteps, ADryStreamIsPredictedByStateAndCategory) {
         ac.moveState = c.state;
         ac.standId = c.state == AcState::parked ? 1 : 0;
         g_stands.front().occupied = true;
+        g_stands.front().occupant = ac.actNumber;
         ac.reportedWhileParked = 1;
         EXPECT_EQ(lf_dryStreamStep(ac), c.appended);
         EXPECT_EQ(ac.predictionCount, c.predictionCount);

@@ -150,6 +150,28 @@ TEST_F(StaticParking, ADepartureAcrossMidnight) {
     EXPECT_EQ(g_keptStatics[0].callsign, "DLH1*");
 }
 
+TEST_F(StaticParking, TheReviewLooksBackAcrossMidnightAsFarAsThePlanDid) {
+    // Sunday 23:40 and 23:10 placings, reviewed on Monday at 00:10 after a
+    // plan that went back one half-hour: the one seen at 23:30 is kept.
+    setTime(1, 0);
+    const ScopedSetting<IntUiParameter, int> oneRound(MAX_FIT, 1);
+    loadStands("<parkpositions>" + stand("A1", 1, opt("D-AAA1", "DLH", "A320", 7, "47", "DLH1")) +
+               stand("A2", 3, opt("D-AAA5", "DLH", "A320", 7, "46", "DLH5")) + stand("A3", 5, "") + "</parkpositions>");
+    parking_percentage.value = 100;
+    for (const auto& [callsign, standName, reg, slot] :
+         {std::tuple{"DLH1", "A1", "D-AAA1", 47}, {"DLH5", "A2", "D-AAA5", 46}}) {
+        StaticAc& st = activeStatic(g_staticAc.size() + 1, std::string(callsign) + "*", standName, weekSlot(7, slot));
+        st.secondCallsign = callsign;
+        st.registration = reg;
+    }
+    gf_parkingAdjustments();
+    EXPECT_EQ(g_realFitReached, 1);
+    EXPECT_EQ(staticNamed("DLH1*")->status, AcStatus::active);
+    EXPECT_EQ(staticNamed("DLH5*")->status, AcStatus::removingfromsim);  // 23:00 lies beyond the plan's reach
+    ASSERT_EQ(g_keptStatics.size(), 1u);
+    EXPECT_EQ(g_keptStatics[0].callsign, "DLH1*");
+}
+
 TEST_F(StaticParking, TheCollisionCheckMissesNoStaticWithinReach) {
     // A static B744 just inside and just outside the reach of a taxiing
     // A320 (1.1 x the two half spans), in every direction and up to 75
