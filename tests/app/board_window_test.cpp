@@ -86,11 +86,10 @@ TEST_F(BoardWindow, ShowsTheDisplayListAndTakesClicks) {
         ColorRef expected;
     };
     const Sample samples[] = {
-        {"simulator lamp", 411, 40, kGreen},   {"RealTraffic lamp", 439, 40, kYellow},
-        {"error line", 700, 470, kRed},        {"error line's last row", 700, 475, kRed},
-        {"board background", 300, 50, kBlack},
-        {"header", 700, 14, kBlack},           {"settings area", 870, 160, kLightBlue},
-        {"statistics area", 800, 440, kBlack},
+        {"simulator lamp", 411, 40, kGreen},     {"RealTraffic lamp", 439, 40, kYellow},
+        {"error line", 700, 470, kRed},          {"error line's last row", 700, 475, kRed},
+        {"board background", 300, 50, kBlack},   {"header", 700, 14, kBlack},
+        {"settings area", 870, 160, kLightBlue}, {"statistics area", 800, 440, kBlack},
     };
     ASSERT_TRUE(test::waitUntil([&] {
         if (!platform::captureMainWindow(picture)) return false;

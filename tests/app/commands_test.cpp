@@ -344,7 +344,7 @@ TEST_F(CommandsThreaded, AutoRangeOffRestoresTheManualRange) {
     };
     struct Case {
         const char* label;
-        bool storedOn;  // AUTO_RANGE on at the start, else ticked while waiting for the simulator
+        bool storedOn;   // AUTO_RANGE on at the start, else ticked while waiting for the simulator
         bool loopFirst;  // the main loop runs before the untick
     };
     for (const Case c : {Case{"ticked while waiting", false, false}, Case{"ticked, the loop runs", false, true},

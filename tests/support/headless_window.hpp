@@ -12,7 +12,7 @@ namespace skh::test {
 
 class HeadlessMainWindow {
 public:
-    HeadlessMainWindow();  // created and shown, or created() is false
+    HeadlessMainWindow();   // created and shown, or created() is false
     ~HeadlessMainWindow();  // the message loop ends and the window goes
     HeadlessMainWindow(const HeadlessMainWindow&) = delete;
     HeadlessMainWindow& operator=(const HeadlessMainWindow&) = delete;
