@@ -2,6 +2,7 @@
 
 #include "airports/airport.hpp"
 #include "app/app_state.hpp"
+#include "app/main_loop.hpp"
 #include "app/run_state.hpp"
 #include "app/traffic_seam.hpp"
 #include "app/ui_requests.hpp"
@@ -154,6 +155,7 @@ void lf_resetSession() {
     g_secondTick = 0;
     gf_clearUiRequests();
     g_stockAirportsPath.clear();
+    gf_resetAutoRange();
     gf_setRangeSelection(RANGE.value.load());
 }
 

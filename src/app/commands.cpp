@@ -8,6 +8,7 @@
 #include "airports/airport_list.hpp"
 #include "airports/park_airport_load.hpp"
 #include "app/app_state.hpp"
+#include "app/main_loop.hpp"
 #include "app/main_window.hpp"
 #include "app/run_state.hpp"
 #include "app/ui_requests.hpp"
@@ -127,11 +128,14 @@ const CheckBoxAction kCheckBoxes[] = {
      [] {
          enable(RANGE, false);
          enable(AR_ABOVE_HEIGHT, true);
+         gf_keepManualRange();
          gf_requestAutoRange(true);
      },
      [] {
          enable(RANGE, true);
          enable(AR_ABOVE_HEIGHT, false);
+         // At once, so that neither the run nor the main loop can keep an automatic value.
+         gf_restoreManualRange();
          gf_requestAutoRange(false);
          clear();
      }},

@@ -29,9 +29,15 @@
 
 namespace skh {
 
-std::int32_t g_manualRange = 40;
+std::atomic<std::int32_t> g_manualRange{40};
 
 namespace {
+
+// The switch between the user's range and the automatic one. The window's
+// handlers make it at once on the UI thread; the main loop and the run's
+// start set the automatic range only while it is in force.
+std::mutex g_rangeMutex;
+bool g_autoRangeInForce = false;  // guarded by g_rangeMutex; g_manualRange then holds the user's range
 
 constexpr std::int32_t kPausePolls = 100;
 std::int32_t g_pauseCounter = kPausePolls;
@@ -100,9 +106,34 @@ void gf_updateAutoRange() {
             nm = lf_snapRangeStep(gsl::narrow<std::int32_t>(std::round(d)) + 3);
         }
     }
+    const std::lock_guard lock(g_rangeMutex);
+    // Switched off meanwhile: the user's range stays.
+    if (!g_autoRangeInForce) return;
     const std::int32_t before = RANGE.value.load();
     gf_setRangeSelection(nm);
     lf_showRange(before);
+}
+
+void gf_keepManualRange() {
+    const std::lock_guard lock(g_rangeMutex);
+    // Already in force: RANGE is an automatic value by now.
+    if (g_autoRangeInForce) return;
+    g_manualRange = RANGE.value.load();
+    g_autoRangeInForce = true;
+}
+
+void gf_restoreManualRange() {
+    const std::lock_guard lock(g_rangeMutex);
+    // Never in force (switched off before the run set it): RANGE is the user's.
+    if (!g_autoRangeInForce) return;
+    g_autoRangeInForce = false;
+    gf_setRangeSelection(g_manualRange.load());
+    gf_showIntParameter(RANGE);
+}
+
+void gf_resetAutoRange() {
+    const std::lock_guard lock(g_rangeMutex);
+    g_autoRangeInForce = false;
 }
 
 void lf_enableAfterReservedStand() {
@@ -130,19 +161,18 @@ void lf_handleUiRequests() {
     if (r.refreshAcList) seam::gf_refreshAcList();
     if (r.autoRange) {
         seam::gf_markApfParamsChanged();
-        gf_switchAutoRange(r.autoRangeOn);
+        // The check box has switched it already; the automatic value needs this thread's data.
+        if (r.autoRangeOn) gf_updateAutoRange();
     }
 }
 
 void gf_switchAutoRange(bool on) {
     if (on) {
-        g_manualRange = RANGE.value.load();
+        gf_keepManualRange();
         gf_updateAutoRange();
-        return;
+    } else {
+        gf_restoreManualRange();
     }
-    const std::int32_t before = RANGE.value.load();
-    gf_setRangeSelection(g_manualRange);
-    lf_showRange(before);
 }
 
 void gf_learnedAutoRange(bool on) {

@@ -1,5 +1,5 @@
 #pragma once
-// The main window: a fixed 880 x 516 panel with the settings controls, the
+// The main window: a fixed 880 x 476 panel with the settings controls, the
 // status board and the status line; its procedure starts a start-up worker
 // on WM_APP_START and saves its position and ends the program on
 // WM_APP_QUIT. Other threads reach it only through the status and error
@@ -16,8 +16,10 @@ namespace skh {
 inline constexpr std::uint32_t WM_APP_START = platform::kWmApp + 1;
 inline constexpr std::uint32_t WM_APP_QUIT = platform::kWmApp + 2;
 
-inline constexpr int kMainWindowWidth = 880;
-inline constexpr int kMainWindowHeight = 516;
+// The client area is the board's, which ends with the status line; the
+// frame and title bar come on top of it.
+inline constexpr int kMainWindowWidth = kStatusArea.right;
+inline constexpr int kMainWindowHeight = kStatusArea.bottom;
 
 // Creates the window, makes sure of the settings folder, starts the first
 // start-up worker and runs the message loop; the loop's exit code, or 0 when

@@ -123,7 +123,7 @@ void lf_runSession(const Clock& clock) {
     if (!lf_requestUserAircraft(clock)) return;
     lf_copyUserPosToReader();
     if (AUTO_RANGE.value.load()) {
-        gf_updateAutoRange();
+        gf_switchAutoRange(true);
         gf_enableControl(RANGE, false);
     }
 

@@ -199,7 +199,8 @@ const ParameterLists& gf_parameterLists() {
                        &P3D_VERSION};
         l.windowInts = {&MATCHING_DEPTH, &RANGE,        &MAX_FIT,    &AR_ABOVE_HEIGHT,
                         &MAX_PARK_SEL,   &MAX_LIVE_SEL, &AIRP_RANGE, &AIRP_HEIGHT};
-        l.windowIntControls = {&MATCHING_DEPTH, &RANGE,        &MAX_FIT,    &AR_ABOVE_HEIGHT,
+        // MAX_FIT has a binding but no control of its own: its combo box is MAX_FIT_FL's.
+        l.windowIntControls = {&MATCHING_DEPTH, &RANGE,        nullptr,     &AR_ABOVE_HEIGHT,
                                &MAX_PARK_SEL,   &MAX_LIVE_SEL, &AIRP_RANGE, &AIRP_HEIGHT};
         l.strings = {&PROGRAM_VERSION, &SIM_INSTALL_PATH, &PORT_NUMBER};
         for (StringParameter* p : g_liveryFolderParams) l.strings.push_back(p);
@@ -279,7 +280,7 @@ void gf_readParameters(const ParameterLists& lists) {
             IntParameter* p = lists.windowInts[i];
             p->value = p->defaultValue;
             gf_logParameter(*p);
-            gf_showIntParameter(*p, *lists.windowIntControls[i]);
+            if (const UiControl* c = lists.windowIntControls[i]) gf_showIntParameter(*p, *c);
         }
         for (StringParameter* p : lists.strings) {
             if (gf_isFolderKey(p->name)) continue;  // stored only while set
@@ -340,7 +341,7 @@ void gf_readParameters(const ParameterLists& lists) {
         for (IntParameter* p : lists.plainInts) readIntParam(*p);
         for (std::size_t i = 0; i < lists.windowInts.size(); ++i) {
             readIntParam(*lists.windowInts[i]);
-            gf_showIntParameter(*lists.windowInts[i], *lists.windowIntControls[i]);
+            if (const UiControl* c = lists.windowIntControls[i]) gf_showIntParameter(*lists.windowInts[i], *c);
         }
         for (StringParameter* p : lists.strings) readStringParam(*p);
         for (StringUiParameter* p : lists.windowStrings) {

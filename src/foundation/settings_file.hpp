@@ -21,7 +21,7 @@ struct ParameterLists {
     std::vector<BoolUiParameter*> windowBools;
     std::vector<IntParameter*> plainInts;
     std::vector<IntParameter*> windowInts;  // each also a UiControl
-    std::vector<UiControl*> windowIntControls;
+    std::vector<UiControl*> windowIntControls;  // null: no control to show the value in
     std::vector<StringParameter*> strings;
     std::vector<StringUiParameter*> windowStrings;
 };

@@ -146,9 +146,10 @@ enum class WindowBackend { Headless, Fltk };
 // FLTK when DISPLAY is set and SKYHAVEN_HEADLESS is not, else headless.
 WindowBackend chooseWindowBackend();
 
-// Creates the main window: WM_CREATE reaches the procedure on this thread,
-// which becomes the UI thread. False when a window exists already or the
-// backend cannot open it (no display).
+// Creates the main window at (x, y) with a client area of width x height
+// (a frame that the display adds comes on top): WM_CREATE reaches the
+// procedure on this thread, which becomes the UI thread. False when a window
+// exists already or the backend cannot open it (no display).
 bool createMainWindow(WindowBackend backend, const std::u16string& title, int x, int y, int width, int height,
                       WindowProc proc);
 bool showMainWindow();

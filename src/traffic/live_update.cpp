@@ -241,8 +241,8 @@ void gf_refreshAcList() {
     CALLSIGN_2_OBJECTID.setList({std::string()});
     CALLSIGN_2_OBJECTID.value.set(std::string());
     gf_fillCallsignComboBox();
+    lf_setControl(CALLSIGN_2_OBJECTID, false);
     lf_setControl(g_blockButton, false);
-    lf_setControl(g_unblockButton, false);
 }
 
 std::size_t gf_listLiveAcNames() {
@@ -255,8 +255,10 @@ std::size_t gf_listLiveAcNames() {
     CALLSIGN_2_OBJECTID.value.set(names.empty() ? std::string() : names.front());
     CALLSIGN_2_OBJECTID.setList(std::move(names));
     gf_fillCallsignComboBox();
+    // Unblock follows BLOCK_CALLSIGN (the block commands switch it): enabled
+    // here, it would make every choice in the list disable Block.
+    lf_setControl(CALLSIGN_2_OBJECTID, count > 0);
     lf_setControl(g_blockButton, count > 0);
-    lf_setControl(g_unblockButton, count > 0);
     return count;
 }
 

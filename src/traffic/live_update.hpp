@@ -30,7 +30,8 @@ extern std::atomic<double> g_liveParkHours;
 
 // The CALLSIGN_2_OBJECTID list of the main window: emptied, or filled with
 // the sorted callsigns of the active live aircraft that are not parked
-// (returns their number).
+// (returns their number). The list and the Block button are enabled only
+// while the list holds aircraft.
 void gf_refreshAcList();
 std::size_t gf_listLiveAcNames();
 

@@ -50,9 +50,7 @@ protected:
         std::promise<bool> created;
         auto done = created.get_future();
         m_ui = std::thread([&created] {
-            const bool ok = platform::createMainWindow(platform::WindowBackend::Fltk, u"Skyhaven_P3D", 0, 0, 880, 516,
-                                                       &lf_wndProc) &&
-                            platform::showMainWindow();
+            const bool ok = initInstance("Skyhaven_P3D");  // as the program opens it
             created.set_value(ok);
             if (!ok) return;
             platform::runMessageLoop();
@@ -62,6 +60,7 @@ protected:
     }
     // The display outlives the window: TearDown closes the window first.
     test::XvfbDisplay m_display;
+    test::ScopedEnv m_notHeadless{"SKYHAVEN_HEADLESS", std::nullopt};
     std::thread m_ui;
 };
 
@@ -87,10 +86,10 @@ TEST_F(BoardWindow, ShowsTheDisplayListAndTakesClicks) {
         ColorRef expected;
     };
     const Sample samples[] = {
-        {"simulator lamp", 411, 40, kGreen},   {"RealTraffic lamp", 439, 40, kYellow},
-        {"error line", 700, 470, kRed},        {"board background", 300, 50, kBlack},
-        {"header", 700, 14, kBlack},           {"settings area", 870, 160, kLightBlue},
-        {"statistics area", 800, 440, kBlack},
+        {"simulator lamp", 411, 40, kGreen},     {"RealTraffic lamp", 439, 40, kYellow},
+        {"error line", 700, 470, kRed},          {"error line's last row", 700, 475, kRed},
+        {"board background", 300, 50, kBlack},   {"header", 700, 14, kBlack},
+        {"settings area", 870, 160, kLightBlue}, {"statistics area", 800, 440, kBlack},
     };
     ASSERT_TRUE(test::waitUntil([&] {
         if (!platform::captureMainWindow(picture)) return false;
@@ -101,8 +100,9 @@ TEST_F(BoardWindow, ShowsTheDisplayListAndTakesClicks) {
         }
         return true;
     })) << "the window does not show its display list";
-    EXPECT_EQ(picture.width, 880);
-    EXPECT_EQ(picture.height, 516);
+    // The client area is the board, without a band below the status line.
+    EXPECT_EQ(picture.width, kStatusArea.right);
+    EXPECT_EQ(picture.height, kStatusArea.bottom);
     for (const Sample& s : samples) {
         SCOPED_TRACE(s.what);
         ASSERT_TRUE(listedFill(list, s.x, s.y).has_value());

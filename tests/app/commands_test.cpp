@@ -2,8 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <future>
-#include <thread>
+#include <optional>
 
 #include "airports/airport.hpp"
 #include "airports/airport_list.hpp"
@@ -17,11 +16,21 @@
 #include "foundation/main_window_state.hpp"
 #include "foundation/parameter_table.hpp"
 #include "platform/window.hpp"
+#include "simclient/sim_state.hpp"
+#include "support/headless_window.hpp"
+#include "traffic/live_update.hpp"
+#include "traffic/traffic_state.hpp"
 
 namespace skh {
 namespace {
 
 using platform::ControlId;
+
+using test::click;
+using test::select;
+using test::settle;
+using test::state;
+using test::type;
 
 // The main window, headless, on a UI thread of its own, with the controls
 // as the start-up leaves them; input goes in as a user's would.
@@ -29,24 +38,13 @@ class CommandsThreaded : public test::AppTest {
 protected:
     void SetUp() override {
         AppTest::SetUp();
-        std::promise<bool> created;
-        auto done = created.get_future();
-        m_ui = std::thread([&created] {
-            const bool ok = platform::createMainWindow(platform::WindowBackend::Headless, u"Skyhaven_P3D", 400, 20, 880,
-                                                       516, &lf_wndProc) &&
-                            platform::showMainWindow();
-            created.set_value(ok);
-            if (!ok) return;
-            platform::runMessageLoop();
-            platform::destroyMainWindow();
-        });
-        ASSERT_TRUE(done.get());
+        m_window.emplace();
+        ASSERT_TRUE(m_window->created());
         lf_enableSettingsControls();
         g_runStarting = false;
     }
     void TearDown() override {
-        platform::postQuitMessage(0);
-        if (m_ui.joinable()) m_ui.join();
+        m_window.reset();
         g_runStarting = true;
         g_parkAirportLoaded = false;
         g_apfParamsChanged = false;
@@ -59,30 +57,11 @@ protected:
         AppTest::TearDown();
     }
 
-    // Waits until the UI thread has handled what was sent before.
-    static void settle() { platform::mainWindowRect(); }
-    static void click(ControlId id) {
-        platform::clickControl(id);
-        settle();
-    }
-    static void type(ControlId id, const std::u16string& text) {
-        platform::typeIntoEdit(id, text, true);
-        settle();
-    }
-    static void select(ControlId id, int index) {
-        platform::selectComboItem(id, index);
-        settle();
-    }
-    static platform::ControlState state(ControlId id) {
-        platform::ControlState s;
-        platform::controlState(platform::getDlgItem(id), s);
-        return s;
-    }
     static void enableAll() {
         for (const auto& c : platform::allControls()) platform::enableWindow(platform::getDlgItem(c.id), true);
     }
 
-    std::thread m_ui;
+    std::optional<test::HeadlessMainWindow> m_window;
 };
 
 TEST_F(CommandsThreaded, EveryCheckBoxFlipsAndSavesWithItsNote) {
@@ -207,24 +186,41 @@ TEST_F(CommandsThreaded, CallsignsBlockAndUnblock) {
     type(box, u"");
     EXPECT_FALSE(g_blockRequested.load());
 
-    // The aircraft list: its whole entry, however long, and the Block button.
+    // The aircraft list, filled by the main loop with the live aircraft in
+    // flight: a later entry is picked and blocked.
     const std::string longCallsign(300, 'Q');
-    CALLSIGN_2_OBJECTID.setList({"SWR12", longCallsign});
-    gf_fillCallsignComboBox();
-    platform::enableWindow(platform::getDlgItem(CALLSIGN_2_OBJECTID.controlId), true);
+    const auto live = [](const std::string& callsign, AcState moveState) {
+        LiveAc ac;
+        ac.callsign = callsign;
+        ac.status = AcStatus::active;
+        ac.moveState = moveState;
+        return ac;
+    };
+    EXPECT_EQ(gf_listLiveAcNames(), 0u);
+    EXPECT_FALSE(state(CALLSIGN_2_OBJECTID.controlId).enabled);
+    g_liveAc = {live("SWR12", AcState::taxi), live("KLM100", AcState::parked), live(longCallsign, AcState::flying)};
+    EXPECT_EQ(gf_listLiveAcNames(), 2u);
+    EXPECT_EQ(state(CALLSIGN_2_OBJECTID.controlId).items,
+              (std::vector<std::u16string>{std::u16string(300, u'Q'), u"SWR12"}));
     select(CALLSIGN_2_OBJECTID.controlId, 1);
-    EXPECT_EQ(CALLSIGN_2_OBJECTID.value.get(), longCallsign);
+    EXPECT_EQ(CALLSIGN_2_OBJECTID.value.get(), "SWR12");
     EXPECT_TRUE(g_aircraftListChanged.load());
-    EXPECT_TRUE(state(g_blockButton.controlId).enabled);
-    select(CALLSIGN_2_OBJECTID.controlId, 0);
     click(g_blockButton.controlId);
     EXPECT_EQ(BLOCK_CALLSIGN.value.get(), "SWR12");
-    EXPECT_TRUE(gf_takeUiRequests().refreshAcList);
     EXPECT_FALSE(state(g_blockButton.controlId).enabled);
+    EXPECT_TRUE(gf_takeUiRequests().refreshAcList);
+    gf_refreshAcList();  // the main loop's turn: an empty list, and the block can be undone
+    EXPECT_FALSE(state(CALLSIGN_2_OBJECTID.controlId).enabled);
+    EXPECT_TRUE(state(g_unblockButton.controlId).enabled);
     EXPECT_EQ(storedValue("CALLSIGN_2_OBJECTID"), "<missing>");  // never stored
 
+    // Unblocked and listed again: the first entry, however long, is blocked whole.
     click(g_unblockButton.controlId);
     EXPECT_EQ(gf_statusText(), "no more blocking of live aircraft 'SWR12'");
+    gf_listLiveAcNames();
+    click(g_blockButton.controlId);
+    EXPECT_EQ(BLOCK_CALLSIGN.value.get(), longCallsign);
+    click(g_unblockButton.controlId);
     click(g_unblockButton.controlId);  // disabled now: nothing happens
     platform::enableWindow(platform::getDlgItem(g_unblockButton.controlId), true);
     click(g_unblockButton.controlId);
@@ -343,22 +339,45 @@ TEST_F(CommandsThreaded, CombosStoreTheirChoices) {
 }
 
 TEST_F(CommandsThreaded, AutoRangeOffRestoresTheManualRange) {
-    gf_setRangeSelection(25);
-    AUTO_RANGE.value = false;
-    platform::setCheck(platform::getDlgItem(AUTO_RANGE.controlId), false);
-    click(AUTO_RANGE.controlId);
-    EXPECT_FALSE(state(RANGE.controlId).enabled);
-    EXPECT_TRUE(state(AR_ABOVE_HEIGHT.controlId).enabled);
-    lf_handleUiRequests();  // the main loop's turn
-    EXPECT_EQ(g_manualRange, 25);
-    gf_setRangeSelection(80);  // as the automatic range would
+    const auto indexOf = [](std::int32_t nm) {
+        return static_cast<int>(std::find(RANGE.choices.begin(), RANGE.choices.end(), nm) - RANGE.choices.begin());
+    };
+    struct Case {
+        const char* label;
+        bool storedOn;   // AUTO_RANGE on at the start, else ticked while waiting for the simulator
+        bool loopFirst;  // the main loop runs before the untick
+    };
+    for (const Case c : {Case{"ticked while waiting", false, false}, Case{"ticked, the loop runs", false, true},
+                         Case{"on from the start", true, true}}) {
+        SCOPED_TRACE(c.label);
+        AUTO_RANGE.value = false;
+        lf_enableSettingsControls();
+        select(RANGE.controlId, indexOf(25));
+        AUTO_RANGE.value = c.storedOn;
+        lf_enableSettingsControls();  // the next start
+        platform::setCheck(platform::getDlgItem(AUTO_RANGE.controlId), c.storedOn);
+        if (!c.storedOn) {
+            click(AUTO_RANGE.controlId);
+            EXPECT_FALSE(state(RANGE.controlId).enabled);
+            EXPECT_TRUE(state(AR_ABOVE_HEIGHT.controlId).enabled);
+        }
+        userOnGround = true;       // the automatic range: 10 nm
+        gf_switchAutoRange(true);  // the run starts
+        if (c.loopFirst) lf_handleUiRequests();
+        EXPECT_EQ(RANGE.value.load(), 10);
 
-    click(AUTO_RANGE.controlId);
-    lf_handleUiRequests();
-    EXPECT_EQ(RANGE.value.load(), 25);
-    EXPECT_EQ(state(RANGE.controlId).text, u"25");
-    EXPECT_TRUE(state(RANGE.controlId).enabled);
-    EXPECT_FALSE(state(AR_ABOVE_HEIGHT.controlId).enabled);
+        click(AUTO_RANGE.controlId);
+        EXPECT_EQ(RANGE.value.load(), 25);
+        EXPECT_EQ(state(RANGE.controlId).text, u"25");
+        EXPECT_TRUE(state(RANGE.controlId).enabled);
+        EXPECT_FALSE(state(AR_ABOVE_HEIGHT.controlId).enabled);
+        select(RANGE.controlId, indexOf(30));
+        lf_handleUiRequests();  // the main loop's turn, and its half-minute update
+        gf_updateAutoRange();
+        EXPECT_EQ(RANGE.value.load(), 30);
+        EXPECT_EQ(g_rangeNm.load(), 30.0);
+        lf_resetSession();
+    }
 
     // The snaps onto the choices.
     EXPECT_EQ(lf_snapRangeStep(89), 80);

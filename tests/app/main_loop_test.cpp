@@ -99,6 +99,7 @@ TEST_F(MainLoop, AutomaticRange) {
     };
     AR_ABOVE_HEIGHT.value = 48000;
     AIRP_HEIGHT.value = 18000;
+    gf_keepManualRange();
     for (const auto& c : cases) {
         SCOPED_TRACE(c.label);
         userOnGround = c.onGround;
@@ -121,14 +122,15 @@ TEST_F(MainLoop, AutomaticRange) {
 
 TEST_F(MainLoop, WindowRequestsAreDoneOnTheLoopsThread) {
     // The handlers post from the UI thread; the loop takes the latest of each kind.
+    RANGE.value = 65;
     std::thread ui([] {
         gf_requestMaxLive(25);
         gf_requestMaxLive(50);
         gf_requestDestination("EDDF", GeoPos{50.03, 8.57});
+        gf_keepManualRange();  // as the AUTO_RANGE check box does
         gf_requestAutoRange(true);
     });
     ui.join();
-    RANGE.value = 65;
     userOnGround = true;
     lf_handleUiRequests();
     EXPECT_EQ(g_maxLiveAtStart, 50u);
@@ -140,6 +142,7 @@ TEST_F(MainLoop, WindowRequestsAreDoneOnTheLoopsThread) {
 
     // Switched off: the range chosen by hand comes back; nothing else repeats.
     gf_clearStatusMessage();
+    gf_restoreManualRange();
     gf_requestAutoRange(false);
     lf_handleUiRequests();
     EXPECT_EQ(RANGE.value.load(), 65);

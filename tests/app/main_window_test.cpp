@@ -107,10 +107,28 @@ TEST_F(MainWindow, StoredPositionOfAMinimisedWindowIsRepaired) {
 )");
     const test::ScopedEnv headless("SKYHAVEN_HEADLESS", std::string("1"));
     ASSERT_TRUE(initInstance("Skyhaven_P3D"));
-    EXPECT_EQ(platform::mainWindowRect(), (platform::Rect{400, 150, 1280, 666}));
+    EXPECT_EQ(platform::mainWindowRect(), (platform::Rect{400, 150, 1280, 626}));
     EXPECT_EQ(storedValue("MAIN_WINDOW_X"), "400");
     EXPECT_EQ(storedValue("MAIN_WINDOW_Y"), "150");
     EXPECT_EQ(platform::allControls().size(), 43u);
+}
+
+// What the paint covers is the whole client area: no band below the status line.
+TEST_F(MainWindow, TheClientAreaIsTheBoard) {
+    const test::ScopedEnv headless("SKYHAVEN_HEADLESS", std::string("1"));
+    ASSERT_TRUE(initInstance("Skyhaven_P3D"));
+    platform::RecordingSurface board;
+    lf_paintWindow(board);
+    platform::Rect covered;
+    for (const auto& op : board.ops) {
+        if (op.kind != platform::PaintOp::Kind::Fill) continue;
+        covered.right = std::max(covered.right, op.rect.right);
+        covered.bottom = std::max(covered.bottom, op.rect.bottom);
+    }
+    const platform::WindowGeometry g = platform::mainWindowGeometry();
+    EXPECT_EQ(g.width, covered.right);
+    EXPECT_EQ(g.height, covered.bottom);
+    EXPECT_EQ(covered, (platform::Rect{0, 0, 880, 476}));
 }
 
 TEST_F(MainWindow, CloseButtonAsksOnce) {

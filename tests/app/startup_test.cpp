@@ -6,10 +6,12 @@
 #include <string>
 
 #include "airports/airport_list.hpp"
+#include "app/main_window.hpp"
 #include "app/run_state.hpp"
 #include "app_fixture.hpp"
 #include "feed/udp_reader.hpp"
 #include "foundation/errors.hpp"
+#include "platform/window.hpp"
 #include "support/dataset_builder.hpp"
 #include "support/libraries.hpp"
 
@@ -162,6 +164,26 @@ TEST_F(Startup, ClosedDuringTheScansStartsNoRun) {
     EXPECT_EQ(g_appState.load(), AppState::UserClosedSim);
     EXPECT_FALSE(g_simClientJThread.joinable());
     EXPECT_FALSE(m_log.contains("Flight Simulator"));
+}
+
+// A start shows each window-bound setting in its control; MAX_FIT has none
+// of its own (MAX_FIT_FL's combo box shows it).
+TEST_F(Startup, EverySettingShownFindsItsControl) {
+    registry(kV5);
+    lf_createControls();
+    for (const bool stored : {true, false}) {
+        SCOPED_TRACE(stored ? "from parameters.xml" : "defaults");
+        if (!stored) fs::remove(g_parametersXmlPath);
+        const std::size_t before = m_log.text().size();
+        lf_detectInstallations();
+        const std::string logged = m_log.text().substr(before);
+        EXPECT_NE(logged.find("MAX_FIT=47"), std::string::npos) << logged;
+        EXPECT_EQ(logged.find("GetDlgItem failed"), std::string::npos) << logged;
+    }
+    platform::ControlState maxFit;
+    ASSERT_TRUE(platform::controlState(platform::getDlgItem(MAX_FIT_FL.controlId), maxFit));
+    EXPECT_EQ(maxFit.items.at(static_cast<std::size_t>(maxFit.selection)), u"24.0");  // MAX_FIT 47
+    platform::destroyAllControls();
 }
 
 TEST(SnapFloatStep, HalfHoursToMaxFitChoices) {

@@ -286,14 +286,17 @@ TEST_F(Settings, LoaderShowsValuesInTheirControls) {
     platform::destroyAllControls();
     LOG.hwnd = platform::createControl(platform::ControlKind::CheckBox, LOG.controlId, u"", 0, 0, 0, 0);
     platform::createControl(platform::ControlKind::Edit, BLOCK_CALLSIGN.controlId, u"", 0, 0, 0, 0);
-    platform::createControl(platform::ControlKind::Edit, MAX_FIT.controlId, u"", 0, 0, 0, 0);
+    platform::createControl(platform::ControlKind::ComboBox, MAX_LIVE_SEL.controlId, u"", 0, 0, 0, 0);
     writeSettings(R"(<parameter name="LOG" value="true"/><parameter name="BLOCK_CALLSIGN" value="DLH1"/>
-<parameter name="MAX_FIT" value="12"/>)");
+<parameter name="MAX_LIVE_SEL" value="25"/><parameter name="MAX_FIT" value="12"/>)");
     gf_loadParameters();
     EXPECT_TRUE(platform::getCheck(LOG.hwnd));
     EXPECT_EQ(platform::getWindowText(platform::getDlgItem(BLOCK_CALLSIGN.controlId)), u"DLH1");
-    EXPECT_EQ(platform::getWindowText(platform::getDlgItem(MAX_FIT.controlId)), u"12");
+    EXPECT_EQ(platform::getWindowText(platform::getDlgItem(MAX_LIVE_SEL.controlId)), u"25");
     EXPECT_TRUE(m_log.contains(skh::format("GetDlgItem failed for ID {}", RANGE.controlId)));
+    // MAX_FIT has no control of its own: MAX_FIT_FL's shows it.
+    EXPECT_EQ(MAX_FIT.value.load(), 12);
+    EXPECT_FALSE(m_log.contains(skh::format("GetDlgItem failed for ID {}", MAX_FIT.controlId)));
     LOG.hwnd = 0;
     platform::destroyAllControls();
 }
