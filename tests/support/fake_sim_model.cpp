@@ -60,11 +60,12 @@ double degreesIn(const FakeObject& o, const std::string& name) { return numberIn
 // attitude in degrees and the on-ground flag.
 std::string positionTrace(const FakeObject& o) {
     const double now = std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
-    return skh::format("  -> object {} time {:.3f} at {:.6f} {:.6f} {:.1f} ft pitch {:.1f} bank {:.1f} heading {:.1f} {}",
-                       o.id, now, numberIn(o, "PLANE LATITUDE"), numberIn(o, "PLANE LONGITUDE"),
-                       numberIn(o, "PLANE ALTITUDE"), degreesIn(o, "PLANE PITCH DEGREES"),
-                       degreesIn(o, "PLANE BANK DEGREES"), degreesIn(o, "PLANE HEADING DEGREES TRUE"),
-                       numberIn(o, "SIM ON GROUND") != 0.0 ? "on the ground" : "in the air");
+    return skh::format(
+        "  -> object {} time {:.3f} at {:.6f} {:.6f} {:.1f} ft pitch {:.1f} bank {:.1f} heading {:.1f} {}", o.id, now,
+        numberIn(o, "PLANE LATITUDE"), numberIn(o, "PLANE LONGITUDE"), numberIn(o, "PLANE ALTITUDE"),
+        degreesIn(o, "PLANE PITCH DEGREES"), degreesIn(o, "PLANE BANK DEGREES"),
+        degreesIn(o, "PLANE HEADING DEGREES TRUE"),
+        numberIn(o, "SIM ON GROUND") != 0.0 ? "on the ground" : "in the air");
 }
 
 }  // namespace
