@@ -36,10 +36,15 @@ cd "$(dirname "$0")/.."
 seconds=
 leave=
 fresh=0
+# A whole number of seconds after the option, or the usage error.
+seconds_of() {
+  [[ ${2:-} =~ ^[0-9]+$ ]] || { echo "$1 needs a whole number of seconds (see --help)" >&2; exit 2; }
+  echo "$2"
+}
 while [ $# -gt 0 ]; do
   case "$1" in
-    --seconds) seconds=$2; shift 2 ;;
-    --leave) leave=$2; shift 2 ;;
+    --seconds) seconds=$(seconds_of "$1" "${2:-}") || exit 2; shift 2 ;;
+    --leave) leave=$(seconds_of "$1" "${2:-}") || exit 2; shift 2 ;;
     --fresh) fresh=1; shift ;;
     -h|--help) sed -n '2,32p' "$0"; exit 0 ;;
     *) echo "unknown option $1 (see --help)" >&2; exit 2 ;;
@@ -58,7 +63,10 @@ fi
 cmake --build "$build" -j "$jobs" --target Skyhaven_P3D skyhaven-pack skyhaven-fake-sim skyhaven-fake-rt >/dev/null
 
 root=$PWD
-bin=$root/$build
+case "$build" in
+  /*) bin=$build ;;
+  *) bin=$root/$build ;;
+esac
 demo=$root/build/demo
 data=$root/scripts/demo_data
 rm -rf "$demo/pipes" "$demo/site"
@@ -290,8 +298,10 @@ else
                    printf "    stand %s: %s%s\n", $1, cs, ($2 ~ /soft="true"/ ? " (soft)" : "") }' <<<"$new_options"
 fi
 echo "Objects in the simulator over time:"
-grep -E '^objects: ' "$demo/fake-sim.txt" |
-  awk '{ n = $2; bar = ""; for (i = 0; i < n; ++i) bar = bar "#"; printf "  %4d s  %3d %s\n", 15 * NR, n, bar }'
+# Counted every 15 s: a shorter run has no count.
+{ grep -E '^objects: ' "$demo/fake-sim.txt" || echo "none"; } |
+  awk '$0 == "none" { print "  (not counted: the run was shorter than 15 s)"; next }
+       { n = $2; bar = ""; for (i = 0; i < n; ++i) bar = bar "#"; printf "  %4d s  %3d %s\n", 15 * NR, n, bar }'
 echo "Simulator's side:"
 grep -E '^summary' "$demo/fake-sim.txt" | grep -v "^summary: object \|^summary: motion" | sed 's/^/  /' || true
 static_lines() { grep -E "^$1 [0-9]+ '[^']*\*'" "$demo/fake-sim.txt" || true; }

@@ -67,20 +67,28 @@ TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
   run_tests "$logs/tsan-tests.txt" --test-dir build/tsan -R Threaded --no-tests=ignore
 
 heading "3/3 Benchmark smoke pass (under the sanitizers of stage 1)"
-# One pass each, as many at once as there are cores; a failure shows its
-# whole output after the others.
+# One pass each, as many at once as there are cores, with the results as
+# JSON on standard output (anything else there makes it unreadable) and the
+# rest on standard error; a failure shows both after the others.
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 printf '%s\n' build/debug/bench/bench_* | xargs -P "$jobs" -I{} sh -c \
-  '"$1" --benchmark_min_time=0.01 >"$2/$(basename "$1").txt" 2>&1; echo $? >"$2/$(basename "$1").status"' \
+  'out="$2/$(basename "$1")"
+   "$1" --benchmark_min_time=0.01 --benchmark_format=json >"$out.json" 2>"$out.txt"; echo $? >"$out.status"' \
   sh {} "$logs"
 failed=0
 for b in build/debug/bench/bench_*; do
   name=$(basename "$b")
-  if [ "$(cat "$logs/$name.status")" = 0 ]; then
+  problem=
+  if [ "$(cat "$logs/$name.status")" != 0 ]; then
+    problem="exit status $(cat "$logs/$name.status")"
+  elif ! python3 -c 'import json, sys; json.load(open(sys.argv[1]))' "$logs/$name.json" 2>"$logs/$name.parse.txt"; then
+    problem="its standard output is not JSON: $(tail -1 "$logs/$name.parse.txt")"
+  fi
+  if [ -z "$problem" ]; then
     echo "$name ok"
   else
-    cat "$logs/$name.txt"
-    echo "FAILED: $name"
+    cat "$logs/$name.txt" "$logs/$name.json"
+    echo "FAILED: $name ($problem)"
     failed=1
   fi
 done

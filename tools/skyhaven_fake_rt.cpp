@@ -57,7 +57,8 @@ void usage() {
         "  --reply KIND      answer to the version question: level2, level1, nolevel,\n"
         "                    malformed or none (level2)\n"
         "  --version TEXT    version in the answer (9.0)\n"
-        "  --duration S      stop after S seconds (default: when the replay ends, or on Ctrl-C)");
+        "  --duration S      stop after S seconds, keeping the link open and the QNH going\n"
+        "                    after the replay ends (default: when the replay ends, or on Ctrl-C)");
 }
 
 bool parsePort(const std::string& text, std::uint16_t& out) {
@@ -122,6 +123,7 @@ bool parseOptions(int argc, char** argv, Options& o) {
             o.version = *v;
         } else if (arg == "--duration") {
             o.duration = std::atof(v->c_str());
+            if (!(o.duration >= 0.0 && o.duration <= 1e7)) return false;
         } else {
             std::fprintf(stderr, "unknown option %s\n", arg.c_str());
             return false;
@@ -220,7 +222,6 @@ int main(int argc, char** argv) {
     std::size_t failed = 0;
     std::size_t qnhSent = 0;
     std::size_t index = 0;
-    const bool endless = o.loop || lines.empty();
     while (!g_interrupted.load()) {
         const auto now = Clock::now();
         if (o.duration >= 0.0 && now - start >= std::chrono::duration<double>(o.duration)) break;
@@ -228,12 +229,15 @@ int main(int argc, char** argv) {
             if (rt.sendQnh(o.qnhPort, "{\"QNH\":" + *o.qnh + "}")) ++qnhSent;
             nextQnh += qnhPeriod;
         }
-        if (!lines.empty()) {
-            if (index == lines.size()) {
-                if (!o.loop) break;
+        if (index == lines.size() && !lines.empty()) {
+            if (o.loop) {
                 index = 0;
                 ++rounds;
+            } else if (o.duration < 0.0) {
+                break;  // with a duration, the link stays open until it is over
             }
+        }
+        if (index < lines.size()) {
             if (o.speed > 0.0) {
                 // Due at the line's own time; short sleeps keep the QNH going.
                 const auto due = start + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(
@@ -252,7 +256,7 @@ int main(int argc, char** argv) {
             if (o.speed <= 0.0)
                 std::this_thread::sleep_until(start +
                                               std::chrono::duration_cast<Clock::duration>(period * (sent + failed)));
-        } else if (endless) {
+        } else {
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
         }
     }

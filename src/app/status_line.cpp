@@ -15,13 +15,14 @@ namespace skh {
 
 namespace {
 
-// Until the window exists the status line also goes to standard output, so a
-// user starting the program from a console sees what it does.
+// The status line also goes to standard error, so a user starting the
+// program from a console sees what it does; standard output stays free for
+// what callers read there (the benchmarks' results).
 void echo(const std::string& text) {
     if (text.empty()) return;
-    std::fputs(text.c_str(), stdout);
-    std::fputc('\n', stdout);
-    std::fflush(stdout);
+    std::fputs(text.c_str(), stderr);
+    std::fputc('\n', stderr);
+    std::fflush(stderr);
 }
 
 }  // namespace

@@ -161,7 +161,7 @@ void TrafficReader::processLineSub() {
         TrafficSample sample;
         if (parseLine(sample)) gf_pushTrafficSample(std::move(sample));
     } catch (const std::exception& e) {
-        gf_log(skh::format("exception in processLineSub: {}", gf_printableExcerpt(e.what())));
+        if (countBadDatagram()) gf_log(skh::format("exception in processLineSub: {}", gf_printableExcerpt(e.what())));
     }
 }
 

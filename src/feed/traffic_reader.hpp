@@ -23,7 +23,8 @@ public:
     void setUserPos(double lat, double lon);
 
     // Parses the split fields of the current datagram and pushes at most one
-    // sample; every failure is logged and ends the line.
+    // sample; every failure ends the line and is logged (in a flood, only
+    // counted past the first ones).
     void processLineSub();
 
 protected:

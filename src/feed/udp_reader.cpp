@@ -16,6 +16,8 @@ namespace {
 
 // Bursts of traffic lines must not overflow the socket while the handler runs.
 constexpr int kReceiveBufferBytes = 1 << 20;
+// How often a flood of bad datagrams adds a count line.
+constexpr auto kBadCountInterval = std::chrono::minutes(1);
 
 void lf_logConnected(const std::string& name) { gf_logIndented(skh::format("{} connected", name)); }
 void lf_logDisconnected(const std::string& name) { gf_logIndented(skh::format("{} disconnected", name)); }
@@ -89,12 +91,14 @@ void UdpReader::threadBody(std::uint16_t port) {
         closeSocket();
         if (m_wsaStarted) platform::wsaCleanup();
         m_wsaStarted = false;
+        logUnloggedBadDatagrams();
         lf_logDisconnected(m_name);
     } catch (const std::exception& e) {
         closeSocket();
         if (m_wsaStarted) platform::wsaCleanup();
         m_wsaStarted = false;
         gf_showThreadStopped(m_name, e.what());
+        logUnloggedBadDatagrams();
         lf_logDisconnected(m_name);
     }
 }
@@ -110,14 +114,14 @@ void UdpReader::receiveLoop() {
             // (caught below); this code would come only from a platform that
             // reports it as an error, and such a datagram is skipped as well.
             if (platform::wsaLastError() == platform::kWsaEmsgsize) {
-                gf_logRaw(skh::format("buffer overrun: {} bytes", kBufferSize));
+                if (countBadDatagram()) gf_logRaw(skh::format("buffer overrun: {} bytes", kBufferSize));
                 continue;
             }
             throw std::runtime_error(skh::format("receive error: {}", gf_lastWsaErrorText()));
         }
         if (n == 0) continue;
         if (static_cast<std::size_t>(n) >= kBufferSize) {
-            gf_logRaw(skh::format("buffer overrun: {} bytes", n));
+            if (countBadDatagram()) gf_logRaw(skh::format("buffer overrun: {} bytes", n));
             continue;
         }
         acceptDatagram(static_cast<std::size_t>(n));
@@ -129,7 +133,7 @@ void UdpReader::receiveLoop() {
 void UdpReader::handleDatagram(std::string_view datagram) {
     if (datagram.empty()) return;
     if (datagram.size() >= kBufferSize) {
-        gf_logRaw(skh::format("buffer overrun: {} bytes", datagram.size()));
+        if (countBadDatagram()) gf_logRaw(skh::format("buffer overrun: {} bytes", datagram.size()));
         return;
     }
     std::memcpy(m_buffer.data(), datagram.data(), datagram.size());
@@ -146,6 +150,31 @@ void UdpReader::acceptDatagram(std::size_t length) {
         m_lastDatagram.assign(m_datagram);
     }
     onDatagram();
+}
+
+bool UdpReader::countBadDatagram() {
+    ++m_badDatagrams;
+    if (m_badDatagrams <= kLoggedBadDatagrams) return true;
+    const auto now = std::chrono::steady_clock::now();
+    if (m_badDatagrams == kLoggedBadDatagrams + 1) {
+        gf_logRaw(skh::format("{}: more than {} bad datagrams; the next ones are only counted", m_name,
+                              kLoggedBadDatagrams));
+        m_lastBadCountLine = now;
+    }
+    ++m_unloggedBad;
+    if (now - m_lastBadCountLine >= kBadCountInterval) logBadCountLine();
+    return false;
+}
+
+void UdpReader::logUnloggedBadDatagrams() {
+    if (m_unloggedBad > 0) logBadCountLine();
+    m_badDatagrams = 0;
+}
+
+void UdpReader::logBadCountLine() {
+    gf_logRaw(skh::format("{}: {} bad datagrams not logged ({} in all)", m_name, m_unloggedBad, m_badDatagrams));
+    m_unloggedBad = 0;
+    m_lastBadCountLine = std::chrono::steady_clock::now();
 }
 
 }  // namespace skh

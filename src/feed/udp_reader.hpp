@@ -4,6 +4,7 @@
 // to the handler of the derived reader.
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -51,6 +52,13 @@ public:
     // How long one wait for a datagram lasts; tests shorten it.
     void setWaitTimeoutMs(int ms) { m_waitMs.store(ms); }
 
+    // Bad datagrams whose reason is logged in full; later ones are counted.
+    static constexpr std::int64_t kLoggedBadDatagrams = 50;
+    // Logs how many bad datagrams were counted and not logged since the last
+    // such line, and lets the next ones be logged in full again. The
+    // reader's thread does it when it ends.
+    void logUnloggedBadDatagrams();
+
     std::atomic<bool> stopFlag{false};
     std::atomic<std::int32_t> datagramCounter{0};  // every datagram taken into the buffer
     std::atomic<std::int32_t> lastCounter{0};      // the count the watchdog saw last
@@ -63,12 +71,18 @@ protected:
     // The lamps to light once the socket is bound.
     virtual void onBound() = 0;
 
+    // Counts a bad datagram; true while its reason is to be logged in full.
+    // Past kLoggedBadDatagrams it logs a count line at most once a minute,
+    // so that a flood of garbage cannot fill the disk.
+    bool countBadDatagram();
+
     // The datagram being handled: a view of the receive buffer, followed by
     // a zero byte, valid while onDatagram runs.
     std::string_view m_datagram;
 
 private:
     void acceptDatagram(std::size_t length);
+    void logBadCountLine();
     void closeSocket();
 
     std::string m_name;
@@ -78,6 +92,11 @@ private:
     bool m_wsaStarted = false;
     std::atomic<int> m_waitMs{kDefaultWaitMs};
     std::thread m_thread;
+    // Bad datagrams: touched only by the reader's thread, or by a caller of
+    // handleDatagram while no thread runs.
+    std::int64_t m_badDatagrams = 0;  // since the last logUnloggedBadDatagrams
+    std::int64_t m_unloggedBad = 0;   // counted, not yet in a count line
+    std::chrono::steady_clock::time_point m_lastBadCountLine{};
 };
 
 }  // namespace skh

@@ -21,6 +21,7 @@
 #include "foundation/text.hpp"
 #include "foundation/upcalls.hpp"
 #include "foundation/win_interfaces.hpp"
+#include "platform/file_sync.hpp"
 #include "platform/utf16.hpp"
 
 namespace skh {
@@ -216,7 +217,10 @@ fs::path gf_backupPath(const fs::path& path) {
 
 bool gf_writeFileAtomically(const fs::path& path, std::string_view bytes) {
     std::string problem;
-    return gf_writeFileAtomically(path, bytes, problem);
+    if (gf_writeFileAtomically(path, bytes, problem)) return true;
+    // The callers only say that the save failed; the reason is here.
+    gf_logRaw(skh::format("Writing '{}' failed: {}", path.string(), problem));
+    return false;
 }
 
 bool gf_writeFileAtomically(const fs::path& path, std::string_view bytes, std::string& problem) {
@@ -226,13 +230,18 @@ bool gf_writeFileAtomically(const fs::path& path, std::string_view bytes, std::s
         problem = skh::format("cannot create {}: {}", temp.string(), std::generic_category().message(errno));
         return false;
     }
-    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size() && std::fflush(f) == 0;
-    const int writeError = errno;
-    const bool closed = std::fclose(f) == 0;
+    // On the disk before the rename: a power cut then leaves the old file or
+    // the new one, never an empty one.
+    int error = 0;
+    if (std::fwrite(bytes.data(), 1, bytes.size(), f) != bytes.size() || std::fflush(f) != 0) {
+        error = errno != 0 ? errno : EIO;
+    } else {
+        error = platform::syncFile(f);
+    }
+    if (std::fclose(f) != 0 && error == 0) error = errno;
     std::error_code ec;
-    if (!written || !closed) {
-        problem = skh::format("cannot write {}: {}", temp.string(),
-                              std::generic_category().message(written ? errno : writeError));
+    if (error != 0) {
+        problem = skh::format("cannot write {}: {}", temp.string(), std::generic_category().message(error));
         fs::remove(temp, ec);
         return false;
     }
@@ -242,6 +251,9 @@ bool gf_writeFileAtomically(const fs::path& path, std::string_view bytes, std::s
         fs::remove(temp, ec);
         return false;
     }
+    // Makes the rename itself durable; the file is in place either way, so a
+    // folder that cannot be synced does not fail the save.
+    platform::syncFolder(path.parent_path());
     return true;
 }
 

@@ -61,6 +61,15 @@ TEST(AppState, SimulatorVersionFromPathOrHiddenSetting) {
 
 TEST(StatusLine, ErrorBlocksStatusTextsUntilCleared) {
     test::ScopedLog log;
+    // Standard output carries a caller's results (a benchmark's JSON):
+    // the status and error lines are echoed on standard error only.
+    ::testing::internal::CaptureStdout();
+    ::testing::internal::CaptureStderr();
+    gf_setStatusMessage("hello", true);
+    gf_setErrorMessage("41: echoed");
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "hello\nError 41: echoed\n");
+    gf_clearErrorMessage();
     gf_setStatusMessage("hello", true);
     EXPECT_EQ(gf_statusText(), "hello");
     gf_setErrorMessage("41: broken");
@@ -74,7 +83,7 @@ TEST(StatusLine, ErrorBlocksStatusTextsUntilCleared) {
     EXPECT_NE(text.find("hello\n"), std::string::npos);
     EXPECT_NE(text.find("Error 41: broken\n"), std::string::npos);
     EXPECT_EQ(text.find("ignored"), std::string::npos);
-    EXPECT_EQ(log.lines().size(), 3u);  // the empty text wrote no line
+    EXPECT_EQ(log.lines().size(), 5u);  // the empty text wrote no line
 }
 
 TEST(StatusLine, TextAgesOutAfter25Ticks) {

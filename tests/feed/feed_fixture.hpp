@@ -52,6 +52,7 @@ inline void resetFeedState() {
         r->lastCounter = 0;
         r->shownActive = false;
         r->setWaitTimeoutMs(20);
+        r->logUnloggedBadDatagrams();  // each test's bad lines are logged from the first
     }
     g_trafficReader.setUserPos(kDefaultLat, kDefaultLon);
     gf_clearParkAirport();

@@ -74,6 +74,31 @@ TEST_F(ReadersThreaded, OversizedAndBadDatagramsDoNotStopTheReaders) {
     EXPECT_TRUE(log.contains("QNH Reader has stopped"));
 }
 
+TEST_F(ReadersThreaded, AFloodOfBadDatagramsLogsItsFirstLinesThenCounts) {
+    constexpr int kFlood = 1000;
+    for (int i = 0; i < kFlood; ++i) g_trafficReader.handleDatagram("garbage " + std::to_string(i));
+    g_trafficReader.handleDatagram(std::string(UdpReader::kBufferSize, 'x'));  // an overrun is one too
+    const auto linesWith = [&](const std::string& part) {
+        const auto lines = log.lines();
+        return std::count_if(lines.begin(), lines.end(),
+                             [&](const std::string& line) { return line.find(part) != std::string::npos; });
+    };
+    EXPECT_EQ(linesWith("exception in processLineSub: line has 1 field, 29 needed: garbage "),
+              UdpReader::kLoggedBadDatagrams);
+    EXPECT_EQ(linesWith("buffer overrun"), 0);
+    EXPECT_EQ(linesWith("Traffic Reader: more than 50 bad datagrams; the next ones are only counted"), 1);
+    EXPECT_LE(log.lines().size(), static_cast<std::size_t>(UdpReader::kLoggedBadDatagrams) + 2);
+
+    // The count comes when the reader's thread ends; the next run logs its
+    // first bad lines in full again.
+    startTraffic();
+    gf_stopReaders();
+    gf_joinReaders();
+    EXPECT_EQ(linesWith("Traffic Reader: 951 bad datagrams not logged (1001 in all)"), 1) << log.text();
+    g_trafficReader.handleDatagram("garbage again");
+    EXPECT_TRUE(log.contains("line has 1 field, 29 needed: garbage again"));
+}
+
 TEST_F(ReadersThreaded, PortInUseStopsTheRunWithReaderError) {
     // Another program holds the port.
     const platform::Socket other = platform::openUdpSocket(platform::Family::IPv4);

@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <filesystem>
 
 #include "foundation/main_window_state.hpp"
 #include "foundation/errors.hpp"
+#include "foundation/format.hpp"
 #include "foundation/text_files.hpp"
 #include "support/test_env.hpp"
 
@@ -177,6 +179,36 @@ TEST(TextFiles, XmlSavesAreAtomicAndAttributesDefaultToEmpty) {
     EXPECT_EQ(gf_attrString(doc.child("root"), "a"), "1");
     EXPECT_EQ(gf_attrString(doc.child("root"), "b"), "");
     EXPECT_EQ(gf_attrString(pugi::xml_node(), "a"), "");
+}
+
+TEST(TextFiles, AFailedAtomicWriteLogsWhyAndLeavesNothingBehind) {
+    test::TempDir dir;
+    test::ScopedLog log;
+    // A folder in the target's place stops the rename even for root, who
+    // may write into read-only folders.
+    fs::create_directory(dir / "taken.xml");
+    test::writeFile(dir / "kept.xml", "old");
+    struct Case {
+        const char* what;
+        fs::path target;
+        std::string reason;
+    };
+    const std::vector<Case> cases = {
+        {"a folder in the way", dir / "taken.xml", "cannot replace it: " + std::generic_category().message(EISDIR)},
+        {"no such folder", dir / "missing" / "out.xml",
+         "cannot create " + (dir / "missing" / "out.xml").string()},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_FALSE(gf_writeFileAtomically(c.target, "new"));
+        EXPECT_TRUE(log.contains(skh::format("Writing '{}' failed: {}", c.target.string(), c.reason))) << log.text();
+    }
+    EXPECT_TRUE(fs::is_directory(dir / "taken.xml"));
+    EXPECT_EQ(gf_countFolderEntries(dir.path()), 2u);  // no temporary file left behind
+
+    EXPECT_TRUE(gf_writeFileAtomically(dir / "kept.xml", "new"));
+    EXPECT_EQ(test::readFile(dir / "kept.xml"), "new");
+    EXPECT_EQ(gf_countFolderEntries(dir.path()), 2u);
 }
 
 }  // namespace

@@ -561,11 +561,56 @@ TEST_F(FakeSimConsoleThreaded, TraceAndSummaryTellAPersonWhatTheClientDid) {
          {"summary: 1 client(s), 18 requests", "AICreateNonATCAircraft 1", "AIRemoveObject 2",
           "summary: objects created 1, refused 0, removed by the client 1, removed by the simulator 0, live 0; "
           "exceptions sent 1",
-          "summary: object 1000 'SWR1' 'Airbus A320 Swiss' at 47.46000 8.55000 1500 ft, removed",
+          "summary: object 1000 'SWR1' 'Airbus A320 Swiss' at 47.46000 8.55000 1500 ft heading 90, removed",
           "summary: motion: 1 object(s) moved, 1 moves; largest step 0.0 m ('SWR1'), largest altitude step 75.0 ft "
           "('SWR1')"})
         EXPECT_NE(summary.find(part), std::string::npos) << part << "\n" << summary;
     EXPECT_EQ(summary.find("protocol error"), std::string::npos);
+}
+
+TEST_F(FakeSimConsoleThreaded, TraceAllShowsWhereEachPositionWritePutTheObject) {
+    for (const char* name : {"PLANE LATITUDE", "PLANE LONGITUDE", "PLANE PITCH DEGREES", "PLANE BANK DEGREES",
+                             "PLANE HEADING DEGREES TRUE", "PLANE ALTITUDE"})
+        client->send(ScRequestId::AddToDataDefinition, datum(404, name, ScDatumType::Float64));
+    client->send(ScRequestId::AICreateNonATCAircraft,
+                 createAircraft("Airbus A320 Swiss", "SWR1", 47.46, 8.55, 3000, false, 104));
+    ASSERT_EQ(client->nextAs<ScRecvAssignedObjectId>().objectId, 1000u);
+    EXPECT_EQ(run("trace all"), "trace all");
+    const double radians = 3.14159265358979323846 / 180.0;
+    const auto write = [&](double lat, double lon, double pitch, double bank, double heading, double altitude) {
+        WireWriter w;
+        w.u32(404).u32(1000).u32(0).u32(1).u32(48);
+        w.f64(lat).f64(lon).f64(pitch * radians).f64(bank * radians).f64(heading * radians).f64(altitude);
+        client->send(ScRequestId::SetDataOnSimObject, w.bytes());
+    };
+    const double before = std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
+    write(47.47, 8.56, 2.0, -10.0, 140.5, 3000.0);
+    write(47.48, 8.57, 0.0, 0.0, 141.0, 1425.0);  // the fake's ground: 1416 ft and a CG of 9 ft
+    expectNothingBeforeMarker();
+    const double after = std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
+
+    std::vector<std::string> writes;
+    {
+        const std::lock_guard lock(m_outputMutex);
+        for (const std::string& line : output)
+            if (line.rfind("trace:   -> object ", 0) == 0) writes.push_back(line);
+    }
+    ASSERT_EQ(writes.size(), 2u) << ::testing::PrintToString(writes);
+    const std::vector<std::string> places = {
+        "at 47.470000 8.560000 3000.0 ft pitch 2.0 bank -10.0 heading 140.5 in the air",
+        "at 47.480000 8.570000 1425.0 ft pitch 0.0 bank 0.0 heading 141.0 on the ground"};
+    for (std::size_t i = 0; i < writes.size(); ++i) {
+        SCOPED_TRACE(writes[i]);
+        const std::string prefix = "trace:   -> object 1000 time ";
+        ASSERT_EQ(writes[i].rfind(prefix, 0), 0u);
+        const double time = std::stod(writes[i].substr(prefix.size()));
+        EXPECT_GE(time, before - 0.001);
+        EXPECT_LE(time, after + 0.001);
+        EXPECT_EQ(writes[i].substr(writes[i].find(" at ") + 1), places[i]);
+    }
+    EXPECT_EQ(run("objects"),
+              "objects: 1 in the simulator, 1 seen\n"
+              "object 1000 'SWR1' 'Airbus A320 Swiss' at 47.48000 8.57000 1425 ft heading 141 on the ground");
 }
 
 }  // namespace

@@ -79,8 +79,9 @@ std::string FakeSimConsole::help() {
   remove ID                  the simulator removes object ID on its own (ObjectRemoved, known or not)
   elevation FT               flat terrain at FT feet
   garbage [N]                N bytes (default 16) that are no message
-  trace on|all|off           one line per request (all: position updates too)
-  objects                    each AI object's last position
+  trace on|all|off           one line per request (all: position updates too, each with
+                             the time, position, altitude, attitude and on-ground flag it set)
+  objects                    each AI object's last position and heading
   summary                    what the clients did so far
   wait SECONDS               pause the script
   wait-client [N]            wait until N clients (default 1) sent their open packet
@@ -292,9 +293,9 @@ std::vector<std::string> FakeSimConsole::objectLines() const {
     std::vector<std::string> lines;
     lines.push_back(skh::format("objects: {} in the simulator, {} seen", m_sim.counts().liveObjects, positions.size()));
     for (const auto& [id, p] : positions) {
-        lines.push_back(skh::format("object {} '{}' '{}' at {:.5f} {:.5f} {:.0f} ft{}{}", id, p.atcId, p.title,
-                                    p.latitude, p.longitude, p.altitude, p.onGround ? " on the ground" : "",
-                                    p.removed ? ", removed" : ""));
+        lines.push_back(skh::format("object {} '{}' '{}' at {:.5f} {:.5f} {:.0f} ft heading {:.0f}{}{}", id, p.atcId,
+                                    p.title, p.latitude, p.longitude, p.altitude, p.heading,
+                                    p.onGround ? " on the ground" : "", p.removed ? ", removed" : ""));
     }
     return lines;
 }

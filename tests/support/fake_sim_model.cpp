@@ -2,6 +2,7 @@
 // by request, frame and second, its AI aircraft on flat terrain, and the
 // logs of what the clients did to them.
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 
 #include "foundation/format.hpp"
@@ -50,6 +51,22 @@ const char* periodName(std::uint32_t period) {
 }
 
 GeoPos positionOf(const FakeObject& o) { return {numberIn(o, "PLANE LATITUDE"), numberIn(o, "PLANE LONGITUDE")}; }
+
+// Attitudes are kept in radians, as the clients write them.
+double degreesIn(const FakeObject& o, const std::string& name) { return numberIn(o, name) / kDegToRad; }
+
+// Where a position write put an object, for comparing its motion with the
+// traffic it came from: the time (seconds since 1970, UTC), position,
+// attitude in degrees and the on-ground flag.
+std::string positionTrace(const FakeObject& o) {
+    const double now = std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
+    return skh::format(
+        "  -> object {} time {:.3f} at {:.6f} {:.6f} {:.1f} ft pitch {:.1f} bank {:.1f} heading {:.1f} {}", o.id, now,
+        numberIn(o, "PLANE LATITUDE"), numberIn(o, "PLANE LONGITUDE"), numberIn(o, "PLANE ALTITUDE"),
+        degreesIn(o, "PLANE PITCH DEGREES"), degreesIn(o, "PLANE BANK DEGREES"),
+        degreesIn(o, "PLANE HEADING DEGREES TRUE"),
+        numberIn(o, "SIM ON GROUND") != 0.0 ? "on the ground" : "in the air");
+}
 
 }  // namespace
 
@@ -350,6 +367,7 @@ void FakeSimulator::notePosition(const FakeObject& o, bool removed) {
     p.latitude = latitude;
     p.longitude = longitude;
     p.altitude = altitude;
+    p.heading = numberIn(o, "PLANE HEADING DEGREES TRUE") / kDegToRad;
     p.onGround = numberIn(o, "SIM ON GROUND") != 0.0;
     p.removed = removed;
 }
@@ -442,6 +460,9 @@ void FakeSimulator::applyData(const Client& client, const FakeRequest& r) {
     if (object.id == m_options.userObjectId) return;
     settleOnTerrain(object);
     notePosition(object, false);
+    const bool position = std::any_of(datums.begin(), datums.end(),
+                                      [](const FakeDatum& d) { return d.name == "PLANE LATITUDE"; });
+    if (m_trace && m_traceAll && position) trace(positionTrace(object));
 }
 
 void FakeSimulator::setSimRunning(bool running) {
