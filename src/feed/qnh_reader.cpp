@@ -50,16 +50,25 @@ void QnhReader::onBound() {
 
 void QnhReader::onStopped() { gf_logRaw("QNH Reader has stopped"); }
 
+void QnhReader::logRefused(const std::string& line, bool warning) {
+    if (!countBadDatagram()) return;
+    if (warning) {
+        gf_logWarning(line);
+    } else {
+        gf_logRaw(line);
+    }
+}
+
 void QnhReader::onDatagram() {
     const std::string_view text = m_datagram;
     const Json doc = Json::parse(text, nullptr, false);
     if (doc.is_discarded() || !doc.is_object()) {
-        gf_logWarning(skh::format("QNH datagram is not a JSON object: {}", gf_printableExcerpt(text)));
+        logRefused(skh::format("QNH datagram is not a JSON object: {}", gf_printableExcerpt(text)), true);
         return;
     }
     const auto member = doc.find("QNH");
     if (member == doc.end()) {
-        gf_logRaw(skh::format("no QNH {}", gf_printableExcerpt(text)));
+        logRefused(skh::format("no QNH {}", gf_printableExcerpt(text)), false);
         return;
     }
 
@@ -68,14 +77,14 @@ void QnhReader::onDatagram() {
     if (q.is_number_unsigned()) {
         const auto u = q.get<std::uint64_t>();
         if (u > static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max())) {
-            gf_logWarning(skh::format("QNH out of range: {}", gf_printableExcerpt(text)));
+            logRefused(skh::format("QNH out of range: {}", gf_printableExcerpt(text)), true);
             return;
         }
         value = static_cast<std::int32_t>(u);
     } else if (q.is_number_integer()) {
         const auto i = q.get<std::int64_t>();
         if (i < std::numeric_limits<std::int32_t>::min() || i > std::numeric_limits<std::int32_t>::max()) {
-            gf_logWarning(skh::format("QNH out of range: {}", gf_printableExcerpt(text)));
+            logRefused(skh::format("QNH out of range: {}", gf_printableExcerpt(text)), true);
             return;
         }
         value = static_cast<std::int32_t>(i);
@@ -83,8 +92,8 @@ void QnhReader::onDatagram() {
         const auto& s = q.get_ref<const std::string&>();
         const auto parsed = lf_parseDecimal(s);
         if (!parsed) {
-            gf_logWarning(skh::format("QNH string parse error: {} in {}", gf_printableExcerpt(s, 64),
-                                      gf_printableExcerpt(text)));
+            logRefused(skh::format("QNH string parse error: {} in {}", gf_printableExcerpt(s, 64),
+                                      gf_printableExcerpt(text)), true);
             return;
         }
         value = *parsed;
@@ -92,18 +101,18 @@ void QnhReader::onDatagram() {
         // Single precision first, as the value is rounded that way elsewhere.
         const double d = q.get<double>();
         if (!std::isfinite(d) || !fitsInt32(d)) {
-            gf_logWarning(skh::format("QNH out of range: {}", gf_printableExcerpt(text)));
+            logRefused(skh::format("QNH out of range: {}", gf_printableExcerpt(text)), true);
             return;
         }
         const float f = static_cast<float>(d);
         const double rounded = std::round(static_cast<double>(f));
         if (!fitsInt32(rounded)) {
-            gf_logWarning(skh::format("QNH out of range: {}", gf_printableExcerpt(text)));
+            logRefused(skh::format("QNH out of range: {}", gf_printableExcerpt(text)), true);
             return;
         }
         value = static_cast<std::int32_t>(rounded);
     } else {
-        gf_logRaw(skh::format("no QNH {}", gf_printableExcerpt(text)));
+        logRefused(skh::format("no QNH {}", gf_printableExcerpt(text)), false);
         return;
     }
 

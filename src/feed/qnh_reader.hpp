@@ -17,11 +17,15 @@ public:
     std::atomic<std::int32_t> lastQnh{1013};
 
 protected:
-    // A bad datagram is logged and leaves every value as it was; it never
-    // ends the reader.
+    // A bad datagram is logged (in a flood, only counted past the first
+    // ones) and leaves every value as it was; it never ends the reader.
     void onDatagram() override;
     void onStopped() override;
     void onBound() override;
+
+private:
+    // Logs why a datagram was refused, unless the flood counter says not to.
+    void logRefused(const std::string& line, bool warning);
 };
 
 }  // namespace skh

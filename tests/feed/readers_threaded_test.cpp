@@ -97,6 +97,13 @@ TEST_F(ReadersThreaded, AFloodOfBadDatagramsLogsItsFirstLinesThenCounts) {
     EXPECT_EQ(linesWith("Traffic Reader: 951 bad datagrams not logged (1001 in all)"), 1) << log.text();
     g_trafficReader.handleDatagram("garbage again");
     EXPECT_TRUE(log.contains("line has 1 field, 29 needed: garbage again"));
+
+    // The weather port is bounded the same way, whatever the refusal says.
+    for (int i = 0; i < kFlood; ++i) {
+        g_qnhReader.handleDatagram(i % 2 == 0 ? "not json" : R"({"wind":3})");
+    }
+    EXPECT_EQ(linesWith("QNH datagram is not a JSON object") + linesWith("no QNH"), UdpReader::kLoggedBadDatagrams);
+    EXPECT_EQ(linesWith("QNH Reader: more than 50 bad datagrams; the next ones are only counted"), 1);
 }
 
 TEST_F(ReadersThreaded, PortInUseStopsTheRunWithReaderError) {
