@@ -361,10 +361,11 @@ TEST_F(SimAdoption, ANewObjectIsAdoptedByItsAtcIdReleasedAndFrozen) {
     ASSERT_EQ(asked.size(), 2u);
     for (std::uint32_t i = 0; i < 2; ++i) {
         EXPECT_EQ(asked[i].id, ScRequestId::RequestDataOnSimObject);
-        EXPECT_EQ(asked[i].values, (std::vector<std::uint32_t>{REQUEST_NEW_OBJECT, DEFINITION_WITHIN_RANGE, 1005 + i,
-                                                               static_cast<std::uint32_t>(ScPeriod::Once), 0, 0, 0, 0}));
+        EXPECT_EQ(asked[i].values,
+                  (std::vector<std::uint32_t>{REQUEST_NEW_OBJECT, DEFINITION_WITHIN_RANGE, 1005 + i,
+                                              static_cast<std::uint32_t>(ScPeriod::Once), 0, 0, 0, 0}));
     }
-    dispatch(test::withinRangeMessage(1005, 1200.0, 1400.0, 0, "SWR123"));       // in range
+    dispatch(test::withinRangeMessage(1005, 1200.0, 1400.0, 0, "SWR123"));      // in range
     dispatch(test::withinRangeMessage(1006, 0.0, 1400.0, 1, "SWR123*", true));  // only by its own answer
 
     const auto sent = test::takeSent(handle);
