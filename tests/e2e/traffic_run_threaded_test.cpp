@@ -150,6 +150,7 @@ TEST_F(TrafficRunThreaded, AnObjectCreatedOutsideTheRangeIsAdoptedAndLaterRemove
     sendReports(port, 0, 12, kSwiss, 39.3);
     const GeoPos away = gf_destinationPoint({kUserLat, kUserLon}, 270.0 * DEG2RAD, 2.0 * 6076.11549);
     m_sim.placeUser(away.lat, away.lon, 6000.0, 90.0, 200.0);
+    ASSERT_EQ(m_sim.requestCount(ScRequestId::AICreateNonATCAircraft), 0u);  // about 30 s after the first report
 
     ASSERT_TRUE(m_sim.waitForRequests(ScRequestId::AICreateNonATCAircraft, 1, 20000ms));
     const auto at = m_sim.requestsOf(ScRequestId::AICreateNonATCAircraft).at(0).initPos;
