@@ -173,13 +173,29 @@ void lf_onEvent(const ScRecvEvent& e) {
     }
 }
 
+// While creations wait for their objects, every new object is asked for its
+// ATC id once: request 101 covers only the range around the user now, and a
+// creation outside it (the user moved, the range shrank) would never be
+// adopted.
+void lf_identifyNewObject(std::uint32_t objectId) {
+    const std::lock_guard lock(simQueueMutex);
+    if (simRequestFailed.load() || gf_simUserErrorShown()) return;
+    if (SimConnect_RequestDataOnSimObject(simConnectHandle, REQUEST_NEW_OBJECT, DEFINITION_WITHIN_RANGE, objectId,
+                                          ScPeriod::Once, 0, 0, 0, 0) < 0) {
+        gf_logWarning("SimConnect request new object fails");
+        gf_requestError();
+    }
+}
+
 void lf_onObjectAddRemove(const ScRecvObjectAddRemove& m) {
     if (m.objectType != static_cast<std::uint32_t>(ScSimObjectType::Aircraft)) return;
     const std::uint32_t objectId = m.event.data;
     if (m.event.eventId == EVENT_OBJECT_ADDED) {
         if (objectId > userObjectId.load() &&
-            std::find(newObjectIds.begin(), newObjectIds.end(), objectId) == newObjectIds.end())
+            std::find(newObjectIds.begin(), newObjectIds.end(), objectId) == newObjectIds.end()) {
             newObjectIds.push_back(objectId);
+            if (!sentPackets.empty()) lf_identifyNewObject(objectId);
+        }
     } else if (m.event.eventId == EVENT_OBJECT_REMOVED) {
         // A removed object can no longer be adopted, and its id may come back
         // for another object. The creation records stay: an object may be
@@ -369,8 +385,10 @@ void lf_adopt(std::uint32_t objectId, std::uint32_t actNumber, double altAboveGr
     }
 }
 
-void lf_onObjectDataByType(const ScRecvObjectData& d) {
-    if (d.requestId != REQUEST_WITHIN_RANGE || d.data.empty()) return;
+// Definition 404 of an aircraft: an answer to request 101 (by type, every
+// aircraft in range) or to request 111 (one new object).
+void lf_onAircraftData(const ScRecvObjectData& d) {
+    if (d.data.empty()) return;
     const std::uint32_t objectId = d.objectId;
     if (objectId <= userObjectId.load()) return;
     ScDataReader reader(d.data);
@@ -385,7 +403,7 @@ void lf_onObjectDataByType(const ScRecvObjectData& d) {
     }
     const auto fresh = std::find(newObjectIds.begin(), newObjectIds.end(), objectId);
     if (fresh == newObjectIds.end()) {
-        if (altAboveGround <= kGroundReportCeilingFeet && !atcId.empty() && atcId.back() != '*')
+        if (d.byType && altAboveGround <= kGroundReportCeilingFeet && !atcId.empty() && atcId.back() != '*')
             lf_pushEvent(SimEventKind::groundReport, objectId, static_cast<std::uint32_t>(onGround), groundAltitude,
                          altAboveGround);
         return;
@@ -456,9 +474,9 @@ void lf_dispatch(const std::byte* message, std::uint32_t size, void* /*context*/
                    },
                    [](const ScRecvFrame& f) { lf_onFrame(f); },
                    [](const ScRecvObjectData& d) {
-                       if (d.byType) {
-                           lf_onObjectDataByType(d);
-                       } else {
+                       if (d.requestId == (d.byType ? REQUEST_WITHIN_RANGE : REQUEST_NEW_OBJECT)) {
+                           lf_onAircraftData(d);
+                       } else if (!d.byType) {
                            lf_onSimObjectData(d);
                        }
                    },

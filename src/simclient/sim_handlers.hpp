@@ -2,8 +2,9 @@
 // Everything the simulator sends, handled on the SimClient thread: the open
 // reply with the check of the simulator, exceptions, system events, the
 // Frame (which drains the request queues), the user aircraft's data, and the
-// aircraft within range, by which the objects the program created are
-// adopted. Reports to the traffic control go out as SimEvents.
+// aircraft within range and the new objects asked for one by one, by which
+// the objects the program created are adopted. Reports to the traffic
+// control go out as SimEvents.
 #include <cstddef>
 #include <cstdint>
 #include <optional>

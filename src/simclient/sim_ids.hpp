@@ -70,6 +70,9 @@ enum : std::uint32_t {
     REQUEST_USER_ON_GROUND = 108,
     REQUEST_USER_STATE = 109,
     REQUEST_FLIGHT_PLAN = 110,
+    // A new object asked for once (definition 404) while creations wait:
+    // an object out of range is identified all the same.
+    REQUEST_NEW_OBJECT = 111,
 };
 
 struct SystemEventSubscription {

@@ -69,6 +69,8 @@ struct StaticAc : FlightIdent {
     std::uint8_t removeWhenCreated = 0;  // remove as soon as the simulator reports it created
     std::uint8_t dropUnsent = 0;         // drop the record: it never reached the simulator, or must not
     std::uint8_t dropQueued = 0;         // drop the record: its queued creation request was withdrawn
+    std::uint8_t awaitingAdoption = 0;   // its creation was handed over and its object not yet adopted
+    std::int32_t adoptionDue = 0;        // due tick after which the creation is given up
 
     StaticAc() = default;
     StaticAc(FlightIdent&& ident, double lat, double lon, double heading, std::uint32_t stand, std::uint8_t cargo);

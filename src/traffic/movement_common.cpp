@@ -123,7 +123,7 @@ void lf_setThrottleFixedWing(LiveAc& ac, std::uint32_t index) {
 
 void lf_zeroControlBlock(const LiveAc& ac) {
     if (ac.category == CatLight) return;
-    (void)gf_simPort().setControlBlock(ac.objectId, {0.0, 0.0, 0.0});
+    lf_setControlBlock(ac, {0.0, 0.0, 0.0});
 }
 
 void lf_refreshLandingWatch(bool everyCall) {

@@ -5,6 +5,7 @@
 #include <mutex>
 #include <vector>
 
+#include "feed/traffic_queue.hpp"
 #include "foundation/errors.hpp"
 #include "foundation/format.hpp"
 #include "foundation/geo.hpp"
@@ -56,10 +57,11 @@ void lf_onStaticCgReport(const SimEvent& e) {
 
 // After the record is gone: a refused title is counted against its livery.
 void lf_reportRefused(const FlightIdent& refused, bool givenUp) {
-    ++g_trafficCounts.refused;
     if (givenUp) {
+        gf_countDrop(DropReason::notAdopted);
         gf_logWarning(skh::format("{} never created by the simulator, dropped", gf_acDescription(refused)));
     } else {
+        ++g_trafficCounts.refused;
         gf_trafficServices().reportUncreatable(refused);
     }
 }
@@ -91,17 +93,23 @@ void lf_applyEvent(const SimEvent& e) {
     switch (e.kind) {
         case SimEventKind::objectCreated: {
             LiveAc* ac = gf_findLiveByAct(e.actNumber);
-            if (ac == nullptr) {
-                if (e.objectId >= kMinAdoptableObjectId) lf_removeOrphan(e.objectId, e.actNumber);
+            // Only an aircraft still waiting takes an object: one for a creation
+            // given up (the aircraft gone, or back in the buffer since) or a
+            // second one for the act is not its.
+            if (ac == nullptr || ac->status != AcStatus::adding2sim || ac->objectId != 0) {
+                if (e.objectId >= kMinAdoptableObjectId && (ac == nullptr || ac->objectId != e.objectId))
+                    lf_removeOrphan(e.objectId, e.actNumber);
                 return;
             }
             if (lf_requestStaticCG(*ac, e)) {
+                ac->awaitingAdoption = 0;
                 g_createdObjects.push_back({e.objectId, e.actNumber, 0, 0});
                 ++g_trafficCounts.adopted;
             }
             return;
         }
         case SimEventKind::staticObjectCreated:
+            if (StaticAc* st = gf_findStaticByAct(e.actNumber)) st->awaitingAdoption = 0;
             g_createdObjects.push_back({e.objectId, e.actNumber, 0, 1});
             return;
         case SimEventKind::objectRemoved:
@@ -121,6 +129,27 @@ void lf_applyEvent(const SimEvent& e) {
             return;
     }
     gf_logWarning(skh::format("simulator event of unknown kind {} ignored", static_cast<std::uint32_t>(e.kind)));
+}
+
+// Creations whose object was not adopted in time are given up as if the
+// simulator had never answered them.
+void lf_giveUpUnadopted() {
+    const std::uint32_t now = trafficTick.load();
+    const auto overdue = [now](const StaticAc& ac) {
+        return ac.awaitingAdoption != 0 && ac.status == AcStatus::adding2sim && lf_isDue(ac.adoptionDue, now);
+    };
+    std::vector<std::uint32_t> acts;
+    for (const LiveAc& ac : g_liveAc)
+        if (overdue(ac)) acts.push_back(ac.actNumber);
+    for (const StaticAc& st : g_staticAc)
+        if (overdue(st)) acts.push_back(st.actNumber);
+    for (const std::uint32_t act : acts) {
+        SimEvent e;
+        e.kind = SimEventKind::createFailed;
+        e.actNumber = act;
+        e.reserved = kCreateGivenUp;
+        lf_onCreateFailed(e);
+    }
 }
 
 void lf_toggleLights(std::uint32_t objectId) {
@@ -163,6 +192,13 @@ void lf_sendEvent(const StaticAc& ac, std::uint32_t eventId, std::uint32_t value
     gf_simPort().queueEvent(ac.objectId, eventId, value);
 }
 
+void lf_setControlBlock(const StaticAc& ac, const std::array<double, 3>& values) {
+    if (!gf_simPort().setControlBlock(ac.objectId, values)) {
+        gf_logWarning("SimConnect set AI control data fails");
+        gf_simPort().requestError();
+    }
+}
+
 void lf_sendLights(const StaticAc& ac, std::uint32_t nav, std::uint32_t beacon, std::uint32_t landing,
                    std::uint32_t taxi, std::uint32_t strobes, std::uint32_t logo, std::uint32_t cabin) {
     gf_simPort().queueLights(ac.objectId, {nav, beacon, landing, taxi, strobes, logo, cabin});
@@ -203,6 +239,14 @@ void lf_processSimEvents() {
     }
     g_eventWork.clear();
     if (!g_createdObjects.empty()) lf_handleParked();
+    if (trafficTick.load() % kAdoptionCheckPolls == 0) lf_giveUpUnadopted();
+}
+
+void lf_awaitAdoption(std::uint32_t actNumber) {
+    StaticAc* ac = gf_isLiveAct(actNumber) ? gf_findLiveByAct(actNumber) : gf_findStaticByAct(actNumber);
+    if (ac == nullptr) return;
+    ac->awaitingAdoption = 1;
+    ac->adoptionDue = lf_tickAfter(trafficTick.load(), kAdoptionWaitPolls);
 }
 
 bool lf_requestStaticCG(LiveAc& ac, const SimEvent& event) {
@@ -302,7 +346,7 @@ void lf_touchdown(LiveAc& ac) {
     if (!lf_isRotorcraft(ac)) lf_sendEvent(ac, EVENT_SPOILERS_SET, kSpoilersOut);
     if (ac.category != CatLight) {
         const double reverse = ac.fsltlModel != 0 ? -100.0 : 100.0;
-        (void)gf_simPort().setControlBlock(ac.objectId, {100.0, reverse, reverse});
+        lf_setControlBlock(ac, {100.0, reverse, reverse});
     }
     if (ac.touchdownTicks == 0) {
         gf_log(skh::format("{} ! onGround slots {:.1f}", ac.callsign, static_cast<double>(ac.touchdownTicks)));

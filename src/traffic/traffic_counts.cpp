@@ -11,7 +11,7 @@ namespace {
 
 constexpr const char* kReasonNames[] = {"bad numbers",      "unknown type", "category off", "park altitude",
                                         "single sample",    "ghost",        "live limit",   "blocked",
-                                        "invalid callsign", "no livery"};
+                                        "invalid callsign", "no livery",    "not adopted"};
 static_assert(std::size(kReasonNames) == static_cast<std::size_t>(DropReason::count));
 
 }  // namespace

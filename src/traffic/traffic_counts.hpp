@@ -9,7 +9,8 @@
 
 namespace skh {
 
-// Why a buffered aircraft or a new one was not created.
+// Why a buffered aircraft or a new one was not created, or a created one
+// never adopted.
 enum class DropReason : std::uint32_t {
     badNumbers,       // a sample with numbers out of range
     unknownType,      // no type the aircraft data knows
@@ -21,6 +22,7 @@ enum class DropReason : std::uint32_t {
     blocked,          // BLOCK_CALLSIGN
     invalidCallsign,  // no usable callsign
     noLivery,         // no installed livery fits
+    notAdopted,       // its creation was given up: no object of it was identified in time
     count
 };
 
@@ -32,7 +34,7 @@ struct TrafficCounts {
     std::uint64_t creationsHandedOver = 0;
     std::uint64_t adopted = 0;
     std::uint64_t activated = 0;
-    std::uint64_t refused = 0;  // the simulator refused the creation, or never answered
+    std::uint64_t refused = 0;  // the simulator refused the creation
     std::uint64_t removalsHandedOver = 0;
     std::uint64_t removalsReported = 0;
 };

@@ -64,12 +64,14 @@ void lf_handOverQueues() {
     if (tick % kCreationEveryPolls != 0) return;
     if (!g_liveCreateQueue.empty()) {
         port.queueCreate(g_liveCreateQueue.front());
+        lf_awaitAdoption(g_liveCreateQueue.front().actNumber);
         g_liveCreateQueue.pop_front();
         ++g_trafficCounts.creationsHandedOver;
         return;
     }
     if (!g_staticCreateQueue.empty()) {
         port.queueCreate(g_staticCreateQueue.front());
+        lf_awaitAdoption(g_staticCreateQueue.front().actNumber);
         g_staticCreateQueue.pop_front();
         ++g_trafficCounts.creationsHandedOver;
     }

@@ -68,9 +68,9 @@ protected:
     }
     // Reports `from` to `to` (excluded) of the flight, a little apart in
     // polls as they would come.
-    void sendReports(std::uint16_t port, int from, int to, const Flight& f = kSwiss) {
+    void sendReports(std::uint16_t port, int from, int to, const Flight& f = kSwiss, double eastNm = 20.0) {
         for (int n = from; n < to; ++n) {
-            ASSERT_TRUE(m_rt.sendDatagram(port, flightLine(n, f)));
+            ASSERT_TRUE(m_rt.sendDatagram(port, flightLine(n, f, eastNm)));
             std::this_thread::sleep_for(20ms);
         }
     }
@@ -82,9 +82,10 @@ protected:
         return said;
     }
 
-    // One position of a flight east of the user, `n` reports along its way.
-    static std::string flightLine(int n, const Flight& f = kSwiss) {
-        const GeoPos start = gf_destinationPoint({kUserLat, kUserLon}, 90.0 * DEG2RAD, 20.0 * 6076.11549);
+    // One position of a flight that starts east of the user and flies north,
+    // `n` reports along its way.
+    static std::string flightLine(int n, const Flight& f = kSwiss, double eastNm = 20.0) {
+        const GeoPos start = gf_destinationPoint({kUserLat, kUserLon}, 90.0 * DEG2RAD, eastNm * 6076.11549);
         const GeoPos p = gf_destinationPoint(start, 0.0, n * 0.5 * 6076.11549);  // 0.5 nm a report
         return test::TrafficLineBuilder()
             .set(1, f.act)
@@ -138,6 +139,36 @@ TEST_F(TrafficRunThreaded, AFlightIsCreatedWithItsLiveryMovedAndRemovedWhenItsSt
     // the next run counts from 0.
     EXPECT_TRUE(m_log.contains("Matches at step: \n  1: 1\n  2: 0\n")) << m_log.text();
     EXPECT_EQ(g_matchesAtStep, (std::array<std::int32_t, 6>{}));
+}
+
+// A flight first seen near the edge of the range, the user then moving away:
+// its object is created outside the range around the user, where the
+// periodic request for the aircraft in range never finds it. It is adopted
+// all the same and, when its stream ends, removed; nothing is left behind.
+TEST_F(TrafficRunThreaded, AnObjectCreatedOutsideTheRangeIsAdoptedAndLaterRemoved) {
+    const std::uint16_t port = startRunWithTraffic();
+    sendReports(port, 0, 12, kSwiss, 39.3);
+    const GeoPos away = gf_destinationPoint({kUserLat, kUserLon}, 270.0 * DEG2RAD, 2.0 * 6076.11549);
+    m_sim.placeUser(away.lat, away.lon, 6000.0, 90.0, 200.0);
+    ASSERT_EQ(m_sim.requestCount(ScRequestId::AICreateNonATCAircraft), 0u);  // about 30 s after the first report
+
+    ASSERT_TRUE(m_sim.waitForRequests(ScRequestId::AICreateNonATCAircraft, 1, 20000ms));
+    const auto at = m_sim.requestsOf(ScRequestId::AICreateNonATCAircraft).at(0).initPos;
+    ASSERT_GT(gf_distanceNm(away, {at.Latitude, at.Longitude}), 40.0);  // out of range when created
+    ASSERT_TRUE(test::waitUntil([this] { return !m_sim.lastPositions().empty(); }));
+    const std::uint32_t objectId = m_sim.lastPositions().begin()->first;
+    ASSERT_TRUE(test::waitUntil([&] {
+        const auto o = m_sim.object(objectId);
+        return !o || o->releases > 0;
+    }));
+    ASSERT_TRUE(test::waitUntil([this] { return m_sim.counts().removedByClient == 1; }, 30s));
+    EXPECT_EQ(m_sim.counts().liveObjects, 0u);
+
+    gf_requestClose();
+    EXPECT_EQ(joinWorker(), ClosingOutcome::Quit);
+    EXPECT_TRUE(m_log.contains("aircraft 1 new, 1 created, 1 adopted, 1 active, 0 refused, 1 removals asked"))
+        << m_log.text();
+    EXPECT_TRUE(m_sim.protocolErrors().empty());
 }
 
 // The simulator refuses the first creation: that costs the flight and its

@@ -355,8 +355,18 @@ TEST_F(SimAdoption, ANewObjectIsAdoptedByItsAtcIdReleasedAndFrozen) {
     sentPackets = {{10, 0x4B1805, "SWR123", 0}, {11, 77, "SWR123*", 0}};
     announce(1005);
     announce(1006);
-    dispatch(test::withinRangeMessage(1005, 1200.0, 1400.0, 0, "SWR123"));
-    dispatch(test::withinRangeMessage(1006, 0.0, 1400.0, 1, "SWR123*"));
+    // While creations wait, each new object is asked for once: it may lie
+    // outside the range around the user.
+    const auto asked = test::takeSent(handle);
+    ASSERT_EQ(asked.size(), 2u);
+    for (std::uint32_t i = 0; i < 2; ++i) {
+        EXPECT_EQ(asked[i].id, ScRequestId::RequestDataOnSimObject);
+        EXPECT_EQ(asked[i].values,
+                  (std::vector<std::uint32_t>{REQUEST_NEW_OBJECT, DEFINITION_WITHIN_RANGE, 1005 + i,
+                                              static_cast<std::uint32_t>(ScPeriod::Once), 0, 0, 0, 0}));
+    }
+    dispatch(test::withinRangeMessage(1005, 1200.0, 1400.0, 0, "SWR123"));      // in range
+    dispatch(test::withinRangeMessage(1006, 0.0, 1400.0, 1, "SWR123*", true));  // only by its own answer
 
     const auto sent = test::takeSent(handle);
     ASSERT_EQ(sent.size(), 2u);
@@ -387,6 +397,8 @@ TEST_F(SimAdoption, ANewObjectIsAdoptedByItsAtcIdReleasedAndFrozen) {
     EXPECT_TRUE(newObjectIds.empty());
 
     // Known now: the next answers are ground reports, nothing is adopted twice.
+    dispatch(test::withinRangeMessage(1005, 10.0, 1400.0, 1, "SWR123", true));
+    EXPECT_TRUE(gf_takeSimEvents().empty());
     dispatch(test::withinRangeMessage(1005, 10.0, 1400.0, 1, "SWR123"));
     EXPECT_TRUE(test::takeSent(handle).empty());
     ASSERT_EQ(gf_takeSimEvents().at(0).kind, SimEventKind::groundReport);
@@ -395,13 +407,18 @@ TEST_F(SimAdoption, ANewObjectIsAdoptedByItsAtcIdReleasedAndFrozen) {
 TEST_F(SimAdoption, AnObjectOfSomebodyElseIsOnlyLogged) {
     sentPackets = {{10, 20001, "SWR123", 0}};
     announce(1005);
-    dispatch(test::withinRangeMessage(1005, 0.0, 1400.0, 1, "EZY99"));
+    EXPECT_EQ(test::kindsOf(test::takeSent(handle)), std::vector<ScRequestId>{ScRequestId::RequestDataOnSimObject});
+    dispatch(test::withinRangeMessage(1005, 0.0, 1400.0, 1, "EZY99", true));
     EXPECT_TRUE(test::takeSent(handle).empty());
     EXPECT_TRUE(gf_takeSimEvents().empty());
     EXPECT_EQ(sentPackets.size(), 1u);
     EXPECT_TRUE(log.contains(
         "just spawned, but not by Skyhaven_P3D, oid: 1005, callsign 'EZY99', altaboveGnd:0 ft, onground:1, "
         "gnd_alt:1400 ft"));
+    // With no creation waiting, a new object is not asked for.
+    sentPackets.clear();
+    announce(1008);
+    EXPECT_TRUE(test::takeSent(handle).empty());
 }
 
 TEST_F(SimAdoption, KnownAircraftLowDownGiveGroundReports) {

@@ -48,12 +48,13 @@ inline Bytes userStateMessage(const UserData& u, std::uint32_t objectId = 1) {
     return scObjectDataMessage(false, 109, objectId, 403, 0, 0, 0, 12, w.bytes());
 }
 
-// One answer to request 101 (definition 404).
+// One answer to request 101 (definition 404, by type), or with `newObject`
+// the answer to request 111 about one new object.
 inline Bytes withinRangeMessage(std::uint32_t objectId, double aboveGround, double groundAltitude,
-                                std::int64_t onGround, const std::string& atcId) {
+                                std::int64_t onGround, const std::string& atcId, bool newObject = false) {
     WireWriter w;
     w.f64(aboveGround).f64(groundAltitude).i64(onGround).fixed(atcId, 32);
-    return scObjectDataMessage(true, 101, objectId, 404, 0, 1, 1, 4, w.bytes());
+    return scObjectDataMessage(!newObject, newObject ? 111 : 101, objectId, 404, 0, 1, 1, 4, w.bytes());
 }
 
 // The packets a transport-less connection has queued, decoded.

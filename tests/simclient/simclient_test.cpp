@@ -302,7 +302,7 @@ TEST_F(SimClientThreaded, TheSimulatorSideOfTheTrafficGivesTheEventsTheTrafficCo
                                                         DEFINITION_WITHIN_RANGE, 40 * 1852, ScSimObjectType::Aircraft),
                   kScOk);
     };
-    requestWithinRange();
+    // Adopted as they are announced, without a request for the aircraft in range.
     std::vector<SimEvent> events;
     ASSERT_TRUE(waitUntil([&] {
         for (const SimEvent& e : gf_takeSimEvents()) events.push_back(e);

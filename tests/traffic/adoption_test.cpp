@@ -11,6 +11,7 @@
 #include "traffic/flight_plans.hpp"
 #include "traffic/removal.hpp"
 #include "traffic/sim_event_handling.hpp"
+#include "traffic/traffic_counts.hpp"
 #include "traffic_fixture.hpp"
 
 namespace skh {
@@ -166,8 +167,12 @@ TEST_F(TrafficAdoption, TouchDownDeploysTheSpoilersAndDerotates) {
     ac.pos.pitch = -4.0 * DEG2RAD;
     ac.staticPitch = 0.01;
     g_landingWatch = true;
+    // The simulator refuses the touch-down data: like any failed direct call, that ends the run.
+    port.callsFail = true;
     simEvent(SimEventKind::groundReport, 1008, 1, 1400.0, 0.0);
-    polls(1);
+    lf_processSimEvents();
+    EXPECT_EQ(port.requestErrors, 1);
+    EXPECT_TRUE(log.contains("SimConnect set AI control data fails"));
     const LiveAc& down = *live(30001);
     EXPECT_EQ(down.touchdown, 1);
     EXPECT_EQ(down.rollout, 1);
@@ -205,6 +210,48 @@ TEST_F(TrafficAdoption, RefusedCreationsEraseTheRecordAndCountTheLivery) {
     EXPECT_EQ(live(30002), nullptr);
     EXPECT_EQ(uncreatable.size(), 2u);
     EXPECT_TRUE(log.contains("never created by the simulator, dropped"));
+}
+
+// Whatever is created is adopted or given up within a bounded time: a live
+// and a static aircraft whose objects are never identified are dropped (the
+// closing counts say why), and objects of theirs identified later, like a
+// second object for an aircraft that has one, are removed.
+TEST_F(TrafficAdoption, ACreationNotAdoptedInTimeIsGivenUpAndItsLateObjectRemoved) {
+    StaticAc st;
+    st.actNumber = 17;
+    st.callsign = "EZY5*";
+    st.status = AcStatus::adding2sim;
+    g_staticAc.push_back(st);
+    AddRequest parked;
+    parked.actNumber = 17;
+    parked.callsign = "EZY5*";
+    g_staticCreateQueue.push_back(parked);
+    requested(30001, "SWR1");
+    requested(30002, "SWR2");
+    while (port.creates.size() < 3) polls(1);
+    adopt(30002, 1040);  // the one that is answered
+    const std::uint32_t lastHandOver = port.creatTicks.back();
+
+    while (trafficTick.load() < port.creatTicks.front() + kAdoptionWaitPolls) polls(1);
+    EXPECT_NE(live(30001), nullptr);
+    while (trafficTick.load() < lastHandOver + kAdoptionWaitPolls + kAdoptionCheckPolls) polls(1);
+    EXPECT_EQ(live(30001), nullptr);
+    EXPECT_EQ(gf_findStaticByAct(17), nullptr);
+    ASSERT_NE(live(30002), nullptr);
+    EXPECT_EQ(live(30002)->objectId, 1040u);
+    EXPECT_TRUE(uncreatable.empty());  // no livery is blamed
+    EXPECT_NE(gf_trafficCountsText().find("0 refused"), std::string::npos) << gf_trafficCountsText();
+    EXPECT_NE(gf_trafficCountsText().find("not adopted 2"), std::string::npos) << gf_trafficCountsText();
+
+    // Identified late, each goes; so does a second object for an aircraft that has one.
+    adopt(30001, 1041);
+    adopt(17, 1042);
+    adopt(30002, 1043);
+    polls(kActivationTicks + 30);
+    std::vector<std::uint32_t> removed = port.removes;
+    std::sort(removed.begin(), removed.end());
+    EXPECT_EQ(removed, (std::vector<std::uint32_t>{1041, 1042, 1043}));
+    EXPECT_EQ(live(30002)->objectId, 1040u);
 }
 
 TEST_F(TrafficAdoption, AnAircraftRemovedBeforeItExistsGoesAfterItsFirstEvents) {
