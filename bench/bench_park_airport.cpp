@@ -104,6 +104,10 @@ void BM_LearnedSave(benchmark::State& state) {
         g_stands.push_back(std::move(stand));
     }
     gf_resetLearnedMerge();
+    // The save writes only stands loaded for the park airport: these stand for EGLL's.
+    gf_setParkAirport(Airport{"EGLL", "LHR", 51.47, -0.45, 0.0});
+    g_parkAirportLoaded = true;
+    g_apfAirport = "EGLL";
     for (auto _ : state) {
         if (!lf_saveLearnedParking()) state.SkipWithError("not saved");
     }

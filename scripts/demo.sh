@@ -284,7 +284,10 @@ left_at=$(line_of "is out of sight")
 saved_at=$(line_of "LSZH.xml' saved with")
 exit_at=$(line_of "Exiting:")
 echo "What Zurich's stands learned (${learned_file#"$root"/}, read at the start from $learned_from):"
-if [ -z "$saved_at" ]; then
+failed_at=$(line_of "LSZH.xml' did not succeed")
+if [ -z "$saved_at" ] && [ -n "$failed_at" ]; then
+  echo "  not saved: $(sed -n "${failed_at}p" "$log")"
+elif [ -z "$saved_at" ]; then
   echo "  not saved in this run"
 else
   when="at the end of the run"

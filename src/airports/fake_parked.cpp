@@ -113,6 +113,7 @@ void lf_addFakeParked(std::string_view airportCode, std::vector<Stand>& stands, 
         o.weekday = static_cast<std::uint32_t>(weekday);
         o.origin = 1;
         o.real = 0;
+        o.fake = true;
         stand.options.push_back(std::move(o));
         ++n;
     }

@@ -29,10 +29,10 @@ FakeRow lf_fakeRowFor(const Stand& stand, std::string_view airportCode);
 
 // Appends to every stand one soft option (FAKEn/REGFAKEn, n counting from 1
 // over the stands that got one) for the weekday and slot of `weekdayAndSlot`
-// (gf_weekdayAndSlot form). With RANDOM on a fitting candidate is drawn,
-// else the first one is taken. Throws std::out_of_range for a slot outside
-// 0..47 and gsl::narrowing_error from the size test; options added before
-// stay.
+// (gf_weekdayAndSlot form), marked fake so that no stand file keeps it. With
+// RANDOM on a fitting candidate is drawn, else the first one is taken. Throws
+// std::out_of_range for a slot outside 0..47 and gsl::narrowing_error from
+// the size test; options added before stay.
 void lf_addFakeParked(std::string_view airportCode, std::vector<Stand>& stands, std::uint64_t weekdayAndSlot);
 
 }  // namespace skh

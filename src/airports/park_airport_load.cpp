@@ -96,6 +96,7 @@ std::string lf_readApf(const std::string& reference, ApfInfo& info, std::uint64_
         path = g_parkAirportXml;
     }
     g_apfHandmade = false;
+    g_apfAirport.clear();
     gf_resetLearnedMerge();
 
     pugi::xml_document doc;
@@ -149,6 +150,7 @@ std::string lf_readApf(const std::string& reference, ApfInfo& info, std::uint64_
     gf_setBoard(g_parkBoard.quality, quality);
 
     g_parkAirportLoaded = true;
+    g_apfAirport = park.icao;
     // The Traffic Reader judges ground traffic against this airport from now on.
     gf_setParkElevation(static_cast<double>(info.altitude));
     lf_enableFlushStatic();

@@ -7,6 +7,7 @@ namespace skh {
 
 std::vector<Stand> g_stands;
 ApfInfo g_apfInfo;
+std::string g_apfAirport;
 bool g_apfHandmade = false;
 std::uint64_t g_standsGeneration = 0;
 

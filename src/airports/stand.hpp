@@ -2,8 +2,9 @@
 // The stands (parking positions) of the current park airport, each with the
 // occupants learned for it (its options). The airport subsystem fills the
 // list when it loads an airport; the traffic control uses and changes it.
-// g_stands, g_apfInfo and g_apfHandmade belong to the main loop's thread;
-// the airports scan builds its own AirportFileData on its task threads.
+// g_stands, g_apfInfo, g_apfAirport and g_apfHandmade belong to the main
+// loop's thread; the airports scan builds its own AirportFileData on its task
+// threads.
 #include <cstdint>
 #include <string>
 #include <unordered_map>
@@ -30,6 +31,9 @@ struct StandOption {
     // the stands loaded again (its identity is in use). Never stored: such an
     // option is still written by the learned save, unlike one with seq 0.
     bool skip = false;
+    // Made up by the fake parked aircraft: it lives in memory only and is
+    // never written to a stand file (it is not the user's, nor learned).
+    bool fake = false;
 };
 
 // The identity part of an "opt" element.
@@ -109,6 +113,9 @@ struct ApfInfo {
 
 extern std::vector<Stand> g_stands;
 extern ApfInfo g_apfInfo;
+// The airport whose file g_apfInfo and g_stands were loaded from; empty while
+// none is loaded. The learned save writes only for this airport.
+extern std::string g_apfAirport;
 // True while the stands of the current airport come from a hand-made file.
 extern bool g_apfHandmade;
 

@@ -254,7 +254,7 @@ bool gf_buildAirportDocument(pugi::xml_document& doc, const AirportFileData& dat
         }
         if (!learned) continue;
         for (const StandOption& o : s.options) {
-            if (o.seq != 0) ok = lf_writeOption(pos, o) && ok;
+            if (o.seq != 0 && !o.fake) ok = lf_writeOption(pos, o) && ok;
         }
     }
     return ok;

@@ -35,7 +35,8 @@ inline constexpr std::uint32_t kGeneratedFile = 1;  // full stands, no options
 // Writes the whole file through a temporary file renamed over `path`, so an
 // older file stays whole when writing fails. In the learned mode the hand-made
 // mark follows g_apfHandmade (main loop only); the generated mode never reads
-// it. False when the document cannot be built or saved; no message.
+// it. Options withdrawn (seq 0) or fake are never written. False when the
+// document cannot be built or saved; no message.
 bool gf_writeAirportFile(const AirportFileData& data, const std::filesystem::path& path, std::uint32_t mode);
 // The document that gf_writeAirportFile saves.
 bool gf_buildAirportDocument(pugi::xml_document& doc, const AirportFileData& data, std::uint32_t mode);

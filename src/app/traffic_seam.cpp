@@ -110,12 +110,8 @@ void gf_setParkedNavLights(bool on) { skh::gf_setParkedNavLights(on); }
 void gf_limitLiveCount() { skh::gf_limitLiveCount(); }
 void gf_refreshAcList() { skh::gf_refreshAcList(); }
 
-// Saved is no longer pending: leaving the park airport does not save again.
-void gf_saveLearnedParking() {
-    if (!skh::lf_saveLearnedParking()) return;
-    g_learnedChanges = 0;
-    g_apfParamsChanged = false;
-}
+// Leaving the park airport afterwards finds nothing pending: one save.
+void gf_saveLearnedParking() { (void)skh::lf_saveLearnedIfPending(); }
 void gf_removeGroundTraffic() { skh::gf_removeGroundTraffic(); }
 void gf_clearRunCallsigns() { skh::gf_clearRunCallsigns(); }
 void gf_logTrafficCounts() { skh::gf_logTrafficCounts(); }

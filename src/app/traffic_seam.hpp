@@ -133,8 +133,8 @@ void gf_refreshAcList();
 
 // --- Closing -------------------------------------------------------------------------------
 
-// Saves what was learned about the park airport's stands and removes the
-// aircraft on the ground.
+// Saves what was learned about the park airport's stands, when they are
+// loaded and something is pending, and removes the aircraft on the ground.
 void gf_saveLearnedParking();
 void gf_removeGroundTraffic();
 // Empties the callsigns the traffic control keeps over a run.

@@ -94,7 +94,9 @@ bool gf_removeFlightPlanFolder() {
     std::error_code ec;
     fs::remove_all(g_flightPlanFolder, ec);
     if (ec) {
-        gf_log(skh::format("gf_removeFlightPlanFolder: {}", ec.message()));
+        // Written directly: the closing step removes the folder while the
+        // ordinary log writer is silent.
+        gf_logRaw(skh::format("gf_removeFlightPlanFolder: {}", ec.message()));
         return false;
     }
     return true;

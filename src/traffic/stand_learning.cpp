@@ -251,8 +251,17 @@ void lf_learnSoftOnLeave(const FlightIdent& a, GeoPos position, double heightAbo
 }
 
 bool lf_saveLearnedParking() {
+    const std::string code = gf_parkAirport().icao;
+    // The file is replaced by what is in memory: only the park airport's own
+    // stands may take its place, never an airport chosen but not yet loaded
+    // or the stands of the one before.
+    if (!g_parkAirportLoaded.load() || code.empty() || code != g_apfAirport) {
+        gf_logWarning(skh::format("{}: the stands of '{}' are not loaded, its learned file is kept as it is",
+                                  "lf_saveLearnedParking", code));
+        return false;
+    }
     AirportFileData data;
-    data.ident = gf_parkAirport().icao;
+    data.ident = code;
     data.name = g_apfInfo.name;
     data.publisher = g_apfInfo.publisher;
     data.altitude = g_apfInfo.altitude;
@@ -260,10 +269,12 @@ bool lf_saveLearnedParking() {
     bool saved = false;
     try {
         if (g_apfHandmade) {
-            const std::uint64_t qf = gf_qualityFactors(g_stands);
+            data.stands = g_stands;
+            // The hand-made file's quality counts only what it keeps.
+            for (Stand& s : data.stands) std::erase_if(s.options, [](const StandOption& o) { return o.fake; });
+            const std::uint64_t qf = gf_qualityFactors(data.stands);
             data.qfReal = gf_qfReal(qf);
             data.qfSoft = gf_qfSoft(qf);
-            data.stands = g_stands;
         } else {
             for (const Stand& s : g_stands) {
                 const bool learned = std::any_of(s.options.begin(), s.options.end(),
@@ -282,16 +293,20 @@ bool lf_saveLearnedParking() {
     } catch (const std::exception& e) {
         gf_logWarning(skh::format("{}: {}", "lf_saveLearnedParking", e.what()));
     }
+    // Logged directly: the closing step saves while the ordinary log writer
+    // is silent.
+    std::string outcome;
     if (!saved) {
-        gf_setStatusMessage(skh::format("{} saving '{}' did not succeed", gf_utcTimeOfDay(), shown), true);
-        return false;
+        outcome = skh::format("{} saving '{}' did not succeed", gf_utcTimeOfDay(), shown);
+    } else {
+        const std::int32_t changes = g_learnedChanges.load();
+        outcome = skh::format("{}{} '{}' saved with {} update{} {}", gf_utcTimeOfDay(),
+                              g_apfHandmade ? " handmade" : "", shown, changes, gf_plural32(changes),
+                              g_apfParamsChanged.load() ? "and one or more parameter changes" : "");
     }
-    const std::int32_t changes = g_learnedChanges.load();
-    gf_setStatusMessage(skh::format("{}{} '{}' saved with {} update{} {}", gf_utcTimeOfDay(),
-                                    g_apfHandmade ? " handmade" : "", shown, changes, gf_plural32(changes),
-                                    g_apfParamsChanged.load() ? "and one or more parameter changes" : ""),
-                        true);
-    return true;
+    gf_setStatusMessage(outcome, false);
+    gf_logRaw(outcome);
+    return saved;
 }
 
 }  // namespace skh

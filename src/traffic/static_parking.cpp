@@ -584,13 +584,19 @@ void gf_removeGroundTraffic() {
     }
 }
 
+bool lf_saveLearnedIfPending() {
+    const bool pending = g_learnSoftSwitchedOff || g_learnedChanges.load() > 0 || g_apfParamsChanged.load();
+    if (!g_parkAirportLoaded.load() || !pending) return false;
+    const bool saved = lf_saveLearnedParking();
+    // Tried once: a second try would only write the same again.
+    g_learnedChanges = 0;
+    g_apfParamsChanged = false;
+    g_learnSoftSwitchedOff = false;
+    return saved;
+}
+
 void lf_leaveParkAirport() {
-    if (g_parkAirportLoaded.load() &&
-        (g_learnSoftSwitchedOff || g_learnedChanges.load() > 0 || g_apfParamsChanged.load())) {
-        lf_saveLearnedParking();
-        g_learnedChanges = 0;
-        g_apfParamsChanged = false;
-    }
+    lf_saveLearnedIfPending();
     g_learnSoftSwitchedOff = false;
     g_apfHandmade = false;
     gf_setBoard(g_parkBoard.handmade, false);
@@ -607,6 +613,8 @@ void lf_leaveParkAirport() {
     g_staticRemovals.clear();
     g_parkPositions.clear();
     g_stands.clear();
+    g_apfInfo = ApfInfo{};
+    g_apfAirport.clear();
     gf_standsChanged();
     // Aircraft still driving to a stand would otherwise take the stand of
     // the same id at the next park airport.

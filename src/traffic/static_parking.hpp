@@ -112,6 +112,11 @@ void lf_removeLiveParked(std::size_t count);
 // Removes the static aircraft and the live aircraft on the ground (not one
 // driving to its stand) and gives the park airport up.
 void gf_removeGroundTraffic();
+// Saves the learned parking when the park airport's stands are loaded and
+// something is pending (learned updates, changed per-airport settings, soft
+// learning switched off at the load); afterwards nothing is pending. True
+// when a file was written.
+bool lf_saveLearnedIfPending();
 // Gives the park airport up: saves what was learned when there is something
 // to save, and empties its stands, plan and lists.
 void lf_leaveParkAirport();

@@ -226,6 +226,7 @@ void gf_resetTraffic() {
     g_qnh = kStandardQnh;
     g_apfInfo = ApfInfo{};
     g_apfInfo.altitude = -1;
+    g_apfAirport.clear();
     lf_resetStandState();
     gf_resetUserGroundCheck();
     g_indexStale = true;

@@ -53,6 +53,7 @@ TEST_F(LiveryMatch, LiveAircraftWalkTheStepsInOrder) {
         {"depth 1: registration only", 1, "KLM", "B738", "", false, "", 0},
         {"depth 2: no similar types", 2, "BAW", "A320", "", false, "", 0},
         {"depth 3: generic only for small kinds", 3, "XYZ", "B738", "", false, "", 0},
+        {"depth 3: generic for a small kind", 3, "XYZ", "GLF5", "", false, "Gulfstream V FSLTL_Generic", 4},
     };
     for (const LiveCase& c : cases) {
         SCOPED_TRACE(c.label);

@@ -197,6 +197,11 @@ TEST_F(AirportList, ClosestAirportAndItsNeighbour) {
     EXPECT_EQ(lookups, 0);  // a single candidate reads no stand file
     g_airports = {airportAt("ZZZZ", 5.1)};
     EXPECT_EQ(gf_closestAirport(here), nullptr);
+    // 5.0 nm itself is in: north of the equator the distance comes out exact.
+    const GeoPos equator{0.0, 8.0};
+    g_airports = {Airport{"EEEE", "", 5.0 / 60.0, 8.0, 0.0}};
+    ASSERT_EQ(gf_distanceNm(equator, GeoPos{5.0 / 60.0, 8.0}), 5.0);
+    EXPECT_NE(gf_closestAirport(equator), nullptr);
 
     // Equal distances: the smaller code is best and the other no neighbour.
     g_airports = {airportAt("AAAA", 2.0), airportAt("DDDD", 2.0)};

@@ -193,6 +193,9 @@ TEST_F(StandFile, DamagedStandsAndOptionsAreSkippedWithAMessage) {
         {"negative radius", R"(id="G8" latitude="47" longitude="8" radius="-3")", false, "radius '-3'"},
         {"huge heading", R"(id="G9" latitude="47" longitude="8" radius="30" heading="1e308")", false, "heading"},
         {"no id", R"(latitude="47" longitude="8" radius="30")", false, "it has no id"},
+        {"128-byte id", R"(id=")" + std::string(128, 'n') + R"(" latitude="47" longitude="8" radius="30")", true, ""},
+        {"129-byte id", R"(id=")" + std::string(129, 'n') + R"(" latitude="47" longitude="8" radius="30")", false,
+         "its id is 129 bytes long"},
         {"10 MB id", R"(id=")" + huge + R"(" latitude="47" longitude="8" radius="30")", false, "bytes long"},
         {"id not UTF-8", "id=\"G\xE9\" latitude=\"47\" longitude=\"8\" radius=\"30\"", false, "not UTF-8"},
     };

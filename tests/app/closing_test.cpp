@@ -3,15 +3,26 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
+#include "airports/airport.hpp"
+#include "airports/learned_stands.hpp"
+#include "airports/park_airport_load.hpp"
+#include "airports/stand_locations.hpp"
 #include "app/app_state.hpp"
 #include "app/run_state.hpp"
+#include "app/traffic_seam.hpp"
 #include "app_fixture.hpp"
+#include "foundation/datasets.hpp"
 #include "foundation/main_window_state.hpp"
 #include "foundation/parameter_table.hpp"
+#include "foundation/text_files.hpp"
 #include "foundation/upcalls.hpp"
+#include "traffic/static_parking.hpp"
+#include "traffic/static_plan.hpp"
 
 namespace skh {
 namespace {
@@ -160,6 +171,121 @@ TEST_F(Closing, FirstReasonWinsAcrossThreads) {
     gf_requestClose();
     EXPECT_EQ(g_appState.load(), AppState::UserClosedSim);
     EXPECT_FALSE(gf_requestNewSettings(3));
+}
+
+TEST_F(Closing, AFlightPlanFolderThatCannotBeRemovedIsLogged) {
+    // A name longer than any file system takes: the removal fails.
+    g_flightPlanFolder = m_settings.path() / std::string(300, 'x');
+    gf_requestClose();
+    EXPECT_EQ(close(), ClosingOutcome::Quit);
+    g_flightPlanFolder.clear();
+    EXPECT_TRUE(m_log.contains("gf_removeFlightPlanFolder: File name too long\n")) << m_log.text();
+}
+
+// Two park airports of one publisher, each with a learned file and its
+// backup. The closing step writes a learned file only from stands loaded for
+// that airport, and only when something is to be saved.
+class ClosingAtParkAirports : public Closing {
+protected:
+    test::ScopedEnv m_noServer{kDownloadUrlVariable, "http://127.0.0.1:9/"};
+    const Airport m_zurich{"LSZH", "ZRH", 47.4647, 8.5492, 1416.0};
+    const Airport m_bern{"LSZB", "BRN", 46.9141, 7.4971, 1674.0};
+
+    void SetUp() override {
+        Closing::SetUp();
+        namespace fs = std::filesystem;
+        const std::string meta =
+            R"(<meta><info name="author" value="a"/><info name="date" value="d"/><info name="version" value="v"/></meta>)";
+        for (const Airport* a : {&m_zurich, &m_bern}) {
+            test::writeFile(g_myThirdpartyFolder / (a->icao + ".xml"),
+                            "<?xml version=\"1.0\"?>" + meta +
+                                R"(<parameters><parameter name="airport_name" value=")" + a->icao +
+                                R"( Airport"/><parameter name="publisher" value="Maker"/>)"
+                                R"(<parameter name="altitude" value="1500"/></parameters><parkpositions>)"
+                                R"(<parkpos id="A1" latitude=")" +
+                                std::to_string(a->lat) + R"(" longitude=")" + std::to_string(a->lon) +
+                                R"(" radius="30"/></parkpositions>)");
+            const fs::path learned = g_learnedThirdpartyFolder / "Maker" / (a->icao + ".xml");
+            for (const auto& [path, hours] : {std::pair{learned, "20"}, std::pair{gf_backupPath(learned), "21"}}) {
+                test::writeFile(path, "<?xml version=\"1.0\"?>" + meta +
+                                          R"(<parameters><parameter name="airport_name" value=")" + a->icao +
+                                          R"( Airport"/></parameters><parkpositions><parkpos id="A1"><opt reg="HB-J)" +
+                                          a->icao + R"(" day="1" hh=")" + hours + R"("/></parkpos></parkpositions>)");
+            }
+        }
+    }
+    void TearDown() override {
+        g_parkAirportLoaded = false;
+        g_apfParamsChanged = false;
+        g_learnSoftSwitchedOff = false;
+        gf_clearParkAirport();
+        gf_resetLearnedMerge();
+        gf_clearStockProbes();
+        Closing::TearDown();
+    }
+    // Every learned file and backup with its bytes.
+    static std::map<std::string, std::string> learnedFiles() {
+        std::map<std::string, std::string> files;
+        for (const auto& e : std::filesystem::recursive_directory_iterator(g_learnedFolder)) {
+            if (e.is_regular_file()) files[e.path().string()] = test::readFile(e.path());
+        }
+        return files;
+    }
+    void load(const Airport& airport) {
+        gf_setParkAirport(airport);
+        ASSERT_EQ(lf_readParkedFile(), "");
+        ASSERT_TRUE(g_parkAirportLoaded.load());
+    }
+};
+
+TEST_F(ClosingAtParkAirports, OnlyLoadedStandsWithSomethingNewAreSaved) {
+    const auto before = learnedFiles();
+    ASSERT_EQ(before.size(), 4u);
+    struct Case {
+        const char* label;
+        std::function<void()> run;  // what happens before the close
+    };
+    const Case untouched[] = {
+        {"closed before the park airport was loaded", [this] { gf_setParkAirport(m_zurich); }},
+        {"closed with the stands loaded and nothing new", [this] { load(m_zurich); }},
+        {"closed after a change of park airport, before the new one was loaded",
+         [this] {
+             load(m_bern);
+             seam::gf_removeGroundTraffic();  // out of sight: Bern is given up
+             gf_setParkAirport(m_zurich);
+         }},
+    };
+    for (const Case& c : untouched) {
+        SCOPED_TRACE(c.label);
+        c.run();
+        gf_requestClose();
+        EXPECT_EQ(close(), ClosingOutcome::Quit);
+        EXPECT_EQ(learnedFiles(), before);
+        EXPECT_TRUE(gf_parkAirport().icao.empty());
+        lf_resetSession();
+    }
+    EXPECT_FALSE(m_log.contains("saved with")) << m_log.text();
+
+    // A changed setting of the loaded airport is saved, once, and the line
+    // reaches the log although the closing step writes it.
+    load(m_zurich);
+    seam::gf_markApfParamsChanged();
+    gf_requestClose();
+    EXPECT_EQ(close(), ClosingOutcome::Quit);
+    const std::string saved = R"(airports\learned\thirdparty\Maker\LSZH.xml' saved with 0 updates and one or more parameter changes)";
+    EXPECT_TRUE(m_log.contains(saved)) << m_log.text();
+    EXPECT_EQ(m_log.text().find("saved with"), m_log.text().rfind("saved with"));
+    auto after = learnedFiles();
+    const std::string zurich = (g_learnedThirdpartyFolder / "Maker" / "LSZH.xml").string();
+    const std::string zurichBackup = gf_backupPath(zurich).string();
+    EXPECT_EQ(after[zurichBackup], before.at(zurich));
+    EXPECT_NE(after[zurich].find(R"(reg="HB-JLSZH")"), std::string::npos) << after[zurich];
+    after.erase(zurich);
+    after.erase(zurichBackup);
+    auto others = before;
+    others.erase(zurich);
+    others.erase(zurichBackup);
+    EXPECT_EQ(after, others);
 }
 
 }  // namespace

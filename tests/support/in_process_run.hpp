@@ -11,6 +11,7 @@
 #include <string>
 #include <thread>
 
+#include "aircraft/liveries.hpp"
 #include "aircraft/refused_liveries.hpp"
 #include "airports/airport_list.hpp"
 #include "app/app_state.hpp"
@@ -69,6 +70,8 @@ protected:
         g_restartRequested = false;
         lf_resetSession();
         gf_clearRefusedLiveries();  // what a run refused stays refused for its process only
+        // The index is built once per process; each run here reads its own cache.
+        gf_clearLiveryIndex();
         g_trafficReader.setUserPos(0.0, 0.0);
         g_rtAcceptSliceMs = 100;
         m_ticker = std::thread([this] {

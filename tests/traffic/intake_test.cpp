@@ -462,6 +462,18 @@ TEST_F(TrafficIntake, ANewCallsignRemovesTheGhostOfItsFlight) {
     EXPECT_EQ(g_removedGhosts, (std::vector<std::string>{"EZY12_"}));
 }
 
+TEST_F(TrafficIntake, AStreamOfMoreThan200SamplesCostsTheAircraft) {
+    LiveAc& ac = activeCruiser(30001, "SWR1", 101);
+    int n = 8;
+    while (ac.stream.size() < 200) take(cruise(30001, "SWR1", n++));
+    // 200 waiting: the next sample is taken, the one after ends it.
+    take(cruise(30001, "SWR1", n++));
+    EXPECT_EQ(ac.stream.size(), 201u);
+    EXPECT_EQ(ac.status, AcStatus::active);
+    take(cruise(30001, "SWR1", n++));
+    EXPECT_EQ(ac.status, AcStatus::removingfromsim);
+}
+
 TEST_F(TrafficIntake, ElevenQueuedCreationsHoldBackAnotherNewcomer) {
     for (std::uint32_t i = 0; i < 11; ++i) {
         AddRequest r;

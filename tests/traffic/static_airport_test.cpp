@@ -257,6 +257,62 @@ TEST_F(StaticAirport, SoftLearningOffWhereEnoughIsKnown) {
     }
 }
 
+TEST_F(StaticAirport, FakeParkedAircraftNeverReachAHandMadeFile) {
+    writeAirport("", stand("A1", 1, "") + stand("A2", 2, ""), "");
+    fs::create_directories(learnedFile().parent_path());
+    const std::string handmade =
+        "<?xml version=\"1.0\"?>" + kMeta + "<parameters>" + param("airport_name", "Zurich") +
+        param("handmade", "true") + "</parameters><parkpositions>" +
+        stand("A1", 1, opt("HB-JUS", "SWR", "A320", 1, "20", "SWR1")) + stand("A2", 2, "") + "</parkpositions>";
+    // Three visits on three days, each learning one aircraft at A2.
+    const auto visitThreeTimes = [&](bool fake) {
+        test::writeFile(learnedFile(), handmade);
+        PARK_FAKE.value = fake;
+        for (int day = 1; day <= 3; ++day) {
+            setTime(day, 10 + day);
+            gf_setParkAirport(Airport{"LSZH", "ZRH", 47.45, 8.55, 1416.0});
+            ASSERT_EQ(lf_readParkedFile(), "");
+            ASSERT_TRUE(g_apfHandmade);
+            const std::size_t fakes = fake ? 1 : 0;  // one a stand
+            ASSERT_EQ(standNamed("A2").options.size(), day - 1 + fakes);
+            FlightIdent seen;
+            seen.actNumber = 40000 + static_cast<std::uint32_t>(day);
+            seen.registration = skh::format("HB-JL{}", day);
+            seen.airline = "SWR";
+            seen.type = "A320";
+            ASSERT_TRUE(lt_addStandOption(standNamed("A2").id, seen, g_weekSlot, false));
+            lf_leaveParkAirport();
+        }
+    };
+    const auto kept = [](const pugi::xml_document& doc) {
+        std::vector<std::string> texts;
+        for (const auto& n : doc.child("parameters").children("parameter")) {
+            if (std::string_view(n.attribute("name").value()).starts_with("Qf_"))
+                texts.push_back(std::string(n.attribute("name").value()) + "=" + n.attribute("value").value());
+        }
+        for (const auto& pos : doc.child("parkpositions").children("parkpos")) {
+            for (const auto& o : pos.children("opt")) {
+                texts.push_back(std::string(pos.attribute("id").value()) + " " + o.attribute("reg").value() +
+                                " day " + o.attribute("day").value() + " " + o.attribute("hh").value());
+            }
+        }
+        return texts;
+    };
+
+    visitThreeTimes(false);
+    pugi::xml_document withoutFakes;
+    ASSERT_TRUE(withoutFakes.load_file(learnedFile().c_str()));
+    visitThreeTimes(true);
+    pugi::xml_document withFakes;
+    ASSERT_TRUE(withFakes.load_file(learnedFile().c_str()));
+    EXPECT_EQ(test::readFile(learnedFile()).find("REGFAKE"), std::string::npos);
+    // The user's own option and the three learned ones, rated alike.
+    EXPECT_EQ(kept(withFakes), kept(withoutFakes));
+    EXPECT_EQ(kept(withFakes), (std::vector<std::string>{"Qf_real=64", "Qf_soft=0", "A1 HB-JUS day 1 20",
+                                                          "A2 HB-JL1 day 1 11", "A2 HB-JL2 day 2 12",
+                                                          "A2 HB-JL3 day 3 13"}));
+}
+
 TEST_F(StaticAirport, TheAirportsEntryMovesToTheFrontWithTheStandTheUserIsAt) {
     writeAirport("", stand("A1", 1, "") + stand("B2", 2, ""), "");
     g_parkAirports = {{"EGLL", "", 51.47, -0.45, 0.0}, {"LSZH", "A1", 47.45, 8.55, 0.0}};
