@@ -528,6 +528,23 @@ void MovementLab::writeCsv(std::ostream& out) const {
     }
 }
 
+Scenario gf_runwayScenario(const RunwayEnd& rwy, bool departure) {
+    Scenario s;
+    s.name = rwy.airport + " " + rwy.ident + (departure ? " departure" : " approach");
+    s.terrainFt = rwy.elevationFt;
+    s.parkAirport = Airport{rwy.airport, "", rwy.threshold.lat, rwy.threshold.lon, rwy.elevationFt};
+    s.user = rwy.threshold;
+    s.samples = gf_samplesAlong(departure ? gf_departurePath(rwy) : gf_approachPath(rwy), rwy.elevationFt, 0, 5.0);
+    s.ticks = gf_ticksAfterStream(s.samples, 10.0);
+    return s;
+}
+
+std::uint32_t gf_ticksAfterStream(const std::vector<ScriptedSample>& samples, double afterSeconds) {
+    constexpr std::uint32_t kDueDelayTicks = 3000;  // a sample is flown to 30 s after it arrived
+    const std::uint32_t last = samples.empty() ? 0 : samples.back().arrivalTick;
+    return last + kDueDelayTicks + static_cast<std::uint32_t>(std::lround(afterSeconds * 100.0));
+}
+
 Quality gf_worst(const Quality& a, const Quality& b) {
     Quality q;
     q.airDueErrorM = std::max(a.airDueErrorM, b.airDueErrorM);

@@ -237,6 +237,13 @@ private:
     std::size_t m_nextSample = 0;
 };
 
+// The approach or the departure at a runway end, with the runway's airport as
+// the park airport and the user above the threshold; run until 10 s after
+// the last sample was due.
+Scenario gf_runwayScenario(const RunwayEnd& rwy, bool departure);
+// Polls of a run that ends `afterSeconds` after the last sample was due.
+std::uint32_t gf_ticksAfterStream(const std::vector<ScriptedSample>& samples, double afterSeconds);
+
 // Quality over several traces: the worst of each figure.
 Quality gf_worst(const Quality& a, const Quality& b);
 std::string gf_qualityText(const Quality& q);

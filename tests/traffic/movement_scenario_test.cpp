@@ -433,3 +433,53 @@ TEST(MovementLabInput, RecordedStreamsAndRunwayRowsSkipWhatDoesNotParse) {
 
 }  // namespace
 }  // namespace skh
+
+namespace skh {
+namespace {
+
+// Rows of the world runway list (runways.csv is not in the repository).
+constexpr const char* kLszhRow =
+    R"(239121,4505,"LSZH",10827,197,"CON",1,0,"14",47.483101,8.53473,1402,137,492,"32",47.4613,8.56446,1402,317,)";
+constexpr const char* kKdenRow =
+    R"(244460,3486,"KDEN",16000,200,"CON",1,0,"16R",39.89580154418945,-104.69599914550781,5319,180.5,,"34L",39.851898193359375,-104.6969985961914,5324,0.5,)";
+
+lab::RunwayEnd runwayEnd(const char* row, const std::string& ident) {
+    const auto ends = lab::gf_parseRunwayRow(row);
+    if (!ends) throw std::runtime_error(std::string("bad runway row ") + row);
+    return (*ends)[0].ident == ident ? (*ends)[0] : (*ends)[1];
+}
+
+TEST_F(MovementScenario, ATakeoffRollWhoseStreamRunsDryClimbsAwayAboveTheRunway) {
+    // A high airport and the test airport: ground samples have altitude 0, the runway does not.
+    for (const auto& [row, ident] : {std::pair{kKdenRow, "16R"}, std::pair{kLszhRow, "14"}}) {
+        SCOPED_TRACE(ident);
+        lab::Scenario s = lab::gf_runwayScenario(runwayEnd(row, ident), true);
+        // The stream ends during the roll, at 90 kt; the roll, rotation and climb are predicted.
+        const auto cut = std::find_if(s.samples.begin(), s.samples.end(),
+                                      [](const lab::ScriptedSample& x) { return x.pos.groundSpeed >= 85.0; });
+        ASSERT_NE(cut, s.samples.end());
+        s.samples.erase(cut + 1, s.samples.end());
+        s.ticks = lab::gf_ticksAfterStream(s.samples, 120.0);
+        MovementLab l(s);
+        l.run();
+
+        ASSERT_FALSE(l.ticksEntering(AcState::take_off).empty());
+        EXPECT_GE(l.quality().lowestAboveTerrainFt, -0.5);
+        // From lift-off on the aircraft only climbs, until the predictions are used up.
+        const auto liftOff = firstTick(l, [](const TraceRow& r) { return r.sent && r.onGround == 0; });
+        ASSERT_TRUE(liftOff);
+        EXPECT_GE(*liftOff, l.ticksEntering(AcState::take_off).front());
+        std::optional<std::uint32_t> descent;
+        double highest = 0.0;
+        for (std::size_t i = *liftOff + 1; i < l.trace().size() && l.trace()[i].sent; ++i) {
+            const TraceRow& r = l.trace()[i];
+            if (!descent && r.pos.altitude < l.trace()[i - 1].pos.altitude - 1e-6) descent = r.tick;
+            highest = r.pos.altitude - s.terrainFt;
+        }
+        EXPECT_FALSE(descent) << "descends at poll " << *descent;
+        EXPECT_GT(highest, 500.0);
+    }
+}
+
+}  // namespace
+}  // namespace skh

@@ -539,6 +539,14 @@ TEST_F(MovementSteps, ADryStreamIsPredictedByStateAndCategory) {
         }
         if (c.altitude > 0.0) EXPECT_DOUBLE_EQ(ac.stream[1].groundSpeed, 120.0 * 0.95);
     }
+    // A predicted descent 39 ft above the reported terrain stops on it (80 ft lower would be underground).
+    LiveAc landing = make("A320", {point({47.45, 8.55}, 140.0, 1450.0, -5)});
+    landing.landing = 1;
+    landing.heightAboveGround = 48.0;
+    ASSERT_TRUE(lf_dryStreamStep(landing));
+    ASSERT_EQ(landing.stream.size(), 2u);
+    EXPECT_DOUBLE_EQ(landing.stream[1].altitude, 1450.0 - 48.0 + 9.0);
+    EXPECT_EQ(landing.stream[1].airborne, 1);
 }
 
 }  // namespace
