@@ -130,6 +130,14 @@ struct Quality {
     double slowestSampleKt = 1e9;
     double slowestAirspeedKt = 1e9;  // true airspeed sent outside a pushback
     std::size_t dueChecks = 0;
+    // The crab angle: between the direction the aircraft moves in and the way
+    // its nose points, while it moves forward faster than 3 kt. The worst
+    // value, the poll and speed at which it came, and how long the angle
+    // stayed above half of it there.
+    double crabDeg = 0.0;
+    double crabSeconds = 0.0;
+    double crabSpeedKt = 0.0;
+    std::uint32_t crabTick = 0;
 };
 
 struct PortEvent {
