@@ -6,6 +6,10 @@
 //   skyhaven-trace --stream recorded.csv [--type A320] [--park LSZH,47.458,8.548,1402] [--out trace.csv]
 //   skyhaven-trace --runways runways.csv --airport LSZH --runway 14 [--departure] [--out trace.csv]
 //   skyhaven-trace --list
+// --after S runs on S seconds after the stream's last sample was due (a
+// stream that runs dry is then flown on its predictions); by default the
+// trace ends 10 s after it (a built-in scenario: where the scenario ends).
+#include <cmath>
 #include <fstream>
 #include <iostream>
 #include <sstream>
@@ -21,7 +25,8 @@ using namespace skh;
 
 int lf_usage() {
     std::cerr << "usage: skyhaven-trace (--scenario NAME | --stream FILE [--type TYPE] [--park ICAO,LAT,LON,ELEV] | "
-                 "--runways FILE --airport ICAO --runway IDENT [--departure]) [--out FILE] [--log FILE]\n"
+                 "--runways FILE --airport ICAO --runway IDENT [--departure]) [--after SECONDS] [--out FILE] "
+                 "[--log FILE]\n"
                  "       skyhaven-trace --list\n";
     return 2;
 }
@@ -38,12 +43,25 @@ std::optional<Airport> lf_parkArgument(const std::string& text) {
     }
 }
 
+// Seconds to run on: a finite number from 0 to a day.
+std::optional<double> lf_afterArgument(const std::string& text) {
+    try {
+        std::size_t used = 0;
+        const double v = std::stod(text, &used);
+        if (used != text.size() || !std::isfinite(v) || v < 0.0 || v > 86400.0) return std::nullopt;
+        return v;
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
     std::string scenarioName, streamPath, outPath, runwaysPath, airport, runway, logPath, type = "A320";
     std::optional<Airport> park;
+    std::optional<double> after;
     bool departure = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
@@ -71,6 +89,9 @@ int main(int argc, char** argv) {
             runway = next();
         } else if (a == "--departure") {
             departure = true;
+        } else if (a == "--after") {
+            after = lf_afterArgument(next());
+            if (!after) return lf_usage();
         } else if (a == "--log") {
             logPath = next();
         } else {
@@ -107,23 +128,18 @@ int main(int argc, char** argv) {
             scenario.terrainFt = park->elevation;
             scenario.user = {park->lat, park->lon};
         }
-        scenario.ticks = scenario.samples.back().arrivalTick + 3000 + 1000;
+        scenario.ticks = lab::gf_ticksAfterStream(scenario.samples, 10.0);
     } else if (!runwaysPath.empty() && !airport.empty() && !runway.empty()) {
         const auto end = lab::gf_findRunway(runwaysPath, airport, runway);
         if (!end) {
             std::cerr << "runway " << airport << " " << runway << " not found with its geometry\n";
             return 1;
         }
-        scenario.name = airport + " " + runway;
-        scenario.terrainFt = end->elevationFt;
-        scenario.parkAirport = Airport{airport, "", end->threshold.lat, end->threshold.lon, end->elevationFt};
-        scenario.user = end->threshold;
-        scenario.samples = lab::gf_samplesAlong(departure ? lab::gf_departurePath(*end) : lab::gf_approachPath(*end),
-                                                end->elevationFt, 0, 5.0);
-        scenario.ticks = scenario.samples.back().arrivalTick + 3000 + 1000;
+        scenario = lab::gf_runwayScenario(*end, departure);
     } else {
         return lf_usage();
     }
+    if (after) scenario.ticks = lab::gf_ticksAfterStream(scenario.samples, *after);
 
     lab::MovementLab lab(scenario);
     lab.run();

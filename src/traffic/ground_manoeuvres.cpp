@@ -90,9 +90,7 @@ void lf_pushbackStep(LiveAc& ac) {
         if (ac.pushbackTurn != 0 && st.size() >= 3) {
             if (ac.pushbackTurnLeft != 0) st.back() = ac.reserveSample;
             lf_setupCurve(ac);
-            const std::int32_t turnTicks =
-                ac.groundTurnRateNow > 0.0 ? lf_roundTicks(90.0 / ac.groundTurnRateNow / 100.0) : 1;
-            ac.curveTStep = 1.0 / std::max(turnTicks, 1);
+            ac.curveTStep = 1.0 / lf_turnTicks(90.0, ac.groundTurnRateNow);
             ac.curveTurnDeg = 90.0;
         } else if (st.size() >= 3) {
             st.pop_back();  // a straight push

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <optional>
 
 #include "traffic/air_movement.hpp"
 #include "traffic/ground_manoeuvres.hpp"
@@ -26,6 +27,24 @@ void lf_speedChangeSplit(LiveAc& ac) {
     if (std::fabs(s0.groundSpeed - s1.groundSpeed) <= mv::kSplitSpeedKt) return;
     if (gf_distanceNm(lf_geo(s0), lf_geo(s1)) < mv::kSplitLegNm) return;
     lf_insertMidpoint(ac);
+}
+
+// Polls to drive from sample 0 to 1 at their mean speed.
+std::int32_t lf_travelTicks(const LiveAc& ac) {
+    const PosSample& s0 = ac.stream[0];
+    const PosSample& s1 = ac.stream[1];
+    return lf_roundTicks(gf_distanceNm(lf_geo(s0), lf_geo(s1)) * mv::kTicksPerHour / lf_meanSpeed(s0, s1));
+}
+
+// A leg slides the aircraft sideways by at most this much where it can turn
+// the rest on the way (degrees).
+constexpr double kMaxSlideDeg = 15.0;
+
+// The turn the aircraft makes at its ground turn rate while it drives the
+// leg, degrees; a leg that slides less is driven straight.
+double lf_straightTurnLimitDeg(const LiveAc& ac) {
+    const double possible = ac.groundTurnRate * std::max(lf_travelTicks(ac), mv::kMinLegTicks) * RAD2DEG;
+    return std::min(possible, kMaxSlideDeg);
 }
 
 void lf_chooseLeg(LiveAc& ac) {
@@ -57,6 +76,10 @@ void lf_chooseLeg(LiveAc& ac) {
         // The error of the heading the short way round: 358 degrees apart is a 2 degree turn.
         ac.headingErrorDeg = std::fabs(lf_normalizePi(ac.trackBearing - ac.pos.trueHeading)) * RAD2DEG;
         ac.turnNeeded = ac.headingErrorDeg > mv::kTurnNeededDeg ? 1 : 0;
+        // A turn the aircraft cannot make on the leg would slide it sideways:
+        // the leg bends with the nose instead.
+        if (ac.turnNeeded != 0 && ac.headingErrorDeg > lf_straightTurnLimitDeg(ac) && lf_setupBend(ac))
+            ac.turnNeeded = 0;
     }
 }
 
@@ -81,8 +104,7 @@ void lf_parkingTest(LiveAc& ac) {
 void lf_adjustTurnRate(LiveAc& ac, std::int32_t travelTicks, double distanceNm) {
     const double angle = ac.curve.active() ? ac.curveTurnDeg : ac.headingErrorDeg;
     if (!(ac.groundTurnRateNow > 0.0) || !(angle > 0.0)) return;
-    // Degrees over radians per poll, divided by 100: the turn time as users know it.
-    const std::int32_t turnTicks = std::max(lf_roundTicks(angle / ac.groundTurnRateNow / 100.0), 1);
+    const std::int32_t turnTicks = lf_turnTicks(angle, ac.groundTurnRateNow);
     const double ratio = static_cast<double>(std::max(travelTicks, mv::kMinLegTicks)) / turnTicks;
     if (angle <= mv::kMidpointTurnDeg) {
         if (ratio >= 1.2) {
@@ -190,7 +212,7 @@ void lf_retimeGround(LiveAc& ac, std::uint32_t now) {
     }
     ac.groundTurnRateNow = ac.groundTurnRate;
     const double distance = gf_distanceNm(lf_geo(s0), lf_geo(s1));
-    const std::int32_t travel = lf_roundTicks(distance * mv::kTicksPerHour / lf_meanSpeed(s0, s1));
+    const std::int32_t travel = lf_travelTicks(ac);
     if (ac.curve.active() || ac.turnNeeded != 0) lf_adjustTurnRate(ac, travel, distance);
     lf_retimeTarget(ac, s1, travel, now);
 }
@@ -244,8 +266,83 @@ void lf_insertMidpoint(LiveAc& ac) {
 
 namespace {
 
+constexpr double kPi = 3.141592653589793;
+constexpr double kMinCrossing = 0.05;     // sine of the smallest angle at which two lines are taken to meet
+constexpr double kMinArmShare = 0.1;      // of the way to the end: a shorter arm of a curve makes a corner
+constexpr double kEarlyTurnShare = 0.25;  // of the way to the end: the control point of a curve that turns early
+constexpr double kMaxBendOffDeg = 150.0;  // an end farther off the direction of motion is behind the aircraft
+
 double lf_cosLat(double latDeg) {
     return std::cos(std::clamp(latDeg, -mv::kMaxCurveLatDeg, mv::kMaxCurveLatDeg) * mv::kDeg);
+}
+
+// The direction the aircraft moves in: backwards while it is pushed.
+double lf_movingDirection(const LiveAc& ac) {
+    return ac.pos.trueHeading + (ac.moveState == AcState::pushing_back ? kPi : 0.0);
+}
+
+// The bearing from sample i to i + 1 when both exist and the second moves.
+std::optional<double> lf_legBearing(const LiveAc& ac, std::size_t i) {
+    const auto& st = ac.stream;
+    if (i + 1 >= st.size() || st[i + 1].stationary != 0 || lf_samePosition(st[i], st[i + 1])) return std::nullopt;
+    return gf_bearingRad(lf_geo(st[i]), lf_geo(st[i + 1]));
+}
+
+// A curve leaves in the direction the aircraft moves in, so that the nose
+// and the motion never part: its control point lies on that line. Where the
+// line meets the one along which the curve is to arrive, ahead of the
+// aircraft and short of the end, the curve joins the next leg without a
+// corner too. Else the control point lies a quarter of the way to the end,
+// which turns most of the way early. An end almost straight behind gets no
+// such curve: false, and the control point stays as it is.
+bool lf_leaveAlongHeading(const LiveAc& ac, GroundCurve& c, std::optional<double> arriving) {
+    const double moving = lf_movingDirection(ac);
+    const double ux = std::sin(moving);
+    const double uy = std::cos(moving);
+    const double distance = std::hypot(c.endEast, c.endNorth);
+    if (!(distance > 0.0)) return false;
+    if (arriving) {
+        const double vx = std::sin(*arriving);
+        const double vy = std::cos(*arriving);
+        // a u + b v = end
+        const double det = ux * vy - vx * uy;
+        if (std::fabs(det) >= kMinCrossing) {
+            const double a = (c.endEast * vy - vx * c.endNorth) / det;
+            const double b = (ux * c.endNorth - uy * c.endEast) / det;
+            if (a > kMinArmShare * distance && b > kMinArmShare * distance) {
+                c.controlEast = a * ux;
+                c.controlNorth = a * uy;
+                return true;
+            }
+        }
+    }
+    const double off = std::fabs(lf_normalizePi(std::atan2(c.endEast, c.endNorth) - moving)) * RAD2DEG;
+    if (off > kMaxBendOffDeg) return false;
+    c.controlEast = kEarlyTurnShare * distance * ux;
+    c.controlNorth = kEarlyTurnShare * distance * uy;
+    return true;
+}
+
+// The turn a curve makes from its start to its end, degrees.
+double lf_curveTurnDeg(const GroundCurve& c) {
+    const double start = std::atan2(c.controlEast, c.controlNorth);
+    const double end = std::atan2(c.endEast - c.controlEast, c.endNorth - c.controlNorth);
+    return std::fabs(lf_normalizePi(end - start)) * RAD2DEG;
+}
+
+// The curve's origin at the aircraft and its end at sample i, in metres.
+GroundCurve lf_curveTo(const LiveAc& ac, std::size_t i) {
+    GroundCurve c;
+    c.originLat = ac.pos.latitude;
+    c.originLon = ac.pos.longitude;
+    c.tStart = 0.0;
+    c.tEnd = 1.0;
+    const double east = lf_cosLat(c.originLat) * mv::kMetresPerDegree;
+    c.controlNorth = (ac.stream[1].lat - c.originLat) * mv::kMetresPerDegree;
+    c.controlEast = lf_lonDelta(ac.stream[1].lon, c.originLon) * east;
+    c.endNorth = (ac.stream[i].lat - c.originLat) * mv::kMetresPerDegree;
+    c.endEast = lf_lonDelta(ac.stream[i].lon, c.originLon) * east;
+    return c;
 }
 
 }  // namespace
@@ -253,18 +350,23 @@ double lf_cosLat(double latDeg) {
 void lf_setupCurve(LiveAc& ac) {
     auto& st = ac.stream;
     if (st[2].groundSpeed == 0.0) st[2].groundSpeed = (st[0].groundSpeed + st[1].groundSpeed) / 2.0;
-    GroundCurve& c = ac.curve;
-    c.originLat = ac.pos.latitude;
-    c.originLon = ac.pos.longitude;
-    c.tStart = 0.0;
-    c.tEnd = 1.0;
-    const double east = lf_cosLat(c.originLat) * mv::kMetresPerDegree;
-    c.controlNorth = (st[1].lat - c.originLat) * mv::kMetresPerDegree;
-    c.controlEast = lf_lonDelta(st[1].lon, c.originLon) * east;
-    c.endNorth = (st[2].lat - c.originLat) * mv::kMetresPerDegree;
-    c.endEast = lf_lonDelta(st[2].lon, c.originLon) * east;
+    GroundCurve c = lf_curveTo(ac, 2);
+    // Arriving along the leg after the curve, or along sample 1 to 2 without one.
+    const auto after = lf_legBearing(ac, 2);
+    const auto arriving = after ? after : std::optional<double>(gf_bearingRad(lf_geo(st[1]), lf_geo(st[2])));
+    lf_leaveAlongHeading(ac, c, arriving);
+    ac.curve = c;
     ac.curveT = 0.0;
     st.erase(st.begin() + 1);
+}
+
+bool lf_setupBend(LiveAc& ac) {
+    GroundCurve c = lf_curveTo(ac, 1);
+    if (!lf_leaveAlongHeading(ac, c, lf_legBearing(ac, 1))) return false;
+    ac.curve = c;
+    ac.curveT = 0.0;
+    ac.curveTurnDeg = lf_curveTurnDeg(c);
+    return true;
 }
 
 bool gf_bezierPointAt(const GroundCurve& curve, GeoPos& point, double& heading, double t) {

@@ -25,9 +25,14 @@ void lf_groundStepSetup(LiveAc& ac, std::int32_t ticks);
 
 // Inserts the sample halfway between samples 0 and 1 as the new sample 1.
 void lf_insertMidpoint(LiveAc& ac);
-// A curve from the aircraft's position with sample 1 as its control point
-// and sample 2 as its end; sample 1 is erased.
+// A curve from the aircraft's position to sample 2; it leaves along the
+// direction the aircraft moves in where it can (else sample 1 is its control
+// point); sample 1 is erased.
 void lf_setupCurve(LiveAc& ac);
+// A curve from the aircraft's position to sample 1 that leaves along the
+// direction the aircraft moves in; false (and no curve) when sample 1 lies
+// almost straight behind.
+bool lf_setupBend(LiveAc& ac);
 // The position and direction (radians) of the curve at parameter t; false
 // when no curve is set or t lies outside its range.
 bool gf_bezierPointAt(const GroundCurve& curve, GeoPos& point, double& heading, double t);

@@ -28,6 +28,8 @@ constexpr std::int32_t kGroundSteps = 10;
 constexpr double kAirStepSeconds = 8.0;
 constexpr double kGroundStepSeconds = 3.0;
 constexpr std::int32_t kWeekTicks = 604800 * 100;
+constexpr double kTakeoffClimbFtPerSecond = 25.0;
+constexpr double kTakeoffClimbFpm = 1500.0;
 
 // Another taxiing aircraft so close that the two would collide while one holds.
 bool lf_otherTaxiingNear(const LiveAc& ac) {
@@ -82,6 +84,24 @@ double lf_takeoffSpeed(PosSample& s) {
     return 180.0;
 }
 
+// A ground sample's altitude is 0, not the runway's: a take-off climbs from
+// where the aircraft is (the airport's elevation while that is not known yet),
+// and from an airborne front only when the aircraft has not climbed past it.
+double lf_climbBase(const LiveAc& ac, const PosSample& front) {
+    double own = ac.pos.altitude;
+    if (!(own > 0.0)) {
+        const ParkAirportFix park = gf_parkAirportFix();
+        own = park.set ? park.elevation : 0.0;
+    }
+    return front.airborne != 0 ? std::max(front.altitude, own) : own;
+}
+
+// An airborne prediction stays above the terrain under the aircraft (as the
+// simulator last reported it), with the aircraft standing on it at least.
+double lf_lowestAirborneAltitude(const LiveAc& ac) {
+    return ac.pos.altitude - ac.heightAboveGround + ac.staticCgHeight;
+}
+
 double lf_rolloutSpeed(double gs) {
     if (gs >= 140.0) return 100.0;
     if (gs >= 100.0) return 80.0;
@@ -122,9 +142,10 @@ void lf_predictStep(LiveAc& ac, std::int32_t count) {
         s.verticalSpeed = -667.0;
     }
     if (ac.moveState == AcState::take_off) {
-        s.altitude += 25.0 * seconds;
-        s.verticalSpeed = 1500.0;
+        s.altitude = lf_climbBase(ac, front) + kTakeoffClimbFtPerSecond * seconds;
+        s.verticalSpeed = kTakeoffClimbFpm;
     }
+    if (s.altitude > 0.0) s.altitude = std::max(s.altitude, lf_lowestAirborneAltitude(ac));
     s.airborne = s.altitude > 0.0 ? 1 : 0;
     if (s.airborne == 0) s.altitude = 0.0;
     // The prediction is the aircraft's, not a measurement.

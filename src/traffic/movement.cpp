@@ -117,8 +117,10 @@ void lf_wrapPosition(LiveAc& ac) {
 }
 
 void lf_curveStep(LiveAc& ac) {
-    ac.curveT = std::clamp(ac.curveT + ac.curveTStep, 0.0, 0.999999);
     GeoPos point;
+    double before = 0.0;
+    const bool hadPoint = gf_bezierPointAt(ac.curve, point, before, ac.curveT);
+    ac.curveT = std::clamp(ac.curveT + ac.curveTStep, 0.0, 0.999999);
     double direction = 0.0;
     if (!gf_bezierPointAt(ac.curve, point, direction, ac.curveT)) {
         gf_logWarning(skh::format("{} error in curve at index: {:.2F}", gf_acDescription(ac), ac.curveT));
@@ -126,8 +128,14 @@ void lf_curveStep(LiveAc& ac) {
     }
     ac.pos.latitude = point.lat;
     ac.pos.longitude = point.lon;
+    // The nose keeps up with the curve's own turn and closes a gap at the
+    // ground turn rate: a slower turn would slide the aircraft sideways. A
+    // curve that turns faster than the nose can may still leave it behind.
+    const double curveTurn = hadPoint ? std::fabs(lf_normalizePi(direction - before)) : 0.0;
+    const double rate =
+        std::min(ac.groundTurnRateNow + curveTurn, std::max(ac.groundTurnRateNow, mv::kMaxCurveFollowDeg * mv::kDeg));
     if (ac.moveState == AcState::pushing_back) direction = lf_wrapTwoPi(direction + kPi);
-    lf_turnTowards(ac.pos.trueHeading, direction, ac.groundTurnRateNow);
+    lf_turnTowards(ac.pos.trueHeading, direction, rate);
 }
 
 void lf_moveStep(LiveAc& ac) {

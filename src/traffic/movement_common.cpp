@@ -59,6 +59,11 @@ std::int32_t lf_roundTicks(double x) {
     return static_cast<std::int32_t>(r);
 }
 
+std::int32_t lf_turnTicks(double degrees, double rate) {
+    if (!(rate > 0.0)) return 1;
+    return std::max(lf_roundTicks(degrees * mv::kDeg / rate), 1);
+}
+
 std::int32_t lf_legTicks(const PosSample& target, std::uint32_t now) {
     return std::max(lf_ticksUntil(target.dueTick, now), mv::kMinLegTicks);
 }

@@ -26,6 +26,9 @@ bool lf_samePosition(const PosSample& a, const PosSample& b);
 // round(x) as polls; throws gsl::narrowing_error when that is no 32-bit
 // integer (NaN included).
 std::int32_t lf_roundTicks(double x);
+// Polls to turn by `degrees` at `rate` radians per poll, at least 1 (also
+// for a rate that is not positive).
+std::int32_t lf_turnTicks(double degrees, double rate);
 // Polls from now until the sample is due, never fewer than the minimum leg.
 std::int32_t lf_legTicks(const PosSample& target, std::uint32_t now);
 // The mean ground speed of a leg (kt): from the due ticks when both samples

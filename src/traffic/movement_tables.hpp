@@ -56,6 +56,7 @@ inline constexpr double kTurnDeadbandDeg = 0.5;    // headings closer than this 
 inline constexpr double kTurnNeededDeg = 3.0;      // a ground leg turns the aircraft above this
 inline constexpr double kMidpointTurnDeg = 45.0;   // a sharper turn at low speed gets a midpoint first
 inline constexpr double kMaxCurveTurnDeg = 160.0;  // sharper turns are no curves
+inline constexpr double kMaxCurveFollowDeg = 0.3;  // per poll: the fastest the nose follows a curve
 inline constexpr double kMidpointLegNm = 0.027;    // 50 m
 inline constexpr double kMidpointSpeedKt = 43.0;
 inline constexpr std::int32_t kMidpointLegTicks = 600;

@@ -468,8 +468,44 @@ std::vector<std::uint32_t> MovementLab::ticksEntering(AcState state) const {
     return out;
 }
 
+namespace {
+
+constexpr double kCrabMinSpeedKt = 3.0;
+
+// The crab angle of each poll (negative where it is not measured) and the
+// worst of them with how long it lasted.
+void lf_crabAngles(const std::vector<TraceRow>& trace, Quality& q) {
+    std::vector<double> crab(trace.size(), -1.0);
+    std::vector<double> speed(trace.size(), 0.0);
+    for (std::size_t i = 1; i < trace.size(); ++i) {
+        const TraceRow& a = trace[i - 1];
+        const TraceRow& b = trace[i];
+        if (!a.sent || !b.sent || b.tick != a.tick + 1 || !(b.pos.trueAirspeed > 0.0)) continue;
+        const GeoPos from{a.pos.latitude, a.pos.longitude};
+        const GeoPos to{b.pos.latitude, b.pos.longitude};
+        speed[i] = gf_distanceNm(from, to) * 100.0 * 3600.0;
+        if (speed[i] <= kCrabMinSpeedKt) continue;
+        crab[i] = std::fabs(lf_normPi(gf_bearingRad(from, to) - b.pos.trueHeading)) * RAD2DEG;
+    }
+    const auto worst = std::max_element(crab.begin(), crab.end());
+    if (worst == crab.end() || *worst <= 0.0) return;
+    const auto at = static_cast<std::size_t>(worst - crab.begin());
+    std::size_t first = at;
+    std::size_t last = at;
+    const double above = std::max(*worst / 2.0, 1.0);
+    while (first > 0 && crab[first - 1] > above) --first;
+    while (last + 1 < crab.size() && crab[last + 1] > above) ++last;
+    q.crabDeg = *worst;
+    q.crabSeconds = static_cast<double>(last - first + 1) / 100.0;
+    q.crabSpeedKt = speed[at];
+    q.crabTick = trace[at].tick;
+}
+
+}  // namespace
+
 Quality MovementLab::quality() const {
     Quality q;
+    lf_crabAngles(m_trace, q);
     const TraceRow* prev = nullptr;
     double prevRate = 0.0;
     bool havePrevRate = false;
@@ -528,6 +564,23 @@ void MovementLab::writeCsv(std::ostream& out) const {
     }
 }
 
+Scenario gf_runwayScenario(const RunwayEnd& rwy, bool departure) {
+    Scenario s;
+    s.name = rwy.airport + " " + rwy.ident + (departure ? " departure" : " approach");
+    s.terrainFt = rwy.elevationFt;
+    s.parkAirport = Airport{rwy.airport, "", rwy.threshold.lat, rwy.threshold.lon, rwy.elevationFt};
+    s.user = rwy.threshold;
+    s.samples = gf_samplesAlong(departure ? gf_departurePath(rwy) : gf_approachPath(rwy), rwy.elevationFt, 0, 5.0);
+    s.ticks = gf_ticksAfterStream(s.samples, 10.0);
+    return s;
+}
+
+std::uint32_t gf_ticksAfterStream(const std::vector<ScriptedSample>& samples, double afterSeconds) {
+    constexpr std::uint32_t kDueDelayTicks = 3000;  // a sample is flown to 30 s after it arrived
+    const std::uint32_t last = samples.empty() ? 0 : samples.back().arrivalTick;
+    return last + kDueDelayTicks + static_cast<std::uint32_t>(std::lround(afterSeconds * 100.0));
+}
+
 Quality gf_worst(const Quality& a, const Quality& b) {
     Quality q;
     q.airDueErrorM = std::max(a.airDueErrorM, b.airDueErrorM);
@@ -542,6 +595,11 @@ Quality gf_worst(const Quality& a, const Quality& b) {
     q.slowestSampleKt = std::min(a.slowestSampleKt, b.slowestSampleKt);
     q.slowestAirspeedKt = std::min(a.slowestAirspeedKt, b.slowestAirspeedKt);
     q.dueChecks = a.dueChecks + b.dueChecks;
+    const Quality& crab = a.crabDeg >= b.crabDeg ? a : b;
+    q.crabDeg = crab.crabDeg;
+    q.crabSeconds = crab.crabSeconds;
+    q.crabSpeedKt = crab.crabSpeedKt;
+    q.crabTick = crab.crabTick;
     return q;
 }
 
@@ -549,10 +607,11 @@ std::string gf_qualityText(const Quality& q) {
     return skh::format(
         "due error air {:.2f} m, ground {:.2f} m over {} targets; heading step air {:.3f}, ground {:.3f} deg/poll; "
         "bank step {:.3f} deg/poll; sent vs step {:.0f} ft/min; climb rate step {:.0f} ft/min; lowest {:.2f} ft above "
-        "terrain + CG; nose up at most {:.2f} deg; slowest sample {:.1f} kt; slowest airspeed {:.1f} kt",
+        "terrain + CG; nose up at most {:.2f} deg; slowest sample {:.1f} kt; slowest airspeed {:.1f} kt; crab angle at "
+        "most {:.1f} deg (at {:.1f} kt for {:.2f} s from poll {})",
         q.airDueErrorM, q.groundDueErrorM, q.dueChecks, q.headingStepAirDeg, q.headingStepGroundDeg, q.bankStepDeg,
         q.sentVsStepFpm, q.climbRateStepFpm, q.lowestAboveTerrainFt, q.mostNoseUpDeg, q.slowestSampleKt,
-        q.slowestAirspeedKt);
+        q.slowestAirspeedKt, q.crabDeg, q.crabSpeedKt, q.crabSeconds, q.crabTick);
 }
 
 std::vector<ScriptedSample> gf_readRecordedStream(std::istream& in, std::size_t* skipped) {

@@ -130,6 +130,14 @@ struct Quality {
     double slowestSampleKt = 1e9;
     double slowestAirspeedKt = 1e9;  // true airspeed sent outside a pushback
     std::size_t dueChecks = 0;
+    // The crab angle: between the direction the aircraft moves in and the way
+    // its nose points, while it moves forward faster than 3 kt. The worst
+    // value, the poll and speed at which it came, and how long the angle
+    // stayed above half of it there.
+    double crabDeg = 0.0;
+    double crabSeconds = 0.0;
+    double crabSpeedKt = 0.0;
+    std::uint32_t crabTick = 0;
 };
 
 struct PortEvent {
@@ -236,6 +244,13 @@ private:
     std::vector<TraceRow> m_trace;
     std::size_t m_nextSample = 0;
 };
+
+// The approach or the departure at a runway end, with the runway's airport as
+// the park airport and the user above the threshold; run until 10 s after
+// the last sample was due.
+Scenario gf_runwayScenario(const RunwayEnd& rwy, bool departure);
+// Polls of a run that ends `afterSeconds` after the last sample was due.
+std::uint32_t gf_ticksAfterStream(const std::vector<ScriptedSample>& samples, double afterSeconds);
 
 // Quality over several traces: the worst of each figure.
 Quality gf_worst(const Quality& a, const Quality& b);

@@ -2,8 +2,9 @@
 // scripted streams at a real runway (the test airport's 14/32 from the world
 // runway list) and the simulator played by the flight lab: approach, flare,
 // touch-down, roll-out and taxi; pushbacks to either side or straight; the
-// take-off; holding and prediction when the stream runs dry; the quality of
-// the motion over all of them.
+// take-off; holding and prediction when the stream runs dry (also during the
+// take-off roll); the quality of the motion over all of them, with the nose
+// and the direction of motion together on the ground.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -429,6 +430,86 @@ TEST(MovementLabInput, RecordedStreamsAndRunwayRowsSkipWhatDoesNotParse) {
     EXPECT_DOUBLE_EQ((*rwy)[0].headingDeg, 137.0);
     EXPECT_FALSE(lab::gf_parseRunwayRow(R"(255155,6524,"00AK",2500,40,"GRVL",0,0,"N",,,,,,"S",,,,,)"));
     EXPECT_FALSE(lab::gf_parseRunwayRow("garbage"));
+}
+
+}  // namespace
+}  // namespace skh
+
+namespace skh {
+namespace {
+
+// Rows of the world runway list (runways.csv is not in the repository).
+constexpr const char* kLszhRow =
+    R"(239121,4505,"LSZH",10827,197,"CON",1,0,"14",47.483101,8.53473,1402,137,492,"32",47.4613,8.56446,1402,317,)";
+constexpr const char* kEddfRow =
+    R"(236134,2212,"EDDF",13123,197,"ASP",1,0,"07C",50.03260040283203,8.534629821777344,329,69.6,,"25C",50.045101165771484,8.586979866027832,364,249.6,)";
+constexpr const char* kKsfoRow =
+    R"(240772,3878,"KSFO",11870,200,"ASP",1,0,"10L",37.628742,-122.39341,5,118,,"28R",37.613538,-122.35716,13,298,300)";
+constexpr const char* kKdenRow =
+    R"(244460,3486,"KDEN",16000,200,"CON",1,0,"16R",39.89580154418945,-104.69599914550781,5319,180.5,,"34L",39.851898193359375,-104.6969985961914,5324,0.5,)";
+
+lab::RunwayEnd runwayEnd(const char* row, const std::string& ident) {
+    const auto ends = lab::gf_parseRunwayRow(row);
+    if (!ends) throw std::runtime_error(std::string("bad runway row ") + row);
+    return (*ends)[0].ident == ident ? (*ends)[0] : (*ends)[1];
+}
+
+TEST_F(MovementScenario, ATakeoffRollWhoseStreamRunsDryClimbsAwayAboveTheRunway) {
+    // A high airport and the test airport: ground samples have altitude 0, the runway does not.
+    for (const auto& [row, ident] : {std::pair{kKdenRow, "16R"}, std::pair{kLszhRow, "14"}}) {
+        SCOPED_TRACE(ident);
+        lab::Scenario s = lab::gf_runwayScenario(runwayEnd(row, ident), true);
+        // The stream ends during the roll, at 90 kt; the roll, rotation and climb are predicted.
+        const auto cut = std::find_if(s.samples.begin(), s.samples.end(),
+                                      [](const lab::ScriptedSample& x) { return x.pos.groundSpeed >= 85.0; });
+        ASSERT_NE(cut, s.samples.end());
+        s.samples.erase(cut + 1, s.samples.end());
+        s.ticks = lab::gf_ticksAfterStream(s.samples, 120.0);
+        MovementLab l(s);
+        l.run();
+
+        ASSERT_FALSE(l.ticksEntering(AcState::take_off).empty());
+        EXPECT_GE(l.quality().lowestAboveTerrainFt, -0.5);
+        // From lift-off on the aircraft only climbs, until the predictions are used up.
+        const auto liftOff = firstTick(l, [](const TraceRow& r) { return r.sent && r.onGround == 0; });
+        ASSERT_TRUE(liftOff);
+        EXPECT_GE(*liftOff, l.ticksEntering(AcState::take_off).front());
+        std::optional<std::uint32_t> descent;
+        double highest = 0.0;
+        for (std::size_t i = *liftOff + 1; i < l.trace().size() && l.trace()[i].sent; ++i) {
+            const TraceRow& r = l.trace()[i];
+            if (!descent && r.pos.altitude < l.trace()[i - 1].pos.altitude - 1e-6) descent = r.tick;
+            highest = r.pos.altitude - s.terrainFt;
+        }
+        EXPECT_FALSE(descent) << "descends at poll " << *descent;
+        EXPECT_GT(highest, 500.0);
+    }
+}
+
+}  // namespace
+}  // namespace skh
+
+namespace skh {
+namespace {
+
+TEST_F(MovementScenario, OnTheGroundTheNoseAndTheMotionKeepTogetherAndEveryTargetIsReached) {
+    std::vector<lab::Scenario> scenarios;
+    for (const std::string& name : lab::gf_builtInScenarioNames()) scenarios.push_back(*lab::gf_builtInScenario(name));
+    for (const auto& [row, ident] : {std::pair{kLszhRow, "14"}, std::pair{kEddfRow, "25C"}, std::pair{kKsfoRow, "28R"}})
+        for (const bool departure : {false, true})
+            scenarios.push_back(lab::gf_runwayScenario(runwayEnd(row, ident), departure));
+    for (const lab::Scenario& s : scenarios) {
+        SCOPED_TRACE(s.name);
+        MovementLab l(s);
+        l.run();
+        const lab::Quality q = l.quality();
+        // Curves, bends after a pushback, turn-offs and line-ups: no sliding sideways or backwards.
+        EXPECT_LE(q.crabDeg, 30.0) << "at poll " << q.crabTick << " for " << q.crabSeconds << " s";
+        EXPECT_LT(q.groundDueErrorM, 0.005);
+        EXPECT_LT(q.airDueErrorM, 0.005);
+        EXPECT_LE(q.headingStepGroundDeg, mv::kMaxCurveFollowDeg + 1e-9);
+        EXPECT_GT(q.dueChecks, 10u);
+    }
 }
 
 }  // namespace

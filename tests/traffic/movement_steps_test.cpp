@@ -379,18 +379,28 @@ TEST_F(MovementSteps, TheCurveRunsFromItsOriginToItsEndPoint) {
     EXPECT_TRUE(std::isfinite(p.lon));
 }
 
-TEST_F(MovementSteps, APushbackTurnWithAnAbsurdTurnRateStillGetsAFiniteCurveStep) {
-    const GeoPos a{47.45, 8.55};
-    LiveAc ac = make("A320", {point(a, 4.0, 0.0, 0), point(moved(a, 180.0, 30.0), 4.0, 0.0, 500),
-                              point(moved(a, 200.0, 50.0), 4.0, 0.0, 1000)});
-    ac.moveState = AcState::pushing_back;
-    ac.pushbackCounter = 2;
-    ac.pushbackTurn = 1;
-    ac.groundTurnRateNow = 10.0;  // round(90 / 10 / 100) is 0
-    lf_pushbackStep(ac);
-    EXPECT_TRUE(ac.curve.active());
-    EXPECT_EQ(ac.curveTStep, 1.0);
-    EXPECT_EQ(ac.curveTurnDeg, 90.0);
+TEST_F(MovementSteps, ATurnTakesItsDegreesAtTheRateInRadiansPerPollAlsoAtTheEndOfAPushback) {
+    struct Row {
+        double ratePerPoll;  // radians
+        std::int32_t polls;  // for 90 degrees
+    };
+    // An A320 turns 7 degrees a second: 90 degrees take 12.9 s; a C172 turns about twice as fast.
+    for (const Row& r :
+         {Row{0.07 * mv::kDeg, 1286}, Row{0.15 * mv::kDeg, 600}, Row{10.0, 1}, Row{0.0, 1}, Row{-1.0, 1}}) {
+        SCOPED_TRACE(r.ratePerPoll);
+        EXPECT_EQ(lf_turnTicks(90.0, r.ratePerPoll), r.polls);
+        const GeoPos a{47.45, 8.55};
+        LiveAc ac = make("A320", {point(a, 4.0, 0.0, 0), point(moved(a, 180.0, 30.0), 4.0, 0.0, 500),
+                                  point(moved(a, 200.0, 50.0), 4.0, 0.0, 1000)});
+        ac.moveState = AcState::pushing_back;
+        ac.pushbackCounter = 2;
+        ac.pushbackTurn = 1;
+        ac.groundTurnRateNow = r.ratePerPoll;
+        lf_pushbackStep(ac);
+        EXPECT_TRUE(ac.curve.active());
+        EXPECT_DOUBLE_EQ(ac.curveTStep, 1.0 / r.polls);
+        EXPECT_EQ(ac.curveTurnDeg, 90.0);
+    }
 }
 
 TEST_F(MovementSteps, TheDriveToAStandAddsTwoSamplesAndTheAircraftParksOnlyWithinTwoMetres) {
@@ -541,6 +551,14 @@ TEST_F(MovementSteps, ADryStreamIsPredictedByStateAndCategory) {
         }
         if (c.altitude > 0.0) EXPECT_DOUBLE_EQ(ac.stream[1].groundSpeed, 120.0 * 0.95);
     }
+    // A predicted descent 39 ft above the reported terrain stops on it (80 ft lower would be underground).
+    LiveAc landing = make("A320", {point({47.45, 8.55}, 140.0, 1450.0, -5)});
+    landing.landing = 1;
+    landing.heightAboveGround = 48.0;
+    ASSERT_TRUE(lf_dryStreamStep(landing));
+    ASSERT_EQ(landing.stream.size(), 2u);
+    EXPECT_DOUBLE_EQ(landing.stream[1].altitude, 1450.0 - 48.0 + 9.0);
+    EXPECT_EQ(landing.stream[1].airborne, 1);
 }
 
 }  // namespace
