@@ -304,6 +304,13 @@ ScanOutcome lf_scanLiveryFolders(const std::vector<std::string>& roots) {
     }
     if (g_liveries.empty()) {
         showLiveryCount(0);
+        // The reports tell why nothing was taken; a failure to write them
+        // must not hide the error that follows.
+        try {
+            lf_writeScanReport();
+        } catch (const std::exception& e) {
+            gf_logWarning(skh::format("the liveries scan report was not written: {}", e.what()));
+        }
         return ScanOutcome::NothingFound;
     }
     if (roots.size() > 1) gf_logRaw(skh::format("{} in total", total));

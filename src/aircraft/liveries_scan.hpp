@@ -13,7 +13,7 @@ namespace skh {
 enum class ScanOutcome { Found, NothingFound, Stopped };
 
 // Scans the roots (path texts, numbered 1 to 10 in order) into the cache and
-// the reports.
+// the reports. A scan that finds nothing writes its reports all the same.
 ScanOutcome lf_scanLiveryFolders(const std::vector<std::string>& roots);
 // Walks one root, folders listed in name order (ignoring case), and merges
 // its records into g_liveries.

@@ -179,6 +179,12 @@ void BglFileReader::readSection(std::uint64_t entry) {
 }
 
 void BglFileReader::walkSubsection(std::uint32_t recordsOffset, std::uint32_t dataBytes) {
+    if (dataBytes < kRecordHeaderBytes) {
+        // Not even one record: the table is damaged, not the airport empty.
+        problem(skh::format("===> {}: airport data at {} has {} bytes, too few for a record, skipped", m_path,
+                            recordsOffset, dataBytes));
+        return;
+    }
     // Records lie on 4-byte boundaries; sizes count in whole words.
     std::uint64_t pos = recordsOffset & ~std::uint64_t{3};
     std::uint64_t end = std::uint64_t{recordsOffset} + dataBytes;
@@ -214,7 +220,11 @@ void BglFileReader::walkSubsection(std::uint32_t recordsOffset, std::uint32_t da
             }
             readAirport(pos, pos + bytes, h.id == kAirportV2);
         }
-        if (bytes == 0) return;
+        if (bytes == 0) {
+            problem(skh::format("===> {}: record {:#x} at {} has a size of {}, the airport data after it is skipped",
+                                m_path, h.id, pos, h.size));
+            return;
+        }
         pos += bytes;
     }
 }

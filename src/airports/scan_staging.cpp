@@ -1,5 +1,6 @@
 #include "airports/scan_staging.hpp"
 
+#include <optional>
 #include <set>
 #include <system_error>
 #include <vector>
@@ -30,6 +31,15 @@ std::set<std::string> readScannedList(const fs::path& path) {
     return {lines.begin(), lines.end()};
 }
 
+// The airport a stand file or link file belongs to ("KTST.xml", "ktst.TXT":
+// KTST); names are compared without case, as Windows does.
+std::optional<std::string> airportOf(const std::string& name) {
+    const fs::path path(name);
+    const std::string extension = gf_lower(path.extension().string());
+    if (extension != ".xml" && extension != ".txt") return std::nullopt;
+    return gf_upper(path.stem().string());
+}
+
 fs::path withSuffix(const fs::path& live, const char* suffix) {
     fs::path p = live;
     p += suffix;
@@ -54,9 +64,16 @@ void lf_discardStaging(const ScanFolder& folder) {
 
 bool lf_installStaging(const ScanFolder& folder) {
     const std::set<std::string> generated = entryNames(folder.staging);
+    std::set<std::string> generatedAirports;
+    for (const std::string& name : generated) {
+        if (auto airport = airportOf(name)) generatedAirports.insert(std::move(*airport));
+    }
     std::error_code ec;
     const bool hadLive = fs::exists(folder.live, ec);
-    // Without a list of the last scan's files every file there is the user's.
+    // Without a list nothing tells the user's files from those of an older
+    // scan, which must not outlive an update: the folder is rebuilt.
+    std::error_code listEc;
+    const bool hadList = fs::exists(folder.scannedList, listEc);
     const std::set<std::string> lastScan = readScannedList(folder.scannedList);
 
     if (hadLive) {
@@ -77,29 +94,36 @@ bool lf_installStaging(const ScanFolder& folder) {
         return false;
     }
 
-    std::vector<std::string> scanned;
-    std::set<std::string> kept;
+    // Old files that stay only in the backup, which the next scan replaces.
+    std::vector<std::string> dropped;
     if (hadLive) {
         for (const std::string& name : entryNames(folder.backup)) {
             if (lastScan.count(name) != 0) continue;
-            std::error_code copyEc;
-            fs::copy(folder.backup / name, folder.live / name,
-                     fs::copy_options::recursive | fs::copy_options::overwrite_existing, copyEc);
-            if (copyEc) {
-                gf_logWarning(skh::format("could not keep {} in {}: {}", name, folder.live.string(), copyEc.message()));
+            // The scan's own file of an airport wins over an older one, be it
+            // its stand file or its link.
+            const auto airport = airportOf(name);
+            if (!hadList || generated.count(name) != 0 || (airport && generatedAirports.count(*airport) != 0)) {
+                dropped.push_back(name);
                 continue;
             }
-            kept.insert(name);
-            if (generated.count(name) != 0) {
-                gf_logRaw(skh::format("{} kept in {}: it was not made by the scan", name, folder.live.string()));
+            std::error_code copyEc;
+            fs::copy(folder.backup / name, folder.live / name, fs::copy_options::recursive, copyEc);
+            if (copyEc) {
+                gf_logWarning(skh::format("could not keep {} in {}: {}", name, folder.live.string(), copyEc.message()));
             }
         }
     }
-    for (const std::string& name : generated) {
-        if (kept.count(name) == 0) scanned.push_back(name);
+    if (!dropped.empty() && !hadList) {
+        gf_logRaw(skh::format("{} had no list of the files a scan made and was rebuilt; its old files are kept in {} "
+                              "until the next scan: {}",
+                              folder.live.string(), folder.backup.string(), gf_joinComma(dropped)));
+    } else if (!dropped.empty()) {
+        gf_logRaw(skh::format("the scan's files replace {} in {}; the old ones are kept in {} until the next scan",
+                              gf_joinComma(dropped), folder.live.string(), folder.backup.string()));
     }
+
     std::string list;
-    for (const std::string& name : scanned) list += name + "\n";
+    for (const std::string& name : generated) list += name + "\n";
     if (!gf_writeFileAtomically(folder.scannedList, list)) {
         gf_logWarning(skh::format("could not write {}", folder.scannedList.string()));
     }

@@ -28,7 +28,21 @@ constexpr std::size_t kMaxFolderNameBytes = 128;
 constexpr std::string_view kLearnedText = "airports\\learned";
 
 // Answers of the stock probe in this run (main loop only).
-TextMap<bool> g_stockProbes;
+struct StockProbe {
+    bool available = false;
+    bool lasting = false;  // an answer that holds for the whole run
+    std::chrono::steady_clock::time_point askedAt;
+};
+TextMap<StockProbe> g_stockProbes;
+StockProbeClock g_stockProbeClock;  // empty: the steady clock
+
+std::chrono::steady_clock::time_point lf_probeNow() {
+    return g_stockProbeClock ? g_stockProbeClock() : std::chrono::steady_clock::now();
+}
+
+// The server's word that it has no such file stays true for the run; any
+// other failure (no answer, a time-out, a server error) may pass.
+bool lf_isLastingAnswer(long httpStatus) { return httpStatus == 404 || httpStatus == 410; }
 
 bool lf_isControl(char c) {
     const auto u = static_cast<unsigned char>(c);
@@ -103,10 +117,16 @@ std::string lf_mappedLearnedPath(const std::string& reference, const std::string
     return text;
 }
 
-// Downloads `url` into `localPath` when the answer is a stand file.
-bool lf_downloadStandFile(const std::string& url, const fs::path& localPath) {
+// Downloads `url` into `localPath` when the answer is a stand file; the
+// server's HTTP status (0: no answer) goes to `httpStatus` when asked for.
+bool lf_downloadStandFile(const std::string& url, const fs::path& localPath, long* httpStatus = nullptr) {
     const CurlHandle handle(curl_easy_init());
-    return gf_downloadToFile(handle.get(), url, localPath, false, gf_isStandFile, g_standDownloadLimits);
+    const bool ok = gf_downloadToFile(handle.get(), url, localPath, false, gf_isStandFile, g_standDownloadLimits);
+    if (httpStatus != nullptr) {
+        *httpStatus = 0;
+        if (handle) curl_easy_getinfo(handle.get(), CURLINFO_RESPONSE_CODE, httpStatus);
+    }
+    return ok;
 }
 
 }  // namespace
@@ -166,16 +186,23 @@ bool lf_readLinkFile(const fs::path& path, std::string& reference) {
 
 void gf_clearStockProbes() { g_stockProbes.clear(); }
 
+void gf_setStockProbeClock(StockProbeClock clock) { g_stockProbeClock = std::move(clock); }
+
 bool lf_stockAirportAvailable(const std::string& code) {
     if (!gf_isSafeAirportCode(code)) return false;
-    if (const auto it = g_stockProbes.find(code); it != g_stockProbes.end()) return it->second;
+    const auto now = lf_probeNow();
+    if (const auto it = g_stockProbes.find(code); it != g_stockProbes.end()) {
+        const StockProbe& known = it->second;
+        if (known.available || known.lasting || now - known.askedAt < kStockProbeRetry) return known.available;
+    }
     const std::string url = gf_downloadBaseUrl() + "archive/stock/" + lf_xmlFileName(code);
     const fs::path probe = gf_temporaryPathBeside(lf_xmlFileName(code), ".probe");
-    const bool available = lf_downloadStandFile(url, probe);
+    long httpStatus = 0;
+    const bool available = lf_downloadStandFile(url, probe, &httpStatus);
     std::error_code ec;
     fs::remove(probe, ec);
     if (ec) gf_logWarning(skh::format("could not remove {}: {}", probe.string(), ec.message()));
-    g_stockProbes.emplace(code, available);
+    g_stockProbes.insert_or_assign(code, StockProbe{available, lf_isLastingAnswer(httpStatus), now});
     return available;
 }
 

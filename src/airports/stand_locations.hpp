@@ -15,7 +15,9 @@
 // publisher) is refused with a log line. Downloads are bounded in time, take
 // only a complete 2xx answer that is a stand file, and never replace a good
 // file with a bad one. Main loop only.
+#include <chrono>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -50,9 +52,14 @@ std::string gf_getStockAirportFile(const std::string& code);
 // my_thirdparty or my_ORBX, else the server's stock file.
 bool gf_findParkAirportFile(const std::string& code);
 // Whether the server holds the stock file. Each code is asked once per run:
-// the answer, and a failure, are remembered until gf_clearStockProbes.
+// the answer is remembered until gf_clearStockProbes, except a failure other
+// than "not found" (404, 410), which is asked again after kStockProbeRetry.
 bool lf_stockAirportAvailable(const std::string& code);
 void gf_clearStockProbes();
+inline constexpr std::chrono::minutes kStockProbeRetry{5};
+// The clock of those retries; tests put in their own, empty: the steady clock.
+using StockProbeClock = std::function<std::chrono::steady_clock::time_point()>;
+void gf_setStockProbeClock(StockProbeClock clock);
 // The reference on the first line of a link file (a byte-order mark, blanks
 // and anything after the last ".xml" dropped); false when there is none.
 bool lf_readLinkFile(const std::filesystem::path& path, std::string& reference);

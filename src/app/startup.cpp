@@ -30,6 +30,7 @@
 #include "foundation/time_text.hpp"
 #include "foundation/upcalls.hpp"
 #include "foundation/win_interfaces.hpp"
+#include "platform/memory.hpp"
 #include "platform/win_path.hpp"
 #include "platform/window.hpp"
 
@@ -92,6 +93,9 @@ void lf_startup() {
         if (g_closeRequested.load()) gf_requestClose();
         return;
     }
+    // Reading the data sets and the livery index (and a scan) freed far more
+    // than the run keeps: give it back before the hours beside the simulator.
+    platform::releaseFreedMemory();
 
     seam::gf_makeFlightPlanFolder();
     seam::lf_readMyParkAirports();

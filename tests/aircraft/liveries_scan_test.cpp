@@ -145,7 +145,8 @@ TEST_F(LiveriesScanThreaded, ScansThatFindNothing) {
     setFolders({"D:\\AI\\Empty"});
     EXPECT_EQ(scanError(), "53: no liveries found");
     EXPECT_TRUE(logHas("No liveries found in D:\\AI\\Empty"));
-    EXPECT_FALSE(fs::exists(g_errorsFolder));  // no report of a scan that found nothing
+    EXPECT_FALSE(fs::exists(g_errorsFolder));  // nothing to report
+    EXPECT_TRUE(logHas("\nNo errors"));
     LIG_AUTOMATIC.value = true;
     const test::ScopedEnv appData("APPDATA", (m_program.path() / "appdata").string());
     const test::ScopedEnv programData("SKYHAVEN_PROGRAMDATA", (m_program.path() / "programdata").string());
@@ -155,6 +156,18 @@ TEST_F(LiveriesScanThreaded, ScansThatFindNothing) {
     EXPECT_TRUE(logHas("add-ons.cfg not found!\n0 AI add-on packages found"));
     EXPECT_TRUE(SCAN_LIVERIES.value);
     EXPECT_EQ(g_activeTasks.load(), 0);
+
+    // The only aircraft found has a type the data set does not know: the
+    // report says so before the error.
+    test::writeFile(m_program.path() / "programdata/Lockheed Martin/Prepar3D v5/simobjects.cfg",
+                    "[Entry.0]\nPath=D:\\AI\\Traffic\n");
+    aircraftFolder("D:\\AI\\Traffic\\B77W", test::general("777-300ER") + klmSection(0, "KLM 777"), {"KLM"});
+    EXPECT_EQ(scanError().substr(0, 3), "43:");
+    const Lines invalid = test::readLines(g_invalidAircraftCodesReport);
+    ASSERT_EQ(invalid.size(), 1u);
+    EXPECT_NE(invalid[0].find("777-300ER"), std::string::npos);
+    EXPECT_NE(invalid[0].find("D:\\AI\\Traffic\\B77W"), std::string::npos);
+    EXPECT_TRUE(logHas("1 invalid model code, see "));
 }
 
 TEST_F(LiveriesScanThreaded, AStoppedScanKeepsTheSettingAndSkipsProcessing) {

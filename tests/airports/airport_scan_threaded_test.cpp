@@ -5,6 +5,7 @@
 
 #include "aircraft/dbase.hpp"
 #include "airports/airport_scan.hpp"
+#include "airports/stand_locations.hpp"
 #include "foundation/constants.hpp"
 #include "foundation/errors.hpp"
 #include "foundation/parameter_table.hpp"
@@ -114,6 +115,7 @@ TEST_F(AirportScanThreaded, AWholeScanLinksGeneratesReportsAndKeepsUserFiles) {
         "[Area.004]\nLocal=D:\\Missing\nActive=TRUE\n");
     // A file the user placed, and one the previous scan wrote.
     test::writeFile(prog / "airports/my_thirdparty/USER.xml", "mine");
+    test::writeFile(prog / "airports/my_thirdparty.scanned", "LSZH.xml\n");
     test::writeFile(prog / "airports/my_ORBX/OLD1.xml", "old scan");
     test::writeFile(prog / "airports/my_ORBX.scanned", "OLD1.xml\n");
 
@@ -195,6 +197,34 @@ TEST_F(AirportScanThreaded, AWholeScanLinksGeneratesReportsAndKeepsUserFiles) {
     EXPECT_TRUE(SCAN_AIRPORTS.value.load());
     EXPECT_FALSE(g_airportsScanOk.load());
     EXPECT_TRUE(log.contains("airports scan stopped: the airport files of the previous scan stay in place"));
+}
+
+// An update turns the scan on: what an older version left of an airport
+// whose scenery is still installed gives way to the new scan's file.
+TEST_F(AirportScanThreaded, TheScanReplacesWhatAnOlderVersionLeft) {
+    const fs::path real = test::realBglFolder();
+    if (real.empty()) GTEST_SKIP() << "test BGL files not present";
+    const fs::path scenery = drives / "d/Addons/Testfield/scenery";
+    fs::create_directories(scenery);
+    fs::copy_file(real / "KTST_v5.BGL", scenery / "KTST_v5.BGL");
+    sceneryCfg("[Area.001]\nLocal=D:\\Addons\\Testfield\nActive=TRUE\n");
+    const fs::path third = prog / "airports/my_thirdparty";
+    test::writeFile(third / "KTST.xml",
+                    R"(<?xml version="1.0"?><parameters><parameter name="num_parkpos" value="1"/></parameters>)"
+                    R"(<parkpositions><parkpos id="g1" latitude="41.35" longitude="-89.15" radius="20"/>)"
+                    R"(</parkpositions>)");
+    test::writeFile(third / "KTST.txt", "archive/thirdparty/Old%20Maker/KTST.xml\n");
+
+    test::ScopedCwd cwd(prog);
+    gf_scanAddonAirports(services);
+    EXPECT_EQ(test::entryNames(third), (std::set<std::string>{"KTST.xml"}));
+    pugi::xml_document doc;
+    ASSERT_TRUE(doc.load_file((third / "KTST.xml").c_str()));
+    EXPECT_EQ(parameter(doc, "num_parkpos"), "3");
+    EXPECT_EQ(gf_getStockAirportFile("KTST"), "airports\\my_thirdparty\\KTST.xml");
+    EXPECT_EQ(test::entryNames(prog / "airports/my_thirdparty.previous"),
+              (std::set<std::string>{"KTST.txt", "KTST.xml"}));
+    EXPECT_TRUE(log.contains("had no list of the files a scan made and was rebuilt"));
 }
 
 TEST_F(AirportScanThreaded, ManualModeNeedsFoldersOutsideTheStockScenery) {

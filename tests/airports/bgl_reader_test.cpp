@@ -341,6 +341,15 @@ TEST(BglReader, DamagedFilesEndInReportLines) {
          "runs past its section"},
         {"airport size 0", damaged([&](auto& b) { test::putU32(b, secondRecord + 2, 0); }), 1,
          "decodeSizeAtBoundary returned 0 at o2"},
+        {"subsection size 0", damaged([&](auto& b) { test::putU32(b, subsectionEntry + 12, 0); }), 0,
+         "airport data at 92 has 0 bytes, too few for a record, skipped"},
+        {"subsection smaller than a record header", damaged([&](auto& b) { test::putU32(b, subsectionEntry + 12, 5); }),
+         0, "airport data at 92 has 5 bytes, too few for a record, skipped"},
+        {"another record of size 0 first", damaged([&](auto& b) {
+             test::putU16(b, firstRecord, 0x99);
+             test::putU32(b, firstRecord + 2, 0);
+         }),
+         0, "record 0x99 at 92 has a size of 0, the airport data after it is skipped"},
         {"airport shorter than its header", damaged([&](auto& b) { test::putU32(b, secondRecord + 2, 40); }), 1,
          "shorter than its header"},
         {"name size 0", damaged([&](auto& b) { test::putU32(b, secondRecord + 60 + 2, 0); }), 2,

@@ -40,6 +40,7 @@ protected:
     void TearDown() override {
         g_standDownloadLimits = limits;
         gf_clearStockProbes();
+        gf_setStockProbeClock({});
     }
     // Files of the program folder other than the folders made in SetUp.
     static std::vector<std::string> strayFiles() {
@@ -81,13 +82,46 @@ TEST_F(StandLocations, TheSourcesAreTriedInTheirOrder) {
     EXPECT_FALSE(gf_findParkAirportFile("LSZH"));  // an HTML page is no stand file
     EXPECT_EQ(gf_getStockAirportFile("../x"), "");
 
-    // One probe per airport and run, whatever it answered; nothing left behind.
+    // One probe per airport and run while no time passes; nothing left behind.
     EXPECT_EQ(server.requestCount("/P3D/archive/stock/EGLL.xml"), 1u);
     EXPECT_EQ(server.requestCount("/P3D/archive/stock/EDDF.xml"), 1u);
     EXPECT_EQ(strayFiles(), (std::vector<std::string>{"./airports/my_ORBX/KLAX.txt", "./airports/my_ORBX/KLAX.xml"}));
     gf_clearStockProbes();
     EXPECT_FALSE(gf_findParkAirportFile("EDDF"));
     EXPECT_EQ(server.requestCount("/P3D/archive/stock/EDDF.xml"), 2u);
+}
+
+// A probe that failed on the way is asked again after a while; the server's
+// "not found" and a found file stay for the run.
+TEST_F(StandLocations, AFailedProbeIsAskedAgainLater) {
+    auto now = std::chrono::steady_clock::time_point{} + std::chrono::hours(1);
+    gf_setStockProbeClock([&now] { return now; });
+    test::writeFile(dir / "site/P3D/archive/stock/KLAX.xml", kStandFile);
+    server.setFault("/P3D/archive/stock/EGLL.xml", Fault::ServerError);
+    server.setFault("/P3D/archive/stock/KLAX.xml", Fault::CutBody);
+    struct Step {
+        std::chrono::minutes after;
+        bool egll, klax;  // EDDF is never there
+        std::size_t egllAsked, klaxAsked;
+    };
+    const std::vector<Step> steps = {
+        {std::chrono::minutes(0), false, false, 1, 1},
+        {kStockProbeRetry - std::chrono::minutes(1), false, false, 1, 1},
+        {std::chrono::minutes(1), true, true, 2, 2},
+        {kStockProbeRetry * 3, true, true, 2, 2},
+    };
+    for (std::size_t i = 0; i < steps.size(); ++i) {
+        SCOPED_TRACE(testing::Message() << "step " << i);
+        const Step& step = steps[i];
+        now += step.after;
+        EXPECT_EQ(lf_stockAirportAvailable("EGLL"), step.egll);
+        EXPECT_EQ(lf_stockAirportAvailable("KLAX"), step.klax);
+        EXPECT_FALSE(lf_stockAirportAvailable("EDDF"));
+        EXPECT_EQ(server.requestCount("/P3D/archive/stock/EGLL.xml"), step.egllAsked);
+        EXPECT_EQ(server.requestCount("/P3D/archive/stock/KLAX.xml"), step.klaxAsked);
+        EXPECT_EQ(server.requestCount("/P3D/archive/stock/EDDF.xml"), 1u);
+        server.clearFaults();
+    }
 }
 
 TEST_F(StandLocations, ALinkFileGivesTheReferenceOnItsFirstLine) {

@@ -144,7 +144,8 @@ TEST_F(ProgramRunThreaded, SimulatorEndsTheRun) {
 }
 
 TEST_F(ProgramRunThreaded, TheParkAirportFillsWithStaticAircraftAndEmptiesWhenTheUserLeaves) {
-    // Zurich: three stands, and what was learned there (all of the week).
+    // Zurich: three stands that an earlier scan made, and what was learned
+    // there (all of the week).
     const std::string meta =
         R"(<meta><info name="author" value="a"/><info name="date" value="d"/><info name="version" value="v"/></meta>)";
     std::string stands;
@@ -173,6 +174,7 @@ TEST_F(ProgramRunThreaded, TheParkAirportFillsWithStaticAircraftAndEmptiesWhenTh
     m_world.writeSettings(skh::format(R"(  <parameter name="SIM_INSTALL_PATH" value="D:\Prepar3D v5"/>
   <parameter name="PORT_NUMBER" value="{}"/>
   <parameter name="SCAN_LIVERIES" value="false"/>
+  <parameter name="SCAN_AIRPORTS" value="false"/>
   <parameter name="AIRP_RANGE" value="5"/>
 )",
                                       m_tcpPort));
