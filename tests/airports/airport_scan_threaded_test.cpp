@@ -202,8 +202,8 @@ TEST_F(AirportScanThreaded, AWholeScanLinksGeneratesReportsAndKeepsUserFiles) {
 // An update turns the scan on: what an older version left of an airport
 // whose scenery is still installed gives way to the new scan's file.
 TEST_F(AirportScanThreaded, TheScanReplacesWhatAnOlderVersionLeft) {
+    if (!test::realBglFilesPresent()) GTEST_SKIP() << "the real BGL files are not in " << test::realBglFolder();
     const fs::path real = test::realBglFolder();
-    if (real.empty()) GTEST_SKIP() << "test BGL files not present";
     const fs::path scenery = drives / "d/Addons/Testfield/scenery";
     fs::create_directories(scenery);
     fs::copy_file(real / "KTST_v5.BGL", scenery / "KTST_v5.BGL");

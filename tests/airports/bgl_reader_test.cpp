@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdlib>
 #include <limits>
 #include <numbers>
 #include <random>
@@ -52,17 +51,9 @@ const BglStand* findStand(const BglAirport& a, const std::string& name) {
 }
 
 constexpr double kDeg = std::numbers::pi / 180.0;
-// The shared test data lies beside the project's folder.
-const std::filesystem::path kRealFiles =
-    (std::filesystem::path(SKYHAVEN_SOURCE_DIR) / "../shared/testdata/bgl").lexically_normal();
-
 TEST(BglReader, RealCompilerOutputGivesTheAirportOfItsSource) {
-    const auto& folder = kRealFiles;
-    if (!std::filesystem::exists(folder / "KTST_v5.BGL")) {
-        // CI always has the data and says so; elsewhere it may be missing.
-        if (std::getenv("SKYHAVEN_TESTDATA_REQUIRED") != nullptr) FAIL() << folder << " is missing";
-        GTEST_SKIP() << "the real BGL files are not in " << folder;
-    }
+    if (!test::realBglFilesPresent()) GTEST_SKIP() << "the real BGL files are not in " << test::realBglFolder();
+    const auto folder = test::realBglFolder();
     // The v6 compiler stores the helipad's north heading as 358.99 degrees.
     for (const auto& [file, helipadHeadingDeg] : {std::pair{"KTST_v5.BGL", 360.0}, std::pair{"KTST_v6.bgl", 358.99}}) {
         SCOPED_TRACE(file);
