@@ -25,8 +25,10 @@ protected:
 TEST_F(ReadersThreaded, TrafficLinesBecomeQueuedSamples) {
     trafficTick = 100;
     const auto port = startTraffic();
-    EXPECT_EQ(g_mainWindowState.trafficLamp.load(), LampActive);
-    EXPECT_EQ(g_mainWindowState.weatherLamp.load(), LampActive);
+    // The lamps light just after the port is known.
+    EXPECT_TRUE(waitUntil([] {
+        return g_mainWindowState.trafficLamp.load() == LampActive && g_mainWindowState.weatherLamp.load() == LampActive;
+    }));
 
     ASSERT_TRUE(rt.sendDatagram(port, TrafficLineBuilder().text()));
     ASSERT_TRUE(rt.sendDatagram(port, TrafficLineBuilder().set(1, "4840101").set(9, "EZY1").text()));
