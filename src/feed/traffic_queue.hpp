@@ -6,7 +6,6 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
-#include <deque>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -16,10 +15,9 @@
 
 namespace skh {
 
-// Guards g_trafficQueue, its count of samples per act number and
+// Guards the queue of traffic samples (kept in traffic_queue.cpp) and
 // trafficAccepted.
 extern std::mutex trafficMutex;
-extern std::deque<TrafficSample> g_trafficQueue;
 extern bool trafficAccepted;
 
 // The most samples the queue holds: two seconds of a feed of 1,000 a
@@ -39,8 +37,10 @@ extern std::atomic<std::uint64_t> g_trafficSamplesQueued;
 // Under trafficMutex: when intake is open, dates the sample trafficTick +
 // kTrafficDelayTicks, clears its consumed flag and moves it onto the back of
 // the queue (true); otherwise the sample is discarded (false). A full queue
-// first drops its oldest sample of an aircraft that has a newer one queued
-// (this one included), or else its oldest sample.
+// first drops the second oldest sample of the oldest aircraft with more than
+// one waiting (this one counted, and dropped when it is that sample): every
+// aircraft's oldest still reaches the intake. When each aircraft has only
+// one, the oldest goes.
 bool gf_pushTrafficSample(TrafficSample&& sample);
 // Takes the front sample; false when the queue is empty.
 bool gf_popTrafficSample(TrafficSample& out);
