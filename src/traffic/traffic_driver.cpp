@@ -50,7 +50,7 @@ void lf_watchIntake(int taken) {
         w.behindLogged = true;
         gf_logWarning(skh::format(
             "Traffic intake falls behind: {} samples arrived and {} were taken in the last {} polls; the queue "
-            "holds {} (at most {}) and has dropped {}, old samples of aircraft with newer ones first",
+            "holds {} (at most {}) and has dropped {}, older samples of aircraft with several waiting first",
             queued - w.queuedAtWindowStart, w.takenInWindow, kPollsPerWindow, gf_trafficQueueSize(),
             kTrafficQueueLimit, dropped));
     }
