@@ -6,7 +6,6 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
-#include <deque>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -16,10 +15,15 @@
 
 namespace skh {
 
-// Guards g_trafficQueue and trafficAccepted.
+// Guards the queue of traffic samples (kept in traffic_queue.cpp) and
+// trafficAccepted.
 extern std::mutex trafficMutex;
-extern std::deque<TrafficSample> g_trafficQueue;
 extern bool trafficAccepted;
+
+// The most samples the queue holds: two seconds of a feed of 1,000 a
+// second. The intake normally empties it every poll; only a main loop held
+// up for seconds, or a feed faster than the intake, fills it.
+inline constexpr std::size_t kTrafficQueueLimit = 2000;
 
 // Main-loop polls (one every 10 ms while the simulator runs).
 extern std::atomic<std::uint32_t> trafficTick;
@@ -32,12 +36,19 @@ extern std::atomic<std::uint64_t> g_trafficSamplesQueued;
 
 // Under trafficMutex: when intake is open, dates the sample trafficTick +
 // kTrafficDelayTicks, clears its consumed flag and moves it onto the back of
-// the queue (true); otherwise the sample is discarded (false).
+// the queue (true); otherwise the sample is discarded (false). A full queue
+// first drops the second oldest sample of the oldest aircraft with more than
+// one waiting (this one counted, and dropped when it is that sample): every
+// aircraft's oldest still reaches the intake. When each aircraft has only
+// one, the oldest goes.
 bool gf_pushTrafficSample(TrafficSample&& sample);
 // Takes the front sample; false when the queue is empty.
 bool gf_popTrafficSample(TrafficSample& out);
 std::size_t gf_trafficQueueSize();
+// Samples a full queue dropped since it was last cleared.
+std::uint64_t gf_trafficSamplesDropped();
 void gf_setTrafficAccepted(bool accepted);
+// Empties the queue and sets its dropped count back to 0.
 void gf_clearTrafficQueue();
 
 // Callsigns heard by the Traffic Reader while collectCallsigns is set.

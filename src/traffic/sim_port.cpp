@@ -1,5 +1,6 @@
 #include "traffic/sim_port.hpp"
 
+#include <chrono>
 #include <mutex>
 
 #include "aircraft/liveries.hpp"
@@ -82,6 +83,11 @@ SimPort* g_port = &g_simClientPort;
 TrafficServices lf_programServices() {
     TrafficServices s;
     s.steadyMs = [] { return gf_steadyMs(); };
+    s.steadyUs = [] {
+        return std::chrono::duration_cast<std::chrono::microseconds>(
+                   std::chrono::steady_clock::now().time_since_epoch())
+            .count();
+    };
     s.randomBelow = [](std::int64_t n) { return gf_randomIndex(n); };
     s.matchLiveryForSpawn = [](FlightIdent& ac) { gf_matchLiveryForSpawn(ac); };
     s.matchStaticLivery = [](FlightIdent& ac, bool standCargo, std::string_view standName) {

@@ -65,6 +65,7 @@ void gf_setSimPort(SimPort* port);
 // The other services, each with the program's behaviour by default.
 struct TrafficServices {
     std::function<std::int64_t()> steadyMs;                    // the clock of the parking stamps
+    std::function<std::int64_t()> steadyUs;                    // the clock of the intake's time per poll
     std::function<std::uint64_t(std::int64_t n)> randomBelow;  // 0 .. n-1; RANDOM off gives 0
     // Sets the title (and cargo and FSLTL marks) of a live aircraft; leaves
     // it empty when no livery fits.

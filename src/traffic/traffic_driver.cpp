@@ -25,6 +25,39 @@ namespace {
 // Reused for every sample, so taking one costs no allocation of its own.
 TrafficSample g_incoming;
 
+constexpr std::uint32_t kPollsPerWindow = 100;  // about a second
+
+// What came and went in the last window of polls, for the line that says
+// the intake falls behind.
+struct IntakeWatch {
+    std::uint64_t takenInWindow = 0;
+    std::uint64_t queuedAtWindowStart = 0;
+    bool behindLogged = false;
+};
+IntakeWatch g_intakeWatch;
+
+// Once a window: the first drop of a full queue in a run is logged. The
+// queue's dropped count goes back to 0 only when a reset empties it.
+void lf_watchIntake(int taken) {
+    IntakeWatch& w = g_intakeWatch;
+    w.takenInWindow += static_cast<std::uint64_t>(taken);
+    if (trafficTick.load() % kPollsPerWindow != 0) return;
+    const std::uint64_t queued = g_trafficSamplesQueued.load(std::memory_order_relaxed);
+    const std::uint64_t dropped = gf_trafficSamplesDropped();
+    if (dropped == 0) {
+        w.behindLogged = false;
+    } else if (!w.behindLogged) {
+        w.behindLogged = true;
+        gf_logWarning(skh::format(
+            "Traffic intake falls behind: {} samples arrived and {} were taken in the last {} polls; the queue "
+            "holds {} (at most {}) and has dropped {}, older samples of aircraft with several waiting first",
+            queued - w.queuedAtWindowStart, w.takenInWindow, kPollsPerWindow, gf_trafficQueueSize(),
+            kTrafficQueueLimit, dropped));
+    }
+    w.takenInWindow = 0;
+    w.queuedAtWindowStart = queued;
+}
+
 bool lf_anyStaticDropped() {
     return std::any_of(g_staticAc.begin(), g_staticAc.end(),
                        [](const StaticAc& s) { return s.dropUnsent != 0 || s.dropQueued != 0; });
@@ -79,8 +112,12 @@ void lf_handOverQueues() {
 }
 
 void lf_takeTrafficSamples() {
-    for (int i = 0; i < kSamplesPerPoll; ++i) {
-        if (!gf_popTrafficSample(g_incoming)) return;
+    const auto& clockUs = gf_trafficServices().steadyUs;
+    const std::int64_t start = clockUs();
+    int taken = 0;
+    while (taken < kSamplesPerPoll || clockUs() - start < kIntakeBudgetUs) {
+        if (!gf_popTrafficSample(g_incoming)) break;
+        ++taken;
         ++g_trafficCounts.samplesTaken;
         try {
             lf_handleIncoming(g_incoming);
@@ -91,6 +128,7 @@ void lf_takeTrafficSamples() {
                                       g_incoming.actNumber, g_incoming.ident.callsign));
         }
     }
+    lf_watchIntake(taken);
 }
 
 void lf_requestFromAddingStack() {
