@@ -103,6 +103,19 @@ protected:
             .set(25, "0.1")
             .text();
     }
+
+    // Waits until the run's one flight has been removed from the simulator,
+    // closes, and checks that the counts and the protocol agree.
+    void closeOnceTheOnlyFlightIsRemoved() {
+        ASSERT_TRUE(test::waitUntil([this] { return m_sim.counts().removedByClient == 1; }, 30s));
+        EXPECT_EQ(m_sim.counts().liveObjects, 0u);
+        gf_requestClose();
+        EXPECT_EQ(joinWorker(), ClosingOutcome::Quit);
+        // (The simulator's report of the removal may come after the close.)
+        EXPECT_TRUE(m_log.contains("aircraft 1 new, 1 created, 1 adopted, 1 active, 0 refused, 1 removals asked"))
+            << m_log.text();
+        EXPECT_TRUE(m_sim.protocolErrors().empty());
+    }
 };
 
 TEST_F(TrafficRunThreaded, AFlightIsCreatedWithItsLiveryMovedAndRemovedWhenItsStreamEnds) {
@@ -126,15 +139,7 @@ TEST_F(TrafficRunThreaded, AFlightIsCreatedWithItsLiveryMovedAndRemovedWhenItsSt
     }));
 
     // The stream ends: the aircraft goes (after its predicted steps).
-    ASSERT_TRUE(test::waitUntil([this] { return m_sim.counts().removedByClient == 1; }, 30s));
-    EXPECT_EQ(m_sim.counts().liveObjects, 0u);
-
-    gf_requestClose();
-    EXPECT_EQ(joinWorker(), ClosingOutcome::Quit);
-    // (The simulator's report of the removal may come after the close.)
-    EXPECT_TRUE(m_log.contains("aircraft 1 new, 1 created, 1 adopted, 1 active, 0 refused, 1 removals asked"))
-        << m_log.text();
-    EXPECT_TRUE(m_sim.protocolErrors().empty());
+    closeOnceTheOnlyFlightIsRemoved();
     // The closing summary counts the run's one match by registration, and
     // the next run counts from 0.
     EXPECT_TRUE(m_log.contains("Matches at step: \n  1: 1\n  2: 0\n")) << m_log.text();
@@ -161,14 +166,7 @@ TEST_F(TrafficRunThreaded, AnObjectCreatedOutsideTheRangeIsAdoptedAndLaterRemove
         const auto o = m_sim.object(objectId);
         return !o || o->releases > 0;
     }));
-    ASSERT_TRUE(test::waitUntil([this] { return m_sim.counts().removedByClient == 1; }, 30s));
-    EXPECT_EQ(m_sim.counts().liveObjects, 0u);
-
-    gf_requestClose();
-    EXPECT_EQ(joinWorker(), ClosingOutcome::Quit);
-    EXPECT_TRUE(m_log.contains("aircraft 1 new, 1 created, 1 adopted, 1 active, 0 refused, 1 removals asked"))
-        << m_log.text();
-    EXPECT_TRUE(m_sim.protocolErrors().empty());
+    closeOnceTheOnlyFlightIsRemoved();
 }
 
 // The simulator refuses the first creation: that costs the flight and its
