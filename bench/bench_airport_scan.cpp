@@ -23,13 +23,13 @@ namespace {
 using namespace skh;
 namespace fs = std::filesystem;
 
-test::BglAirportSpec bigAirport(const std::string& ident, int parkings) {
-    test::BglAirportSpec a;
+test::BglAirportLayout bigAirport(const std::string& ident, int parkings) {
+    test::BglAirportLayout a;
     a.ident = ident;
-    a.helipads = {test::BglHelipadSpec{}};
+    a.helipads = {test::BglHelipadLayout{}};
     std::mt19937 rng(7);
     for (int i = 0; i < parkings; ++i) {
-        test::BglParkingSpec p;
+        test::BglParkingLayout p;
         p.nameCode = 10;
         p.number = static_cast<std::uint32_t>(i % 300);  // some repeated names, as real airports have
         p.type = 1 + static_cast<std::uint32_t>(rng() % 11);
@@ -78,7 +78,7 @@ void BM_CountBglAirports(benchmark::State& state) {
     ScratchFolder dir;
     const int files = 2000;
     const std::string withAirport = test::bglFileOf({bigAirport("LSZH", 50)});
-    const std::string scenery = test::bglFile({test::BglSectionSpec{0x65, 1, {std::string(40000, '\0')}}});
+    const std::string scenery = test::bglFile({test::BglSectionLayout{0x65, 1, {std::string(40000, '\0')}}});
     std::vector<fs::path> paths;
     for (int i = 0; i < files; ++i) {
         paths.push_back(dir.path() / ("f" + std::to_string(i) + ".bgl"));
@@ -107,7 +107,7 @@ BENCHMARK(BM_Parse512Parkings)->Unit(benchmark::kMicrosecond);
 // Target: a file of 5,000 airports under 1 s, read from disk through the window.
 void BM_Parse5000Airports(benchmark::State& state) {
     ScratchFolder dir;
-    std::vector<test::BglAirportSpec> airports;
+    std::vector<test::BglAirportLayout> airports;
     for (int i = 0; i < 5000; ++i) airports.push_back(bigAirport(identOf(i), 20));
     const fs::path path = dir.path() / "world.bgl";
     const std::string file = test::bglFileOf(airports);
@@ -130,7 +130,7 @@ void BM_PeakMemoryOfABigFile(benchmark::State& state) {
     const fs::path path = dir.path() / "big.bgl";
     double fileMb = 0.0;
     {
-        std::vector<test::BglAirportSpec> airports;
+        std::vector<test::BglAirportLayout> airports;
         for (int i = 0; i < 4000; ++i) airports.push_back(bigAirport(identOf(i), 200));
         const std::string file = test::bglFileOf(airports);
         fileMb = static_cast<double>(file.size()) / 1e6;
@@ -157,7 +157,7 @@ void BM_ParallelFolderScan(benchmark::State& state) {
     ScratchFolder dir;
     const int files = 160;
     for (int i = 0; i < files; ++i) {
-        std::vector<test::BglAirportSpec> airports;
+        std::vector<test::BglAirportLayout> airports;
         for (int k = 0; k < 4; ++k) airports.push_back(bigAirport(identOf(i * 4 + k), 400));
         writeBytes(dir.path() / ("f" + std::to_string(i) + ".bgl"), test::bglFileOf(airports));
     }

@@ -34,7 +34,7 @@ protected:
     }
     void writeBgl(const fs::path& path) {
         fs::create_directories(path.parent_path());
-        test::writeFile(path, test::bglFileOf({test::BglAirportSpec{}}));
+        test::writeFile(path, test::bglFileOf({test::BglAirportLayout{}}));
     }
 
     test::TempDir dir;
@@ -51,7 +51,7 @@ TEST_F(AirportFolderScanThreaded, OnlyBglFilesWithAirportsOutsideTheSkippedFolde
     writeBgl(root / "x_heliports" / "e.bgl");
     writeBgl(stock / "0607" / "f.bgl");
     writeBgl(root / "P3D" / "Scenery Addons" / "g.bgl");
-    test::writeFile(root / "terrain.bgl", test::bglFile({test::BglSectionSpec{0x65, 1, {std::string(8, '\0')}}}));
+    test::writeFile(root / "terrain.bgl", test::bglFile({test::BglSectionLayout{0x65, 1, {std::string(8, '\0')}}}));
     test::writeFile(root / "broken.bgl", std::string(100, '\x01'));
     test::writeFile(root / "a.txt", "");
     writeBgl(root / "locked" / "h.bgl");
@@ -121,7 +121,7 @@ TEST_F(AirportFolderScanThreaded, AStopEndsNewTasksAndAFailedTaskIsReported) {
 }
 
 TEST_F(AirportFolderScanThreaded, TenThousandFilesInAFolder) {
-    const std::string good = test::bglFileOf({test::BglAirportSpec{}});
+    const std::string good = test::bglFileOf({test::BglAirportLayout{}});
     for (int i = 0; i < 10000; ++i) test::writeFile(dir / ("f" + std::to_string(i) + ".bgl"), i % 50 == 0 ? good : "");
     g_maxTasks = 4;
     std::atomic<int> tasks{0};

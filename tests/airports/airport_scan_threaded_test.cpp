@@ -20,15 +20,15 @@ namespace skh {
 namespace {
 
 namespace fs = std::filesystem;
-using test::BglAirportSpec;
-using test::BglParkingSpec;
+using test::BglAirportLayout;
+using test::BglParkingLayout;
 
-BglAirportSpec airport(const std::string& ident, int parkings) {
-    BglAirportSpec a;
+BglAirportLayout airport(const std::string& ident, int parkings) {
+    BglAirportLayout a;
     a.ident = ident;
     a.names = {ident + " Airport"};
     for (int i = 0; i < parkings; ++i) {
-        BglParkingSpec p;
+        BglParkingLayout p;
         p.number = static_cast<std::uint32_t>(parkings - i);  // stored out of name order
         a.parkings.push_back(p);
     }
@@ -66,7 +66,7 @@ protected:
         for (auto* p : g_airportFolderParams) p->value.set("");
         gf_clearDbase();
     }
-    void bgl(const std::string& windowsFolder, const std::string& file, const std::vector<BglAirportSpec>& airports) {
+    void bgl(const std::string& windowsFolder, const std::string& file, const std::vector<BglAirportLayout>& airports) {
         const fs::path folder = platform::mapWindowsPath(windowsFolder);
         fs::create_directories(folder);
         test::writeFile(folder / file, test::bglFileOf(airports));
@@ -96,8 +96,8 @@ protected:
 };
 
 TEST_F(AirportScanThreaded, AWholeScanLinksGeneratesReportsAndKeepsUserFiles) {
-    BglAirportSpec kxyz = airport("KXYZ", 2);
-    kxyz.helipads = {test::BglHelipadSpec{}};
+    BglAirportLayout kxyz = airport("KXYZ", 2);
+    kxyz.helipads = {test::BglHelipadLayout{}};
     bgl("D:\\Addons\\ORBX EGLL\\scenery", "EGLL.bgl", {airport("EGLL", 3)});
     bgl("D:\\Addons\\ORBX KXYZ", "KXYZ.BGL", {kxyz});
     bgl("D:\\Addons\\SomeMaker LSZH", "LSZH.bgl", {airport("LSZH", 3)});

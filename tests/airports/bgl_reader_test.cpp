@@ -15,9 +15,9 @@
 namespace skh {
 namespace {
 
-using test::BglAirportSpec;
-using test::BglHelipadSpec;
-using test::BglParkingSpec;
+using test::BglAirportLayout;
+using test::BglHelipadLayout;
+using test::BglParkingLayout;
 
 struct ReadResult {
     std::vector<BglAirport> airports;
@@ -41,7 +41,7 @@ ReadResult readBytes(const std::string& bytes) {
     return r;
 }
 
-ReadResult readAirports(const std::vector<BglAirportSpec>& airports) { return readBytes(test::bglFileOf(airports)); }
+ReadResult readAirports(const std::vector<BglAirportLayout>& airports) { return readBytes(test::bglFileOf(airports)); }
 
 const BglStand* findStand(const BglAirport& a, const std::string& name) {
     for (const auto& s : a.stands) {
@@ -102,9 +102,9 @@ TEST(BglReader, RealCompilerOutputGivesTheAirportOfItsSource) {
 }
 
 TEST(BglReader, ParkingEntriesFollowTheNamingAndValueRules) {
-    BglAirportSpec a;
+    BglAirportLayout a;
     auto p = [](std::uint32_t number, auto change) {
-        BglParkingSpec s;
+        BglParkingLayout s;
         s.number = number;
         change(s);
         return s;
@@ -160,8 +160,8 @@ TEST(BglReader, ParkingEntriesFollowTheNamingAndValueRules) {
 }
 
 TEST(BglReader, RepeatedNamesGetLettersUpToJ) {
-    BglAirportSpec a;
-    a.parkings.assign(12, BglParkingSpec{});  // all "g1"
+    BglAirportLayout a;
+    a.parkings.assign(12, BglParkingLayout{});  // all "g1"
     const ReadResult r = readAirports({a});
     ASSERT_EQ(r.airports.size(), 1u);
     std::vector<std::string> names;
@@ -172,20 +172,20 @@ TEST(BglReader, RepeatedNamesGetLettersUpToJ) {
 }
 
 TEST(BglReader, HelipadsAreNumberedPerAirportAndRepeatsSkipped) {
-    BglAirportSpec first;
+    BglAirportLayout first;
     first.ident = "EDDF";
-    first.helipads = {BglHelipadSpec{50.1, 8.6, 4.0f, 0.0f}, BglHelipadSpec{50.1, 8.6, 4.0f, 0.0f},
-                      BglHelipadSpec{50.2, 8.7, 30.0f, 90.0f}, BglHelipadSpec{50.3, 8.7, 0.0f, 0.0f},
-                      BglHelipadSpec{91.0, 8.7, 10.0f, 0.0f}};
-    BglAirportSpec second = first;
+    first.helipads = {BglHelipadLayout{50.1, 8.6, 4.0f, 0.0f}, BglHelipadLayout{50.1, 8.6, 4.0f, 0.0f},
+                      BglHelipadLayout{50.2, 8.7, 30.0f, 90.0f}, BglHelipadLayout{50.3, 8.7, 0.0f, 0.0f},
+                      BglHelipadLayout{91.0, 8.7, 10.0f, 0.0f}};
+    BglAirportLayout second = first;
     second.ident = "EDDM";
     second.names = {"Second"};
     second.helipads.resize(1);
     // A parking list ends the walk: a helipad stored after it is not read.
-    BglAirportSpec third;
+    BglAirportLayout third;
     third.ident = "EDDS";
-    third.parkings = {BglParkingSpec{}};
-    third.helipads = {BglHelipadSpec{}};
+    third.parkings = {BglParkingLayout{}};
+    third.helipads = {BglHelipadLayout{}};
     third.helipadsAfterParkings = true;
 
     const ReadResult r = readAirports({first, second, third});
@@ -212,49 +212,49 @@ TEST(BglReader, HelipadsAreNumberedPerAirportAndRepeatsSkipped) {
 TEST(BglReader, AirportFieldsIdentNameAndElevation) {
     struct Case {
         const char* label;
-        BglAirportSpec spec;
+        BglAirportLayout airport;
         bool read;
         std::string name;
         std::int32_t feet;
     };
-    auto spec = [](auto change) {
-        BglAirportSpec s;
+    auto airportWith = [](auto change) {
+        BglAirportLayout s;
         change(s);
         return s;
     };
     const std::string longName(50, 'N');
     const std::vector<Case> cases = {
-        {"v1 record", spec([](auto& s) { s.v2 = false; }), true, "Test Airport", 1417},
-        {"three-letter ident", spec([](auto& s) { s.ident = "ZRH"; }), false, "", 0},
-        {"five-letter ident", spec([](auto& s) { s.ident = "LSZHX"; }), false, "", 0},
-        {"digits in ident", spec([](auto& s) { s.ident = "K1G4"; }), true, "Test Airport", 1417},
-        {"-3000 mm", spec([](auto& s) { s.elevationMm = -3000; }), true, "Test Airport", -10},
-        {"below the Dead Sea", spec([](auto& s) { s.elevationMm = -500000; }), true, "Test Airport", 0},
-        {"La Paz", spec([](auto& s) { s.elevationMm = 4061000; }), true, "Test Airport", 13323},
-        {"5 000 000 mm", spec([](auto& s) { s.elevationMm = 5000000; }), true, "Test Airport", 0},
-        {"45-byte name keeps 44", spec([&](auto& s) { s.names = {longName.substr(0, 45)}; }), true,
+        {"v1 record", airportWith([](auto& s) { s.v2 = false; }), true, "Test Airport", 1417},
+        {"three-letter ident", airportWith([](auto& s) { s.ident = "ZRH"; }), false, "", 0},
+        {"five-letter ident", airportWith([](auto& s) { s.ident = "LSZHX"; }), false, "", 0},
+        {"digits in ident", airportWith([](auto& s) { s.ident = "K1G4"; }), true, "Test Airport", 1417},
+        {"-3000 mm", airportWith([](auto& s) { s.elevationMm = -3000; }), true, "Test Airport", -10},
+        {"below the Dead Sea", airportWith([](auto& s) { s.elevationMm = -500000; }), true, "Test Airport", 0},
+        {"La Paz", airportWith([](auto& s) { s.elevationMm = 4061000; }), true, "Test Airport", 13323},
+        {"5 000 000 mm", airportWith([](auto& s) { s.elevationMm = 5000000; }), true, "Test Airport", 0},
+        {"45-byte name keeps 44", airportWith([&](auto& s) { s.names = {longName.substr(0, 45)}; }), true,
          longName.substr(0, 44), 1417},
-        {"50-byte name keeps 44", spec([&](auto& s) { s.names = {longName}; }), true, longName.substr(0, 44), 1417},
-        {"two different names", spec([](auto& s) {
+        {"50-byte name keeps 44", airportWith([&](auto& s) { s.names = {longName}; }), true, longName.substr(0, 44), 1417},
+        {"two different names", airportWith([](auto& s) {
              s.names = {"A", "B"};
          }),
          true, "", 1417},
-        {"a third name after a clash", spec([](auto& s) {
+        {"a third name after a clash", airportWith([](auto& s) {
              s.names = {"A", "B", "C"};
          }),
          true, "C", 1417},
-        {"the same name twice", spec([](auto& s) {
+        {"the same name twice", airportWith([](auto& s) {
              s.names = {"A", "A"};
          }),
          true, "A", 1417},
-        {"8-bit name", spec([](auto& s) { s.names = {"Z\xfcrich"}; }), true, "Z\xc3\xbcrich", 1417},
+        {"8-bit name", airportWith([](auto& s) { s.names = {"Z\xfcrich"}; }), true, "Z\xc3\xbcrich", 1417},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
-        const ReadResult r = readAirports({c.spec});
+        const ReadResult r = readAirports({c.airport});
         ASSERT_EQ(r.airports.size(), c.read ? 1u : 0u);
         if (!c.read) continue;
-        EXPECT_EQ(r.airports[0].ident, c.spec.ident);
+        EXPECT_EQ(r.airports[0].ident, c.airport.ident);
         EXPECT_EQ(r.airports[0].name, c.name);
         EXPECT_EQ(r.airports[0].elevationFt, c.feet);
     }
@@ -289,8 +289,8 @@ TEST(BglReader, DecodersOfPackedValues) {
 // Damaged files: every one ends in a report line, and what came before the
 // damage is kept.
 TEST(BglReader, DamagedFilesEndInReportLines) {
-    BglAirportSpec good;
-    good.parkings = {BglParkingSpec{}, BglParkingSpec{}};
+    BglAirportLayout good;
+    good.parkings = {BglParkingLayout{}, BglParkingLayout{}};
     const std::string file = test::bglFileOf({good, good});
     const std::string record = test::bglAirportRecord(good);
     const std::size_t firstRecord = test::kBglFirstRecordsAt;
@@ -368,10 +368,10 @@ TEST(BglReader, DamagedFilesEndInReportLines) {
 }
 
 TEST(BglReader, SubsectionsListedTwiceAreWalkedOnce) {
-    BglAirportSpec a;
-    a.parkings = {BglParkingSpec{}};
+    BglAirportLayout a;
+    a.parkings = {BglParkingLayout{}};
     std::string records = test::bglAirportRecord(a);
-    std::string file = test::bglFile({test::BglSectionSpec{3, 1, {records, records}}});
+    std::string file = test::bglFile({test::BglSectionLayout{3, 1, {records, records}}});
     // Point the second subsection at the first one's data.
     test::putU32(file, 56 + 20 + 16 + 8, test::getU32(file, 56 + 20 + 8));
     const ReadResult r = readBytes(file);
@@ -382,9 +382,9 @@ TEST(BglReader, SubsectionsListedTwiceAreWalkedOnce) {
 // Any damage of a good file: no crash, finite values, and when nothing is
 // read, a report line or a file the quick test turns away.
 TEST(BglReader, RandomDamageKeepsTheInvariants) {
-    BglAirportSpec a;
-    a.helipads = {BglHelipadSpec{}};
-    for (std::uint32_t i = 0; i < 20; ++i) a.parkings.push_back(BglParkingSpec{10, 1 + i % 11, i});
+    BglAirportLayout a;
+    a.helipads = {BglHelipadLayout{}};
+    for (std::uint32_t i = 0; i < 20; ++i) a.parkings.push_back(BglParkingLayout{10, 1 + i % 11, i});
     const std::string file = test::bglFileOf({a, a});
     std::mt19937 rng(12345);
     for (int round = 0; round < 2000; ++round) {
@@ -418,10 +418,10 @@ TEST(BglReader, RandomDamageKeepsTheInvariants) {
 
 TEST(BglReader, QuickTestOnFiles) {
     test::TempDir dir;
-    BglAirportSpec a;
+    BglAirportLayout a;
     test::writeFile(dir / "a.bgl", test::bglFileOf({a}));
-    test::writeFile(dir / "scenery.bgl", test::bglFile({test::BglSectionSpec{0x65, 1, {std::string(8, '\0')}}}));
-    test::writeFile(dir / "wide.bgl", test::bglFile({test::BglSectionSpec{3, 0x10001, {test::bglAirportRecord(a)}}}));
+    test::writeFile(dir / "scenery.bgl", test::bglFile({test::BglSectionLayout{0x65, 1, {std::string(8, '\0')}}}));
+    test::writeFile(dir / "wide.bgl", test::bglFile({test::BglSectionLayout{3, 0x10001, {test::bglAirportRecord(a)}}}));
     test::writeFile(dir / "empty.bgl", "");
     EXPECT_TRUE(lf_countBglAirports(dir / "a.bgl"));
     EXPECT_FALSE(lf_countBglAirports(dir / "scenery.bgl"));

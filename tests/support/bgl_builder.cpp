@@ -24,7 +24,7 @@ std::string nameRecord(const std::string& name) {
     return bglRecord(0x19, body);
 }
 
-std::string helipadRecord(const BglHelipadSpec& h) {
+std::string helipadRecord(const BglHelipadLayout& h) {
     std::string body(0x24 - 6, '\0');
     putU32(body, 0x0C - 6, bglLonValue(h.lon));
     putU32(body, 0x10 - 6, bglLatValue(h.lat));
@@ -33,10 +33,10 @@ std::string helipadRecord(const BglHelipadSpec& h) {
     return bglRecord(0x26, body);
 }
 
-std::string parkingList(const BglAirportSpec& a) {
+std::string parkingList(const BglAirportLayout& a) {
     std::string body;
     appendU16(body, static_cast<std::uint16_t>(a.parkings.size()));
-    for (const BglParkingSpec& p : a.parkings) {
+    for (const BglParkingLayout& p : a.parkings) {
         appendU32(body,
                   (p.nameCode & 0x3F) | ((p.type & 0xF) << 8) | ((p.number & 0xFFF) << 12) | (p.airlineCodes << 24));
         appendF32(body, p.radius);
@@ -78,7 +78,7 @@ std::string bglRecord(std::uint16_t id, const std::string& body) {
     return out + body;
 }
 
-std::string bglAirportRecord(const BglAirportSpec& a) {
+std::string bglAirportRecord(const BglAirportLayout& a) {
     std::string body((a.v2 ? 60 : 56) - 6, '\0');
     putU32(body, 0x14 - 6, static_cast<std::uint32_t>(a.elevationMm));
     putU32(body, 0x28 - 6, bglIdentValue(a.ident));
@@ -93,7 +93,7 @@ std::string bglAirportRecord(const BglAirportSpec& a) {
     return bglRecord(a.v2 ? 0xAB : 0x3C, body);
 }
 
-std::string bglFile(const std::vector<BglSectionSpec>& sections) {
+std::string bglFile(const std::vector<BglSectionLayout>& sections) {
     std::size_t subsectionCount = 0;
     for (const auto& s : sections) subsectionCount += s.subsections.size();
     const std::size_t tablesAt = 56 + 20 * sections.size();
@@ -128,10 +128,10 @@ std::string bglFile(const std::vector<BglSectionSpec>& sections) {
     return header + sectionTable + subsectionTables + data;
 }
 
-std::string bglFileOf(const std::vector<BglAirportSpec>& airports) {
+std::string bglFileOf(const std::vector<BglAirportLayout>& airports) {
     std::string records;
     for (const auto& a : airports) records += bglAirportRecord(a);
-    return bglFile({BglSectionSpec{3, 1, {records}}});
+    return bglFile({BglSectionLayout{3, 1, {records}}});
 }
 
 void putU16(std::string& bytes, std::size_t offset, std::uint16_t value) {

@@ -9,7 +9,7 @@
 
 namespace skh::test {
 
-struct BglParkingSpec {
+struct BglParkingLayout {
     std::uint32_t nameCode = 10;  // "g"
     std::uint32_t type = 1;
     std::uint32_t number = 1;
@@ -20,24 +20,24 @@ struct BglParkingSpec {
     std::uint32_t airlineCodes = 0;
 };
 
-struct BglHelipadSpec {
+struct BglHelipadLayout {
     double lat = 47.46;
     double lon = 8.56;
     float width = 20.0f;  // metres
     float heading = 0.0f;
 };
 
-struct BglAirportSpec {
+struct BglAirportLayout {
     std::string ident = "LSZH";
     bool v2 = true;  // record 0xAB with list 0xAD, else 0x3C with 0x3D
     std::int32_t elevationMm = 432000;
     std::vector<std::string> names = {"Test Airport"};
-    std::vector<BglHelipadSpec> helipads;
-    std::vector<BglParkingSpec> parkings;
+    std::vector<BglHelipadLayout> helipads;
+    std::vector<BglParkingLayout> parkings;
     bool helipadsAfterParkings = false;
 };
 
-struct BglSectionSpec {
+struct BglSectionLayout {
     std::uint32_t type = 3;
     std::uint32_t flags = 1;
     std::vector<std::string> subsections;  // the record bytes of each subsection
@@ -47,12 +47,12 @@ std::uint32_t bglIdentValue(std::string_view ident);
 std::uint32_t bglLatValue(double lat);
 std::uint32_t bglLonValue(double lon);
 
-std::string bglAirportRecord(const BglAirportSpec& airport);
+std::string bglAirportRecord(const BglAirportLayout& airport);
 // A record of any id with `body` after its 6-byte header (size = 6 + body).
 std::string bglRecord(std::uint16_t id, const std::string& body);
-std::string bglFile(const std::vector<BglSectionSpec>& sections);
+std::string bglFile(const std::vector<BglSectionLayout>& sections);
 // One airport section with one subsection that holds all the airports.
-std::string bglFileOf(const std::vector<BglAirportSpec>& airports);
+std::string bglFileOf(const std::vector<BglAirportLayout>& airports);
 
 void putU16(std::string& bytes, std::size_t offset, std::uint16_t value);
 void putU32(std::string& bytes, std::size_t offset, std::uint32_t value);

@@ -21,7 +21,7 @@ std::uint32_t u32At(std::span<const std::byte> m, std::size_t offset) {
 }
 
 enum class Field { U32, Flag, F32, Text, InitPos, Data };
-struct FieldSpec {
+struct FieldLayout {
     Field kind;
     std::size_t size = 4;  // the field's size for texts
 };
@@ -29,7 +29,7 @@ struct FieldSpec {
 struct Layout {
     ScRequestId id;
     std::size_t size;  // 0: variable (SetDataOnSimObject)
-    std::vector<FieldSpec> fields;
+    std::vector<FieldLayout> fields;
 };
 
 const std::vector<Layout>& layouts() {
@@ -226,7 +226,7 @@ bool decodeRequest(std::span<const std::byte> packet, DecodedRequest& out, Decod
                       skh::format("request 0x{:02X} has size {}, expected {}", type & 0xFFu, size, layout->size));
     std::size_t offset = 16;
     std::uint32_t index = 0;
-    for (const FieldSpec& f : layout->fields) {
+    for (const FieldLayout& f : layout->fields) {
         ++index;
         if (anyOpen && index > 1) break;
         switch (f.kind) {
