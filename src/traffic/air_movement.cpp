@@ -15,7 +15,6 @@ namespace skh {
 
 namespace {
 
-constexpr double kPi = 3.141592653589793;
 constexpr double kFeetPerMinutePerStep = 6000.0;  // ft/min to feet per poll
 constexpr double kMinApproachRate = -601.0;       // ft/min
 constexpr double kLowApproachRate = -600.0;       // at or below 100 ft
@@ -307,7 +306,7 @@ void lf_climbOutStep(LiveAc& ac) {
         lf_pitchTowards(p.pitch, ac.takeoffPitch, ac.pitchStep);
         return;
     }
-    p.bank = std::clamp(p.bank + ac.bankStep, -kPi, kPi);
+    p.bank = std::clamp(p.bank + ac.bankStep, -mv::kPi, mv::kPi);
     const double climbRate = (ac.climbPitch - ac.takeoffPitch) / std::max<std::uint32_t>(ac.climbPitchTicks, 1);
     lf_pitchTowards(p.pitch, ac.climbPitch, climbRate);
     const std::int32_t n = ac.phaseCounter;

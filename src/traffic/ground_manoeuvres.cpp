@@ -22,7 +22,6 @@ namespace skh {
 
 namespace {
 
-constexpr double kPi = 3.141592653589793;
 
 double lf_slowSpeed(const LiveAc& ac) { return ac.slowGroundSpeed > 0.0 ? ac.slowGroundSpeed : 1.0; }
 
@@ -60,7 +59,7 @@ double lf_wingspanFeet(const LiveAc& ac) { return ac.wingspan * mv::kFeetPerNm; 
 
 void lf_startPushback(LiveAc& ac, std::uint32_t now) {
     ac.predictionCount = 0;
-    const double pushDirection = lf_wrapTwoPi(ac.standHeading + kPi);
+    const double pushDirection = lf_wrapTwoPi(ac.standHeading + mv::kPi);
     const Stand* stand = gf_standById(ac.standId);
     // Without the stand record the aircraft's own span stands in for the stand's radius.
     const double radiusNm = stand != nullptr && stand->radius > 0.0 ? stand->radius : ac.wingspan;
@@ -73,8 +72,8 @@ void lf_startPushback(LiveAc& ac, std::uint32_t now) {
     lf_cutToFront(ac);
     ac.stream.push_back(lf_groundPoint(ac, p, lf_tickAfter(now, travel)));
     lf_insertMidpoint(ac);
-    const GeoPos q = gf_destinationPoint(p, lf_wrapTwoPi(pushDirection + kPi / 2.0), lf_wingspanFeet(ac));
-    const GeoPos r = gf_destinationPoint(p, lf_wrapTwoPi(pushDirection - kPi / 2.0), lf_wingspanFeet(ac));
+    const GeoPos q = gf_destinationPoint(p, lf_wrapTwoPi(pushDirection + mv::kPi / 2.0), lf_wingspanFeet(ac));
+    const GeoPos r = gf_destinationPoint(p, lf_wrapTwoPi(pushDirection - mv::kPi / 2.0), lf_wingspanFeet(ac));
     const std::int32_t sideDue = lf_tickAfter(now, travel / 2 + lf_slowTicks(ac, lf_geo(ac.stream[1]), q));
     ac.stream.push_back(lf_groundPoint(ac, r, sideDue));
     ac.reserveSample = lf_groundPoint(ac, q, sideDue);

@@ -266,7 +266,6 @@ void lf_insertMidpoint(LiveAc& ac) {
 
 namespace {
 
-constexpr double kPi = 3.141592653589793;
 constexpr double kMinCrossing = 0.05;     // sine of the smallest angle at which two lines are taken to meet
 constexpr double kMinArmShare = 0.1;      // of the way to the end: a shorter arm of a curve makes a corner
 constexpr double kEarlyTurnShare = 0.25;  // of the way to the end: the control point of a curve that turns early
@@ -278,7 +277,7 @@ double lf_cosLat(double latDeg) {
 
 // The direction the aircraft moves in: backwards while it is pushed.
 double lf_movingDirection(const LiveAc& ac) {
-    return ac.pos.trueHeading + (ac.moveState == AcState::pushing_back ? kPi : 0.0);
+    return ac.pos.trueHeading + (ac.moveState == AcState::pushing_back ? mv::kPi : 0.0);
 }
 
 // The bearing from sample i to i + 1 when both exist and the second moves.

@@ -20,7 +20,6 @@ namespace skh {
 
 namespace {
 
-constexpr double kPi = 3.141592653589793;
 // Dropping stationary samples and predicting new ones alternate; a stream
 // that never yields a leg must not hold the poll.
 constexpr int kMaxTargetSearches = 64;
@@ -110,7 +109,7 @@ void lf_wrapPosition(LiveAc& ac) {
         // Over the pole: down the other side, heading the other way.
         p.latitude = p.latitude > 0.0 ? 180.0 - p.latitude : -180.0 - p.latitude;
         p.longitude += 180.0;
-        p.trueHeading = lf_wrapTwoPi(p.trueHeading + kPi);
+        p.trueHeading = lf_wrapTwoPi(p.trueHeading + mv::kPi);
         ac.latStep = -ac.latStep;
     }
     if (p.longitude >= 180.0 || p.longitude < -180.0) p.longitude = lf_lonDelta(p.longitude, 0.0);
@@ -134,7 +133,7 @@ void lf_curveStep(LiveAc& ac) {
     const double curveTurn = hadPoint ? std::fabs(lf_normalizePi(direction - before)) : 0.0;
     const double rate =
         std::min(ac.groundTurnRateNow + curveTurn, std::max(ac.groundTurnRateNow, mv::kMaxCurveFollowDeg * mv::kDeg));
-    if (ac.moveState == AcState::pushing_back) direction = lf_wrapTwoPi(direction + kPi);
+    if (ac.moveState == AcState::pushing_back) direction = lf_wrapTwoPi(direction + mv::kPi);
     lf_turnTowards(ac.pos.trueHeading, direction, rate);
 }
 
@@ -177,7 +176,7 @@ void lf_attitudeStep(LiveAc& ac) {
         }
         p.bank += ac.bankStep;
     } else if (ac.flarePhase != 0) {
-        p.bank = std::clamp(p.bank + ac.bankStep, -kPi, kPi);
+        p.bank = std::clamp(p.bank + ac.bankStep, -mv::kPi, mv::kPi);
         p.pitch = std::max(p.pitch + ac.pitchStep, mv::kFlarePitch);
         p.altitude += ac.altStep;
     } else if (ac.onGround != 0) {

@@ -15,13 +15,12 @@
 namespace skh {
 
 namespace {
-constexpr double kPi = 3.141592653589793;
 }  // namespace
 
 double lf_normalizePi(double rad) {
-    if (rad > -kPi && rad <= kPi) return rad;
+    if (rad > -mv::kPi && rad <= mv::kPi) return rad;
     rad = std::remainder(rad, TWO_PI);  // [-pi, pi]
-    return rad <= -kPi ? rad + TWO_PI : rad;
+    return rad <= -mv::kPi ? rad + TWO_PI : rad;
 }
 
 double lf_wrapTwoPi(double rad) {

@@ -18,6 +18,7 @@ double gf_rotationSpeed(AircraftCategory category);   // knots
 namespace mv {
 
 inline constexpr double kDeg = 0.017453292519943295;  // radians per degree
+inline constexpr double kPi = 3.141592653589793;
 
 // Timing.
 inline constexpr std::int32_t kMinLegTicks = 25;            // a target is reached in no fewer polls
