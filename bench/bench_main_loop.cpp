@@ -21,9 +21,9 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdlib>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -189,8 +189,7 @@ public:
 <publishers><pub names="Orbx,FTX"/></publishers><simaddonsP3D><simaddonP3D arpts="KLAX"/></simaddonsP3D>
 <dbase><db reg="D-AIPA" airl="DLH" type="A320"/></dbase>)",
              skh::g_dbaseEnc);
-        pack(program,
-             R"(<airports><airport code="LSZH" iata="ZRH" lat="47.4647" lon="8.5492" alt="1416"/></airports>)",
+        pack(program, R"(<airports><airport code="LSZH" iata="ZRH" lat="47.4647" lon="8.5492" alt="1416"/></airports>)",
              skh::g_airportsEnc);
         writeText(program / skh::g_liveriesScannedXml,
                   R"(<liveries><liv airl="SWR" type="A320" title="Airbus A320 Swiss"/></liveries>)");
@@ -212,9 +211,9 @@ public:
                  {"SKYHAVEN_DOCUMENTS", (dir / "documents").string()},
                  {"SKYHAVEN_TRAFFIC_PORT", std::to_string(traffic)},
                  {"SKYHAVEN_QNH_PORT", std::to_string(qnh)}};
-        m_sim = spawn({(m_binaries / "tools" / "skyhaven-fake-sim").string(), "--no-ipv4", "--pipe", "--script",
-                       simScript},
-                      dir, dir / "sim.txt");
+        m_sim =
+            spawn({(m_binaries / "tools" / "skyhaven-fake-sim").string(), "--no-ipv4", "--pipe", "--script", simScript},
+                  dir, dir / "sim.txt");
         waitForText(dir / "sim.txt", "pipe ", 10s);
     }
     ProgramRun(const ProgramRun&) = delete;
@@ -298,8 +297,8 @@ constexpr int kHubHeld = 500;  // MAX_LIVE_SEL at its highest
 // the others 32 to 37 nm away, farther than any of them, so that the live
 // limit holds them off without making room.
 std::string hubLine(int i, double seconds) {
-    const double fraction = i < kHubHeld ? static_cast<double>(i) / kHubHeld
-                                         : static_cast<double>(i - kHubHeld) / (kHubFleet - kHubHeld);
+    const double fraction =
+        i < kHubHeld ? static_cast<double>(i) / kHubHeld : static_cast<double>(i - kHubHeld) / (kHubFleet - kHubHeld);
     const double centreNm = i < kHubHeld ? 5.0 + 18.0 * fraction : 32.0 + 3.0 * fraction;
     const skh::GeoPos centre = skh::gf_destinationPoint({kHubLat, kHubLon}, 2.39996 * i, centreNm * 6076.12);
     const double bearing = 0.0347 * seconds + 0.7 * i;  // 250 kt on a 2-nm circle, clockwise

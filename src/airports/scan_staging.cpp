@@ -114,9 +114,10 @@ bool lf_installStaging(const ScanFolder& folder) {
         }
     }
     if (!dropped.empty() && !hadList) {
-        gf_logRaw(skh::format("{} had no list of the files a scan made and was rebuilt; its old files are kept in {} "
-                              "until the next scan: {}",
-                              folder.live.string(), folder.backup.string(), gf_joinComma(dropped)));
+        gf_logRaw(
+            skh::format("{} had no list of the files a scan made and was rebuilt; its old files are kept in {} "
+                        "until the next scan: {}",
+                        folder.live.string(), folder.backup.string(), gf_joinComma(dropped)));
     } else if (!dropped.empty()) {
         gf_logRaw(skh::format("the scan's files replace {} in {}; the old ones are kept in {} until the next scan",
                               gf_joinComma(dropped), folder.live.string(), folder.backup.string()));

@@ -92,8 +92,9 @@ void QnhReader::onDatagram() {
         const auto& s = q.get_ref<const std::string&>();
         const auto parsed = lf_parseDecimal(s);
         if (!parsed) {
-            logRefused(skh::format("QNH string parse error: {} in {}", gf_printableExcerpt(s, 64),
-                                      gf_printableExcerpt(text)), true);
+            logRefused(
+                skh::format("QNH string parse error: {} in {}", gf_printableExcerpt(s, 64), gf_printableExcerpt(text)),
+                true);
             return;
         }
         value = *parsed;

@@ -157,8 +157,8 @@ bool UdpReader::countBadDatagram() {
     if (m_badDatagrams <= kLoggedBadDatagrams) return true;
     const auto now = std::chrono::steady_clock::now();
     if (m_badDatagrams == kLoggedBadDatagrams + 1) {
-        gf_logRaw(skh::format("{}: more than {} bad datagrams; the next ones are only counted", m_name,
-                              kLoggedBadDatagrams));
+        gf_logRaw(
+            skh::format("{}: more than {} bad datagrams; the next ones are only counted", m_name, kLoggedBadDatagrams));
         m_lastBadCountLine = now;
     }
     ++m_unloggedBad;

@@ -4,10 +4,10 @@
 #include <atomic>
 #include <bit>
 #include <cerrno>
-#include <cstring>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <gsl/narrow>
 #include <sstream>

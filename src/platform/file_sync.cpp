@@ -1,9 +1,9 @@
 #include "platform/file_sync.hpp"
 
-#include <cerrno>
-
 #include <fcntl.h>
 #include <unistd.h>
+
+#include <cerrno>
 
 namespace skh::platform {
 

@@ -22,7 +22,6 @@ namespace skh {
 
 namespace {
 
-
 double lf_slowSpeed(const LiveAc& ac) { return ac.slowGroundSpeed > 0.0 ? ac.slowGroundSpeed : 1.0; }
 
 // Polls to cover the distance at the slow ground speed.

@@ -14,8 +14,7 @@
 
 namespace skh {
 
-namespace {
-}  // namespace
+namespace {}  // namespace
 
 double lf_normalizePi(double rad) {
     if (rad > -mv::kPi && rad <= mv::kPi) return rad;

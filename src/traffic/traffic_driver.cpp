@@ -51,8 +51,8 @@ void lf_watchIntake(int taken) {
         gf_logWarning(skh::format(
             "Traffic intake falls behind: {} samples arrived and {} were taken in the last {} polls; the queue "
             "holds {} (at most {}) and has dropped {}, older samples of aircraft with several waiting first",
-            queued - w.queuedAtWindowStart, w.takenInWindow, kPollsPerWindow, gf_trafficQueueSize(),
-            kTrafficQueueLimit, dropped));
+            queued - w.queuedAtWindowStart, w.takenInWindow, kPollsPerWindow, gf_trafficQueueSize(), kTrafficQueueLimit,
+            dropped));
     }
     w.takenInWindow = 0;
     w.queuedAtWindowStart = queued;

@@ -234,7 +234,8 @@ TEST(BglReader, AirportFieldsIdentNameAndElevation) {
         {"5 000 000 mm", airportWith([](auto& s) { s.elevationMm = 5000000; }), true, "Test Airport", 0},
         {"45-byte name keeps 44", airportWith([&](auto& s) { s.names = {longName.substr(0, 45)}; }), true,
          longName.substr(0, 44), 1417},
-        {"50-byte name keeps 44", airportWith([&](auto& s) { s.names = {longName}; }), true, longName.substr(0, 44), 1417},
+        {"50-byte name keeps 44", airportWith([&](auto& s) { s.names = {longName}; }), true, longName.substr(0, 44),
+         1417},
         {"two different names", airportWith([](auto& s) {
              s.names = {"A", "B"};
          }),

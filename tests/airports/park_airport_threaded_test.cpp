@@ -21,7 +21,7 @@ TEST(ParkAirportThreaded, ReadersSeeOneWholeAirportWhileTheMainLoopChangesIt) {
     std::thread painter([&] {
         while (!stop.load()) {
             const Airport a = gf_parkAirport();
-            const bool whole = a.icao.empty()   ? a.iata.empty() && a.lat == 0.0
+            const bool whole = a.icao.empty()     ? a.iata.empty() && a.lat == 0.0
                                : a.icao == "LSZH" ? a.iata == "ZRH" && a.lat == zurich.lat
                                                   : a.icao == "EGLL" && a.iata == "LHR" && a.lat == heathrow.lat;
             if (!whole) ++torn;

@@ -198,8 +198,8 @@ protected:
             R"(<meta><info name="author" value="a"/><info name="date" value="d"/><info name="version" value="v"/></meta>)";
         for (const Airport* a : {&m_zurich, &m_bern}) {
             test::writeFile(g_myThirdpartyFolder / (a->icao + ".xml"),
-                            "<?xml version=\"1.0\"?>" + meta +
-                                R"(<parameters><parameter name="airport_name" value=")" + a->icao +
+                            "<?xml version=\"1.0\"?>" + meta + R"(<parameters><parameter name="airport_name" value=")" +
+                                a->icao +
                                 R"( Airport"/><parameter name="publisher" value="Maker"/>)"
                                 R"(<parameter name="altitude" value="1500"/></parameters><parkpositions>)"
                                 R"(<parkpos id="A1" latitude=")" +
@@ -272,7 +272,8 @@ TEST_F(ClosingAtParkAirports, OnlyLoadedStandsWithSomethingNewAreSaved) {
     seam::gf_markApfParamsChanged();
     gf_requestClose();
     EXPECT_EQ(close(), ClosingOutcome::Quit);
-    const std::string saved = R"(airports\learned\thirdparty\Maker\LSZH.xml' saved with 0 updates and one or more parameter changes)";
+    const std::string saved =
+        R"(airports\learned\thirdparty\Maker\LSZH.xml' saved with 0 updates and one or more parameter changes)";
     EXPECT_TRUE(m_log.contains(saved)) << m_log.text();
     EXPECT_EQ(m_log.text().find("saved with"), m_log.text().rfind("saved with"));
     auto after = learnedFiles();

@@ -34,10 +34,10 @@ TEST(FakeRtProgram, ADurationKeepsTheLinkOpenAfterTheReplayEnds) {
     test::writeFile(dir / "traffic.txt", "# one line, sent at once\nTFC,1,2,3\n");
     const std::filesystem::path program = std::filesystem::path(SKYHAVEN_BINARY_DIR) / "tools" / "skyhaven-fake-rt";
     const auto start = std::chrono::steady_clock::now();
-    const int pid = platform::spawnProcess({program.string(), "--tcp-port", std::to_string(port), "--traffic-port",
-                                            std::to_string(net::localPort(reader)), "--qnh", "none", "--replay",
-                                            (dir / "traffic.txt").string(), "--rate", "100", "--duration", "2"},
-                                           {}, {}, dir / "output.txt");
+    const int pid = platform::spawnProcess(
+        {program.string(), "--tcp-port", std::to_string(port), "--traffic-port", std::to_string(net::localPort(reader)),
+         "--qnh", "none", "--replay", (dir / "traffic.txt").string(), "--rate", "100", "--duration", "2"},
+        {}, {}, dir / "output.txt");
     ASSERT_GT(pid, 0);
 
     ASSERT_EQ(net::waitReadable(server, 20000), 1);

@@ -36,8 +36,8 @@ using TrafficQueueThreaded = FeedTest;
 TEST_F(TrafficQueue, AFullQueueKeepsEveryAircraftsOldestSample) {
     struct Case {
         const char* label;
-        std::vector<std::uint32_t> before;  // pushed first, then singles up to the limit
-        std::uint32_t next;                 // the sample pushed into the full queue
+        std::vector<std::uint32_t> before;                    // pushed first, then singles up to the limit
+        std::uint32_t next;                                   // the sample pushed into the full queue
         std::vector<std::pair<std::uint32_t, double>> front;  // the first handed out afterwards
     };
     // Act 7's samples carry timestamps 1, 2, 3 in the order pushed; the one pushed last 9.

@@ -1,12 +1,13 @@
+#include "foundation/text_files.hpp"
+
 #include <gtest/gtest.h>
 
 #include <cerrno>
 #include <filesystem>
 
-#include "foundation/main_window_state.hpp"
 #include "foundation/errors.hpp"
 #include "foundation/format.hpp"
-#include "foundation/text_files.hpp"
+#include "foundation/main_window_state.hpp"
 #include "support/test_env.hpp"
 
 namespace skh {
@@ -195,8 +196,7 @@ TEST(TextFiles, AFailedAtomicWriteLogsWhyAndLeavesNothingBehind) {
     };
     const std::vector<Case> cases = {
         {"a folder in the way", dir / "taken.xml", "cannot replace it: " + std::generic_category().message(EISDIR)},
-        {"no such folder", dir / "missing" / "out.xml",
-         "cannot create " + (dir / "missing" / "out.xml").string()},
+        {"no such folder", dir / "missing" / "out.xml", "cannot create " + (dir / "missing" / "out.xml").string()},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

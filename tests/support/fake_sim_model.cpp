@@ -460,8 +460,8 @@ void FakeSimulator::applyData(const Client& client, const FakeRequest& r) {
     if (object.id == m_options.userObjectId) return;
     settleOnTerrain(object);
     notePosition(object, false);
-    const bool position = std::any_of(datums.begin(), datums.end(),
-                                      [](const FakeDatum& d) { return d.name == "PLANE LATITUDE"; });
+    const bool position =
+        std::any_of(datums.begin(), datums.end(), [](const FakeDatum& d) { return d.name == "PLANE LATITUDE"; });
     if (m_trace && m_traceAll && position) trace(positionTrace(object));
 }
 

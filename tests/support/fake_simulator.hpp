@@ -109,7 +109,7 @@ struct FakeLastPosition {
     std::string atcId;
     std::string title;
     double latitude = 0.0, longitude = 0.0, altitude = 0.0;  // degrees, feet
-    double heading = 0.0;                                     // degrees true
+    double heading = 0.0;                                    // degrees true
     bool onGround = false;
     bool removed = false;
     // How the client moved it: the largest change between two of its

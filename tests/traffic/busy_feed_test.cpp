@@ -32,8 +32,8 @@ protected:
         const double bearing = 0.023 * seconds + 0.37 * i;
         const GeoPos centre{47.2 + 0.05 * (i % 25), 8.2 + 0.05 * (i / 25)};
         const GeoPos at = gf_destinationPoint(centre, bearing, 18000.0);
-        return sample(kFirstAct + i, "BH" + std::to_string(i), "A320", at.lat, at.lon, 8000.0 + 20.0 * (i % 100),
-                      250.0, std::fmod(bearing * RAD2DEG + 90.0, 360.0), 1000.0 + seconds);
+        return sample(kFirstAct + i, "BH" + std::to_string(i), "A320", at.lat, at.lon, 8000.0 + 20.0 * (i % 100), 250.0,
+                      std::fmod(bearing * RAD2DEG + 90.0, 360.0), 1000.0 + seconds);
     }
 
     // Runs the polls with the fleet reporting, and the simulator adopting

@@ -260,10 +260,10 @@ TEST_F(StaticAirport, SoftLearningOffWhereEnoughIsKnown) {
 TEST_F(StaticAirport, FakeParkedAircraftNeverReachAHandMadeFile) {
     writeAirport("", stand("A1", 1, "") + stand("A2", 2, ""), "");
     fs::create_directories(learnedFile().parent_path());
-    const std::string handmade =
-        "<?xml version=\"1.0\"?>" + kMeta + "<parameters>" + param("airport_name", "Zurich") +
-        param("handmade", "true") + "</parameters><parkpositions>" +
-        stand("A1", 1, opt("HB-JUS", "SWR", "A320", 1, "20", "SWR1")) + stand("A2", 2, "") + "</parkpositions>";
+    const std::string handmade = "<?xml version=\"1.0\"?>" + kMeta + "<parameters>" + param("airport_name", "Zurich") +
+                                 param("handmade", "true") + "</parameters><parkpositions>" +
+                                 stand("A1", 1, opt("HB-JUS", "SWR", "A320", 1, "20", "SWR1")) + stand("A2", 2, "") +
+                                 "</parkpositions>";
     // Three visits on three days, each learning one aircraft at A2.
     const auto visitThreeTimes = [&](bool fake) {
         test::writeFile(learnedFile(), handmade);
@@ -292,8 +292,8 @@ TEST_F(StaticAirport, FakeParkedAircraftNeverReachAHandMadeFile) {
         }
         for (const auto& pos : doc.child("parkpositions").children("parkpos")) {
             for (const auto& o : pos.children("opt")) {
-                texts.push_back(std::string(pos.attribute("id").value()) + " " + o.attribute("reg").value() +
-                                " day " + o.attribute("day").value() + " " + o.attribute("hh").value());
+                texts.push_back(std::string(pos.attribute("id").value()) + " " + o.attribute("reg").value() + " day " +
+                                o.attribute("day").value() + " " + o.attribute("hh").value());
             }
         }
         return texts;
@@ -308,9 +308,9 @@ TEST_F(StaticAirport, FakeParkedAircraftNeverReachAHandMadeFile) {
     EXPECT_EQ(test::readFile(learnedFile()).find("REGFAKE"), std::string::npos);
     // The user's own option and the three learned ones, rated alike.
     EXPECT_EQ(kept(withFakes), kept(withoutFakes));
-    EXPECT_EQ(kept(withFakes), (std::vector<std::string>{"Qf_real=64", "Qf_soft=0", "A1 HB-JUS day 1 20",
-                                                          "A2 HB-JL1 day 1 11", "A2 HB-JL2 day 2 12",
-                                                          "A2 HB-JL3 day 3 13"}));
+    EXPECT_EQ(kept(withFakes),
+              (std::vector<std::string>{"Qf_real=64", "Qf_soft=0", "A1 HB-JUS day 1 20", "A2 HB-JL1 day 1 11",
+                                        "A2 HB-JL2 day 2 12", "A2 HB-JL3 day 3 13"}));
 }
 
 TEST_F(StaticAirport, TheAirportsEntryMovesToTheFrontWithTheStandTheUserIsAt) {
