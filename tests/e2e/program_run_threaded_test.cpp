@@ -60,7 +60,7 @@ protected:
     void startRun(ProgramProcess& program) {
         ASSERT_TRUE(program.started());
         m_rt.connect(static_cast<std::uint16_t>(m_tcpPort));
-        ASSERT_TRUE(program.waitForLog("Traffic Reader connected"));
+        ASSERT_TRUE(program.waitForLog("Traffic Reader connected")) << program.output() << program.log();
         ASSERT_TRUE(m_rt.sendDatagram(static_cast<std::uint16_t>(m_trafficPort), test::TrafficLineBuilder().text()));
         ASSERT_TRUE(m_rt.sendQnh(static_cast<std::uint16_t>(m_qnhPort), R"({"QNH":1020})"));
     }
