@@ -64,25 +64,38 @@ bool lf_metaComplete(const pugi::xml_document& doc) {
     return gf_readMetaInfo(doc, author) && gf_readMetaInfo(doc, date) && gf_readMetaInfo(doc, version);
 }
 
-// Copies the file to its backup name through a temporary file, so the
-// backup is always whole; false when that failed.
-bool lf_copyToBackup(const fs::path& path) {
-    const fs::path backup = gf_backupPath(path);
-    const fs::path temp = gf_temporaryPathBeside(backup, ".tmp");
+// Copies `from` to `to` through a temporary file, so `to` is always whole;
+// false when that failed.
+bool lf_copyWhole(const fs::path& from, const fs::path& to) {
+    const fs::path temp = gf_temporaryPathBeside(to, ".tmp");
     std::error_code ec;
-    if (fs::copy_file(path, temp, fs::copy_options::overwrite_existing, ec)) fs::rename(temp, backup, ec);
+    if (fs::copy_file(from, temp, fs::copy_options::overwrite_existing, ec)) fs::rename(temp, to, ec);
     if (!ec) return true;
     fs::remove(temp, ec);
     return false;
 }
 
-// The damaged file stays in place and goes to its backup name as well.
-void lf_keepDamagedFile(const fs::path& path, const char* description) {
-    std::error_code ec;
-    const bool copied = fs::exists(path, ec) && lf_copyToBackup(path);
-    g_learnedMerge.state = copied ? LearnedMergeState::Damaged : LearnedMergeState::Incomplete;
-    gf_logRaw(skh::format("{} found, but could not be loaded, saved as *.0.xml: {}", path.string(), description));
-    if (!copied) gf_logWarning(skh::format("could not copy {} to {}", path.string(), gf_backupPath(path).string()));
+bool lf_loads(const fs::path& path) {
+    pugi::xml_document doc;
+    return static_cast<bool>(doc.load_file(path.c_str()));
+}
+
+// Moves a learned file that does not load to a name of its own beside it
+// (EGLL.xml -> EGLL.damaged.xml, EGLL.damaged2.xml, ...), so that it never
+// takes the place of the backup nor of a file set aside before; the new
+// name, or empty when it stays where it is.
+fs::path lf_setDamagedAside(const fs::path& path) {
+    constexpr int kDamagedNames = 100;
+    const std::string extension = path.extension().string();
+    for (int n = 1; n <= kDamagedNames; ++n) {
+        fs::path aside = path;
+        aside.replace_extension((n == 1 ? std::string(".damaged") : skh::format(".damaged{}", n)) + extension);
+        std::error_code ec;
+        if (fs::exists(aside, ec) || ec) continue;
+        fs::rename(path, aside, ec);
+        return ec ? fs::path() : aside;
+    }
+    return {};
 }
 
 void lf_readHandmade(const pugi::xml_document& doc, std::vector<Stand>& stands) {
@@ -233,35 +246,78 @@ void lf_applyLearnedSettings(const pugi::xml_document& doc) {
     }
 }
 
+namespace {
+
+// Reading steps after the file loaded; `path` is the file the document came
+// from (the learned file or its backup).
+void lf_mergeLearnedDocument(const pugi::xml_document& doc, const fs::path& path, const std::string& archivedName,
+                             std::vector<Stand>& stands) {
+    gf_logRaw(skh::format("Read from learned airport file: '{}'", path.string()));
+    if (!lf_metaComplete(doc)) {
+        gf_logWarning(skh::format("{} has no complete meta block, not merged", path.string()));
+        return;
+    }
+    const std::string learnedName = lf_readAirportStringParam(doc, "airport_name").value_or("");
+    if (learnedName != archivedName) {
+        gf_setStatusMessage(skh::format("Warning: learned file airport name: '{}' differs from archived file "
+                                        "airport name: '{}'",
+                                        learnedName, archivedName),
+                            true);
+    }
+    lf_applyLearnedSettings(doc);
+    // The key makes the file hand-made, whatever its value.
+    if (lf_readAirportBoolParam(doc, "handmade").has_value()) {
+        lf_readHandmade(doc, stands);
+    } else {
+        lf_mergeLearned(doc, path, stands);
+    }
+    g_learnedMerge.state = LearnedMergeState::Complete;
+}
+
+// The learned file at `path` does not load: it goes aside, and a readable
+// backup takes its place, on disk as well, so that a run that saves nothing
+// leaves the backup's data in force for the next.
+void lf_readInsteadOfDamaged(const fs::path& path, const char* description, const std::string& archivedName,
+                             std::vector<Stand>& stands) {
+    const fs::path aside = lf_setDamagedAside(path);
+    if (aside.empty()) {
+        // Incomplete: the save leaves it alone.
+        gf_logWarning(skh::format("{} found, but could not be loaded nor moved aside, and is kept as it is: {}",
+                                  path.string(), description));
+        return;
+    }
+    gf_logRaw(
+        skh::format("{} found, but could not be loaded, kept as {}: {}", path.string(), aside.string(), description));
+    g_learnedMerge.state = LearnedMergeState::Damaged;
+    const fs::path backup = gf_backupPath(path);
+    std::error_code ec;
+    if (!fs::exists(backup, ec)) return;
+    pugi::xml_document doc;
+    const pugi::xml_parse_result loaded = doc.load_file(backup.c_str());
+    if (!loaded) {
+        gf_logRaw(skh::format("{} could not be loaded either: {}", backup.string(), loaded.description()));
+        return;
+    }
+    gf_logRaw(skh::format("{} is read in its place", backup.string()));
+    if (!lf_copyWhole(backup, path)) {
+        gf_logWarning(skh::format("could not copy {} to {}", backup.string(), path.string()));
+    }
+    g_learnedMerge.state = LearnedMergeState::Incomplete;
+    lf_mergeLearnedDocument(doc, backup, archivedName, stands);
+}
+
+}  // namespace
+
 void lf_readLearned(const fs::path& path, const std::string& archivedName, std::vector<Stand>& stands) {
     g_learnedMerge = LearnedMerge{path, LearnedMergeState::Incomplete, {}};
     try {
         pugi::xml_document doc;
         const pugi::xml_parse_result loaded = doc.load_file(path.c_str());
-        if (!loaded) {
-            lf_keepDamagedFile(path, loaded.description());
-            return;
-        }
-        gf_logRaw(skh::format("Read from learned airport file: '{}'", path.string()));
-        if (!lf_metaComplete(doc)) {
-            gf_logWarning(skh::format("{} has no complete meta block, not merged", path.string()));
-            return;
-        }
-        const std::string learnedName = lf_readAirportStringParam(doc, "airport_name").value_or("");
-        if (learnedName != archivedName) {
-            gf_setStatusMessage(skh::format("Warning: learned file airport name: '{}' differs from archived file "
-                                            "airport name: '{}'",
-                                            learnedName, archivedName),
-                                true);
-        }
-        lf_applyLearnedSettings(doc);
-        // The key makes the file hand-made, whatever its value.
-        if (lf_readAirportBoolParam(doc, "handmade").has_value()) {
-            lf_readHandmade(doc, stands);
+        if (loaded) {
+            lf_mergeLearnedDocument(doc, path, archivedName, stands);
         } else {
-            lf_mergeLearned(doc, path, stands);
+            lf_readInsteadOfDamaged(path, loaded.description(), archivedName, stands);
         }
-        g_learnedMerge.state = LearnedMergeState::Complete;
     } catch (const std::exception& e) {
         gf_logRaw(skh::format("{}: {}", "lf_readLearned", e.what()));
     }
@@ -321,8 +377,22 @@ bool gf_writeLearnedFile(const AirportFileData& data, const fs::path& path) {
         return false;
     }
     std::error_code ec;
-    if (fs::exists(path, ec) && !lf_copyToBackup(path)) {
-        gf_logWarning(skh::format("could not keep {} as {}", path.string(), gf_backupPath(path).string()));
+    const fs::path backup = gf_backupPath(path);
+    if (!fs::exists(path, ec)) {
+        // Nothing to keep.
+    } else if (lf_loads(path)) {
+        if (!lf_copyWhole(path, backup)) {
+            gf_logWarning(skh::format("could not keep {} as {}", path.string(), backup.string()));
+        }
+    } else {
+        // Damaged since the load: it must not take the backup's place.
+        const fs::path aside = lf_setDamagedAside(path);
+        if (aside.empty()) {
+            gf_logWarning(skh::format("{} could not be loaded nor moved aside and is kept as it is", path.string()));
+            return false;
+        }
+        gf_logRaw(skh::format("{} could not be loaded, kept as {}; the backup stays as it is", path.string(),
+                              aside.string()));
     }
     if (!mergedHere || g_apfHandmade || g_learnedMerge.unmatched.empty()) {
         return gf_writeAirportFile(data, path, kLearnedSave);

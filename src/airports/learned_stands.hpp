@@ -19,7 +19,7 @@ namespace skh {
 enum class LearnedMergeState : std::uint8_t {
     None,        // no learned file read for the current airport
     Complete,    // merged in full
-    Damaged,     // not XML; copied to its backup name and ignored
+    Damaged,     // not XML and no readable backup; moved aside and ignored
     Incomplete,  // refused (no meta block) or stopped by an error part-way
 };
 
@@ -50,8 +50,11 @@ void gf_setLearnedSettingsHooks(LearnedSettingsHooks hooks);
 // Merges the learned file into `stands` (g_stands when an airport is loaded):
 // applies its settings; a hand-made file (key "handmade", whatever its value)
 // replaces the stands; otherwise learned options and changes go to the stand
-// of the same name and manual stands are added. Sets g_apfHandmade and
-// g_learnedMerge. Catches and logs every error; what was read stays.
+// of the same name and manual stands are added. A file that does not load
+// is moved aside (EGLL.xml -> EGLL.damaged.xml, or EGLL.damaged2.xml and on
+// when that is taken) and a readable backup (EGLL0.xml) is read and copied
+// in its place. Sets g_apfHandmade and g_learnedMerge. Catches and logs
+// every error; what was read stays.
 void lf_readLearned(const std::filesystem::path& path, const std::string& archivedName, std::vector<Stand>& stands);
 // Merges one learned parkpos into the stand when its name is `name`; false
 // (nothing changed) for a stand of another name.
@@ -76,10 +79,10 @@ std::uint64_t gf_qualityFactors(const std::vector<Stand>& stands);
 std::string lf_fmtQualityFactors(std::uint64_t pair);
 
 // The learned save of the current airport into `path`: the previous file is
-// kept as its backup (EGLL.xml -> EGLL0.xml) and the new one written through
-// a temporary file. Refused (false, logged) when the file at `path` was
-// found at load but could not be merged completely; unmatched learned
-// parkpos of that file are written again.
+// kept as its backup (EGLL.xml -> EGLL0.xml) when it loads, else moved aside
+// as at the load, and the new one written through a temporary file. Refused
+// (false, logged) when the file at `path` was found at load but could not be
+// merged completely; unmatched learned parkpos of that file are written again.
 bool gf_writeLearnedFile(const AirportFileData& data, const std::filesystem::path& path);
 
 }  // namespace skh

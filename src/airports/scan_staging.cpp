@@ -40,6 +40,8 @@ std::optional<std::string> airportOf(const std::string& name) {
     return gf_upper(path.stem().string());
 }
 
+bool isStandFile(const std::string& name) { return gf_lower(fs::path(name).extension().string()) == ".xml"; }
+
 fs::path withSuffix(const fs::path& live, const char* suffix) {
     fs::path p = live;
     p += suffix;
@@ -64,10 +66,6 @@ void lf_discardStaging(const ScanFolder& folder) {
 
 bool lf_installStaging(const ScanFolder& folder) {
     const std::set<std::string> generated = entryNames(folder.staging);
-    std::set<std::string> generatedAirports;
-    for (const std::string& name : generated) {
-        if (auto airport = airportOf(name)) generatedAirports.insert(std::move(*airport));
-    }
     std::error_code ec;
     const bool hadLive = fs::exists(folder.live, ec);
     // Without a list nothing tells the user's files from those of an older
@@ -96,35 +94,63 @@ bool lf_installStaging(const ScanFolder& folder) {
 
     // Old files that stay only in the backup, which the next scan replaces.
     std::vector<std::string> dropped;
+    // With a list, every other file there is the user's and stays.
+    std::vector<std::string> users;
     if (hadLive) {
         for (const std::string& name : entryNames(folder.backup)) {
             if (lastScan.count(name) != 0) continue;
-            // The scan's own file of an airport wins over an older one, be it
-            // its stand file or its link.
-            const auto airport = airportOf(name);
-            if (!hadList || generated.count(name) != 0 || (airport && generatedAirports.count(*airport) != 0)) {
-                dropped.push_back(name);
-                continue;
-            }
-            std::error_code copyEc;
-            fs::copy(folder.backup / name, folder.live / name, fs::copy_options::recursive, copyEc);
-            if (copyEc) {
-                gf_logWarning(skh::format("could not keep {} in {}: {}", name, folder.live.string(), copyEc.message()));
-            }
+            (hadList ? users : dropped).push_back(name);
         }
     }
-    if (!dropped.empty() && !hadList) {
+    // The user's file of an airport stays in force: the scan's file of the
+    // same name (without case, as on Windows) gives way, and so does its link,
+    // which the loader would take before the user's stand file. The scan's
+    // stand file may stay beside the user's link, which the loader takes first.
+    std::set<std::string> userNames;
+    std::set<std::string> userStandFiles;
+    for (const std::string& name : users) {
+        userNames.insert(gf_upper(name));
+        if (isStandFile(name)) userStandFiles.insert(*airportOf(name));
+    }
+    std::set<std::string> installed;
+    std::vector<std::string> leftOut;
+    for (const std::string& name : generated) {
+        const auto airport = airportOf(name);
+        const bool hidesUserStandFile = airport && !isStandFile(name) && userStandFiles.count(*airport) != 0;
+        if (userNames.count(gf_upper(name)) == 0 && !hidesUserStandFile) {
+            installed.insert(name);
+            continue;
+        }
+        std::error_code removeEc;
+        fs::remove(folder.live / name, removeEc);
+        if (removeEc) {
+            gf_logWarning(
+                skh::format("could not remove {} from {}: {}", name, folder.live.string(), removeEc.message()));
+            installed.insert(name);
+            continue;
+        }
+        leftOut.push_back(name);
+    }
+    for (const std::string& name : users) {
+        std::error_code copyEc;
+        fs::copy(folder.backup / name, folder.live / name, fs::copy_options::recursive, copyEc);
+        if (copyEc) {
+            gf_logWarning(skh::format("could not keep {} in {}: {}", name, folder.live.string(), copyEc.message()));
+        }
+    }
+    if (!dropped.empty()) {
         gf_logRaw(
             skh::format("{} had no list of the files a scan made and was rebuilt; its old files are kept in {} "
                         "until the next scan: {}",
                         folder.live.string(), folder.backup.string(), gf_joinComma(dropped)));
-    } else if (!dropped.empty()) {
-        gf_logRaw(skh::format("the scan's files replace {} in {}; the old ones are kept in {} until the next scan",
-                              gf_joinComma(dropped), folder.live.string(), folder.backup.string()));
+    }
+    if (!leftOut.empty()) {
+        gf_logRaw(skh::format("the scan's {} left out of {}: the user's files of those airports stay in force",
+                              gf_joinComma(leftOut), folder.live.string()));
     }
 
     std::string list;
-    for (const std::string& name : generated) list += name + "\n";
+    for (const std::string& name : installed) list += name + "\n";
     if (!gf_writeFileAtomically(folder.scannedList, list)) {
         gf_logWarning(skh::format("could not write {}", folder.scannedList.string()));
     }

@@ -4,10 +4,11 @@
 // writes into a staging folder beside each, and only a scan that ran to its
 // end swaps it in. The folder's previous contents are kept as a backup, and
 // files the user placed there (any file the last scan did not write, as its
-// list beside the folder tells) are carried over into the new folder, unless
-// the scan now made a file of the same airport (its .xml or its .txt link):
-// the scan's own files always win. A folder without a list (left by an older
-// version) is rebuilt completely.
+// list beside the folder tells) are carried over into the new folder and stay
+// in force: the scan's file of the same name, or its .txt link beside the
+// user's .xml, is left out (the loader takes a link before a stand file, so
+// the scan's .xml may stay beside the user's link). A folder without a list
+// (left by an older version) is rebuilt completely.
 //
 //   airports\my_ORBX            the files in use
 //   airports\my_ORBX.scanning   what the running scan writes

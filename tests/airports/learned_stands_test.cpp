@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "airports/stand_file.hpp"
 #include "foundation/main_window_state.hpp"
 #include "foundation/parameter_table.hpp"
@@ -127,15 +129,61 @@ TEST_F(LearnedStands, LearnedOptionsGoToTheFirstStandOfTheirName) {
     EXPECT_EQ(stands[2].options.size(), 0u);
 }
 
-TEST_F(LearnedStands, ADamagedFileIsCopiedAsideAndTheArchivedStandsStay) {
-    const auto path = write("<meta><parameters>");
+// A learned file that does not load goes aside under a name of its own, and
+// its backup is read and copied in its place only when it loads.
+TEST_F(LearnedStands, ADamagedFileGoesAsideAndOnlyAReadableBackupTakesItsPlace) {
+    namespace fs = std::filesystem;
+    const std::string readable = learnedFile("", R"(<parkpos id="A2"><opt reg="B1" day="4" hh="9"/></parkpos>)");
+    struct Case {
+        const char* label;
+        std::optional<std::string> backup;  // none: no backup
+        LearnedMergeState state;
+        std::size_t a2Options;
+        bool saved;
+    };
+    const Case cases[] = {
+        {"no backup", std::nullopt, LearnedMergeState::Damaged, 0, true},
+        {"a readable backup", readable, LearnedMergeState::Complete, 1, true},
+        {"a damaged backup", "<parkpositions>", LearnedMergeState::Damaged, 0, true},
+        {"a backup without meta", learnedFile("", "", ""), LearnedMergeState::Incomplete, 0, false},
+    };
+    const auto backup = dir / "EGLL0.xml";
+    const auto aside = dir / "EGLL.damaged.xml";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        SetUp();
+        fs::remove(backup);
+        fs::remove(aside);
+        const auto path = write("<meta><parameters>");
+        if (c.backup) test::writeFile(backup, *c.backup);
+        lf_readLearned(path, "x", stands);
+        EXPECT_EQ(g_learnedMerge.state, c.state);
+        EXPECT_EQ(stands.size(), 2u);
+        EXPECT_EQ(stands[1].options.size(), c.a2Options);
+        EXPECT_EQ(test::readFile(aside), "<meta><parameters>");
+        EXPECT_TRUE(log.contains(path.string() + " found, but could not be loaded, kept as " + aside.string() + ": "));
+        // On disk the backup stands in for the damaged file, or nothing does.
+        EXPECT_EQ(fs::exists(path), c.state != LearnedMergeState::Damaged);
+        if (fs::exists(path)) EXPECT_EQ(test::readFile(path), *c.backup);
+        EXPECT_EQ(gf_writeLearnedFile(AirportFileData{}, path), c.saved);
+        if (c.backup) EXPECT_EQ(test::readFile(backup), *c.backup);
+        EXPECT_FALSE(fs::exists(dir / "EGLL.damaged2.xml"));
+    }
+    EXPECT_TRUE(log.contains(backup.string() + " is read in its place"));
+    EXPECT_TRUE(log.contains(backup.string() + " could not be loaded either: "));
+
+    // Damaged after the load: the save moves it aside too, and both the
+    // backup and the file set aside before stay.
+    SetUp();
+    const auto path = write(readable);
+    test::writeFile(backup, readable);
     lf_readLearned(path, "x", stands);
-    EXPECT_EQ(g_learnedMerge.state, LearnedMergeState::Damaged);
-    EXPECT_EQ(test::readFile(dir / "EGLL0.xml"), "<meta><parameters>");
-    EXPECT_EQ(test::readFile(path), "<meta><parameters>");
-    EXPECT_TRUE(log.contains(path.string() + " found, but could not be loaded, saved as *.0.xml: "));
-    EXPECT_EQ(stands.size(), 2u);
-    EXPECT_TRUE(gf_writeLearnedFile(AirportFileData{}, path));  // its copy is safe
+    test::writeFile(path, "<cut");
+    ASSERT_TRUE(gf_writeLearnedFile(AirportFileData{}, path));
+    EXPECT_EQ(test::readFile(backup), readable);
+    EXPECT_EQ(test::readFile(dir / "EGLL.damaged2.xml"), "<cut");
+    EXPECT_EQ(test::readFile(aside), "<meta><parameters>");
+    EXPECT_TRUE(log.contains(path.string() + " could not be loaded, kept as " + (dir / "EGLL.damaged2.xml").string()));
 }
 
 TEST_F(LearnedStands, AFileThatCouldNotBeReadCompletelyIsNeverOverwritten) {

@@ -4,6 +4,8 @@
 
 #include <set>
 
+#include "airports/stand_locations.hpp"
+#include "foundation/constants.hpp"
 #include "scan_test_support.hpp"
 #include "support/test_env.hpp"
 
@@ -28,7 +30,7 @@ TEST(ScanStaging, UserFilesSurviveEveryScanAndTheLastFilesStayAsBackup) {
     EXPECT_FALSE(fs::exists(f.staging));
 
     // The user adds a file of their own, and files of airports that the next
-    // scan makes: the scan's files win over both the same name and a link.
+    // scan makes: theirs stay, the same name wins over the scan's file.
     test::writeFile(f.live / "KJFK.xml", "mine");
     test::writeFile(f.live / "LSZH.xml", "mine too");
     test::writeFile(f.live / "lfpg.TXT", "archive/thirdparty/Y/LFPG.xml");
@@ -41,15 +43,16 @@ TEST(ScanStaging, UserFilesSurviveEveryScanAndTheLastFilesStayAsBackup) {
     test::writeFile(f.staging / "LFPG.xml", "generated 2");
     ASSERT_TRUE(lf_installStaging(f));
     EXPECT_EQ(test::entryNames(f.live),
-              (std::set<std::string>{"EGLL.xml", "KJFK.xml", "LFPG.xml", "LSZH.xml", "notes"}));
+              (std::set<std::string>{"EGLL.xml", "KJFK.xml", "LFPG.xml", "LSZH.xml", "lfpg.TXT", "notes"}));
     EXPECT_EQ(test::readFile(f.live / "EGLL.xml"), "generated 2");
-    EXPECT_EQ(test::readFile(f.live / "LSZH.xml"), "generated 2");
+    EXPECT_EQ(test::readFile(f.live / "LSZH.xml"), "mine too");
     EXPECT_EQ(test::readFile(f.live / "notes" / "a.txt"), "x");
     EXPECT_EQ(test::entryNames(f.backup),
               (std::set<std::string>{"EGLL.xml", "EGLL.txt", "KJFK.xml", "LSZH.xml", "lfpg.TXT", "notes"}));
-    EXPECT_EQ(test::readFile(f.backup / "LSZH.xml"), "mine too");
-    EXPECT_TRUE(log.contains("the scan's files replace LSZH.xml,lfpg.TXT in "));
-    EXPECT_EQ(test::readLines(f.scannedList), (std::vector<std::string>{"EGLL.xml", "LFPG.xml", "LSZH.xml"}));
+    EXPECT_EQ(test::readFile(f.backup / "EGLL.xml"), "generated 1");
+    EXPECT_TRUE(log.contains("the scan's LSZH.xml left out of " + f.live.string() +
+                             ": the user's files of those airports stay in force"));
+    EXPECT_EQ(test::readLines(f.scannedList), (std::vector<std::string>{"EGLL.xml", "LFPG.xml"}));
 
     // A scan that is cut short changes nothing.
     lf_prepareStaging(f);
@@ -57,12 +60,49 @@ TEST(ScanStaging, UserFilesSurviveEveryScanAndTheLastFilesStayAsBackup) {
     lf_discardStaging(f);
     EXPECT_FALSE(fs::exists(f.staging));
     EXPECT_EQ(test::entryNames(f.live),
-              (std::set<std::string>{"EGLL.xml", "KJFK.xml", "LFPG.xml", "LSZH.xml", "notes"}));
+              (std::set<std::string>{"EGLL.xml", "KJFK.xml", "LFPG.xml", "LSZH.xml", "lfpg.TXT", "notes"}));
 
     // A scan that finds nothing keeps only the user's files.
     lf_prepareStaging(f);
     ASSERT_TRUE(lf_installStaging(f));
-    EXPECT_EQ(test::entryNames(f.live), (std::set<std::string>{"KJFK.xml", "notes"}));
+    EXPECT_EQ(test::entryNames(f.live), (std::set<std::string>{"KJFK.xml", "LSZH.xml", "lfpg.TXT", "notes"}));
+}
+
+// In a folder with a list, a user's file of an airport that the scan makes a
+// file of stays in force, scan after scan: the loader takes a link before a
+// stand file, so the scan's stand file may stand beside the user's link, but
+// the scan's file of the same name or its link beside the user's stand file
+// gives way.
+TEST(ScanStaging, TheUsersFileOfAnAirportStaysInForceWhenTheScanMakesOne) {
+    test::TempDir dir;
+    test::ScopedCwd cwd(dir.path());
+    test::ScopedLog log;
+    const ScanFolder f = lf_scanFolder(g_myThirdpartyFolder);
+    test::writeFile(f.live / "KTST.xml", "generated 0");
+    test::writeFile(f.scannedList, "KTST.xml\n");
+    const std::string better = "archive/thirdparty/Better/EGLL.xml";
+    test::writeFile(f.live / "EGLL.txt", better + "\n");
+    test::writeFile(f.live / "LSZH.xml", "mine");
+    test::writeFile(f.live / "LFPG.xml", "mine too");
+    test::writeFile(f.live / "kjfk.XML", "mine as well");
+
+    for (int scan = 1; scan <= 3; ++scan) {
+        SCOPED_TRACE(testing::Message() << "scan " << scan);
+        lf_prepareStaging(f);
+        for (const char* name : {"EGLL.xml", "LSZH.xml", "KTST.xml", "KJFK.xml"}) {
+            test::writeFile(f.staging / name, "generated");
+        }
+        test::writeFile(f.staging / "LFPG.txt", "archive/thirdparty/Maker/LFPG.xml\n");
+        ASSERT_TRUE(lf_installStaging(f));
+        EXPECT_EQ(test::entryNames(f.live),
+                  (std::set<std::string>{"EGLL.txt", "EGLL.xml", "KTST.xml", "LFPG.xml", "LSZH.xml", "kjfk.XML"}));
+        EXPECT_EQ(test::readFile(f.live / "EGLL.txt"), better + "\n");
+        EXPECT_EQ(test::readFile(f.live / "LSZH.xml"), "mine");
+        EXPECT_EQ(gf_getStockAirportFile("EGLL"), better);
+        EXPECT_EQ(gf_getStockAirportFile("LFPG"), "airports\\my_thirdparty\\LFPG.xml");
+        EXPECT_EQ(test::readLines(f.scannedList), (std::vector<std::string>{"EGLL.xml", "KTST.xml"}));
+    }
+    EXPECT_TRUE(log.contains("the scan's KJFK.xml,LFPG.txt,LSZH.xml left out of " + f.live.string() + ": "));
 }
 
 // An older version left files without a list of what its scan made.

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include "airports/airport.hpp"
 #include "airports/learned_stands.hpp"
 #include "airports/park_airport_load.hpp"
@@ -215,6 +217,88 @@ TEST_F(StandLearning, SoftOptionsAndSavesThatMustNotDestroy) {
     EXPECT_FALSE(lf_saveLearnedParking());
     EXPECT_TRUE(gf_statusText().ends_with(" saving '" + kLearnedShown + "' did not succeed")) << gf_statusText();
     EXPECT_EQ(test::readFile(kLearned), damaged);
+}
+
+// Every option of a learned file as "<stand> <reg> <day> <hh>".
+std::set<std::string> learnedOptions(const fs::path& path) {
+    pugi::xml_document doc;
+    EXPECT_TRUE(doc.load_file(path.c_str())) << path;
+    std::set<std::string> out;
+    for (auto pos = doc.child("parkpositions").child("parkpos"); pos; pos = pos.next_sibling("parkpos")) {
+        for (auto o = pos.child("opt"); o; o = o.next_sibling("opt")) {
+            out.insert(std::string(pos.attribute("id").value()) + " " + o.attribute("reg").value() + " " +
+                       o.attribute("day").value() + " " + o.attribute("hh").value());
+        }
+    }
+    return out;
+}
+
+// A learned file cut in half by a crash beside its readable backup, then
+// with no backup, then with a damaged backup: no damaged file takes the
+// place of a readable one, and every damaged file stays on disk.
+TEST_F(StandLearning, ADamagedLearnedFileGivesWayToItsReadableBackup) {
+    const fs::path backup = "airports/learned/thirdparty/Maker/EGLL0.xml";
+    const fs::path aside = "airports/learned/thirdparty/Maker/EGLL.damaged.xml";
+    const std::string full =
+        std::string("<?xml version=\"1.0\"?>") + kMeta +
+        R"(<parameters><parameter name="airport_name" value="Heathrow"/><parameter name="parking_percentage" value="45"/>)"
+        R"(</parameters><parkpositions>)"
+        R"(<parkpos id="A1"><opt reg="GBKPA" airl="BAW" type="A320" day="2" hh="5"/></parkpos>)"
+        R"(<parkpos id="A3"><opt reg="GBKPB" airl="BAW" type="A320" day="6" hh="7,8"/></parkpos>)"
+        R"(<parkpos id="Z9"><opt reg="GBKPC" airl="BAW" type="A320" day="3" hh="9"/></parkpos></parkpositions>)";
+    test::writeFile(backup, full);
+    const std::set<std::string> backupOptions = learnedOptions(backup);
+    ASSERT_EQ(backupOptions.size(), 3u);
+    const std::string cut = full.substr(0, full.size() / 2);
+    test::writeFile(kLearned, cut);
+    const FlightIdent ezy = aircraft(40020, "GEZAB", "EZY7");
+
+    load();
+    EXPECT_TRUE(log.contains(kLearned.string() + " found, but could not be loaded, kept as " + aside.string()))
+        << log.text();
+    EXPECT_TRUE(log.contains(backup.string() + " is read in its place")) << log.text();
+    EXPECT_EQ(parking_percentage.value.load(), 45);
+    ASSERT_TRUE(lt_addStandOption(2, ezy, at(4, 20), false));
+    ASSERT_TRUE(lf_saveLearnedParking());
+    const auto saved = learnedOptions(kLearned);
+    for (const std::string& kept : backupOptions) EXPECT_TRUE(saved.contains(kept)) << kept;
+    EXPECT_TRUE(saved.contains("A2 GEZAB 4 20"));
+    EXPECT_EQ(saved.size(), 4u);
+    EXPECT_EQ(test::readFile(aside), cut);
+    EXPECT_EQ(learnedOptions(backup), backupOptions);
+
+    // The next save keeps the good file as the backup, as always.
+    const std::string first = test::readFile(kLearned);
+    load();
+    ASSERT_TRUE(lt_addStandOption(2, ezy, at(3, 30), false));
+    ASSERT_TRUE(lf_saveLearnedParking());
+    EXPECT_EQ(test::readFile(backup), first);
+    EXPECT_EQ(learnedOptions(kLearned).size(), 5u);
+
+    // Damaged again, with no backup: kept under a name of its own as well.
+    const fs::path aside2 = "airports/learned/thirdparty/Maker/EGLL.damaged2.xml";
+    fs::remove(backup);
+    test::writeFile(kLearned, "<?xml version=\"1.0\"?><meta>");
+    load();
+    EXPECT_EQ(g_learnedMerge.state, LearnedMergeState::Damaged);
+    EXPECT_EQ(options(1).size(), 1u);  // the archived one only
+    ASSERT_TRUE(lt_addStandOption(2, ezy, at(5, 30), false));
+    ASSERT_TRUE(lf_saveLearnedParking());
+    EXPECT_EQ(learnedOptions(kLearned), (std::set<std::string>{"A2 GEZAB 5 30"}));
+    EXPECT_EQ(test::readFile(aside2), "<?xml version=\"1.0\"?><meta>");
+    EXPECT_EQ(test::readFile(aside), cut);
+    EXPECT_FALSE(fs::exists(backup));
+
+    // Damaged with a damaged backup: neither replaces the other.
+    test::writeFile(kLearned, "<parkpositions>");
+    test::writeFile(backup, "<parameters>");
+    load();
+    EXPECT_EQ(g_learnedMerge.state, LearnedMergeState::Damaged);
+    ASSERT_TRUE(lt_addStandOption(2, ezy, at(6, 30), false));
+    ASSERT_TRUE(lf_saveLearnedParking());
+    EXPECT_EQ(learnedOptions(kLearned), (std::set<std::string>{"A2 GEZAB 6 30"}));
+    EXPECT_EQ(test::readFile("airports/learned/thirdparty/Maker/EGLL.damaged3.xml"), "<parkpositions>");
+    EXPECT_EQ(test::readFile(backup), "<parameters>");
 }
 
 }  // namespace
