@@ -155,7 +155,8 @@ void lf_resetSession() {
     g_secondTick = 0;
     gf_clearUiRequests();
     g_stockAirportsPath.clear();
-    gf_resetAutoRange();
+    // The next run keeps what RANGE holds as the user's range: not the automatic one.
+    gf_restoreManualRange();
     gf_setRangeSelection(RANGE.value.load());
 }
 

@@ -35,7 +35,8 @@ namespace {
 
 // The switch between the user's range and the automatic one. The window's
 // handlers make it at once on the UI thread; the main loop and the run's
-// start set the automatic range only while it is in force.
+// start set the automatic range only while it is in force. Taken after
+// g_settingsMutex (a settings save asks for the user's range), never before.
 std::mutex g_rangeMutex;
 bool g_autoRangeInForce = false;  // guarded by g_rangeMutex; g_manualRange then holds the user's range
 
@@ -131,9 +132,9 @@ void gf_restoreManualRange() {
     gf_showIntParameter(RANGE);
 }
 
-void gf_resetAutoRange() {
+std::int32_t gf_userRange() {
     const std::lock_guard lock(g_rangeMutex);
-    g_autoRangeInForce = false;
+    return g_autoRangeInForce ? g_manualRange.load() : RANGE.value.load();
 }
 
 void lf_enableAfterReservedStand() {

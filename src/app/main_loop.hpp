@@ -33,8 +33,6 @@ void gf_updateAutoRange();
 void gf_keepManualRange();
 // The automatic range ends: the user's range comes back at once (any thread).
 void gf_restoreManualRange();
-// A new run: no automatic range in force.
-void gf_resetAutoRange();
 // AUTO_RANGE switched on: the user's range is kept and RANGE set from the
 // user aircraft; switched off: the user's range comes back (the run's thread).
 void gf_switchAutoRange(bool on);

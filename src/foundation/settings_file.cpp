@@ -116,7 +116,10 @@ void lf_documentFromMemory(pugi::xml_document& doc) {
     for (const BoolParameter* p : lists.plainBools) append(*p, boolText(p->value.load()));
     for (const BoolUiParameter* p : lists.windowBools) append(*p, boolText(p->value.load()));
     for (const IntParameter* p : lists.plainInts) append(*p, std::to_string(p->value.load()));
-    for (const IntParameter* p : lists.windowInts) append(*p, std::to_string(p->value.load()));
+    for (const IntParameter* p : lists.windowInts) {
+        // RANGE may hold the automatic range now; the file keeps the user's.
+        append(*p, std::to_string(p == &RANGE ? gf_userRange() : p->value.load()));
+    }
     for (const StringParameter* p : lists.strings) append(*p, p->value.get());
     for (const StringUiParameter* p : lists.windowStrings) append(*p, p->value.get());
 }

@@ -52,6 +52,10 @@ void gf_simNoLongerConnected();
 // handshake.
 extern std::atomic<bool> g_runStarting;
 
+// The range the user chose: RANGE, or while the automatic range is in force
+// the value it replaced.
+std::int32_t gf_userRange();
+
 // The RANGE choice for a distance in nm and the AIRP_HEIGHT choice for an
 // altitude in feet (used when old settings are migrated).
 std::int32_t lf_snapRangeStep(std::int32_t nm);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <optional>
 
 #include "airports/airport.hpp"
@@ -385,6 +386,50 @@ TEST_F(CommandsThreaded, AutoRangeOffRestoresTheManualRange) {
     EXPECT_EQ(lf_snapFloatStep(20), 10.0f);
     EXPECT_EQ(lf_snapFloatStep(21), 10.0f);
     EXPECT_EQ(lf_snapAltitudeStep(46999), 36000);
+}
+
+// A restart while the automatic range is in force: whether the user unticks
+// it in the next run or before that run starts, the range the user chose
+// comes back, and the settings file never holds the automatic one.
+TEST_F(CommandsThreaded, AutoRangeOffAfterARestartRestoresTheManualRange) {
+    const auto indexOf = [](std::int32_t nm) {
+        return static_cast<int>(std::find(RANGE.choices.begin(), RANGE.choices.end(), nm) - RANGE.choices.begin());
+    };
+    for (const bool untickInRun2 : {true, false}) {
+        SCOPED_TRACE(untickInRun2 ? "unticked after the next run started" : "unticked before the next run started");
+        AUTO_RANGE.value = false;
+        lf_enableSettingsControls();
+        platform::setCheck(platform::getDlgItem(AUTO_RANGE.controlId), false);
+        select(RANGE.controlId, indexOf(25));
+        click(AUTO_RANGE.controlId);
+        userOnGround = true;       // the automatic range: 10 nm
+        gf_switchAutoRange(true);  // the run starts
+        lf_handleUiRequests();
+        ASSERT_EQ(RANGE.value.load(), 10);
+        // The file is gone meanwhile, so this save writes it whole from memory.
+        std::filesystem::remove(g_parametersXmlPath);
+        gf_saveStringParameter(DESTINATION);
+        EXPECT_EQ(storedValue("RANGE"), "25");
+
+        lf_resetSession();            // the restart
+        lf_enableSettingsControls();  // its start-up
+        if (!untickInRun2) click(AUTO_RANGE.controlId);
+        userOnGround = true;
+        if (AUTO_RANGE.value.load()) gf_switchAutoRange(true);  // the next run starts
+        lf_handleUiRequests();
+        if (untickInRun2) {
+            EXPECT_EQ(RANGE.value.load(), 10);
+            click(AUTO_RANGE.controlId);
+        }
+        EXPECT_FALSE(AUTO_RANGE.value.load());
+        EXPECT_EQ(RANGE.value.load(), 25);
+        EXPECT_EQ(g_rangeNm.load(), 25.0);
+        EXPECT_EQ(state(RANGE.controlId).text, u"25");
+        EXPECT_TRUE(state(RANGE.controlId).enabled);
+        EXPECT_EQ(storedValue("RANGE"), "25");
+        EXPECT_EQ(storedValue("AUTO_RANGE"), "false");
+        lf_resetSession();
+    }
 }
 
 TEST_F(CommandsThreaded, ClickingEveryControlInEveryStateNeverFails) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <thread>
 
 #include "app/run_state.hpp"
@@ -149,6 +150,54 @@ TEST_F(MainLoop, WindowRequestsAreDoneOnTheLoopsThread) {
     EXPECT_EQ(gf_statusText(), "");
     lf_handleUiRequests();
     EXPECT_EQ(RANGE.value.load(), 65);
+}
+
+using MainLoopThreaded = MainLoop;
+
+// The user ticks and unticks AUTO_RANGE while the main loop updates the
+// automatic range: once unticked, the range the user chose stays, whatever
+// the update was doing at that moment. An automatic value left behind would
+// be kept as the user's range at the next tick, so one shows at the end.
+TEST_F(MainLoopThreaded, AutoRangeTickedAndUntickedWhileTheLoopUpdatesIt) {
+    RANGE.hwnd = platform::createControl(platform::ControlKind::ComboBox, RANGE.controlId, u"", 0, 0, 50, 12);
+    RANGE.value = 25;
+    userOnGround = true;  // the automatic range: 10 nm
+    std::atomic<bool> stop{false};
+    std::atomic<std::uint64_t> updates{0};
+    std::thread loop([&] {
+        while (!stop.load()) {
+            lf_handleUiRequests();
+            gf_updateAutoRange();
+            ++updates;
+        }
+    });
+    // As the AUTO_RANGE check box does.
+    const auto tick = [] {
+        gf_keepManualRange();
+        gf_requestAutoRange(true);
+    };
+    const auto untick = [] {
+        gf_restoreManualRange();
+        gf_requestAutoRange(false);
+    };
+    // The first tick waits for the loop: the automatic range is in force.
+    tick();
+    const bool automatic = test::waitUntil([] { return RANGE.value.load() == 10; });
+    untick();
+    for (int i = 1; i < 2000; ++i) {
+        tick();
+        untick();
+    }
+    // Whatever update was under way at the last untick has ended.
+    const std::uint64_t after = updates.load() + 2;
+    const bool updated = test::waitUntil([&] { return updates.load() >= after; });
+    stop = true;
+    loop.join();
+    EXPECT_TRUE(automatic);
+    EXPECT_TRUE(updated);
+    EXPECT_EQ(RANGE.value.load(), 25);
+    EXPECT_EQ(g_manualRange.load(), 25);
+    RANGE.hwnd = 0;
 }
 
 TEST_F(MainLoop, BusyStateIsAFlag) {

@@ -34,23 +34,30 @@ using TrafficQueue = FeedTest;
 using TrafficQueueThreaded = FeedTest;
 
 TEST_F(TrafficQueue, AFullQueueKeepsEveryAircraftsOldestSample) {
+    using Out = std::pair<std::uint32_t, double>;
     struct Case {
         const char* label;
-        std::vector<std::uint32_t> before;                    // pushed first, then singles up to the limit
-        std::uint32_t next;                                   // the sample pushed into the full queue
-        std::vector<std::pair<std::uint32_t, double>> front;  // the first handed out afterwards
+        std::vector<std::uint32_t> before;  // pushed first, then singles up to the limit
+        bool takeFirst;                     // the first of them is taken before the others are pushed
+        std::uint32_t next;                 // the sample pushed into the full queue
+        std::vector<Out> front;             // the first handed out afterwards
+        Out last;                           // the last handed out
     };
     // Act 7's samples carry timestamps 1, 2, 3 in the order pushed; the one pushed last 9.
     const Case cases[] = {
-        {"the second oldest of the oldest aircraft with more goes", {7, 7, 7}, 100, {{7, 1.0}, {7, 3.0}}},
-        {"an aircraft's second sample gives way to its first", {7}, 7, {{7, 1.0}, {50000, 0.0}}},
-        {"with one sample each the oldest goes", {}, 100, {{50001, 0.0}, {50002, 0.0}}},
+        {"the oldest aircraft with more gives up its second", {7, 7, 7}, false, 100, {{7, 1.0}, {7, 3.0}}, {100, 9.0}},
+        {"an aircraft's second sample gives way to its first", {7}, false, 7, {{7, 1.0}, {50000, 0.0}}, {51998, 0.0}},
+        {"with one sample each the oldest goes", {}, false, 100, {{50001, 0.0}, {50002, 0.0}}, {100, 9.0}},
+        {"a sample taken no longer counts", {7, 7}, true, 100, {{50000, 0.0}, {50001, 0.0}}, {100, 9.0}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
         gf_clearTrafficQueue();
         double t = 0.0;
-        for (const std::uint32_t act : c.before) gf_pushTrafficSample(sampleOf(act, ++t));
+        for (const std::uint32_t act : c.before) {
+            gf_pushTrafficSample(sampleOf(act, ++t));
+            if (c.takeFirst && t == 1.0) ASSERT_EQ(drain(), (std::vector<Out>{{act, 1.0}}));
+        }
         fillWithSingles(50000);
         ASSERT_TRUE(gf_pushTrafficSample(sampleOf(c.next, 9.0)));
         EXPECT_EQ(gf_trafficQueueSize(), kTrafficQueueLimit);
@@ -58,6 +65,7 @@ TEST_F(TrafficQueue, AFullQueueKeepsEveryAircraftsOldestSample) {
         const auto out = drain();
         ASSERT_EQ(out.size(), kTrafficQueueLimit);
         EXPECT_EQ(std::vector(out.begin(), out.begin() + 2), c.front);
+        EXPECT_EQ(out.back(), c.last);
     }
     gf_clearTrafficQueue();
     EXPECT_EQ(gf_trafficSamplesDropped(), 0u);
