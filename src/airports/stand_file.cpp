@@ -15,6 +15,7 @@
 #include "foundation/parameter_table.hpp"
 #include "foundation/settings_file.hpp"
 #include "foundation/text_files.hpp"
+#include "foundation/upcalls.hpp"
 #include "platform/utf16.hpp"
 
 namespace skh {
@@ -222,7 +223,9 @@ bool lf_writeAirportParameters(pugi::xml_document& doc, const AirportFileData& d
     }
     if (publisher == "unknown") lf_appendParameter(params, "BGLpath", data.bglPath);
     if (!learned) return true;
-    lf_appendParameter(params, g_keyLateralRange, std::to_string(RANGE.value.load()));
+    // The user's range, not the automatic one that may be in force: the file
+    // sets RANGE when it is loaded again.
+    lf_appendParameter(params, g_keyLateralRange, std::to_string(gf_userRange()));
     lf_appendParameter(params, g_keyAutoRange, lf_boolText(AUTO_RANGE.value.load()));
     lf_appendParameter(params, g_keyWeek, lf_boolText(WEEK.value.load()));
     lf_appendParameter(params, g_keyParkFake, lf_boolText(PARK_FAKE.value.load()));

@@ -8,6 +8,7 @@
 #include "airports/airport.hpp"
 #include "airports/airport_list.hpp"
 #include "airports/park_airport_load.hpp"
+#include "airports/stand_file.hpp"
 #include "app/main_loop.hpp"
 #include "app/main_window.hpp"
 #include "app/run_state.hpp"
@@ -410,6 +411,10 @@ TEST_F(CommandsThreaded, AutoRangeOffAfterARestartRestoresTheManualRange) {
         std::filesystem::remove(g_parametersXmlPath);
         gf_saveStringParameter(DESTINATION);
         EXPECT_EQ(storedValue("RANGE"), "25");
+        // A learned airport file saved now keeps the user's range too.
+        pugi::xml_document learned;
+        ASSERT_TRUE(gf_buildAirportDocument(learned, AirportFileData{}, kLearnedSave));
+        EXPECT_EQ(lf_readAirportIntParam(learned, "LATERAL_RANGE"), 25);
 
         lf_resetSession();            // the restart
         lf_enableSettingsControls();  // its start-up
