@@ -41,13 +41,13 @@
 #include "foundation/dataset_crypto.hpp"
 #include "foundation/format.hpp"
 #include "foundation/geo.hpp"
-#include "platform/net.hpp"
 #include "platform/process.hpp"
 #include "simclient/sim_queues.hpp"
 #include "simclient/sim_state.hpp"
 #include "simconnect/connection.hpp"
 #include "simconnect/simconnect.hpp"
 #include "support/fake_realtraffic.hpp"
+#include "support/reserved_port.hpp"
 
 namespace {
 
@@ -130,17 +130,6 @@ BENCHMARK(BM_PollGrid)->Iterations(1)->Unit(benchmark::kSecond);
 
 // ---- the idle program -------------------------------------------------------
 
-int freePort(bool udp) {
-    using namespace skh::platform;
-    const Socket s = udp ? openUdpSocket(Family::IPv4) : openTcpSocket(Family::IPv4);
-    SocketAddress any;
-    resolveAddress("127.0.0.1", "0", Family::IPv4, false, any);
-    bindSocket(s, any);
-    const int port = localPort(s);
-    closeSocket(s);
-    return port;
-}
-
 void writeText(const fs::path& path, const std::string& text) {
     fs::create_directories(path.parent_path());
     std::ofstream(path, std::ios::binary) << text;
@@ -194,9 +183,9 @@ public:
         writeText(program / skh::g_liveriesScannedXml,
                   R"(<liveries><liv airl="SWR" type="A320" title="Airbus A320 Swiss"/></liveries>)");
         writeText(dir / "appdata" / "InsideSystems" / "RealTraffic.jar", "");
-        tcp = freePort(false);
-        traffic = freePort(true);
-        qnh = freePort(true);
+        tcp = m_tcpPort.number();
+        traffic = m_trafficPort.number();
+        qnh = m_qnhPort.number();
         writeText(dir / "appdata" / "Skyhaven_P3D" / "parameters.xml", skh::format(R"(<?xml version="1.0"?>
 <parameters><parameter name="SIM_INSTALL_PATH" value="D:\Prepar3D v5"/><parameter name="PORT_NUMBER" value="{}"/>
 <parameter name="SCAN_LIVERIES" value="false"/><parameter name="SCAN_AIRPORTS" value="false"/>{}</parameters>
@@ -264,6 +253,8 @@ private:
     }
 
     const fs::path m_binaries = SKYHAVEN_BINARY_DIR;
+    // The program's ports, fixed before it starts.
+    skh::test::ReservedPort m_tcpPort, m_trafficPort, m_qnhPort;
     skh::platform::EnvironmentChanges m_env;
     int m_sim = 0, m_rt = 0;
 };

@@ -13,6 +13,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <fstream>
 
 namespace skh::platform {
 
@@ -398,6 +399,14 @@ int localAddress(Socket s, SocketAddress& out) {
     out.length = len;
     out.family = addr.ss_family == AF_INET6 ? Family::IPv6 : (addr.ss_family == AF_UNIX ? Family::Unix : Family::IPv4);
     return 0;
+}
+
+PortRange ephemeralPortRange() {
+    PortRange range{32768, 60999};  // the kernel's default
+    std::ifstream in("/proc/sys/net/ipv4/ip_local_port_range");
+    PortRange read;
+    if (in >> read.first >> read.last && read.first > 0 && read.first <= read.last && read.last <= 65535) range = read;
+    return range;
 }
 
 }  // namespace skh::platform

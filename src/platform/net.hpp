@@ -108,4 +108,12 @@ int localPort(Socket s);
 // The local address a socket is bound to; 0 or -1.
 int localAddress(Socket s, SocketAddress& out);
 
+// The ports from which the system picks one for a bind to port 0 or an
+// outgoing connection (both ends included).
+struct PortRange {
+    int first = 0;
+    int last = 0;
+};
+PortRange ephemeralPortRange();
+
 }  // namespace skh::platform

@@ -31,8 +31,10 @@ std::string lockFileName(std::string_view mutexName) {
 
 }  // namespace
 
-SingleInstanceLock::SingleInstanceLock(std::string_view mutexName) {
-    const std::filesystem::path path = lockFolder() / lockFileName(mutexName);
+SingleInstanceLock::SingleInstanceLock(std::string_view mutexName) : SingleInstanceLock(mutexName, lockFolder()) {}
+
+SingleInstanceLock::SingleInstanceLock(std::string_view mutexName, const std::filesystem::path& folder) {
+    const std::filesystem::path path = folder / lockFileName(mutexName);
     const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     if (fd < 0) return;
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {

@@ -3,6 +3,7 @@
 // copy. Here it is an exclusive lock on a lock file named after the mutex,
 // in $SKYHAVEN_LOCK_DIR, else $XDG_RUNTIME_DIR, else the temp folder. The
 // lock is released when the process ends, however it ends.
+#include <filesystem>
 #include <string_view>
 
 namespace skh::platform {
@@ -10,6 +11,8 @@ namespace skh::platform {
 class SingleInstanceLock {
 public:
     explicit SingleInstanceLock(std::string_view mutexName);
+    // The same lock with its file in a folder of the caller's choosing.
+    SingleInstanceLock(std::string_view mutexName, const std::filesystem::path& folder);
     ~SingleInstanceLock();
     SingleInstanceLock(const SingleInstanceLock&) = delete;
     SingleInstanceLock& operator=(const SingleInstanceLock&) = delete;

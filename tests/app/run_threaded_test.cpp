@@ -27,6 +27,7 @@
 #include "support/fake_simulator.hpp"
 #include "support/in_process_run.hpp"
 #include "support/libraries.hpp"
+#include "support/reserved_port.hpp"
 #include "support/sc_test_env.hpp"
 #include "support/test_env.hpp"
 
@@ -92,13 +93,17 @@ TEST_F(AppRunThreaded, StartsInOrderRunsAndClosesWithEveryThreadJoined) {
 }
 
 TEST_F(AppRunThreaded, ReaderErrorRestartsOnTheSamePortsWithTheScansOff) {
+    const test::ReservedPort reservedTraffic;
+    const test::ReservedPort reservedQnh;
+    const int trafficPort = reservedTraffic.number();
+    const int qnhPort = reservedQnh.number();
+    const test::ScopedEnv samePort("SKYHAVEN_TRAFFIC_PORT", std::to_string(trafficPort));
+    const test::ScopedEnv sameQnhPort("SKYHAVEN_QNH_PORT", std::to_string(qnhPort));
     startWorker();
     connectRealTraffic();
     ASSERT_TRUE(test::waitUntil([] { return g_trafficReader.boundPort.load() != 0; }));
-    const int trafficPort = g_trafficReader.boundPort.load();
-    const int qnhPort = g_qnhReader.boundPort.load();
-    const test::ScopedEnv samePort("SKYHAVEN_TRAFFIC_PORT", std::to_string(trafficPort));
-    const test::ScopedEnv sameQnhPort("SKYHAVEN_QNH_PORT", std::to_string(qnhPort));
+    EXPECT_EQ(g_trafficReader.boundPort.load(), trafficPort);
+    EXPECT_EQ(g_qnhReader.boundPort.load(), qnhPort);
     ASSERT_TRUE(m_rt.sendDatagram(static_cast<std::uint16_t>(trafficPort), test::TrafficLineBuilder().text()));
     const std::uint32_t tick = trafficTick.load();
     ASSERT_TRUE(test::waitUntil([&] { return trafficTick.load() > tick + 50; }));

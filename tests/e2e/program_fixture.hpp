@@ -13,7 +13,6 @@
 #include <thread>
 
 #include "foundation/constants.hpp"
-#include "platform/net.hpp"
 #include "platform/process.hpp"
 #include "support/dataset_builder.hpp"
 #include "support/libraries.hpp"
@@ -22,18 +21,6 @@
 namespace skh::test {
 
 namespace fs = std::filesystem;
-
-// A port that was free on 127.0.0.1 a moment ago.
-inline int freePort(bool udp) {
-    const platform::Socket s =
-        udp ? platform::openUdpSocket(platform::Family::IPv4) : platform::openTcpSocket(platform::Family::IPv4);
-    platform::SocketAddress any;
-    platform::resolveAddress("127.0.0.1", "0", platform::Family::IPv4, false, any);
-    platform::bindSocket(s, any);
-    const int port = platform::localPort(s);
-    platform::closeSocket(s);
-    return port;
-}
 
 class ProgramProcess {
 public:

@@ -12,6 +12,7 @@
 #include "simconnect/sc_types.hpp"
 #include "support/fake_realtraffic.hpp"
 #include "support/fake_simulator.hpp"
+#include "support/reserved_port.hpp"
 
 namespace skh {
 namespace {
@@ -29,7 +30,7 @@ protected:
   <parameter name="PORT_NUMBER" value="{}"/>
   <parameter name="SCAN_LIVERIES" value="false"/>
 )",
-                                          m_tcpPort));
+                                          m_tcpPort.number()));
         test::FakeSimOptions options;
         options.ipv4 = false;
         options.pipeName = kScDefaultPipeName;
@@ -51,25 +52,26 @@ protected:
 
     platform::EnvironmentChanges environment() const {
         auto env = m_world.environment();
-        env.emplace_back("SKYHAVEN_TRAFFIC_PORT", std::to_string(m_trafficPort));
-        env.emplace_back("SKYHAVEN_QNH_PORT", std::to_string(m_qnhPort));
+        env.emplace_back("SKYHAVEN_TRAFFIC_PORT", std::to_string(m_trafficPort.number()));
+        env.emplace_back("SKYHAVEN_QNH_PORT", std::to_string(m_qnhPort.number()));
         return env;
     }
     // Starts the program; RealTraffic connects and the first traffic line
     // arrives once the readers listen.
     void startRun(ProgramProcess& program) {
         ASSERT_TRUE(program.started());
-        m_rt.connect(static_cast<std::uint16_t>(m_tcpPort));
+        m_rt.connect(m_tcpPort.number());
         ASSERT_TRUE(program.waitForLog("Traffic Reader connected")) << program.output() << program.log();
-        ASSERT_TRUE(m_rt.sendDatagram(static_cast<std::uint16_t>(m_trafficPort), test::TrafficLineBuilder().text()));
-        ASSERT_TRUE(m_rt.sendQnh(static_cast<std::uint16_t>(m_qnhPort), R"({"QNH":1020})"));
+        ASSERT_TRUE(m_rt.sendDatagram(m_trafficPort.number(), test::TrafficLineBuilder().text()));
+        ASSERT_TRUE(m_rt.sendQnh(m_qnhPort.number(), R"({"QNH":1020})"));
     }
 
     ProgramWorld m_world;
     test::ScopedEnv m_pipes{"SKYHAVEN_PIPE_DIR", m_world.path("pipes").string()};
-    int m_tcpPort = test::freePort(false);
-    int m_trafficPort = test::freePort(true);
-    int m_qnhPort = test::freePort(true);
+    // The program listens on these; they are fixed before it starts.
+    test::ReservedPort m_tcpPort;
+    test::ReservedPort m_trafficPort;
+    test::ReservedPort m_qnhPort;
     std::unique_ptr<test::FakeSimulator> m_sim;
     test::FakeRealTraffic m_rt;
     std::thread m_ticker;
@@ -78,11 +80,11 @@ protected:
 
 TEST_F(ProgramRunThreaded, RunsAgainstTheFakesAndClosesOnRequest) {
     ProgramProcess program(m_world.folder(), environment());
-    startRun(program);
+    ASSERT_NO_FATAL_FAILURE(startRun(program));
     // The RealTraffic link: version question, simulator time, user position.
     ASSERT_GE(m_rt.waitForLine("Qs121=", 20000), 0);
     for (int i = 0; i < 20; ++i) {
-        ASSERT_TRUE(m_rt.sendDatagram(static_cast<std::uint16_t>(m_trafficPort),
+        ASSERT_TRUE(m_rt.sendDatagram(m_trafficPort.number(),
                                       test::TrafficLineBuilder().set(14, std::to_string(1700000001 + i)).text()));
     }
     ASSERT_TRUE(program.waitForOutput("RealTraffic detected at this PC"));
@@ -105,11 +107,11 @@ TEST_F(ProgramRunThreaded, RunsAgainstTheFakesAndClosesOnRequest) {
 
 TEST_F(ProgramRunThreaded, RealTrafficGoneAndBack) {
     ProgramProcess program(m_world.folder(), environment());
-    startRun(program);
+    ASSERT_NO_FATAL_FAILURE(startRun(program));
     ASSERT_GE(m_rt.waitForLine("Qs121=", 20000), 0);
     m_rt.disconnect();
     ASSERT_TRUE(program.waitForLog("RealTraffic gone? Wait for RealTraffic to re-connect ..."));
-    m_rt.connect(static_cast<std::uint16_t>(m_tcpPort));
+    m_rt.connect(m_tcpPort.number());
     ASSERT_TRUE(program.waitForLog("RealTraffic re-connected"));
     EXPECT_FALSE(program.wait(200));  // the run goes on
     EXPECT_EQ(program.close(), 0);
@@ -132,9 +134,11 @@ TEST_F(ProgramRunThreaded, SimulatorEndsTheRun) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.label);
+        // This run's lines: the ones before are an earlier run's.
+        const std::size_t earlier = m_rt.lines().size();
         ProgramProcess program(m_world.folder(), environment());
-        startRun(program);
-        ASSERT_GE(m_rt.waitForLine("Qs121=", 20000), 0);
+        ASSERT_NO_FATAL_FAILURE(startRun(program));
+        ASSERT_GE(m_rt.waitForLine("Qs121=", 20000, earlier), 0);
         c.fault(*m_sim);
         // The simulator is gone: the program quits by itself, nothing restarts.
         EXPECT_EQ(program.wait(), 0);
@@ -177,12 +181,12 @@ TEST_F(ProgramRunThreaded, TheParkAirportFillsWithStaticAircraftAndEmptiesWhenTh
   <parameter name="SCAN_AIRPORTS" value="false"/>
   <parameter name="AIRP_RANGE" value="5"/>
 )",
-                                      m_tcpPort));
+                                      m_tcpPort.number()));
     m_sim->placeUser(47.4480, 8.5560, std::nullopt);  // on the apron, at no stand
     m_sim->startFrames(30.0);                         // creations go out on frames
 
     ProgramProcess program(m_world.folder(), environment());
-    startRun(program);
+    ASSERT_NO_FATAL_FAILURE(startRun(program));
     ASSERT_TRUE(program.waitForLog("3 positions (100% vs wanted 100%"));
     // Static aircraft in the simulator: their callsigns end in "*".
     const auto statics = [&](bool removed) {

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "feed_fixture.hpp"
+#include "support/reserved_port.hpp"
 
 namespace skh::test {
 namespace {
@@ -135,7 +136,11 @@ TEST_F(ReadersThreaded, PortInUseStopsTheRunWithReaderError) {
 }
 
 TEST_F(ReadersThreaded, JoinedReadersFreeTheirPortsForTheNextRun) {
-    const auto port = startQnh();
+    // Fixed for every run, as the program's are.
+    const ReservedPort reserved;
+    const std::uint16_t port = reserved.number();
+    gf_startQnhReader(port);
+    ASSERT_TRUE(waitUntil([] { return g_qnhReader.boundPort.load() != 0; }));
     for (int run = 0; run < 3; ++run) {
         gf_stopReaders();
         gf_joinReaders();

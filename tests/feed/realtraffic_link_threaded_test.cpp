@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "feed_fixture.hpp"
+#include "support/reserved_port.hpp"
 
 namespace skh::test {
 namespace {
@@ -22,17 +23,6 @@ UserAcState userAt(double lat, double lon) {
     u.altitude = 35000.0;
     u.groundVelocity = 123.4567;
     return u;
-}
-
-// A port that was free a moment ago.
-std::uint16_t freePort() {
-    const platform::Socket s = platform::openTcpSocket(platform::Family::IPv4);
-    platform::SocketAddress a;
-    platform::resolveAddress("127.0.0.1", "0", platform::Family::IPv4, false, a);
-    platform::bindSocket(s, a);
-    const int port = platform::localPort(s);
-    platform::closeSocket(s);
-    return static_cast<std::uint16_t>(port);
 }
 
 class RealTrafficLinkThreaded : public FeedTest {
@@ -53,7 +43,8 @@ protected:
 };
 
 TEST_F(RealTrafficLinkThreaded, RunStartHandshakeAtLevel2SendsTheSimulatorTime) {
-    const auto port = freePort();
+    const ReservedPort reserved;
+    const std::uint16_t port = reserved.number();
     PORT_NUMBER.value.set(std::to_string(port));
     g_runStarting = true;
     rt.connect(port);  // before the server listens: the fake retries

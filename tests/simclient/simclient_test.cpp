@@ -376,7 +376,8 @@ TEST_F(SimClientThreaded, TheUserAircraftReportsEverySecondAndATeleportStopsTheR
     gf_requestUserPosition();
     ASSERT_TRUE(waitUntil([] { return gf_userAcState().latitude == 47.4647; }));
     EXPECT_EQ(gf_userAcState().zuluYear, 2024);
-    EXPECT_EQ(userObjectId.load(), 1u);
+    // The handler takes the object id after it has published the position.
+    EXPECT_TRUE(waitUntil([] { return userObjectId.load() == 1u; })) << userObjectId.load();
 
     // Once per simulated second.
     g_userDataReady = false;
