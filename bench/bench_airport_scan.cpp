@@ -13,6 +13,7 @@
 #include "airports/airport_output.hpp"
 #include "airports/bgl_reader.hpp"
 #include "bench_memory.hpp"
+#include "foundation/format.hpp"
 #include "foundation/random.hpp"
 #include "foundation/scan_report.hpp"
 #include "foundation/text_files.hpp"
@@ -81,7 +82,7 @@ void BM_CountBglAirports(benchmark::State& state) {
     const std::string scenery = test::bglFile({test::BglSectionLayout{0x65, 1, {std::string(40000, '\0')}}});
     std::vector<fs::path> paths;
     for (int i = 0; i < files; ++i) {
-        paths.push_back(dir.path() / ("f" + std::to_string(i) + ".bgl"));
+        paths.push_back(dir.path() / skh::format("f{}.bgl", i));
         writeBytes(paths.back(), i % 10 == 0 ? withAirport : scenery);
     }
     std::int64_t found = 0;
@@ -159,7 +160,7 @@ void BM_ParallelFolderScan(benchmark::State& state) {
     for (int i = 0; i < files; ++i) {
         std::vector<test::BglAirportLayout> airports;
         for (int k = 0; k < 4; ++k) airports.push_back(bigAirport(identOf(i * 4 + k), 400));
-        writeBytes(dir.path() / ("f" + std::to_string(i) + ".bgl"), test::bglFileOf(airports));
+        writeBytes(dir.path() / skh::format("f{}.bgl", i), test::bglFileOf(airports));
     }
     const std::int32_t saved = g_maxTasks;
     g_maxTasks = static_cast<std::int32_t>(state.range(0));

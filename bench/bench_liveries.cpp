@@ -70,7 +70,7 @@ const std::vector<LiveryData>& setUp() {
         LOG.value = false;
 
         std::string types;
-        for (int t = 0; t < kTypes; ++t) types += (t ? "," : "") + typeOf(t);
+        for (int t = 0; t < kTypes; ++t) types.append(t ? "," : "").append(typeOf(t));
         std::string groups;
         for (int t = 0; t + 2 < kTypes; t += 3) {
             groups += skh::format(R"(<similar types="{},{},{}"/>)", typeOf(t), typeOf(t + 1), typeOf(t + 2));
@@ -178,7 +178,7 @@ std::vector<FlightIdent> makeAircraft() {
                 ident = {airlineOf(i), typeOf(i), "", "", "", "", "", registrationOf((i * 2) % kLiveries)};
                 break;
             case 1:  // airline and type of an installed livery
-                ident = {airlineOf(i * 7 * 3), typeOf(i * 13 * 3), "", "", "", "", "", "X-" + std::to_string(i)};
+                ident = {airlineOf(i * 7 * 3), typeOf(i * 13 * 3), "", "", "", "", "", skh::format("X-{}", i)};
                 break;
             case 2:  // a registration of the database, matched through its airline
                 ident = {"", typeOf(i + 1), "", "", "", "", "", registrationOf(kLiveries + i)};
@@ -187,7 +187,7 @@ std::vector<FlightIdent> makeAircraft() {
                 ident = {"QQQ", typeOf(i), "", "", "", "", "", ""};
                 break;
             default:  // an unknown type: a light type of any airline
-                ident = {"QQQ", "NONE", "", "", "", "", "", "N" + std::to_string(i)};
+                ident = {"QQQ", "NONE", "", "", "", "", "", skh::format("N{}", i)};
         }
         aircraft.emplace_back(std::move(ident));
     }

@@ -10,6 +10,7 @@
 #include "aircraft/dbase.hpp"
 #include "bench_support.hpp"
 #include "feed/traffic_queue.hpp"
+#include "foundation/format.hpp"
 #include "foundation/geo.hpp"
 #include "traffic/movement.hpp"
 #include "traffic/traffic_driver.hpp"
@@ -45,7 +46,7 @@ void lf_fillSky(std::int32_t firstDue) {
     for (std::size_t i = 0; i < kAircraft; ++i) {
         IdentStrings id;
         id.type = "A320";
-        id.callsign = "B" + std::to_string(i);
+        id.callsign = skh::format("B{}", i);
         id.airline = "BEN";
         GeoPos p{46.5 + static_cast<double>(i % 32) * 0.05, 7.5 + static_cast<double>(i / 32) * 0.1};
         double track = static_cast<double>(i % 360) * DEG2RAD;

@@ -6,7 +6,8 @@
 # paths are checked too; timings come from a Release build, see bench/).
 # Each stage prints a heading, and the test stages ctest's summary; what
 # fails is shown whole (build errors, the failing tests' output, a
-# benchmark's output). Uses ccache when it is there.
+# benchmark's output). A compiler warning fails a build. Uses ccache when it
+# is there.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
@@ -56,13 +57,14 @@ run_tests() {
 }
 
 heading "1/3 Tests under AddressSanitizer and UndefinedBehaviorSanitizer (Debug)"
-build build/debug "all" -DCMAKE_BUILD_TYPE=Debug -DSKYHAVEN_BENCH=ON
+build build/debug "all" -DCMAKE_BUILD_TYPE=Debug -DSKYHAVEN_BENCH=ON -DSKYHAVEN_WERROR=ON
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   run_tests "$logs/debug-tests.txt" --test-dir build/debug
 
 heading "2/3 Threaded tests under ThreadSanitizer (RelWithDebInfo)"
 # Only the test files that hold threaded suites are built here.
-build build/tsan skyhaven_tests -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSKYHAVEN_TSAN=ON -DSKYHAVEN_BENCH=OFF
+build build/tsan skyhaven_tests -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSKYHAVEN_TSAN=ON -DSKYHAVEN_BENCH=OFF \
+  -DSKYHAVEN_WERROR=ON
 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
   run_tests "$logs/tsan-tests.txt" --test-dir build/tsan -R Threaded --no-tests=ignore
 

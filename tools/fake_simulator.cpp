@@ -49,6 +49,7 @@
 #include <thread>
 
 #include "support/fake_sim_console.hpp"
+#include "tool_options.hpp"
 
 namespace {
 
@@ -58,6 +59,8 @@ const char* const kUsage =
     "usage: skyhaven-fake-sim [--no-ipv4] [--ipv6] [--pipe [NAME]] [--frames HZ] [--sim-stopped]\n"
     "                         [--seconds N] [--elevation FT] [--reuse-ids] [--any-protocol]\n"
     "                         [--trace|--trace-all] [--script \"CMD; CMD; ...\"]\n";
+
+constexpr const char* kTool = "skyhaven-fake-sim";
 
 std::mutex g_outputMutex;
 
@@ -74,9 +77,12 @@ int main(int argc, char** argv) {
     long seconds = 0;
     std::string script;
     std::string trace;
+    namespace tools = skh::tools;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         const bool hasValue = i + 1 < argc;
+        if ((a == "--frames" || a == "--seconds" || a == "--elevation" || a == "--script") && !hasValue)
+            return tools::gf_refuseMissing(kTool, a);
         if (a == "--no-ipv4") {
             options.ipv4 = false;
         } else if (a == "--ipv6") {
@@ -84,12 +90,20 @@ int main(int argc, char** argv) {
         } else if (a == "--pipe") {
             options.pipeName =
                 (hasValue && argv[i + 1][0] != '-') ? std::string(argv[++i]) : std::string(skh::kScDefaultPipeName);
-        } else if (a == "--frames" && hasValue) {
-            frames = std::atof(argv[++i]);
-        } else if (a == "--seconds" && hasValue) {
-            seconds = std::atol(argv[++i]);
-        } else if (a == "--elevation" && hasValue) {
-            options.groundElevationFt = std::atof(argv[++i]);
+        } else if (a == "--frames") {
+            const auto v = tools::gf_number(argv[++i]);
+            if (!v || *v < 0.0 || *v > 1000.0)
+                return tools::gf_refuse(kTool, a, "frames per second from 0 (none) to 1000", argv[i]);
+            frames = *v;
+        } else if (a == "--seconds") {
+            const auto v = tools::gf_wholeNumber(argv[++i], 1, 10'000'000);
+            if (!v) return tools::gf_refuse(kTool, a, "whole seconds from 1 to 10000000", argv[i]);
+            seconds = static_cast<long>(*v);
+        } else if (a == "--elevation") {
+            const auto v = tools::gf_number(argv[++i]);
+            if (!v || *v < -1500.0 || *v > 30000.0)
+                return tools::gf_refuse(kTool, a, "feet from -1500 to 30000", argv[i]);
+            options.groundElevationFt = *v;
         } else if (a == "--sim-stopped") {
             options.simRunning = false;
         } else if (a == "--reuse-ids") {
@@ -98,14 +112,13 @@ int main(int argc, char** argv) {
             options.anyProtocolVersion = true;
         } else if (a == "--trace" || a == "--trace-all") {
             trace = a == "--trace" ? "on" : "all";
-        } else if (a == "--script" && hasValue) {
+        } else if (a == "--script") {
             script = argv[++i];
         } else if (a == "--help" || a == "-h") {
             std::cout << kUsage << "\n" << skh::test::FakeSimConsole::help() << "\n";
             return 0;
         } else {
-            std::cerr << kUsage;
-            return 2;
+            return tools::gf_refuseUnknown(kTool, a);
         }
     }
     options.keepRequests = false;

@@ -10,16 +10,19 @@
 #include <fstream>
 #include <iostream>
 #include <optional>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "foundation/format.hpp"
 #include "support/fake_realtraffic.hpp"
+#include "tool_options.hpp"
 
 namespace {
 
 using skh::test::FakeRealTraffic;
+namespace tools = skh::tools;
 using Clock = std::chrono::steady_clock;
 
 std::atomic<bool> g_interrupted{false};
@@ -41,6 +44,10 @@ struct Options {
     double duration = -1.0;
 };
 
+// The options that take a value.
+const std::set<std::string> kValueOptions = {"--traffic-port", "--qnh-port", "--tcp-port", "--replay",  "--rate",
+                                             "--speed",        "--qnh",      "--reply",    "--version", "--duration"};
+
 void usage() {
     std::puts(
         "usage: skyhaven-fake-rt [options]\n"
@@ -58,21 +65,42 @@ void usage() {
         "                    malformed or none (level2)\n"
         "  --version TEXT    version in the answer (9.0)\n"
         "  --duration S      stop after S seconds, keeping the link open and the QNH going\n"
-        "                    after the replay ends (default: when the replay ends, or on Ctrl-C)");
+        "                    after the replay ends (default: when the replay ends, or on Ctrl-C)\n"
+        "  -h, --help        this text");
 }
 
-bool parsePort(const std::string& text, std::uint16_t& out) {
-    try {
-        const unsigned long v = std::stoul(text);
-        if (v > 65535) return false;
-        out = static_cast<std::uint16_t>(v);
-        return true;
-    } catch (const std::exception&) {
+constexpr const char* kTool = "skyhaven-fake-rt";
+
+// What the command line asks: a run, the usage (status 0), or nothing, after
+// a refusal (status 2).
+enum class Parsed { Run, Help, Refused };
+
+// A port option's value; 0 is taken only when `zeroText` says what it means.
+bool parsePort(const std::string& option, const std::string& text, std::uint16_t& out, const char* zeroText = nullptr) {
+    const auto v = tools::gf_wholeNumber(text, zeroText != nullptr ? 0 : 1, 65535);
+    if (!v) {
+        tools::gf_refuse(kTool, option,
+                         zeroText != nullptr ? skh::format("a port from 0 ({}) to 65535", zeroText)
+                                             : std::string("a port from 1 to 65535"),
+                         text);
         return false;
     }
+    out = static_cast<std::uint16_t>(*v);
+    return true;
 }
 
-bool parseOptions(int argc, char** argv, Options& o) {
+// A number above 0 up to `high`.
+bool parsePositive(const std::string& option, const std::string& text, double high, const char* unit, double& out) {
+    const auto v = tools::gf_number(text);
+    if (!v || !(*v > 0.0 && *v <= high)) {
+        tools::gf_refuse(kTool, option, skh::format("{} above 0 up to {}", unit, high), text);
+        return false;
+    }
+    out = *v;
+    return true;
+}
+
+Parsed parseOptions(int argc, char** argv, Options& o) {
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         const auto value = [&]() -> std::optional<std::string> {
@@ -85,24 +113,25 @@ bool parseOptions(int argc, char** argv, Options& o) {
         } else if (arg == "--retime") {
             o.retime = true;
         } else if (arg == "--help" || arg == "-h") {
-            return false;
+            return Parsed::Help;
+        } else if (!kValueOptions.contains(arg)) {
+            tools::gf_refuseUnknown(kTool, arg);
+            return Parsed::Refused;
         } else if (!(v = value())) {
-            std::fprintf(stderr, "missing value after %s\n", arg.c_str());
-            return false;
+            tools::gf_refuseMissing(kTool, arg);
+            return Parsed::Refused;
         } else if (arg == "--traffic-port") {
-            if (!parsePort(*v, o.trafficPort)) return false;
+            if (!parsePort(arg, *v, o.trafficPort)) return Parsed::Refused;
         } else if (arg == "--qnh-port") {
-            if (!parsePort(*v, o.qnhPort)) return false;
+            if (!parsePort(arg, *v, o.qnhPort)) return Parsed::Refused;
         } else if (arg == "--tcp-port") {
-            if (!parsePort(*v, o.tcpPort)) return false;
+            if (!parsePort(arg, *v, o.tcpPort, "no TCP link")) return Parsed::Refused;
         } else if (arg == "--replay") {
             o.replayFile = *v;
         } else if (arg == "--rate") {
-            o.rate = std::atof(v->c_str());
-            if (!(o.rate > 0.0 && o.rate <= 1e6)) return false;
+            if (!parsePositive(arg, *v, 1e6, "a number", o.rate)) return Parsed::Refused;
         } else if (arg == "--speed") {
-            o.speed = std::atof(v->c_str());
-            if (!(o.speed > 0.0 && o.speed <= 1e6)) return false;
+            if (!parsePositive(arg, *v, 1e6, "a number", o.speed)) return Parsed::Refused;
         } else if (arg == "--qnh") {
             o.qnh = *v == "none" ? std::nullopt : std::optional<std::string>(*v);
         } else if (arg == "--reply") {
@@ -117,19 +146,17 @@ bool parseOptions(int argc, char** argv, Options& o) {
                 o.reply = R::Malformed;
             else if (*v == "none")
                 o.reply = R::None;
-            else
-                return false;
+            else {
+                tools::gf_refuse(kTool, arg, "level2, level1, nolevel, malformed or none", *v);
+                return Parsed::Refused;
+            }
         } else if (arg == "--version") {
             o.version = *v;
         } else if (arg == "--duration") {
-            o.duration = std::atof(v->c_str());
-            if (!(o.duration >= 0.0 && o.duration <= 1e7)) return false;
-        } else {
-            std::fprintf(stderr, "unknown option %s\n", arg.c_str());
-            return false;
+            if (!parsePositive(arg, *v, 1e7, "seconds", o.duration)) return Parsed::Refused;
         }
     }
-    return true;
+    return Parsed::Run;
 }
 
 std::vector<std::string> readLines(const std::string& path) {
@@ -186,9 +213,14 @@ std::vector<double> lineOffsets(const std::vector<std::string>& lines) {
 
 int main(int argc, char** argv) {
     Options o;
-    if (!parseOptions(argc, argv, o)) {
-        usage();
-        return 2;
+    switch (parseOptions(argc, argv, o)) {
+        case Parsed::Help:
+            usage();
+            return 0;
+        case Parsed::Refused:
+            return 2;
+        case Parsed::Run:
+            break;
     }
     std::signal(SIGINT, onSignal);
     std::signal(SIGTERM, onSignal);

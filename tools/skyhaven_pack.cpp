@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <pugixml.hpp>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "foundation/dataset_crypto.hpp"
@@ -50,12 +51,17 @@ std::string problemOf(const std::filesystem::path& in, const std::filesystem::pa
     return {};
 }
 
+const char* const kUsage = "usage: skyhaven-pack IN.xml OUT.enc (OUT: airports.enc, AIG-regcodes.enc or dbase.enc)\n";
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 2 && (std::string_view(argv[1]) == "--help" || std::string_view(argv[1]) == "-h")) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
     if (argc != 3) {
-        std::fprintf(stderr,
-                     "usage: skyhaven-pack IN.xml OUT.enc (OUT: airports.enc, AIG-regcodes.enc or dbase.enc)\n");
+        std::fputs(kUsage, stderr);
         return 2;
     }
     const std::string problem = problemOf(argv[1], argv[2]);

@@ -12,47 +12,51 @@
 #include <cmath>
 #include <fstream>
 #include <iostream>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "foundation/log.hpp"
 #include "support/movement_lab.hpp"
+#include "tool_options.hpp"
 
 namespace {
 
 using namespace skh;
 
-int lf_usage() {
-    std::cerr << "usage: skyhaven-trace (--scenario NAME | --stream FILE [--type TYPE] [--park ICAO,LAT,LON,ELEV] | "
-                 "--runways FILE --airport ICAO --runway IDENT [--departure]) [--after SECONDS] [--out FILE] "
-                 "[--log FILE]\n"
-                 "       skyhaven-trace --list\n";
-    return 2;
+constexpr const char* kTool = "skyhaven-trace";
+
+void lf_usage(std::ostream& out) {
+    out << "usage: skyhaven-trace (--scenario NAME | --stream FILE [--type TYPE] [--park ICAO,LAT,LON,ELEV] | "
+           "--runways FILE --airport ICAO --runway IDENT [--departure]) [--after SECONDS] [--out FILE] "
+           "[--log FILE]\n"
+           "       skyhaven-trace --list\n";
 }
+
+// The options that take a value.
+const std::set<std::string> kValueOptions = {"--scenario", "--stream",  "--out",    "--type",  "--park",
+                                             "--runways",  "--airport", "--runway", "--after", "--log"};
 
 std::optional<Airport> lf_parkArgument(const std::string& text) {
     std::vector<std::string> f;
     std::stringstream in(text);
     for (std::string item; std::getline(in, item, ',');) f.push_back(item);
-    if (f.size() != 4) return std::nullopt;
-    try {
-        return Airport{f[0], "", std::stod(f[1]), std::stod(f[2]), std::stod(f[3])};
-    } catch (const std::exception&) {
+    if (f.size() != 4 || f[0].empty()) return std::nullopt;
+    const auto lat = tools::gf_number(f[1]);
+    const auto lon = tools::gf_number(f[2]);
+    const auto elevation = tools::gf_number(f[3]);
+    if (!lat || !lon || !elevation || std::fabs(*lat) > 90.0 || std::fabs(*lon) > 180.0 || *elevation < -1500.0 ||
+        *elevation > 30000.0)
         return std::nullopt;
-    }
+    return Airport{f[0], "", *lat, *lon, *elevation};
 }
 
 // Seconds to run on: a finite number from 0 to a day.
 std::optional<double> lf_afterArgument(const std::string& text) {
-    try {
-        std::size_t used = 0;
-        const double v = std::stod(text, &used);
-        if (used != text.size() || !std::isfinite(v) || v < 0.0 || v > 86400.0) return std::nullopt;
-        return v;
-    } catch (const std::exception&) {
-        return std::nullopt;
-    }
+    const auto v = tools::gf_number(text);
+    if (!v || *v < 0.0 || *v > 86400.0) return std::nullopt;
+    return v;
 }
 
 }  // namespace
@@ -65,37 +69,52 @@ int main(int argc, char** argv) {
     bool departure = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
-        const auto next = [&]() -> std::string { return i + 1 < args.size() ? args[++i] : std::string(); };
-        if (a == "--list") {
-            for (const auto& n : lab::gf_builtInScenarioNames()) std::cout << n << "\n";
+        if (a == "--help" || a == "-h") {
+            lf_usage(std::cout);
             return 0;
         }
-        if (a == "--scenario") {
-            scenarioName = next();
-        } else if (a == "--stream") {
-            streamPath = next();
-        } else if (a == "--out") {
-            outPath = next();
-        } else if (a == "--type") {
-            type = next();
-        } else if (a == "--park") {
-            park = lf_parkArgument(next());
-            if (!park) return lf_usage();
-        } else if (a == "--runways") {
-            runwaysPath = next();
-        } else if (a == "--airport") {
-            airport = next();
-        } else if (a == "--runway") {
-            runway = next();
-        } else if (a == "--departure") {
+        if (a == "--list") {
+            for (const auto& n : lab::gf_builtInScenarioNames()) {
+                std::cout << n;
+                // The test airport's runway is a row of the world runway list.
+                if (n == "approach")
+                    std::cout << "  (LSZH 14: the same as --runways runways.csv --airport LSZH --runway 14)";
+                std::cout << "\n";
+            }
+            return 0;
+        }
+        if (a == "--departure") {
             departure = true;
+            continue;
+        }
+        if (!kValueOptions.contains(a)) return tools::gf_refuseUnknown(kTool, a);
+        if (i + 1 >= args.size()) return tools::gf_refuseMissing(kTool, a);
+        const std::string& v = args[++i];
+        if (a == "--scenario") {
+            scenarioName = v;
+        } else if (a == "--stream") {
+            streamPath = v;
+        } else if (a == "--out") {
+            outPath = v;
+        } else if (a == "--type") {
+            type = v;
+        } else if (a == "--park") {
+            park = lf_parkArgument(v);
+            if (!park) {
+                return tools::gf_refuse(
+                    kTool, a, "ICAO,LAT,LON,ELEV (latitude -90 to 90, longitude -180 to 180, feet -1500 to 30000)", v);
+            }
+        } else if (a == "--runways") {
+            runwaysPath = v;
+        } else if (a == "--airport") {
+            airport = v;
+        } else if (a == "--runway") {
+            runway = v;
         } else if (a == "--after") {
-            after = lf_afterArgument(next());
-            if (!after) return lf_usage();
+            after = lf_afterArgument(v);
+            if (!after) return tools::gf_refuse(kTool, a, "seconds from 0 to 86400", v);
         } else if (a == "--log") {
-            logPath = next();
-        } else {
-            return lf_usage();
+            logPath = v;
         }
     }
     if (!logPath.empty()) gf_openLog(logPath);
@@ -137,7 +156,8 @@ int main(int argc, char** argv) {
         }
         scenario = lab::gf_runwayScenario(*end, departure);
     } else {
-        return lf_usage();
+        lf_usage(std::cerr);
+        return 2;
     }
     if (after) scenario.ticks = lab::gf_ticksAfterStream(scenario.samples, *after);
 

@@ -233,7 +233,7 @@ void gf_logMatchingSummary() {
         lines.push_back(skh::format("\nCould not be created by {}:", "P3D"));
         for (std::string& line : gf_listMapEntries()) lines.push_back(std::move(line));
     }
-    lines.push_back(std::string(100, '*') + "\n");
+    lines.push_back(std::string(100, '*').append("\n"));
     for (const std::string& line : lines) gf_logRaw(line);
 }
 

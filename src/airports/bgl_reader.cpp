@@ -64,8 +64,7 @@ constexpr int kMaxProblemLines = 20;
 std::string positionText(double lat, double lon) { return skh::format("{:.6f},{:.6f}", lat, lon); }
 
 std::string utf8Name(std::string bytes) {
-    const auto nul = bytes.find('\0');
-    if (nul != std::string::npos) bytes.resize(nul);
+    bytes.erase(std::find(bytes.begin(), bytes.end(), '\0'), bytes.end());
     return platform::utf8OrCp1252ToUtf8(bytes);  // 8-bit names are in the Windows code page
 }
 

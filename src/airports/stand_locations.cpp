@@ -64,9 +64,13 @@ void lf_replaceFirst(std::string& text, std::string_view from, std::string_view 
 }
 
 void lf_replaceAll(std::string& text, std::string_view from, std::string_view to) {
-    for (auto pos = text.find(from); pos != std::string::npos; pos = text.find(from, pos + to.size())) {
-        text.replace(pos, from.size(), to);
+    std::string out;
+    std::size_t start = 0;
+    for (auto pos = text.find(from); pos != std::string::npos; pos = text.find(from, start)) {
+        out.append(text, start, pos - start).append(to);
+        start = pos + from.size();
     }
+    text = out.append(text, start);
 }
 
 bool lf_exists(std::string_view shown) {

@@ -211,7 +211,7 @@ fs::path gf_temporaryPathBeside(const fs::path& target, std::string_view suffix)
 fs::path gf_backupPath(const fs::path& path) {
     std::string text = path.string();
     const auto dot = text.rfind('.');
-    text.insert(dot == std::string::npos ? text.size() : dot, "0");
+    text.insert(dot == std::string::npos ? text.size() : dot, 1, '0');
     return text;
 }
 

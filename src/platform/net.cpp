@@ -191,7 +191,7 @@ std::string addressText(const SocketAddress& address) {
     if (sa->sa_family == AF_INET6) {
         const auto* in6 = reinterpret_cast<const sockaddr_in6*>(address.bytes);
         ::inet_ntop(AF_INET6, &in6->sin6_addr, host, sizeof(host));
-        return "[" + std::string(host) + "]:" + std::to_string(ntohs(in6->sin6_port));
+        return std::string("[") + host + "]:" + std::to_string(ntohs(in6->sin6_port));
     }
     if (sa->sa_family == AF_UNIX) return reinterpret_cast<const sockaddr_un*>(address.bytes)->sun_path;
     return "?";

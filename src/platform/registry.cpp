@@ -110,7 +110,7 @@ std::uint32_t regOpenKey(RegHandle root, std::u16string_view subKey, std::uint32
     if (rootText == nullptr) return kErrorInvalidHandle;
     if (!toUtf8(subKey, sub)) return kErrorFileNotFound;
     std::string path = rootText;
-    if (!sub.empty()) path += "\\" + lower(sub);
+    if (!sub.empty()) path.append("\\").append(lower(sub));
     while (!path.empty() && path.back() == '\\') path.pop_back();
     ValueMap values;
     if (!readSection(path, values)) return kErrorFileNotFound;

@@ -37,7 +37,7 @@ TEST_F(LiveryReports, ListsGoToTheirFilesWithOneLogLineEach) {
     EXPECT_EQ(test::readLines(g_invalidAirlineCodesReport),
               Lines(2, "KL           in D:\\AI\\KLM\\aircraft.cfg [fltsim.3]"));
     EXPECT_EQ(test::readLines(g_invalidAircraftCodesReport),
-              Lines{std::string(16, ' ') + " in D:\\AI\\X\\aircraft.cfg"});
+              Lines{std::string(16, ' ').append(" in D:\\AI\\X\\aircraft.cfg")});
     EXPECT_EQ(test::readLines(g_incompleteSectionsReport), (Lines{"a section", "b section"}));
     EXPECT_EQ(test::readLines(g_fixesReport), Lines{"B38M => B738"});
     EXPECT_EQ(test::readLines(g_noFltsimReport), Lines{"D:\\AI\\empty\\aircraft.cfg"});

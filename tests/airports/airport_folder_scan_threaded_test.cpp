@@ -7,6 +7,7 @@
 #include <set>
 
 #include "airports/airport_folder_scan.hpp"
+#include "foundation/format.hpp"
 #include "foundation/random.hpp"
 #include "foundation/scan_report.hpp"
 #include "foundation/upcalls.hpp"
@@ -80,7 +81,7 @@ TEST_F(AirportFolderScanThreaded, OnlyBglFilesWithAirportsOutsideTheSkippedFolde
 }
 
 TEST_F(AirportFolderScanThreaded, AtMostMaxTasksRunAndEveryTaskIsJoined) {
-    for (int i = 0; i < 24; ++i) writeBgl(dir / ("f" + std::to_string(i) + ".bgl"));
+    for (int i = 0; i < 24; ++i) writeBgl(dir / skh::format("f{}.bgl", i));
     g_maxTasks = 3;
     std::mutex m;
     std::condition_variable cv;
@@ -104,7 +105,7 @@ TEST_F(AirportFolderScanThreaded, AtMostMaxTasksRunAndEveryTaskIsJoined) {
 }
 
 TEST_F(AirportFolderScanThreaded, AStopEndsNewTasksAndAFailedTaskIsReported) {
-    for (int i = 0; i < 30; ++i) writeBgl(dir / ("f" + std::to_string(i) + ".bgl"));
+    for (int i = 0; i < 30; ++i) writeBgl(dir / skh::format("f{}.bgl", i));
     g_maxTasks = 2;
     std::atomic<int> started{0};
     const bool completed = lf_scanFolderBgls(dir.path(), "x", {}, [&](const fs::path&) {
@@ -122,7 +123,7 @@ TEST_F(AirportFolderScanThreaded, AStopEndsNewTasksAndAFailedTaskIsReported) {
 
 TEST_F(AirportFolderScanThreaded, TenThousandFilesInAFolder) {
     const std::string good = test::bglFileOf({test::BglAirportLayout{}});
-    for (int i = 0; i < 10000; ++i) test::writeFile(dir / ("f" + std::to_string(i) + ".bgl"), i % 50 == 0 ? good : "");
+    for (int i = 0; i < 10000; ++i) test::writeFile(dir / skh::format("f{}.bgl", i), i % 50 == 0 ? good : "");
     g_maxTasks = 4;
     std::atomic<int> tasks{0};
     EXPECT_TRUE(lf_scanFolderBgls(dir.path(), "x", {}, [&](const fs::path&) { ++tasks; }));

@@ -163,8 +163,8 @@ TEST_F(AirportList, LargeAndHostileFiles) {
         xml += skh::format(R"(<airport code="{:04}" lat="{}" lon="{}" alt="{}"/>)", i, (i % 180) - 89.5,
                            (i % 360) - 179.5, i % 5000);
     }
-    xml += "<airport code=\"HUGE\" lat=\"" + std::string(10'000'000, '7') + "\" lon=\"1\" alt=\"1\"/>";
-    xml += "<airport code=\"LONG\" iata=\"" + std::string(10'000'000, 'Q') + "\" lat=\"1\" lon=\"1\" alt=\"1\"/>";
+    xml += skh::format(R"(<airport code="HUGE" lat="{}" lon="1" alt="1"/>)", std::string(10'000'000, '7'));
+    xml += skh::format(R"(<airport code="LONG" iata="{}" lat="1" lon="1" alt="1"/>)", std::string(10'000'000, 'Q'));
     xml += "</airports>";
     pack(xml);
     ASSERT_TRUE(gf_readAirports());

@@ -6,6 +6,7 @@
 #include <pugixml.hpp>
 
 #include "aircraft/dbase.hpp"
+#include "foundation/format.hpp"
 #include "foundation/scan_report.hpp"
 #include "scan_test_support.hpp"
 #include "support/test_env.hpp"
@@ -27,7 +28,7 @@ BglAirport airportWith(int stands) {
     a.name = "Zurich";
     for (int i = 0; i < stands; ++i) {
         BglStand s;
-        s.name = "g" + std::to_string(i);
+        s.name = skh::format("g{}", i);
         s.lat = 47.45;
         s.lon = 8.55;
         s.heading = 1.0;

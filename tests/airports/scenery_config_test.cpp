@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "foundation/errors.hpp"
+#include "foundation/format.hpp"
 #include "foundation/parameter_table.hpp"
 #include "support/test_env.hpp"
 
@@ -165,8 +166,8 @@ TEST_F(SceneryConfig, AddonsXmlPathsAreTakenAsTheyAre) {
 }
 
 TEST_F(SceneryConfig, AMegabyteLineIsJustALine) {
-    writeConfig(setup.sceneryCfg, "[Area.001]\nTitle=" + std::string(1 << 20, 'x') +
-                                      "\nLocal=D:\\Big\nActive=TRUE\nLocal=" + std::string(1 << 20, 'y') + "\n");
+    writeConfig(setup.sceneryCfg, skh::format("[Area.001]\nTitle={}\nLocal=D:\\Big\nActive=TRUE\nLocal={}\n",
+                                              std::string(1 << 20, 'x'), std::string(1 << 20, 'y')));
     std::vector<std::string> folders;
     lf_readSceneryCfg(folders, setup);
     ASSERT_EQ(folders.size(), 2u);

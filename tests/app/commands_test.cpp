@@ -15,6 +15,7 @@
 #include "app/startup.hpp"
 #include "app/ui_requests.hpp"
 #include "app_fixture.hpp"
+#include "foundation/format.hpp"
 #include "foundation/main_window_state.hpp"
 #include "foundation/parameter_table.hpp"
 #include "platform/window.hpp"
@@ -120,7 +121,9 @@ TEST_F(CommandsThreaded, EveryCheckBoxFlipsAndSavesWithItsNote) {
             EXPECT_EQ(state(c.setting->controlId).checked, !was);
             EXPECT_EQ(storedValue(c.setting->name), was ? "false" : "true");
             const std::string note = was ? c.noteOff : c.noteOn;
-            if (!note.empty()) EXPECT_EQ(gf_statusText(), note);
+            if (!note.empty()) {
+                EXPECT_EQ(gf_statusText(), note);
+            }
         }
     }
     EXPECT_FALSE(g_stopRequested.load()) << "no run was waiting for RealTraffic";
@@ -238,7 +241,7 @@ TEST_F(CommandsThreaded, DestinationsAndPushButtons) {
              {u"LSZ", "destination 'LSZ' is not valid"},
              {u"LSZHX", "destination 'LSZHX' is not valid"},
              {u"zzzz", "destination 'ZZZZ' is unknown ..."},
-             {std::u16string(10000, u'L'), "destination '" + std::string(1023, 'L') + "' is not valid"},
+             {std::u16string(10000, u'L'), skh::format("destination '{}' is not valid", std::string(1023, 'L'))},
          }) {
         type(box, typed);
         EXPECT_EQ(gf_statusText(), status);

@@ -91,7 +91,7 @@ TEST_F(RealTrafficLinkThreaded, VersionReplies) {
         {"version of a wrong type", Reply::Raw, R"({"version":{},"level":2})", true,
          "RT prof edition: ", "===> RealTraffic version not understood: {}"},
         {"level nested deeply", Reply::Raw,
-         R"({"version":"10.1","level":)" + std::string(8000, '[') + std::string(8000, ']') + "}", false,
+         std::string(R"({"version":"10.1","level":)").append(8000, '[').append(8000, ']').append("}"), false,
          "RT stnd edition: 10.1", "===> RealTraffic level not understood: array nested too deeply"},
         {"not an object", Reply::Raw, "[]", false, "", ""},
         {"not JSON", Reply::Malformed, "", false, "",

@@ -72,9 +72,10 @@ struct Damage {
     const char* error;
 };
 
-std::string flipAt(std::string bytes, std::size_t offset) {
-    bytes.at(offset) = static_cast<char>(bytes.at(offset) ^ 0x01);
-    return bytes;
+std::string flipAt(const std::string& bytes, std::size_t offset) {
+    std::string flipped = bytes;
+    flipped.at(offset) = static_cast<char>(flipped.at(offset) ^ 0x01);
+    return flipped;
 }
 
 TEST_F(DataSetCrypto, DamagedContainersFailAndLeaveNoPlainText) {
@@ -83,11 +84,9 @@ TEST_F(DataSetCrypto, DamagedContainersFailAndLeaveNoPlainText) {
     constexpr std::size_t second = first + kDataSetChunkBytes;
     constexpr std::size_t third = second + kDataSetChunkBytes;
     const Damage damages[] = {
-        {"flipped header byte", [](std::string b) { return flipAt(std::move(b), 3); }, "Decryption failed"},
-        {"flipped byte in chunk 1", [](std::string b) { return flipAt(std::move(b), first + 100); },
-         "Decryption failed"},
-        {"flipped byte in chunk 2", [](std::string b) { return flipAt(std::move(b), second + 4112); },
-         "Decryption failed"},
+        {"flipped header byte", [](std::string b) { return flipAt(b, 3); }, "Decryption failed"},
+        {"flipped byte in chunk 1", [](std::string b) { return flipAt(b, first + 100); }, "Decryption failed"},
+        {"flipped byte in chunk 2", [](std::string b) { return flipAt(b, second + 4112); }, "Decryption failed"},
         {"flipped last byte", [](std::string b) { return flipAt(b, b.size() - 1); }, "Decryption failed"},
         {"chunks 1 and 2 swapped",
          [](std::string b) {

@@ -289,8 +289,8 @@ TEST_F(SimHandlers, TheUserTitleIsShownCutTo48Characters) {
     EXPECT_EQ(g_mainWindowState.userAircraftTitle.get(), sixty.substr(0, 48));
     EXPECT_TRUE(log.contains("          SimConnect: User aircraft title: " + sixty.substr(0, 48) + "\n"));
     // Characters, not bytes: "\xE9" is é.
-    dispatch(title(std::string(47, 'x') + "\xE9\xE9"));
-    EXPECT_EQ(userTitle.get(), std::string(47, 'x') + "\xC3\xA9");
+    dispatch(title(std::string(47, 'x').append("\xE9\xE9")));
+    EXPECT_EQ(userTitle.get(), std::string(47, 'x').append("\xC3\xA9"));
     dispatch(title(""));
     EXPECT_TRUE(log.contains("! Title of your aircraft is empty?"));
 }

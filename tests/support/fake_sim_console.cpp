@@ -191,7 +191,8 @@ bool FakeSimConsole::run(const std::string& line) {
         tick(route.start);
         say(skh::format("user follows {} points at {} kt", route.points.size(), route.speedKt));
     } else if (c == "exception") {
-        const auto code = w.size() > 1 ? countOf(w[1]) : std::nullopt;
+        if (w.size() < 2) return usage();
+        const auto code = countOf(w[1]);
         const auto sendId = w.size() > 2 && w[2] != "last" ? countOf(w[2]) : std::optional(m_sim.lastSendId());
         const auto index = w.size() > 3 ? countOf(w[3]) : std::optional<std::uint32_t>(0);
         if (!code || !sendId || !index) return usage();

@@ -107,7 +107,7 @@ std::string gf_fakeRequestName(ScRequestId id) {
 std::string FakeSimulator::describeLocked(const FakeRequest& r) const {
     const std::string name = gf_fakeRequestName(r.id);
     const auto& v = r.values;
-    auto text = [&](std::size_t i) { return "'" + platform::cp1252ToUtf8(r.texts.at(i)) + "'"; };
+    auto text = [&](std::size_t i) { return skh::format("'{}'", platform::cp1252ToUtf8(r.texts.at(i))); };
     switch (r.id) {
         case ScRequestId::Open:
             return skh::format("{} {}", name, text(0));

@@ -551,7 +551,12 @@ void MovementLab::writeCsv(std::ostream& out) const {
     out << "tick,lat,lon,alt_ft,pitch_deg,bank_deg,heading_deg,vs_fpm,tas_kt,sent,state,status,flare,on_ground,"
            "landing,rollout,touchdown,taking_off,holding,curve,phase_counter,prediction,agl_ft,turn_rate_deg,"
            "stream,due_error_m\n";
-    for (const TraceRow& r : m_trace) {
+    // Until it is first placed the aircraft waits in the feed's buffer with
+    // no position: those rows are left out.
+    const auto placed =
+        std::find_if(m_trace.begin(), m_trace.end(), [](const TraceRow& r) { return r.status != AcStatus::buffer; });
+    for (auto row = placed; row != m_trace.end(); ++row) {
+        const TraceRow& r = *row;
         out << skh::format(
             "{},{:.8f},{:.8f},{:.2f},{:.3f},{:.3f},{:.3f},{:.1f},{:.1f},{},{},{},{},{},{},{},{},{},{},{},{},"
             "{},{:.1f},{:.4f},{},{}\n",

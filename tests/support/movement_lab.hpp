@@ -223,6 +223,7 @@ public:
     std::vector<std::uint32_t> ticksEntering(AcState state) const;
 
     Quality quality() const;
+    // The trace as CSV, from the poll at which the aircraft is first placed.
     void writeCsv(std::ostream& out) const;
 
 private:

@@ -6,6 +6,7 @@
 
 #include <cmath>
 
+#include "foundation/format.hpp"
 #include "traffic/intake.hpp"
 #include "traffic/removal.hpp"
 #include "traffic/traffic_counts.hpp"
@@ -36,7 +37,7 @@ TEST_F(TrafficBadInput, TwoThousandAircraftInRangeStayWithinTheLimits) {
             const double lat = 46.0 + 0.05 * (i / 50) + 0.01 * n;
             const double lon = 7.0 + 0.05 * (i % 50) + 0.01 * n;
             TrafficSample s =
-                sample(100000 + i, "C" + std::to_string(i), "A320", lat, lon, 15000.0, 300.0, 45.0, 1000.0 + 3.0 * n);
+                sample(100000 + i, skh::format("C{}", i), "A320", lat, lon, 15000.0, 300.0, 45.0, 1000.0 + 3.0 * n);
             s.pos.dueTick += 300 * n;
             take(s);
         }
@@ -87,7 +88,7 @@ TEST_F(TrafficBadInput, ABrokenFeedStillGivesOneConsistentAircraft) {
 TEST_F(TrafficBadInput, ASimulatorThatMisbehavesLeavesNoRecordBehind) {
     std::uint32_t nextId = 1000;
     for (std::uint32_t i = 0; i < 6; ++i)
-        for (int n = 0; n < 8; ++n) take(cruise(30001 + i, "T" + std::to_string(i), n, 45.0 + i));
+        for (int n = 0; n < 8; ++n) take(cruise(30001 + i, skh::format("T{}", i), n, 45.0 + i));
     while (port.creates.size() < 6) polls(1);
     // The first two are refused, the others created.
     simEvent(SimEventKind::createFailed, 0, 30001);

@@ -10,6 +10,7 @@
 
 #include "aircraft/liveries.hpp"
 #include "feed/park_fix.hpp"
+#include "foundation/format.hpp"
 #include "foundation/geo.hpp"
 #include "traffic/removal.hpp"
 #include "traffic_fixture.hpp"
@@ -361,7 +362,7 @@ TEST_F(TrafficIntake, ActiveAircraftNeverOutnumberTheLiveLimitWhileFlightsComeAn
                 if (tick < start || (tick - start) % 500 != 0 || (tick - start) / 500 >= kSamples) continue;
                 const int n = static_cast<int>((tick - start) / 500);
                 const double north = 2.0 + ((i * 7) % 20);
-                TrafficSample s = sample(kFirstAct + i, "F" + std::to_string(i), "A320", 47.0 + north / 60.0,
+                TrafficSample s = sample(kFirstAct + i, skh::format("F{}", i), "A320", 47.0 + north / 60.0,
                                          8.2 + 0.0135 * n, 20000.0, 400.0, 90.0, 1000.0 + 5.0 * n);
                 take(s);
             }

@@ -171,7 +171,9 @@ TEST_F(MakingWay, WhoIsBornOnAStandAndWhoGivesWay) {
         LiveAc* self = live(40001);
         ASSERT_NE(self, nullptr);
         EXPECT_EQ(self->dropUnsent, c.dropped ? 1 : 0);
-        if (const LiveAc* occupant = live(30001)) EXPECT_EQ(occupant->status, c.occupant);
+        if (const LiveAc* occupant = live(30001)) {
+            EXPECT_EQ(occupant->status, c.occupant);
+        }
     }
 }
 

@@ -238,7 +238,9 @@ TEST_F(MovementScenario, AirborneTurnsStayWithinTheirRates) {
         worst = lab::gf_worst(worst, q);
         EXPECT_LE(q.airDueErrorM, 30.0);
         EXPECT_GT(q.headingStepAirDeg, 0.0);
-        if (std::string(name) == "turns") EXPECT_LE(q.bankStepDeg, gf_maxBankChange(CatLarge) * RAD2DEG + 1e-9);
+        if (std::string(name) == "turns") {
+            EXPECT_LE(q.bankStepDeg, gf_maxBankChange(CatLarge) * RAD2DEG + 1e-9);
+        }
     }
     EXPECT_LE(worst.headingStepAirDeg, 0.1);  // 15 degrees in 5 s is 0.03 per poll
 }

@@ -549,7 +549,9 @@ TEST_F(MovementSteps, ADryStreamIsPredictedByStateAndCategory) {
             EXPECT_EQ(ac.reportedWhileParked, 0);
             EXPECT_EQ(ac.leaveCheck, 1);
         }
-        if (c.altitude > 0.0) EXPECT_DOUBLE_EQ(ac.stream[1].groundSpeed, 120.0 * 0.95);
+        if (c.altitude > 0.0) {
+            EXPECT_DOUBLE_EQ(ac.stream[1].groundSpeed, 120.0 * 0.95);
+        }
     }
     // A predicted descent 39 ft above the reported terrain stops on it (80 ft lower would be underground).
     LiveAc landing = make("A320", {point({47.45, 8.55}, 140.0, 1450.0, -5)});

@@ -62,7 +62,9 @@ TEST(ParkAirportsThreaded, TheSimClientSideOnlyAsksWhileTheMainLoopChangesEveryt
         g_parkAirports.sort([](const ParkAirportEntry& a, const ParkAirportEntry& b) { return a.code > b.code; });
         if (g_parkAirports.front().code != "EGLL") g_parkAirports.reverse();
         gf_updateMyParkAirports();
-        if (i % 30 == 0) ASSERT_TRUE(lf_readMyParkAirports());
+        if (i % 30 == 0) {
+            ASSERT_TRUE(lf_readMyParkAirports());
+        }
     }
     stop = true;
     simClient.join();
