@@ -164,9 +164,13 @@ TEST_F(LearnedStands, ADamagedFileGoesAsideAndOnlyAReadableBackupTakesItsPlace) 
         EXPECT_TRUE(log.contains(path.string() + " found, but could not be loaded, kept as " + aside.string() + ": "));
         // On disk the backup stands in for the damaged file, or nothing does.
         EXPECT_EQ(fs::exists(path), c.state != LearnedMergeState::Damaged);
-        if (fs::exists(path)) EXPECT_EQ(test::readFile(path), *c.backup);
+        if (fs::exists(path)) {
+            EXPECT_EQ(test::readFile(path), *c.backup);
+        }
         EXPECT_EQ(gf_writeLearnedFile(AirportFileData{}, path), c.saved);
-        if (c.backup) EXPECT_EQ(test::readFile(backup), *c.backup);
+        if (c.backup) {
+            EXPECT_EQ(test::readFile(backup), *c.backup);
+        }
         EXPECT_FALSE(fs::exists(dir / "EGLL.damaged2.xml"));
     }
     EXPECT_TRUE(log.contains(backup.string() + " is read in its place"));

@@ -56,7 +56,9 @@ TEST_F(TrafficQueue, AFullQueueKeepsEveryAircraftsOldestSample) {
         double t = 0.0;
         for (const std::uint32_t act : c.before) {
             gf_pushTrafficSample(sampleOf(act, ++t));
-            if (c.takeFirst && t == 1.0) ASSERT_EQ(drain(), (std::vector<Out>{{act, 1.0}}));
+            if (c.takeFirst && t == 1.0) {
+                ASSERT_EQ(drain(), (std::vector<Out>{{act, 1.0}}));
+            }
         }
         fillWithSingles(50000);
         ASSERT_TRUE(gf_pushTrafficSample(sampleOf(c.next, 9.0)));
