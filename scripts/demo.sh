@@ -290,7 +290,7 @@ started=$SECONDS
 
 # The simulator counts its objects every 15 s.
 for ((s = 0; s < seconds; ++s)); do
-  [ "$interrupted" = 0 ] && kill -0 "$program" 2>/dev/null || break
+  if [ "$interrupted" = 1 ] || ! kill -0 "$program" 2>/dev/null; then break; fi
   # Off the ground, then 8 nm north every 2 s (the program asks for the user's
   # position once a second; more than 10 nm between two answers is a new
   # flight), until beyond AIRP_RANGE (20 nm).
@@ -321,7 +321,7 @@ if [ -z "$program" ]; then
   status="not started: interrupted before"
 elif kill -0 "$program" 2>/dev/null; then
   for _ in $(seq $((close_wait * 10))); do
-    handles_close "$program" || ! kill -0 "$program" 2>/dev/null && break
+    if handles_close "$program" || ! kill -0 "$program" 2>/dev/null; then break; fi
     sleep 0.1 || true
   done
   ran=$((SECONDS - started))
