@@ -316,7 +316,7 @@ handles_close() {
   [ -n "$mask" ] && [ $((16#${mask: -1} & 2)) -ne 0 ]
 }
 close_sent=0
-status=
+program_ok=0
 if [ -z "$program" ]; then
   status="not started: interrupted before"
 elif kill -0 "$program" 2>/dev/null; then
@@ -342,15 +342,16 @@ elif kill -0 "$program" 2>/dev/null; then
     code=0
     wait "$program" || code=$?
     status="closed after $ran s; ended $((SECONDS - closed_at)) s later with status $code"
-    [ "$code" = 0 ] && status="$status (as it should)"
+    if [ "$code" = 0 ]; then
+      status="$status (as it should)"
+      program_ok=1
+    fi
   fi
 else
   code=0
   wait "$program" || code=$?
   status="ended by itself after $((SECONDS - started)) s, before its close, with status $code"
 fi
-program_ok=0
-case "$status" in *"(as it should)") program_ok=1 ;; esac
 
 # The report reads only what this run wrote: a Log.txt older than the start
 # is the last run's.
