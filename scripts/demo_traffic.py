@@ -266,11 +266,23 @@ def write_stands(path, ident, elevation, flights, base):
         out.write(text)
 
 
+def minutes(text):
+    """How long new flights keep coming: more than 0 and at most 60 minutes
+    (more makes a file that takes minutes to write and hours to replay)."""
+    try:
+        value = float(text)
+    except ValueError:
+        raise argparse.ArgumentTypeError("%r is not a number of minutes" % text) from None
+    if not 0.0 < value <= 60.0:
+        raise argparse.ArgumentTypeError("%r is out of range (more than 0, at most 60)" % text)
+    return value
+
+
 def main():
     ap = argparse.ArgumentParser(description=__doc__)
     ap.add_argument("--runways", required=True, help="runways.csv of the world runway data")
     ap.add_argument("--airport", default="LSZH")
-    ap.add_argument("--minutes", type=float, default=2.0, help="how long new flights keep coming")
+    ap.add_argument("--minutes", type=minutes, default=2.0, help="how long new flights keep coming (up to 60)")
     ap.add_argument("--start", type=float, default=1700000000.0, help="timestamp of the first line")
     ap.add_argument("--seed", type=int, default=7)
     ap.add_argument("--out", required=True)

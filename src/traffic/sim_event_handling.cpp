@@ -79,6 +79,7 @@ void lf_onCreateFailed(const SimEvent& e) {
     } else if (StaticAc* st = gf_findStaticByAct(e.actNumber)) {
         const FlightIdent refused = *st;
         lf_eraseStaticAc(*st);
+        ++(givenUp ? g_trafficCounts.staticGivenUp : g_trafficCounts.staticRefused);
         lf_reportRefused(refused, givenUp);
     }
 }
@@ -378,6 +379,7 @@ void lf_onObjectRemoved(std::uint32_t objectId) {
     if (StaticAc* st = gf_findStaticByObjectId(objectId)) {
         lf_eraseStaticAc(*st);
         ++g_trafficCounts.removalsReported;
+        ++g_trafficCounts.staticRemovalsReported;
     }
 }
 

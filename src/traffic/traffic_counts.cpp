@@ -27,9 +27,11 @@ std::string gf_trafficCountsText() {
     }
     return skh::format(
         "traffic: samples {} taken, {} appended; aircraft {} new, {} created, {} adopted, {} active, {} refused, "
-        "{} removals asked, {} removed; dropped: {}",
+        "{} removals asked, {} removed; static aircraft among them: {} created, {} refused, {} given up, {} removed; "
+        "dropped: {}",
         c.samplesTaken, c.samplesAppended, c.newAircraft, c.creationsHandedOver, c.adopted, c.activated, c.refused,
-        c.removalsHandedOver, c.removalsReported, dropped.empty() ? "none" : dropped);
+        c.removalsHandedOver, c.removalsReported, c.staticCreationsHandedOver, c.staticRefused, c.staticGivenUp,
+        c.staticRemovalsReported, dropped.empty() ? "none" : dropped);
 }
 
 void gf_logTrafficCounts() {

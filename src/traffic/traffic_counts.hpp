@@ -37,12 +37,19 @@ struct TrafficCounts {
     std::uint64_t refused = 0;  // the simulator refused the creation
     std::uint64_t removalsHandedOver = 0;
     std::uint64_t removalsReported = 0;
+    // The static aircraft's share of the figures above (and of the "not
+    // adopted" drops), so that the live traffic's figures can be told apart.
+    std::uint64_t staticCreationsHandedOver = 0;
+    std::uint64_t staticRefused = 0;
+    std::uint64_t staticGivenUp = 0;
+    std::uint64_t staticRemovalsReported = 0;
 };
 
 extern TrafficCounts g_trafficCounts;
 
 void gf_countDrop(DropReason reason);
-// One line: "traffic: samples {} taken, ... dropped: no livery 3, ...".
+// One line: "traffic: samples {} taken, ...; static aircraft among them: ...;
+// dropped: no livery 3, ...".
 std::string gf_trafficCountsText();
 // Writes the line to the log (also while a stop is under way) and starts
 // the counts anew.

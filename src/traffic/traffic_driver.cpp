@@ -107,6 +107,7 @@ void lf_handOverQueues() {
         lf_awaitAdoption(g_staticCreateQueue.front().actNumber);
         g_staticCreateQueue.pop_front();
         ++g_trafficCounts.creationsHandedOver;
+        ++g_trafficCounts.staticCreationsHandedOver;
     }
     if (lf_staticPlanPending()) lf_staticParking();
 }

@@ -202,6 +202,11 @@ TEST_F(TrafficAdoption, RefusedCreationsEraseTheRecordAndCountTheLivery) {
     EXPECT_EQ(g_liveryCache.count(30001), 0u);  // the next aircraft of the act is matched anew
     EXPECT_TRUE(g_staticAc.empty());
     EXPECT_EQ(uncreatable, (std::vector<std::string>{"SWR9*", "SWR1"}));
+    // The closing counts tell the static refusal from the live one.
+    EXPECT_NE(gf_trafficCountsText().find("2 refused"), std::string::npos) << gf_trafficCountsText();
+    EXPECT_NE(gf_trafficCountsText().find("static aircraft among them: 0 created, 1 refused, 0 given up, 0 removed"),
+              std::string::npos)
+        << gf_trafficCountsText();
 
     // A creation the simulator never answered blames no livery.
     requested(30002, "SWR2");
@@ -242,6 +247,10 @@ TEST_F(TrafficAdoption, ACreationNotAdoptedInTimeIsGivenUpAndItsLateObjectRemove
     EXPECT_TRUE(uncreatable.empty());  // no livery is blamed
     EXPECT_NE(gf_trafficCountsText().find("0 refused"), std::string::npos) << gf_trafficCountsText();
     EXPECT_NE(gf_trafficCountsText().find("not adopted 2"), std::string::npos) << gf_trafficCountsText();
+    EXPECT_NE(gf_trafficCountsText().find("3 created"), std::string::npos) << gf_trafficCountsText();
+    EXPECT_NE(gf_trafficCountsText().find("static aircraft among them: 1 created, 0 refused, 1 given up"),
+              std::string::npos)
+        << gf_trafficCountsText();
 
     // Identified late, each goes; so does a second object for an aircraft that has one.
     adopt(30001, 1041);
@@ -298,10 +307,14 @@ TEST_F(TrafficAdoption, AStaticAircraftIsPreparedParked) {
                                                            {1020, EVENT_CABIN_LIGHTS_SET, 1}}));
     EXPECT_TRUE(port.lightToggles.empty());
     EXPECT_TRUE(port.staticCgRequests.empty());
-    // Removed by the simulator: erased.
+    // Removed by the simulator: erased, and counted as a static removal.
     simEvent(SimEventKind::objectRemoved, 1020);
     polls(1);
     EXPECT_TRUE(g_staticAc.empty());
+    EXPECT_NE(gf_trafficCountsText().find("1 removed; static aircraft among them: 0 created, 0 refused, 0 given up, "
+                                          "1 removed"),
+              std::string::npos)
+        << gf_trafficCountsText();
 }
 
 TEST_F(TrafficAdoption, ALiveryRespawnPutsTheAircraftBackIntoTheBufferAndCreatesItAnew) {

@@ -79,7 +79,8 @@ TEST_F(TrafficBadInput, ABrokenFeedStillGivesOneConsistentAircraft) {
     // What became of the feed, for the log at the end of the run.
     EXPECT_EQ(gf_trafficCountsText(),
               "traffic: samples 17 taken, 11 appended; aircraft 2 new, 1 created, 0 adopted, 0 active, 0 refused, "
-              "0 removals asked, 0 removed; dropped: bad numbers 1, invalid callsign 1");
+              "0 removals asked, 0 removed; static aircraft among them: 0 created, 0 refused, 0 given up, 0 removed; "
+              "dropped: bad numbers 1, invalid callsign 1");
     gf_logTrafficCounts();
     EXPECT_TRUE(log.contains("traffic: samples 17 taken"));
     EXPECT_EQ(g_trafficCounts.samplesTaken, 0u);
