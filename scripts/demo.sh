@@ -471,8 +471,17 @@ options_of() {
   awk 'match($0, /<parkpos id="[^"]*"/) { stand = substr($0, RSTART + 13, RLENGTH - 14) }
        match($0, /<opt [^>]*>/) { o = substr($0, RSTART, RLENGTH); sub(/ *\/?>$/, "", o); print stand "\t" o }' "$1" | sort
 }
-new_options=$(comm -13 <(options_of "$demo/learned-at-start.xml") <(options_of "$learned_file"))
 line_of() { grep -n -m1 -F -- "$1" "$log" 2>/dev/null | cut -d: -f1 || true; }
+# A learned file that did not load is set aside and its backup read in its
+# place; the save then keeps that backup as the backup again, so the run's
+# new options are those the backup did not have.
+learned_at_start="$demo/learned-at-start.xml"
+learned_backup="${learned_file%.xml}0.xml"
+if [ -n "$(line_of "${learned_backup#"$demo"/} is read in its place")" ] && [ -f "$learned_backup" ]; then
+  learned_at_start=$learned_backup
+  learned_from="$learned_from, which was damaged: the program set it aside and read its backup LSZH0.xml"
+fi
+new_options=$(comm -13 <(options_of "$learned_at_start") <(options_of "$learned_file"))
 left_at=$(line_of "is out of sight")
 saved_at=$(line_of "LSZH.xml' saved with")
 exit_at=$(line_of "Exiting:")
