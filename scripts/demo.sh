@@ -126,13 +126,35 @@ cp "$data/LiveriesScanned.xml" "$demo/output/"
 printf '[HKEY_LOCAL_MACHINE\\SOFTWARE\\Lockheed Martin\\Prepar3D v5]\nSetupPath=%s\n' "$demo/Prepar3D v5" \
   >"$demo/registry.ini"
 
-free_port() {
-  python3 -c "import socket,sys; s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM if sys.argv[1] == 'udp' else socket.SOCK_STREAM); s.bind(('127.0.0.1', 0)); print(s.getsockname()[1])" "$1"
-}
-tcp_port=$(free_port tcp)
-traffic_port=$(free_port udp)
-qnh_port=$(free_port udp)
-site_port=$(free_port tcp)
+# Four ports free for TCP and UDP, taken below the range the system hands out
+# for its own connections: a port from that range may be taken by one of them
+# (the program's downloads, say) before the program listens on it. The
+# program's default ports stay free for a real one.
+read -r tcp_port traffic_port qnh_port site_port < <(python3 - <<'PY'
+import random, socket
+try:
+    with open("/proc/sys/net/ipv4/ip_local_port_range") as f:
+        low = int(f.read().split()[0])
+except (OSError, ValueError, IndexError):
+    low = 32768
+def free(port):
+    for kind in (socket.SOCK_STREAM, socket.SOCK_DGRAM):
+        with socket.socket(socket.AF_INET, kind) as s:
+            try:
+                s.bind(("", port))
+            except OSError:
+                return False
+    return True
+pool = [p for p in range(max(1024, low - 4096), low) if p not in (10747, 49004, 49005)]
+random.shuffle(pool)
+ports = []
+for port in pool:
+    if len(ports) < 4 and free(port):
+        ports.append(port)
+print(*ports)
+PY
+)
+[ -n "$site_port" ] || { echo "no four free ports below the system's range" >&2; exit 1; }
 
 # The settings a demo starts with: no scans (the liveries come from the
 # cache), RealTraffic's port. The rest are the defaults.
@@ -380,6 +402,13 @@ show "park airport:" "The park airport is"
 show "static parking:" "positions ("
 show "park airport left:" "is out of sight"
 show "stop reason:" "Exiting:"
+# The close is the only way a demo run should stop: any other reason (a port
+# taken, a lost simulator) is a fault, however the program ended after it.
+other_stop=$(grep -m1 -E '^Exiting: ' "$log" 2>/dev/null | grep -v -x 'Exiting: USER CLOSED SIM' || true)
+if [ "$program_ok" = 1 ] && [ -n "$other_stop" ]; then
+  status="${status% (as it should)}, but its run had stopped before its close ('$other_stop')"
+  program_ok=0
+fi
 printf '  %-28s %s\n' "program:" "$status"
 if [ "$program_ok" = 0 ] && [ -s "$demo/program.txt" ]; then
   echo "  the end of its output (program.txt):"
