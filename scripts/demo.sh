@@ -424,10 +424,13 @@ counts=$(grep -E '^traffic: samples' "$log" 2>/dev/null | tail -1 || true)
 figures=$(sed -nE 's/^traffic: samples [0-9]+ taken, [0-9]+ appended; aircraft ([0-9]+) new, ([0-9]+) created, ([0-9]+) adopted, ([0-9]+) active, ([0-9]+) refused, [0-9]+ removals asked, ([0-9]+) removed; static aircraft among them: ([0-9]+) created, ([0-9]+) refused, ([0-9]+) given up, ([0-9]+) removed; .*/\1 \2 \3 \4 \5 \6 \7 \8 \9/p' <<<"$counts")
 static_removed=$(sed -nE 's/.*static aircraft among them: [0-9]+ created, [0-9]+ refused, [0-9]+ given up, ([0-9]+) removed;.*/\1/p' <<<"$counts")
 dropped=$(sed -n 's/.*; dropped: //p' <<<"$counts")
-dropped_by() {  # the count of the given reasons in the dropped list
+dropped_count() {  # the count of one reason in the dropped list, or nothing
+  grep -oE "(^|, )$1 [0-9]+" <<<"$dropped" | grep -oE '[0-9]+$' || true
+}
+dropped_by() {  # the count of the given reasons together
   local total=0 reason n
   for reason in "$@"; do
-    n=$(grep -oE "(^|, )$reason [0-9]+" <<<"$dropped" | grep -oE '[0-9]+$' || true)
+    n=$(dropped_count "$reason")
     total=$((total + ${n:-0}))
   done
   echo "$total"
@@ -435,11 +438,13 @@ dropped_by() {  # the count of the given reasons in the dropped list
 reasons_of() {  # the given reasons with their counts, as in the list
   local out="" reason n
   for reason in "$@"; do
-    n=$(grep -oE "(^|, )$reason [0-9]+" <<<"$dropped" | grep -oE '[0-9]+$' || true)
+    n=$(dropped_count "$reason")
     [ -n "$n" ] && out="${out:+$out, }$reason $n"
   done
   echo "${out:-none}"
 }
+# Why a made aircraft was dropped before its creation.
+before_creation_reasons=("single sample" "ghost" "live limit" "blocked" "invalid callsign" "no livery")
 sent=$(grep -oE '^sent [0-9]+' "$demo/fake-rt.txt" 2>/dev/null | grep -oE '[0-9]+' || true)
 row() { printf '  %-58s %s\n' "$1" "$2"; }
 echo "What became of the traffic:"
@@ -462,12 +467,12 @@ else
   respawns=$(grep -c ' respawns$' "$log" || true)
   live_created=$((created - s_created))
   given_up=$(($(dropped_by "not adopted") - s_given_up))
-  before_creation=$(dropped_by "single sample" "ghost" "live limit" "blocked" "invalid callsign" "no livery")
+  before_creation=$(dropped_by "${before_creation_reasons[@]}")
   row "  of them dropped before an aircraft was made, by reason" \
     "$(reasons_of "bad numbers" "unknown type" "category off" "park altitude")"
   row "live aircraft made (a flight is made anew after a drop)" "$made"
   row "  dropped before their creation" \
-    "$before_creation: $(reasons_of "single sample" "ghost" "live limit" "blocked" "invalid callsign" "no livery")"
+    "$before_creation: $(reasons_of "${before_creation_reasons[@]}")"
   no_match=$(awk '/^No match found for:$/ { on = 1; next } on && NF == 0 { on = 0 } on { print }' "$log")
   if [ -n "$no_match" ]; then
     row "    no livery fits: $(grep -c . <<<"$no_match") aircraft" "$(paste -sd, - <<<"$no_match" | sed 's/,/, /g')"

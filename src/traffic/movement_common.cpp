@@ -14,8 +14,6 @@
 
 namespace skh {
 
-namespace {}  // namespace
-
 double lf_normalizePi(double rad) {
     if (rad > -mv::kPi && rad <= mv::kPi) return rad;
     rad = std::remainder(rad, TWO_PI);  // [-pi, pi]
