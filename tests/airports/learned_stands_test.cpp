@@ -188,6 +188,15 @@ TEST_F(LearnedStands, ADamagedFileGoesAsideAndOnlyAReadableBackupTakesItsPlace) 
     EXPECT_EQ(test::readFile(dir / "EGLL.damaged2.xml"), "<cut");
     EXPECT_EQ(test::readFile(aside), "<meta><parameters>");
     EXPECT_TRUE(log.contains(path.string() + " could not be loaded, kept as " + (dir / "EGLL.damaged2.xml").string()));
+
+    // Damaged once more with every name of its own taken: a half-finished
+    // edit of the user's, which the save leaves as it is.
+    for (int n = 3; n <= 100; ++n) test::writeFile(dir / ("EGLL.damaged" + std::to_string(n) + ".xml"), "taken");
+    test::writeFile(path, "<meta><parameters><param");
+    EXPECT_FALSE(gf_writeLearnedFile(AirportFileData{}, path));
+    EXPECT_EQ(test::readFile(path), "<meta><parameters><param");
+    EXPECT_EQ(test::readFile(backup), readable);
+    EXPECT_TRUE(log.contains(path.string() + " could not be loaded nor moved aside and is kept as it is"));
 }
 
 TEST_F(LearnedStands, AFileThatCouldNotBeReadCompletelyIsNeverOverwritten) {

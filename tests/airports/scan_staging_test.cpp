@@ -34,8 +34,8 @@ TEST(ScanStaging, UserFilesSurviveEveryScanAndTheLastFilesStayAsBackup) {
     test::writeFile(f.live / "KJFK.xml", "mine");
     test::writeFile(f.live / "LSZH.xml", "mine too");
     test::writeFile(f.live / "lfpg.TXT", "archive/thirdparty/Y/LFPG.xml");
-    fs::create_directories(f.live / "notes");
     test::writeFile(f.live / "notes" / "a.txt", "x");
+    test::writeFile(f.live / "notes" / "old" / "b.txt", "y");  // two levels down
 
     lf_prepareStaging(f);
     test::writeFile(f.staging / "EGLL.xml", "generated 2");
@@ -47,6 +47,7 @@ TEST(ScanStaging, UserFilesSurviveEveryScanAndTheLastFilesStayAsBackup) {
     EXPECT_EQ(test::readFile(f.live / "EGLL.xml"), "generated 2");
     EXPECT_EQ(test::readFile(f.live / "LSZH.xml"), "mine too");
     EXPECT_EQ(test::readFile(f.live / "notes" / "a.txt"), "x");
+    EXPECT_EQ(test::readFile(f.live / "notes" / "old" / "b.txt"), "y");
     EXPECT_EQ(test::entryNames(f.backup),
               (std::set<std::string>{"EGLL.xml", "EGLL.txt", "KJFK.xml", "LSZH.xml", "lfpg.TXT", "notes"}));
     EXPECT_EQ(test::readFile(f.backup / "EGLL.xml"), "generated 1");
