@@ -106,6 +106,58 @@ TEST(ScanStaging, TheUsersFileOfAnAirportStaysInForceWhenTheScanMakesOne) {
     EXPECT_TRUE(log.contains("the scan's KJFK.xml,LFPG.txt,LSZH.xml left out of " + f.live.string() + ": "));
 }
 
+// The list of what a scan made cannot be written for one scan: that scan
+// leaves the folder as it was, and the next one updates the airport file it
+// makes, while the user's file stays. The list is blocked by a name so long
+// that its temporary file cannot be made beside it; reading it still works.
+TEST(ScanStaging, AScanThatCannotWriteItsListLeavesTheFolderAsItWas) {
+    test::TempDir dir;
+    test::ScopedLog log;
+    const ScanFolder f = lf_scanFolder(dir / "my_thirdparty");
+    lf_prepareStaging(f);
+    test::writeFile(f.staging / "EGLL.xml", "generated 1");
+    ASSERT_TRUE(lf_installStaging(f));
+    test::writeFile(f.live / "KJFK.xml", "mine");
+
+    ScanFolder blocked = f;
+    blocked.scannedList = dir / std::string(250, 'l');
+    fs::copy_file(f.scannedList, blocked.scannedList);
+    lf_prepareStaging(blocked);
+    test::writeFile(blocked.staging / "EGLL.xml", "generated 2");
+    test::writeFile(blocked.staging / "LSZH.xml", "generated 2");
+    EXPECT_FALSE(lf_installStaging(blocked));
+    EXPECT_EQ(test::entryNames(f.live), (std::set<std::string>{"EGLL.xml", "KJFK.xml"}));
+    EXPECT_EQ(test::readFile(f.live / "EGLL.xml"), "generated 1");
+    EXPECT_EQ(test::readLines(blocked.scannedList), (std::vector<std::string>{"EGLL.xml"}));
+    EXPECT_TRUE(log.contains(f.live.string() + " not replaced, the new airport files stay in " + f.staging.string() +
+                             ": could not write " + blocked.scannedList.string()))
+        << log.text();
+
+    for (int scan = 3; scan <= 4; ++scan) {
+        SCOPED_TRACE(testing::Message() << "scan " << scan);
+        const std::string generated = "generated " + std::to_string(scan);
+        lf_prepareStaging(f);
+        test::writeFile(f.staging / "EGLL.xml", generated);
+        test::writeFile(f.staging / "LSZH.xml", generated);
+        ASSERT_TRUE(lf_installStaging(f));
+        EXPECT_EQ(test::entryNames(f.live), (std::set<std::string>{"EGLL.xml", "KJFK.xml", "LSZH.xml"}));
+        EXPECT_EQ(test::readFile(f.live / "LSZH.xml"), generated);
+        EXPECT_EQ(test::readFile(f.live / "KJFK.xml"), "mine");
+        EXPECT_EQ(test::readLines(f.scannedList), (std::vector<std::string>{"EGLL.xml", "LSZH.xml"}));
+    }
+
+    // A user's file that cannot be carried over (a link to a drive gone)
+    // keeps the folder as it was too, instead of leaving it behind.
+    fs::create_symlink(dir / "gone" / "EDDF.xml", f.live / "EDDF.xml");
+    lf_prepareStaging(f);
+    test::writeFile(f.staging / "EGLL.xml", "generated 5");
+    EXPECT_FALSE(lf_installStaging(f));
+    EXPECT_EQ(test::readFile(f.live / "EGLL.xml"), "generated 4");
+    EXPECT_TRUE(fs::is_symlink(f.live / "EDDF.xml"));
+    EXPECT_TRUE(log.contains(": could not keep the user's EDDF.xml: ")) << log.text();
+    EXPECT_EQ(test::readLines(f.scannedList), (std::vector<std::string>{"EGLL.xml", "LSZH.xml"}));
+}
+
 // An older version left files without a list of what its scan made.
 TEST(ScanStaging, AFolderWithoutAListIsRebuiltCompletely) {
     test::TempDir dir;
