@@ -197,6 +197,17 @@ TEST_F(LearnedStands, ADamagedFileGoesAsideAndOnlyAReadableBackupTakesItsPlace) 
     EXPECT_EQ(test::readFile(path), "<meta><parameters><param");
     EXPECT_EQ(test::readFile(backup), readable);
     EXPECT_TRUE(log.contains(path.string() + " could not be loaded nor moved aside and is kept as it is"));
+
+    // The same for a damaged backup that the save's copy would replace.
+    test::writeFile(dir / "EGLL0.damaged.xml", "taken");
+    for (int n = 2; n <= 100; ++n) test::writeFile(dir / ("EGLL0.damaged" + std::to_string(n) + ".xml"), "taken");
+    test::writeFile(path, readable);
+    test::writeFile(backup, "<meta><parameters>");
+    EXPECT_FALSE(gf_writeLearnedFile(AirportFileData{}, path));
+    EXPECT_EQ(test::readFile(backup), "<meta><parameters>");
+    EXPECT_EQ(test::readFile(path), readable);
+    EXPECT_TRUE(log.contains(backup.string() + " could not be loaded nor moved aside and is kept as it is; " +
+                             path.string() + " is not saved"));
 }
 
 // A file with a complete meta block was written by a save, which always
