@@ -100,7 +100,7 @@ bool lf_readable(const fs::path& path) {
     return lf_loadLearned(doc, path).empty();
 }
 
-// Moves a learned file that does not load to a name of its own beside it
+// Moves a learned file that cannot be read to a name of its own beside it
 // (EGLL.xml -> EGLL.damaged.xml, EGLL.damaged2.xml, ...), so that it never
 // takes the place of the backup nor of a file set aside before; the new
 // name, or empty when it stays where it is.
@@ -310,8 +310,8 @@ void lf_mergeLearnedDocument(const pugi::xml_document& doc, const fs::path& path
     g_learnedMerge.state = LearnedMergeState::Complete;
 }
 
-// The learned file at `path` does not load: it goes aside, and a readable
-// backup takes its place, on disk as well, so that a run that saves nothing
+// The learned file at `path` cannot be read in full: it goes aside, and a
+// backup that can takes its place, on disk as well, so that a run that saves nothing
 // leaves the backup's data in force for the next.
 void lf_readInsteadOfDamaged(const fs::path& path, const std::string& description, const std::string& archivedName,
                              std::vector<Stand>& stands) {
