@@ -128,7 +128,10 @@ bool lf_installStaging(const ScanFolder& folder) {
     }
     for (const std::string& name : users) {
         std::error_code copyEc;
-        fs::copy(folder.live / name, folder.staging / name, fs::copy_options::recursive, copyEc);
+        // Links stay links: one to a drive that is not there now is still
+        // the user's and must not stop the scan.
+        fs::copy(folder.live / name, folder.staging / name,
+                 fs::copy_options::recursive | fs::copy_options::copy_symlinks, copyEc);
         if (copyEc) {
             logNotReplaced(folder, skh::format("could not keep the user's {}: {}", name, copyEc.message()));
             return false;

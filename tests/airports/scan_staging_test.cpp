@@ -1,5 +1,7 @@
 #include "airports/scan_staging.hpp"
 
+#include <sys/stat.h>
+
 #include <gtest/gtest.h>
 
 #include <set>
@@ -146,16 +148,24 @@ TEST(ScanStaging, AScanThatCannotWriteItsListLeavesTheFolderAsItWas) {
         EXPECT_EQ(test::readLines(f.scannedList), (std::vector<std::string>{"EGLL.xml", "LSZH.xml"}));
     }
 
-    // A user's file that cannot be carried over (a link to a drive gone)
-    // keeps the folder as it was too, instead of leaving it behind.
+    // A user's link to a drive that is not there now is carried over as it
+    // is; a file that cannot be carried over at all (a pipe) keeps the
+    // folder as it was, instead of leaving it behind in the backup.
     fs::create_symlink(dir / "gone" / "EDDF.xml", f.live / "EDDF.xml");
     lf_prepareStaging(f);
     test::writeFile(f.staging / "EGLL.xml", "generated 5");
-    EXPECT_FALSE(lf_installStaging(f));
-    EXPECT_EQ(test::readFile(f.live / "EGLL.xml"), "generated 4");
+    ASSERT_TRUE(lf_installStaging(f));
     EXPECT_TRUE(fs::is_symlink(f.live / "EDDF.xml"));
-    EXPECT_TRUE(log.contains(": could not keep the user's EDDF.xml: ")) << log.text();
-    EXPECT_EQ(test::readLines(f.scannedList), (std::vector<std::string>{"EGLL.xml", "LSZH.xml"}));
+    EXPECT_EQ(fs::read_symlink(f.live / "EDDF.xml"), dir / "gone" / "EDDF.xml");
+
+    ASSERT_EQ(mkfifo((f.live / "pipe").c_str(), 0600), 0);
+    lf_prepareStaging(f);
+    test::writeFile(f.staging / "EGLL.xml", "generated 6");
+    EXPECT_FALSE(lf_installStaging(f));
+    EXPECT_EQ(test::readFile(f.live / "EGLL.xml"), "generated 5");
+    EXPECT_TRUE(fs::is_symlink(f.live / "EDDF.xml"));
+    EXPECT_TRUE(log.contains(": could not keep the user's pipe: ")) << log.text();
+    EXPECT_EQ(test::readLines(f.scannedList), (std::vector<std::string>{"EGLL.xml"}));
 }
 
 // An older version left files without a list of what its scan made.
