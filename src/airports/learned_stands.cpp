@@ -64,23 +64,43 @@ bool lf_metaComplete(const pugi::xml_document& doc) {
     return gf_readMetaInfo(doc, author) && gf_readMetaInfo(doc, date) && gf_readMetaInfo(doc, version);
 }
 
-// Copies `from` to `to` through a temporary file, so `to` is always whole;
-// false when that failed.
-bool lf_copyWhole(const fs::path& from, const fs::path& to) {
-    const fs::path temp = gf_temporaryPathBeside(to, ".tmp");
-    std::error_code ec;
-    if (fs::copy_file(from, temp, fs::copy_options::overwrite_existing, ec)) fs::rename(temp, to, ec);
-    if (!ec) return true;
-    fs::remove(temp, ec);
-    return false;
+// The same test on items of its own: judging a file must not change the
+// meta values last read.
+bool lf_hasCompleteMeta(const pugi::xml_document& doc) {
+    for (const StringParameter* p : {&author, &date, &version}) {
+        StringParameter item(p->name, "");
+        if (!gf_readMetaInfo(doc, item)) return false;
+    }
+    return true;
 }
 
-bool lf_loads(const fs::path& path) {
+// The section that a file written by a save lacks, or nothing. A complete
+// meta block marks a save's file, and every save writes the parameters and
+// the stand list after it; a file cut just after a section's end is still
+// well-formed. Hand-made files and files without a complete meta block are
+// not judged by this.
+const char* lf_missingSection(const pugi::xml_document& doc) {
+    if (!lf_hasCompleteMeta(doc)) return nullptr;
+    if (!doc.child("parameters")) return "parameters";
+    if (lf_readAirportBoolParam(doc, "handmade").has_value()) return nullptr;
+    if (!doc.child("parkpositions")) return "parkpositions";
+    return nullptr;
+}
+
+// Loads a learned file that can be read in full; why not, or empty.
+std::string lf_loadLearned(pugi::xml_document& doc, const fs::path& path) {
+    const pugi::xml_parse_result loaded = doc.load_file(path.c_str());
+    if (!loaded) return loaded.description();
+    if (const char* missing = lf_missingSection(doc)) return skh::format("its {} section is missing", missing);
+    return {};
+}
+
+bool lf_readable(const fs::path& path) {
     pugi::xml_document doc;
-    return static_cast<bool>(doc.load_file(path.c_str()));
+    return lf_loadLearned(doc, path).empty();
 }
 
-// Moves a learned file that does not load to a name of its own beside it
+// Moves a learned file that cannot be read to a name of its own beside it
 // (EGLL.xml -> EGLL.damaged.xml, EGLL.damaged2.xml, ...), so that it never
 // takes the place of the backup nor of a file set aside before; the new
 // name, or empty when it stays where it is.
@@ -96,6 +116,22 @@ fs::path lf_setDamagedAside(const fs::path& path) {
         return ec ? fs::path() : aside;
     }
     return {};
+}
+
+// A backup that cannot be read goes aside before the save's copy takes its
+// place, as the learned file does: a user may still mend it. False (the
+// save is refused) when it is in the way and cannot be moved.
+bool lf_setDamagedBackupAside(const fs::path& backup, const fs::path& path) {
+    std::error_code ec;
+    if ((!fs::exists(backup, ec) && !ec) || lf_readable(backup)) return true;
+    const fs::path aside = lf_setDamagedAside(backup);
+    if (aside.empty()) {
+        gf_logWarning(skh::format("{} could not be loaded nor moved aside and is kept as it is; {} is not saved",
+                                  backup.string(), path.string()));
+        return false;
+    }
+    gf_logRaw(skh::format("{} could not be loaded, kept as {}", backup.string(), aside.string()));
+    return true;
 }
 
 void lf_readHandmade(const pugi::xml_document& doc, std::vector<Stand>& stands) {
@@ -274,10 +310,10 @@ void lf_mergeLearnedDocument(const pugi::xml_document& doc, const fs::path& path
     g_learnedMerge.state = LearnedMergeState::Complete;
 }
 
-// The learned file at `path` does not load: it goes aside, and a readable
-// backup takes its place, on disk as well, so that a run that saves nothing
+// The learned file at `path` cannot be read in full: it goes aside, and a
+// backup that can takes its place, on disk as well, so that a run that saves nothing
 // leaves the backup's data in force for the next.
-void lf_readInsteadOfDamaged(const fs::path& path, const char* description, const std::string& archivedName,
+void lf_readInsteadOfDamaged(const fs::path& path, const std::string& description, const std::string& archivedName,
                              std::vector<Stand>& stands) {
     const fs::path aside = lf_setDamagedAside(path);
     if (aside.empty()) {
@@ -293,14 +329,13 @@ void lf_readInsteadOfDamaged(const fs::path& path, const char* description, cons
     std::error_code ec;
     if (!fs::exists(backup, ec)) return;
     pugi::xml_document doc;
-    const pugi::xml_parse_result loaded = doc.load_file(backup.c_str());
-    if (!loaded) {
-        gf_logRaw(skh::format("{} could not be loaded either: {}", backup.string(), loaded.description()));
+    if (const std::string problem = lf_loadLearned(doc, backup); !problem.empty()) {
+        gf_logRaw(skh::format("{} could not be loaded either: {}", backup.string(), problem));
         return;
     }
     gf_logRaw(skh::format("{} is read in its place", backup.string()));
-    if (!lf_copyWhole(backup, path)) {
-        gf_logWarning(skh::format("could not copy {} to {}", backup.string(), path.string()));
+    if (std::string problem; !gf_copyFileAtomically(backup, path, problem)) {
+        gf_logWarning(skh::format("could not copy {} to {}: {}", backup.string(), path.string(), problem));
     }
     g_learnedMerge.state = LearnedMergeState::Incomplete;
     lf_mergeLearnedDocument(doc, backup, archivedName, stands);
@@ -312,11 +347,11 @@ void lf_readLearned(const fs::path& path, const std::string& archivedName, std::
     g_learnedMerge = LearnedMerge{path, LearnedMergeState::Incomplete, {}};
     try {
         pugi::xml_document doc;
-        const pugi::xml_parse_result loaded = doc.load_file(path.c_str());
-        if (loaded) {
+        const std::string problem = lf_loadLearned(doc, path);
+        if (problem.empty()) {
             lf_mergeLearnedDocument(doc, path, archivedName, stands);
         } else {
-            lf_readInsteadOfDamaged(path, loaded.description(), archivedName, stands);
+            lf_readInsteadOfDamaged(path, problem, archivedName, stands);
         }
     } catch (const std::exception& e) {
         gf_logRaw(skh::format("{}: {}", "lf_readLearned", e.what()));
@@ -380,9 +415,10 @@ bool gf_writeLearnedFile(const AirportFileData& data, const fs::path& path) {
     const fs::path backup = gf_backupPath(path);
     if (!fs::exists(path, ec)) {
         // Nothing to keep.
-    } else if (lf_loads(path)) {
-        if (!lf_copyWhole(path, backup)) {
-            gf_logWarning(skh::format("could not keep {} as {}", path.string(), backup.string()));
+    } else if (lf_readable(path)) {
+        if (!lf_setDamagedBackupAside(backup, path)) return false;
+        if (std::string problem; !gf_copyFileAtomically(path, backup, problem)) {
+            gf_logWarning(skh::format("could not keep {} as {}: {}", path.string(), backup.string(), problem));
         }
     } else {
         // Damaged since the load: it must not take the backup's place.

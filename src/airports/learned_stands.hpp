@@ -50,11 +50,12 @@ void gf_setLearnedSettingsHooks(LearnedSettingsHooks hooks);
 // Merges the learned file into `stands` (g_stands when an airport is loaded):
 // applies its settings; a hand-made file (key "handmade", whatever its value)
 // replaces the stands; otherwise learned options and changes go to the stand
-// of the same name and manual stands are added. A file that does not load
-// is moved aside (EGLL.xml -> EGLL.damaged.xml, or EGLL.damaged2.xml and on
-// when that is taken) and a readable backup (EGLL0.xml) is read and copied
-// in its place. Sets g_apfHandmade and g_learnedMerge. Catches and logs
-// every error; what was read stays.
+// of the same name and manual stands are added. A file that does not load,
+// or a save's file (complete meta block, not hand-made) without its
+// parameters or stand list, is moved aside (EGLL.xml -> EGLL.damaged.xml, or
+// EGLL.damaged2.xml and on when that is taken) and a backup (EGLL0.xml) that
+// passes the same test is read and copied in its place. Sets g_apfHandmade
+// and g_learnedMerge. Catches and logs every error; what was read stays.
 void lf_readLearned(const std::filesystem::path& path, const std::string& archivedName, std::vector<Stand>& stands);
 // Merges one learned parkpos into the stand when its name is `name`; false
 // (nothing changed) for a stand of another name.
@@ -79,10 +80,13 @@ std::uint64_t gf_qualityFactors(const std::vector<Stand>& stands);
 std::string lf_fmtQualityFactors(std::uint64_t pair);
 
 // The learned save of the current airport into `path`: the previous file is
-// kept as its backup (EGLL.xml -> EGLL0.xml) when it loads, else moved aside
-// as at the load, and the new one written through a temporary file. Refused
-// (false, logged) when the file at `path` was found at load but could not be
-// merged completely; unmatched learned parkpos of that file are written again.
+// kept as its backup (EGLL.xml -> EGLL0.xml) when it can be read as at the
+// load, else moved aside as at the load, and the new one written through a
+// temporary file. A backup that cannot be read goes aside (EGLL0.damaged.xml)
+// before it is replaced. Refused (false, logged) when the file at `path` was
+// found at load but could not be merged completely, or when a damaged file in
+// the way cannot be moved aside; unmatched learned parkpos of that file are
+// written again.
 bool gf_writeLearnedFile(const AirportFileData& data, const std::filesystem::path& path);
 
 }  // namespace skh

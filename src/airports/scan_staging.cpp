@@ -48,6 +48,19 @@ fs::path withSuffix(const fs::path& live, const char* suffix) {
     return p;
 }
 
+// The list of what a scan made, written atomically; false, with the reason,
+// when it could not be.
+bool writeScannedList(const ScanFolder& folder, const std::set<std::string>& names, std::string& problem) {
+    std::string list;
+    for (const std::string& name : names) list += name + "\n";
+    return gf_writeFileAtomically(folder.scannedList, list, problem);
+}
+
+void logNotReplaced(const ScanFolder& folder, const std::string& why) {
+    gf_logWarning(skh::format("{} not replaced, the new airport files stay in {}: {}", folder.live.string(),
+                              folder.staging.string(), why));
+}
+
 }  // namespace
 
 ScanFolder lf_scanFolder(const fs::path& live) {
@@ -65,7 +78,6 @@ void lf_discardStaging(const ScanFolder& folder) {
 }
 
 bool lf_installStaging(const ScanFolder& folder) {
-    const std::set<std::string> generated = entryNames(folder.staging);
     std::error_code ec;
     const bool hadLive = fs::exists(folder.live, ec);
     // Without a list nothing tells the user's files from those of an older
@@ -74,30 +86,12 @@ bool lf_installStaging(const ScanFolder& folder) {
     const bool hadList = fs::exists(folder.scannedList, listEc);
     const std::set<std::string> lastScan = readScannedList(folder.scannedList);
 
-    if (hadLive) {
-        fs::remove_all(folder.backup, ec);
-        if (!ec) fs::rename(folder.live, folder.backup, ec);
-        if (ec) {
-            gf_logWarning(skh::format("{} not replaced, the new airport files stay in {}: {}", folder.live.string(),
-                                      folder.staging.string(), ec.message()));
-            return false;
-        }
-    }
-    fs::rename(folder.staging, folder.live, ec);
-    if (ec) {
-        std::error_code back;
-        if (hadLive) fs::rename(folder.backup, folder.live, back);
-        gf_logWarning(skh::format("{} not replaced, the new airport files stay in {}: {}", folder.live.string(),
-                                  folder.staging.string(), ec.message()));
-        return false;
-    }
-
     // Old files that stay only in the backup, which the next scan replaces.
     std::vector<std::string> dropped;
     // With a list, every other file there is the user's and stays.
     std::vector<std::string> users;
     if (hadLive) {
-        for (const std::string& name : entryNames(folder.backup)) {
+        for (const std::string& name : entryNames(folder.live)) {
             if (lastScan.count(name) != 0) continue;
             (hadList ? users : dropped).push_back(name);
         }
@@ -112,9 +106,12 @@ bool lf_installStaging(const ScanFolder& folder) {
         userNames.insert(gf_upper(name));
         if (isStandFile(name)) userStandFiles.insert(*airportOf(name));
     }
+    // The staging folder becomes the whole new folder before anything of it
+    // is in force: the scan's files that give way leave it, the user's files
+    // join it. A failure here leaves the folder in use as it was.
     std::set<std::string> installed;
     std::vector<std::string> leftOut;
-    for (const std::string& name : generated) {
+    for (const std::string& name : entryNames(folder.staging)) {
         const auto airport = airportOf(name);
         const bool hidesUserStandFile = airport && !isStandFile(name) && userStandFiles.count(*airport) != 0;
         if (userNames.count(gf_upper(name)) == 0 && !hidesUserStandFile) {
@@ -122,22 +119,52 @@ bool lf_installStaging(const ScanFolder& folder) {
             continue;
         }
         std::error_code removeEc;
-        fs::remove(folder.live / name, removeEc);
+        fs::remove(folder.staging / name, removeEc);
         if (removeEc) {
-            gf_logWarning(
-                skh::format("could not remove {} from {}: {}", name, folder.live.string(), removeEc.message()));
-            installed.insert(name);
-            continue;
+            logNotReplaced(folder, skh::format("could not leave {} out: {}", name, removeEc.message()));
+            return false;
         }
         leftOut.push_back(name);
     }
     for (const std::string& name : users) {
         std::error_code copyEc;
-        fs::copy(folder.backup / name, folder.live / name, fs::copy_options::recursive, copyEc);
+        // Links stay links: one to a drive that is not there now is still
+        // the user's and must not stop the scan.
+        fs::copy(folder.live / name, folder.staging / name,
+                 fs::copy_options::recursive | fs::copy_options::copy_symlinks, copyEc);
         if (copyEc) {
-            gf_logWarning(skh::format("could not keep {} in {}: {}", name, folder.live.string(), copyEc.message()));
+            logNotReplaced(folder, skh::format("could not keep the user's {}: {}", name, copyEc.message()));
+            return false;
         }
     }
+
+    // The list names the scan's files before they are in force, and the old
+    // scan's files as long as they may still be (a swap that fails): none of
+    // them can ever pass for the user's.
+    std::set<std::string> listed = installed;
+    listed.insert(lastScan.begin(), lastScan.end());
+    listed.insert(dropped.begin(), dropped.end());
+    if (std::string problem; !writeScannedList(folder, listed, problem)) {
+        logNotReplaced(folder, skh::format("could not write {}: {}", folder.scannedList.string(), problem));
+        return false;
+    }
+
+    if (hadLive) {
+        fs::remove_all(folder.backup, ec);
+        if (!ec) fs::rename(folder.live, folder.backup, ec);
+        if (ec) {
+            logNotReplaced(folder, ec.message());
+            return false;
+        }
+    }
+    fs::rename(folder.staging, folder.live, ec);
+    if (ec) {
+        std::error_code back;
+        if (hadLive) fs::rename(folder.backup, folder.live, back);
+        logNotReplaced(folder, ec.message());
+        return false;
+    }
+
     if (!dropped.empty()) {
         gf_logRaw(
             skh::format("{} had no list of the files a scan made and was rebuilt; its old files are kept in {} "
@@ -148,11 +175,10 @@ bool lf_installStaging(const ScanFolder& folder) {
         gf_logRaw(skh::format("the scan's {} left out of {}: the user's files of those airports stay in force",
                               gf_joinComma(leftOut), folder.live.string()));
     }
-
-    std::string list;
-    for (const std::string& name : installed) list += name + "\n";
-    if (!gf_writeFileAtomically(folder.scannedList, list)) {
-        gf_logWarning(skh::format("could not write {}", folder.scannedList.string()));
+    // Only the files now in force. A list left longer names only files that
+    // are gone; a user's file given such a name later would pass for the scan's.
+    if (std::string problem; listed != installed && !writeScannedList(folder, installed, problem)) {
+        gf_logWarning(skh::format("could not write {}: {}", folder.scannedList.string(), problem));
     }
     return true;
 }

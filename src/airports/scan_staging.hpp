@@ -30,8 +30,10 @@ ScanFolder lf_scanFolder(const std::filesystem::path& live);
 
 // Empties (or creates) the staging folder. Throws std::filesystem errors.
 void lf_prepareStaging(const ScanFolder& folder);
-// Swaps the staging folder in; false, with a log line, when the swap failed
-// and the files in use stayed as they were.
+// Swaps the staging folder in, with the user's files carried over and the
+// list written before anything of it is in force; false, with a log line,
+// when a user's file could not be carried over, the list could not be
+// written or the swap failed: the files in use then stay as they were.
 bool lf_installStaging(const ScanFolder& folder);
 // Removes the staging folder of a scan that did not run to its end.
 void lf_discardStaging(const ScanFolder& folder);

@@ -80,11 +80,10 @@ Loaded loadSettings(pugi::xml_document& doc) {
         return {LoadResult::Loaded, {}};
     }
     doc.reset();
-    fs::copy_file(path, backupPath(), fs::copy_options::overwrite_existing, ec);
-    if (ec) {
+    if (std::string copyProblem; !gf_copyFileAtomically(path, backupPath(), copyProblem)) {
         return {LoadResult::Unusable,
                 skh::format("{} is not a valid settings file ({}) and could not be kept as {} ({})", path.string(),
-                            problem, backupPath().string(), ec.message()),
+                            problem, backupPath().string(), copyProblem),
                 skh::format("it is not a valid settings file and could not be kept as {}", backupPath().string())};
     }
     return {LoadResult::Invalid,

@@ -257,6 +257,17 @@ bool gf_writeFileAtomically(const fs::path& path, std::string_view bytes, std::s
     return true;
 }
 
+bool gf_copyFileAtomically(const fs::path& from, const fs::path& to, std::string& problem) {
+    std::string bytes;
+    errno = 0;
+    if (!readWholeFile(from, bytes)) {
+        problem =
+            skh::format("cannot read {}: {}", from.string(), std::generic_category().message(errno != 0 ? errno : EIO));
+        return false;
+    }
+    return gf_writeFileAtomically(to, bytes, problem);
+}
+
 bool gf_saveXml(const pugi::xml_document& doc, const fs::path& path) {
     std::ostringstream out;
     doc.save(out);

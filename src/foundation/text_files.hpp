@@ -70,5 +70,7 @@ std::filesystem::path gf_backupPath(const std::filesystem::path& path);
 // second form says what failed.
 bool gf_writeFileAtomically(const std::filesystem::path& path, std::string_view bytes);
 bool gf_writeFileAtomically(const std::filesystem::path& path, std::string_view bytes, std::string& problem);
+// Copies `from` over `to` the same way, flushed to the disk before the rename.
+bool gf_copyFileAtomically(const std::filesystem::path& from, const std::filesystem::path& to, std::string& problem);
 
 }  // namespace skh

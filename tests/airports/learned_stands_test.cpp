@@ -188,6 +188,78 @@ TEST_F(LearnedStands, ADamagedFileGoesAsideAndOnlyAReadableBackupTakesItsPlace) 
     EXPECT_EQ(test::readFile(dir / "EGLL.damaged2.xml"), "<cut");
     EXPECT_EQ(test::readFile(aside), "<meta><parameters>");
     EXPECT_TRUE(log.contains(path.string() + " could not be loaded, kept as " + (dir / "EGLL.damaged2.xml").string()));
+
+    // Damaged once more with every name of its own taken: a half-finished
+    // edit of the user's, which the save leaves as it is.
+    for (int n = 3; n <= 100; ++n) test::writeFile(dir / ("EGLL.damaged" + std::to_string(n) + ".xml"), "taken");
+    test::writeFile(path, "<meta><parameters><param");
+    EXPECT_FALSE(gf_writeLearnedFile(AirportFileData{}, path));
+    EXPECT_EQ(test::readFile(path), "<meta><parameters><param");
+    EXPECT_EQ(test::readFile(backup), readable);
+    EXPECT_TRUE(log.contains(path.string() + " could not be loaded nor moved aside and is kept as it is"));
+
+    // The same for a damaged backup that the save's copy would replace.
+    test::writeFile(dir / "EGLL0.damaged.xml", "taken");
+    for (int n = 2; n <= 100; ++n) test::writeFile(dir / ("EGLL0.damaged" + std::to_string(n) + ".xml"), "taken");
+    test::writeFile(path, readable);
+    test::writeFile(backup, "<meta><parameters>");
+    EXPECT_FALSE(gf_writeLearnedFile(AirportFileData{}, path));
+    EXPECT_EQ(test::readFile(backup), "<meta><parameters>");
+    EXPECT_EQ(test::readFile(path), readable);
+    EXPECT_TRUE(log.contains(backup.string() + " could not be loaded nor moved aside and is kept as it is; " +
+                             path.string() + " is not saved"));
+}
+
+// A file with a complete meta block was written by a save, which always
+// writes the parameters and the stand list after it: without them it was cut.
+// Hand-made files and files without a complete meta block keep their rules.
+TEST_F(LearnedStands, ASavedFileCountsAsReadOnlyWithTheSectionsEverySaveWrites) {
+    namespace fs = std::filesystem;
+    const std::string readable = learnedFile("", R"(<parkpos id="A2"><opt reg="B1" day="4" hh="9"/></parkpos>)");
+    const std::string head = "<?xml version=\"1.0\"?>" + kMeta;
+    struct Case {
+        const char* label;
+        std::string text;
+        bool setAside;  // the backup is read in its place
+        LearnedMergeState state;
+        bool handmade;
+        bool saved;
+    };
+    const Case cases[] = {
+        {"cut after its meta block", head, true, LearnedMergeState::Complete, false, true},
+        {"cut after its parameters", head + "<parameters>" + param("MAX_LIVE", "60") + "</parameters>", true,
+         LearnedMergeState::Complete, false, true},
+        {"a stand list without parameters", head + "<parkpositions/>", true, LearnedMergeState::Complete, false, true},
+        {"an older version's file, no stands", learnedFile("", ""), false, LearnedMergeState::Complete, false, true},
+        {"hand-made without a stand list", head + "<parameters>" + param("handmade", "true") + "</parameters>", false,
+         LearnedMergeState::Complete, true, true},
+        {"no meta block, no stand list", "<parameters/>", false, LearnedMergeState::Incomplete, false, false},
+    };
+    const auto backup = dir / "EGLL0.xml";
+    const auto aside = dir / "EGLL.damaged.xml";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        SetUp();
+        g_apfHandmade = false;
+        fs::remove(aside);
+        const auto path = write(c.text);
+        test::writeFile(backup, readable);
+        lf_readLearned(path, "x", stands);
+        EXPECT_EQ(g_learnedMerge.state, c.state);
+        EXPECT_EQ(g_apfHandmade, c.handmade);
+        EXPECT_EQ(fs::exists(aside), c.setAside);
+        if (c.setAside) {
+            EXPECT_EQ(test::readFile(aside), c.text);
+            EXPECT_EQ(stands.at(1).options.size(), 1u);
+            EXPECT_EQ(MAX_LIVE_SEL.value.load(), MAX_LIVE_SEL.defaultValue);  // the cut file's is not applied
+        }
+        EXPECT_EQ(gf_writeLearnedFile(AirportFileData{}, path), c.saved);
+        // The backup is the readable file a save found, or the one before.
+        EXPECT_EQ(test::readFile(backup), c.setAside || !c.saved ? readable : c.text);
+    }
+    EXPECT_TRUE(log.contains((dir / "EGLL.xml").string() + " found, but could not be loaded, kept as " +
+                             aside.string() + ": its parkpositions section is missing"));
+    EXPECT_TRUE(log.contains(": its parameters section is missing"));
 }
 
 TEST_F(LearnedStands, AFileThatCouldNotBeReadCompletelyIsNeverOverwritten) {

@@ -1,5 +1,7 @@
 #include "airports/scan_staging.hpp"
 
+#include <sys/stat.h>
+
 #include <gtest/gtest.h>
 
 #include <set>
@@ -34,8 +36,8 @@ TEST(ScanStaging, UserFilesSurviveEveryScanAndTheLastFilesStayAsBackup) {
     test::writeFile(f.live / "KJFK.xml", "mine");
     test::writeFile(f.live / "LSZH.xml", "mine too");
     test::writeFile(f.live / "lfpg.TXT", "archive/thirdparty/Y/LFPG.xml");
-    fs::create_directories(f.live / "notes");
     test::writeFile(f.live / "notes" / "a.txt", "x");
+    test::writeFile(f.live / "notes" / "old" / "b.txt", "y");  // two levels down
 
     lf_prepareStaging(f);
     test::writeFile(f.staging / "EGLL.xml", "generated 2");
@@ -47,6 +49,7 @@ TEST(ScanStaging, UserFilesSurviveEveryScanAndTheLastFilesStayAsBackup) {
     EXPECT_EQ(test::readFile(f.live / "EGLL.xml"), "generated 2");
     EXPECT_EQ(test::readFile(f.live / "LSZH.xml"), "mine too");
     EXPECT_EQ(test::readFile(f.live / "notes" / "a.txt"), "x");
+    EXPECT_EQ(test::readFile(f.live / "notes" / "old" / "b.txt"), "y");
     EXPECT_EQ(test::entryNames(f.backup),
               (std::set<std::string>{"EGLL.xml", "EGLL.txt", "KJFK.xml", "LSZH.xml", "lfpg.TXT", "notes"}));
     EXPECT_EQ(test::readFile(f.backup / "EGLL.xml"), "generated 1");
@@ -103,6 +106,66 @@ TEST(ScanStaging, TheUsersFileOfAnAirportStaysInForceWhenTheScanMakesOne) {
         EXPECT_EQ(test::readLines(f.scannedList), (std::vector<std::string>{"EGLL.xml", "KTST.xml"}));
     }
     EXPECT_TRUE(log.contains("the scan's KJFK.xml,LFPG.txt,LSZH.xml left out of " + f.live.string() + ": "));
+}
+
+// The list of what a scan made cannot be written for one scan: that scan
+// leaves the folder as it was, and the next one updates the airport file it
+// makes, while the user's file stays. The list is blocked by a name so long
+// that its temporary file cannot be made beside it; reading it still works.
+TEST(ScanStaging, AScanThatCannotWriteItsListLeavesTheFolderAsItWas) {
+    test::TempDir dir;
+    test::ScopedLog log;
+    const ScanFolder f = lf_scanFolder(dir / "my_thirdparty");
+    lf_prepareStaging(f);
+    test::writeFile(f.staging / "EGLL.xml", "generated 1");
+    ASSERT_TRUE(lf_installStaging(f));
+    test::writeFile(f.live / "KJFK.xml", "mine");
+
+    ScanFolder blocked = f;
+    blocked.scannedList = dir / std::string(250, 'l');
+    fs::copy_file(f.scannedList, blocked.scannedList);
+    lf_prepareStaging(blocked);
+    test::writeFile(blocked.staging / "EGLL.xml", "generated 2");
+    test::writeFile(blocked.staging / "LSZH.xml", "generated 2");
+    EXPECT_FALSE(lf_installStaging(blocked));
+    EXPECT_EQ(test::entryNames(f.live), (std::set<std::string>{"EGLL.xml", "KJFK.xml"}));
+    EXPECT_EQ(test::readFile(f.live / "EGLL.xml"), "generated 1");
+    EXPECT_EQ(test::readLines(blocked.scannedList), (std::vector<std::string>{"EGLL.xml"}));
+    EXPECT_TRUE(log.contains(f.live.string() + " not replaced, the new airport files stay in " + f.staging.string() +
+                             ": could not write " + blocked.scannedList.string()))
+        << log.text();
+
+    for (int scan = 3; scan <= 4; ++scan) {
+        SCOPED_TRACE(testing::Message() << "scan " << scan);
+        const std::string generated = "generated " + std::to_string(scan);
+        lf_prepareStaging(f);
+        test::writeFile(f.staging / "EGLL.xml", generated);
+        test::writeFile(f.staging / "LSZH.xml", generated);
+        ASSERT_TRUE(lf_installStaging(f));
+        EXPECT_EQ(test::entryNames(f.live), (std::set<std::string>{"EGLL.xml", "KJFK.xml", "LSZH.xml"}));
+        EXPECT_EQ(test::readFile(f.live / "LSZH.xml"), generated);
+        EXPECT_EQ(test::readFile(f.live / "KJFK.xml"), "mine");
+        EXPECT_EQ(test::readLines(f.scannedList), (std::vector<std::string>{"EGLL.xml", "LSZH.xml"}));
+    }
+
+    // A user's link to a drive that is not there now is carried over as it
+    // is; a file that cannot be carried over at all (a pipe) keeps the
+    // folder as it was, instead of leaving it behind in the backup.
+    fs::create_symlink(dir / "gone" / "EDDF.xml", f.live / "EDDF.xml");
+    lf_prepareStaging(f);
+    test::writeFile(f.staging / "EGLL.xml", "generated 5");
+    ASSERT_TRUE(lf_installStaging(f));
+    EXPECT_TRUE(fs::is_symlink(f.live / "EDDF.xml"));
+    EXPECT_EQ(fs::read_symlink(f.live / "EDDF.xml"), dir / "gone" / "EDDF.xml");
+
+    ASSERT_EQ(mkfifo((f.live / "pipe").c_str(), 0600), 0);
+    lf_prepareStaging(f);
+    test::writeFile(f.staging / "EGLL.xml", "generated 6");
+    EXPECT_FALSE(lf_installStaging(f));
+    EXPECT_EQ(test::readFile(f.live / "EGLL.xml"), "generated 5");
+    EXPECT_TRUE(fs::is_symlink(f.live / "EDDF.xml"));
+    EXPECT_TRUE(log.contains(": could not keep the user's pipe: ")) << log.text();
+    EXPECT_EQ(test::readLines(f.scannedList), (std::vector<std::string>{"EGLL.xml"}));
 }
 
 // An older version left files without a list of what its scan made.

@@ -10,6 +10,7 @@
 #include "app_fixture.hpp"
 #include "feed/traffic_queue.hpp"
 #include "foundation/parameter_table.hpp"
+#include "foundation/upcalls.hpp"
 #include "platform/window.hpp"
 #include "simclient/sim_queues.hpp"
 #include "simclient/sim_state.hpp"
@@ -140,6 +141,13 @@ TEST_F(MainLoop, WindowRequestsAreDoneOnTheLoopsThread) {
     EXPECT_EQ(gf_statusText(), "New destination: EDDF");
     EXPECT_EQ(RANGE.value.load(), 10);
     EXPECT_EQ(g_manualRange, 65);
+
+    // The next airport's learned file switches it on again while it is on:
+    // the range kept is still the user's, not the automatic one in force.
+    gf_learnedAutoRange(true);
+    EXPECT_EQ(RANGE.value.load(), 10);
+    EXPECT_EQ(g_manualRange, 65);
+    EXPECT_EQ(gf_userRange(), 65);
 
     // Switched off: the range chosen by hand comes back; nothing else repeats.
     gf_clearStatusMessage();

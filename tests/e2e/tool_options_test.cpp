@@ -1,6 +1,7 @@
 // The tools' command lines as a user meets them: --help is an answer, a bad
-// value is refused in one line that names the option and what it takes, and
-// the trace tool's approach starts where the aircraft is first placed.
+// value is refused in one line that names the option and what it takes, the
+// lowest and highest values are taken, and the trace tool's approach starts
+// where the aircraft is first placed.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -32,7 +33,7 @@ std::optional<int> runTool(const std::string& tool, const std::vector<std::strin
     return status;
 }
 
-TEST(ToolOptions, HelpAnswersAndABadValueIsRefusedInOneLineNamingTheOption) {
+TEST(ToolOptions, HelpAnswersABadValueIsRefusedInOneLineAndTheLimitsAreTaken) {
     struct Case {
         const char* tool;
         std::vector<std::string> args;
@@ -74,6 +75,13 @@ TEST(ToolOptions, HelpAnswersAndABadValueIsRefusedInOneLineNamingTheOption) {
         {"skyhaven-fake-sim", {"--elevation", "high"}, 2, "--elevation takes feet from -1500 to 30000, not 'high'"},
         {"skyhaven-fake-sim", {"--script"}, 2, "--script needs a value"},
         {"skyhaven-fake-sim", {"--frame", "30"}, 2, "unknown option '--frame'"},
+        // The last values taken, beside the first refused above.
+        {"skyhaven-fake-rt",
+         {"--tcp-port", "0", "--traffic-port", "1", "--qnh-port", "65535", "--duration", "0.1", "--qnh", "none"},
+         0,
+         "0 TCP connection(s)"},
+        {"skyhaven-fake-sim", {"--seconds", "1", "--frames", "0"}, 0, "summary: 0 client(s)"},
+        {"skyhaven-fake-sim", {"--seconds", "10000000", "--frames", "1000"}, 0, "summary: 0 client(s)"},
     };
     const test::TempDir dir;
     int n = 0;

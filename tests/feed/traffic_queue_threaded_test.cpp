@@ -39,16 +39,19 @@ TEST_F(TrafficQueue, AFullQueueKeepsEveryAircraftsOldestSample) {
         const char* label;
         std::vector<std::uint32_t> before;  // pushed first, then singles up to the limit
         bool takeFirst;                     // the first of them is taken before the others are pushed
-        std::uint32_t next;                 // the sample pushed into the full queue
+        std::vector<std::uint32_t> next;    // pushed into the full queue, one after the other
         std::vector<Out> front;             // the first handed out afterwards
         Out last;                           // the last handed out
     };
-    // Act 7's samples carry timestamps 1, 2, 3 in the order pushed; the one pushed last 9.
+    // Act 7's samples carry timestamps 1, 2, 3 in the order pushed; those pushed into the full queue 9, 10.
     const Case cases[] = {
-        {"the oldest aircraft with more gives up its second", {7, 7, 7}, false, 100, {{7, 1.0}, {7, 3.0}}, {100, 9.0}},
-        {"an aircraft's second sample gives way to its first", {7}, false, 7, {{7, 1.0}, {50000, 0.0}}, {51998, 0.0}},
-        {"with one sample each the oldest goes", {}, false, 100, {{50001, 0.0}, {50002, 0.0}}, {100, 9.0}},
-        {"a sample taken no longer counts", {7, 7}, true, 100, {{50000, 0.0}, {50001, 0.0}}, {100, 9.0}},
+        {"the oldest aircraft with more gives its second", {7, 7, 7}, false, {100}, {{7, 1.0}, {7, 3.0}}, {100, 9.0}},
+        {"an aircraft's second sample gives way to its first", {7}, false, {7}, {{7, 1.0}, {50000, 0.0}}, {51998, 0.0}},
+        // The sample given up no longer counts as waiting: the new aircraft's
+        // only sample goes in, and the oldest of the singles makes room.
+        {"a new aircraft after a sample given up", {7}, false, {7, 100}, {{50000, 0.0}, {50001, 0.0}}, {100, 10.0}},
+        {"with one sample each the oldest goes", {}, false, {100}, {{50001, 0.0}, {50002, 0.0}}, {100, 9.0}},
+        {"a sample taken no longer counts", {7, 7}, true, {100}, {{50000, 0.0}, {50001, 0.0}}, {100, 9.0}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
@@ -61,9 +64,10 @@ TEST_F(TrafficQueue, AFullQueueKeepsEveryAircraftsOldestSample) {
             }
         }
         fillWithSingles(50000);
-        ASSERT_TRUE(gf_pushTrafficSample(sampleOf(c.next, 9.0)));
+        double late = 8.0;
+        for (const std::uint32_t act : c.next) ASSERT_TRUE(gf_pushTrafficSample(sampleOf(act, ++late)));
         EXPECT_EQ(gf_trafficQueueSize(), kTrafficQueueLimit);
-        EXPECT_EQ(gf_trafficSamplesDropped(), 1u);
+        EXPECT_EQ(gf_trafficSamplesDropped(), c.next.size());
         const auto out = drain();
         ASSERT_EQ(out.size(), kTrafficQueueLimit);
         EXPECT_EQ(std::vector(out.begin(), out.begin() + 2), c.front);

@@ -299,6 +299,84 @@ TEST_F(StandLearning, ADamagedLearnedFileGivesWayToItsReadableBackup) {
     EXPECT_EQ(learnedOptions(kLearned), (std::set<std::string>{"A2 GEZAB 6 30"}));
     EXPECT_EQ(test::readFile("airports/learned/thirdparty/Maker/EGLL.damaged3.xml"), "<parkpositions>");
     EXPECT_EQ(test::readFile(backup), "<parameters>");
+
+    // The next run's save makes a backup again: the damaged one goes aside
+    // first, so both damaged texts are still on disk, and so is the next.
+    const fs::path backupAside = "airports/learned/thirdparty/Maker/EGLL0.damaged.xml";
+    const std::string third = test::readFile(kLearned);
+    load();
+    ASSERT_TRUE(lt_addStandOption(2, ezy, at(7, 30), false));
+    ASSERT_TRUE(lf_saveLearnedParking());
+    EXPECT_EQ(test::readFile(backupAside), "<parameters>");
+    EXPECT_EQ(test::readFile("airports/learned/thirdparty/Maker/EGLL.damaged3.xml"), "<parkpositions>");
+    EXPECT_EQ(test::readFile(backup), third);
+    EXPECT_TRUE(log.contains(backup.string() + " could not be loaded, kept as " + backupAside.string())) << log.text();
+    test::writeFile(backup, "<meta>");
+    load();
+    ASSERT_TRUE(lf_saveLearnedParking());
+    EXPECT_EQ(test::readFile(backupAside), "<parameters>");
+    EXPECT_EQ(test::readFile("airports/learned/thirdparty/Maker/EGLL0.damaged2.xml"), "<meta>");
+    EXPECT_EQ(learnedOptions(kLearned), (std::set<std::string>{"A2 GEZAB 6 30", "A2 GEZAB 7 30"}));
+}
+
+// A learned file that a crash cut just after one of its sections is still
+// well-formed XML with a complete meta block; it must not pass for a file
+// with no stands and take the readable backup with it. Two runs in a row,
+// for each cut and for a backup cut the same way.
+TEST_F(StandLearning, ALearnedFileCutAtTheEndOfASectionGivesWayToItsBackup) {
+    const fs::path backup = "airports/learned/thirdparty/Maker/EGLL0.xml";
+    const fs::path aside = "airports/learned/thirdparty/Maker/EGLL.damaged.xml";
+    const fs::path backupAside = "airports/learned/thirdparty/Maker/EGLL0.damaged.xml";
+    const std::string meta = std::string("<?xml version=\"1.0\"?>\n") + kMeta + "\n";
+    const std::string params =
+        R"(<parameters><parameter name="airport_name" value="Heathrow"/><parameter name="num_parkpos" value="2"/>)"
+        R"(<parameter name="parking_percentage" value="45"/></parameters>)"
+        "\n";
+    const std::string full =
+        meta + params +
+        R"(<parkpositions><parkpos id="A1"><opt reg="GBKPA" airl="BAW" type="A320" day="2" hh="5"/></parkpos>)"
+        R"(<parkpos id="A3"><opt reg="GBKPB" airl="BAW" type="A320" day="6" hh="7,8"/></parkpos></parkpositions>)";
+    struct Case {
+        const char* label;
+        std::string learned;
+        std::string backup;
+        bool backupRead;
+    };
+    const Case cases[] = {
+        {"cut after its parameters", meta + params, full, true},
+        {"cut after its meta block", meta, full, true},
+        {"both cut after their parameters", meta + params, meta + params, false},
+    };
+    const FlightIdent ezy = aircraft(40030, "GEZAC", "EZY9");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        for (const fs::path& p : {kLearned, backup, aside, backupAside}) fs::remove(p);
+        test::writeFile(kLearned, c.learned);
+        test::writeFile(backup, c.backup);
+        std::set<std::string> expected = c.backupRead ? learnedOptions(backup) : std::set<std::string>{};
+
+        for (std::uint32_t run = 1; run <= 2; ++run) {
+            SCOPED_TRACE(testing::Message() << "run " << run);
+            parking_percentage.value = parking_percentage.defaultValue;
+            load();
+            if (run == 1) {
+                EXPECT_TRUE(
+                    log.contains(kLearned.string() + " found, but could not be loaded, kept as " + aside.string()))
+                    << log.text();
+                EXPECT_EQ(parking_percentage.value.load(), c.backupRead ? 45 : parking_percentage.defaultValue);
+            }
+            ASSERT_TRUE(lt_addStandOption(2, ezy, at(run, 20), false));
+            ASSERT_TRUE(lf_saveLearnedParking()) << gf_statusText();
+            expected.insert("A2 GEZAC " + std::to_string(run) + " 20");
+            EXPECT_EQ(learnedOptions(kLearned), expected);
+            EXPECT_EQ(test::readFile(aside), c.learned);
+        }
+        if (c.backupRead) {
+            EXPECT_FALSE(fs::exists(backupAside));
+        } else {
+            EXPECT_EQ(test::readFile(backupAside), c.backup);
+        }
+    }
 }
 
 }  // namespace
