@@ -64,7 +64,7 @@ TEST(TraceTool, NamesWhatItCannotFlyAndGivesNoPlaceholderFigures) {
         {"a push-back, never airborne",
          {"--scenario", "pushback-straight", "--out", out},
          0,
-         {"lowest above terrain + CG no figure (never airborne)", "slowest sample "},
+         {"lowest above terrain + CG: no figure (never airborne)", "slowest sample: "},
          "1000000000"},
     };
     int n = 0;

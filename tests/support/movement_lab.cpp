@@ -626,7 +626,7 @@ std::string gf_qualityText(const Quality& q) {
     return skh::format(
         "due error air {:.2f} m, ground {:.2f} m over {} targets; heading step air {:.3f}, ground {:.3f} deg/poll; "
         "bank step {:.3f} deg/poll; sent vs step {:.0f} ft/min; climb rate step {:.0f} ft/min; lowest above terrain "
-        "+ CG {}; nose up at most {:.2f} deg; slowest sample {}; slowest airspeed {}; crab angle at most {:.1f} deg "
+        "+ CG: {}; nose up at most {:.2f} deg; slowest sample: {}; slowest airspeed: {}; crab angle at most {:.1f} deg "
         "(at {:.1f} kt for {:.2f} s from poll {})",
         q.airDueErrorM, q.groundDueErrorM, q.dueChecks, q.headingStepAirDeg, q.headingStepGroundDeg, q.bankStepDeg,
         q.sentVsStepFpm, q.climbRateStepFpm, lf_smallest(q.lowestAboveTerrainFt, 2, "ft", "no figure (never airborne)"),
