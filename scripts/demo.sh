@@ -37,8 +37,9 @@
 # (the close request of the window's close button, here Ctrl-C), waits up to
 # 30 s for it to end (then kills it and says so), ends the fakes and prints
 # what this run did: the run, the park airport, what became of the traffic,
-# what the stands learned (the options the saved learned file gained in this
-# run, and when it was saved), and the simulator's object count over time.
+# what the stands learned (when it was saved with how many updates, and the
+# options of the saved learned file that are new or changed, or why nothing
+# was saved), and the simulator's object count over time.
 # Ctrl-C does the same at once, with the report of the run so far; nothing
 # it started is left running.
 set -euo pipefail
