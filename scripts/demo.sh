@@ -565,9 +565,13 @@ else
   awk -F'\t' 'NF { cs = $2; sub(/.* cs="/, "", cs); sub(/".*/, "", cs)
                    printf "    stand %s: %s%s\n", $1, cs, ($2 ~ /soft="true"/ ? " (soft)" : "") }' <<<"$new_options"
   if [ "$updates" -gt "$changed" ]; then
-    echo "    the other $((updates - changed)) of the $updates updates changed no option further: they found theirs as the file"
-    echo "    already had it (the same aircraft at the same stand in the same half-hour, as on an earlier run),"
-    echo "    or went to an option listed here"
+    if [ "$changed" = 0 ]; then
+      echo "    none of the $updates updates changed an option of the file: each found its option as the file"
+    else
+      echo "    the other $((updates - changed)) of the $updates updates changed no option further: each found its option as the file"
+    fi
+    echo "    already had it (the same aircraft at the same stand in the same half-hour, as on an earlier run)"
+    [ "$changed" = 0 ] || echo "    or as an earlier update of this run had left it"
   fi
   echo "  options in the file now: $(options_of "$learned_file" | grep -c . || true)"
 fi
