@@ -75,8 +75,8 @@ void lf_sayWhereWithoutWindow(const UserErrorException& e) {
     const std::string orRegistry =
         e.number() == 151
             ? skh::format(
-                  "or as SetupPath of the key [HKEY_LOCAL_MACHINE\\SOFTWARE\\Lockheed "
-                  "Martin\\Prepar3D v5] (or v6) in the registry stand-in {}",
+                  "or as SetupPath of the key [HKEY_LOCAL_MACHINE\\SOFTWARE\\Lockheed Martin\\Prepar3D v5] "
+                  "(or v6) in the registry stand-in {}",
                   registry)
             : skh::format("or keep the key of one Prepar3D version only in the registry stand-in {}", registry);
     const std::string text = skh::format(
