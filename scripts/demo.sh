@@ -13,7 +13,8 @@
 # beside the project) first, then installs what is missing, builds in
 # Release and prepares the demo folder build/demo (the program folder's
 # layout, its settings in build/demo/appdata, a registry stand-in with
-# Prepar3D v5, RealTraffic marked as installed), and a local download site
+# Prepar3D v5 installed at C:\Prepar3D v5, which SKYHAVEN_DRIVES maps to
+# build/demo/drives/c, RealTraffic marked as installed), and a local download site
 # with the sample data sets of scripts/demo_data and the stand file that the
 # program asks for of Zurich's neighbour. Then it starts skyhaven-fake-sim
 # (the user aircraft on a stand at Zurich, LSZH; one livery title refused)
@@ -36,8 +37,9 @@
 # (the close request of the window's close button, here Ctrl-C), waits up to
 # 30 s for it to end (then kills it and says so), ends the fakes and prints
 # what this run did: the run, the park airport, what became of the traffic,
-# what the stands learned (the options the saved learned file gained in this
-# run, and when it was saved), and the simulator's object count over time.
+# what the stands learned (when it was saved with how many updates, and the
+# options of the saved learned file that are new or changed, or why nothing
+# was saved), and the simulator's object count over time.
 # Ctrl-C does the same at once, with the report of the run so far; nothing
 # it started is left running.
 set -euo pipefail
@@ -119,11 +121,15 @@ data=$root/scripts/demo_data
 # go (the program keeps its own older logs as Log0.txt and Log00.txt).
 rm -rf "$demo/pipes" "$demo/site"
 rm -f "$demo/program.txt" "$demo/fake-sim.txt" "$demo/fake-rt.txt" "$demo/window.png" "$demo/learned-at-start.xml"
+# The simulator's folder as on a PC, C:\Prepar3D v5: the install path shown
+# in the window, whatever machine runs the demo (older runs kept it in the
+# demo folder itself).
+rm -rf "$demo/Prepar3D v5"
 mkdir -p "$demo/docs" "$demo/input" "$demo/output" "$demo/pipes" "$demo/appdata/InsideSystems" \
-  "$demo/Prepar3D v5/Scenery" "$demo/site/11" "$demo/site/P3D/archive/stock"
+  "$demo/drives/c/Prepar3D v5/Scenery" "$demo/site/11" "$demo/site/P3D/archive/stock"
 touch "$demo/appdata/InsideSystems/RealTraffic.jar"
 cp "$data/LiveriesScanned.xml" "$demo/output/"
-printf '[HKEY_LOCAL_MACHINE\\SOFTWARE\\Lockheed Martin\\Prepar3D v5]\nSetupPath=%s\n' "$demo/Prepar3D v5" \
+printf '[HKEY_LOCAL_MACHINE\\SOFTWARE\\Lockheed Martin\\Prepar3D v5]\nSetupPath=%s\n' 'C:\Prepar3D v5' \
   >"$demo/registry.ini"
 
 # Four ports free for TCP and UDP, taken below the range the system hands out
@@ -272,6 +278,7 @@ done
 
 export APPDATA="$demo/appdata"
 export SKYHAVEN_REGISTRY="$demo/registry.ini"
+export SKYHAVEN_DRIVES="$demo/drives"
 export SKYHAVEN_PIPE_DIR="$demo/pipes"
 export SKYHAVEN_LOCK_DIR="$demo"
 export SKYHAVEN_DOWNLOAD_URL="http://127.0.0.1:$site_port/"
@@ -456,6 +463,11 @@ row "traffic lines sent by RealTraffic" "${sent:-(not told: it did not end as as
 received=$(grep -oE '^[0-9]+ traffic lines received, [0-9]+ accepted' "$log" | tail -1 || true)
 if [ -n "$received" ]; then
   row "received by the Traffic Reader" "${received%% *}"
+  if [ -n "$sent" ] && [ "$sent" -gt "${received%% *}" ]; then
+    # UDP: a line sent while nothing listens on the port is gone.
+    row "  not received: sent while it did not listen" \
+      "$((sent - ${received%% *})) (it listens from 2 s after RealTraffic's link is made to the close)"
+  fi
   row "accepted (in range, in the air or at the park airport)" "$(sed -E 's/.* ([0-9]+) accepted$/\1/' <<<"$received")"
 else
   row "received and accepted by the Traffic Reader" "(not logged: the program logs them at its close)"
@@ -524,18 +536,43 @@ failed_at=$(line_of "LSZH.xml' did not succeed")
 if [ -z "$saved_at" ] && [ -n "$failed_at" ]; then
   echo "  not saved: $(sed -n "${failed_at}p" "$log")"
 elif [ -z "$saved_at" ]; then
-  echo "  not saved in this run"
+  # The program saves what it learned when Zurich goes out of sight or at
+  # its close, and only when it has something to save.
+  if [ -z "$(line_of "The park airport is LSZH")" ]; then
+    echo "  not saved: the run ended before Zurich became the park airport, so its stands were never loaded"
+  elif [ "$program_ok" = 0 ] && [ -z "$exit_at" ]; then
+    echo "  not saved: the program ended before its close, where it saves"
+  else
+    echo "  not saved: nothing to save, as no aircraft was recorded at a stand of Zurich and no setting of its"
+    echo "  file changed in this run"
+  fi
 else
   when="at the end of the run"
   if [ -n "$left_at" ] && [ "$saved_at" -gt "$left_at" ] && { [ -z "$exit_at" ] || [ "$saved_at" -lt "$exit_at" ]; }; then
     when="when the user aircraft left Zurich"
   fi
-  row "saved $when" "$(sed -n "${saved_at}p" "$log" | sed -E "s/^([0-9:]+) .* saved (with .*[^ ]) *$/\\1, \\2/")"
+  saved_line=$(sed -n "${saved_at}p" "$log")
+  row "saved $when" "$(sed -E "s/^([0-9:]+) .* saved (with .*[^ ]) *$/\\1, \\2/" <<<"$saved_line")"
+  updates=$(sed -E 's/.* saved with ([0-9]+) update.*/\1/' <<<"$saved_line")
+  echo "    an update: an aircraft recorded at a stand as it arrived there, was created standing there or left"
+  echo "    it, or guessed there (soft) as it left near Zurich; one that finds its option holding that"
+  echo "    half-hour already counts too"
+  changed=$(grep -c . <<<"$new_options" || true)
   awk -F'\t' 'NF { ++all; if ($2 ~ /soft="true"/) ++soft }
-              END { printf "  %-58s %d: %d seen at a stand, %d guessed (soft)\n", "options added or renewed in this run", all, all - soft, soft }' \
+              END { printf "  %-58s %d: %d seen at a stand, %d guessed (soft)\n",
+                    "options new or changed against the file read at the start", all, all - soft, soft }' \
     <<<"$new_options"
   awk -F'\t' 'NF { cs = $2; sub(/.* cs="/, "", cs); sub(/".*/, "", cs)
                    printf "    stand %s: %s%s\n", $1, cs, ($2 ~ /soft="true"/ ? " (soft)" : "") }' <<<"$new_options"
+  if [ "$updates" -gt "$changed" ]; then
+    if [ "$changed" = 0 ]; then
+      echo "    none of the $updates updates changed an option of the file: each found its option as the file"
+    else
+      echo "    the other $((updates - changed)) of the $updates updates changed no option further: each found its option as the file"
+    fi
+    echo "    already had it (the same aircraft at the same stand in the same half-hour, as on an earlier run)"
+    [ "$changed" = 0 ] || echo "    or as an earlier update of this run had left it"
+  fi
   echo "  options in the file now: $(options_of "$learned_file" | grep -c . || true)"
 fi
 echo "Objects in the simulator over time:"

@@ -4,10 +4,10 @@
 # the tests; builds the threaded tests under ThreadSanitizer and runs those;
 # gives every benchmark one quick pass (in the sanitizer build, so their hot
 # paths are checked too; timings come from a Release build, see bench/).
-# Each stage prints a heading, and the test stages ctest's summary; what
-# fails is shown whole (build errors, the failing tests' output, a
-# benchmark's output). A compiler warning fails a build. Uses ccache when it
-# is there.
+# Each stage prints a heading and what it is doing (a first build takes
+# minutes), and the test stages ctest's summary; what fails is shown whole
+# (build errors, the failing tests' output, a benchmark's output). A
+# compiler warning fails a build. Uses ccache when it is there.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
@@ -38,9 +38,15 @@ build() {
   local dir=$1 targets=$2
   shift 2
   local start=$SECONDS
+  local log=$logs/$(basename "$dir")-build.txt
+  if [ -f "$dir/build.ninja" ]; then
+    echo "building in $dir (its output: $log) ..."
+  else
+    echo "building in $dir for the first time: that takes several minutes (its output: $log) ..."
+  fi
   quietly "$logs/$(basename "$dir")-configure.txt" cmake -S . -B "$dir" -G Ninja "${launcher[@]}" "$@"
   # shellcheck disable=SC2086
-  quietly "$logs/$(basename "$dir")-build.txt" cmake --build "$dir" -j "$jobs" --target $targets
+  quietly "$log" cmake --build "$dir" -j "$jobs" --target $targets
   echo "built in $((SECONDS - start)) s"
 }
 
@@ -48,6 +54,7 @@ build() {
 run_tests() {
   local log=$1
   shift
+  echo "running the tests (its output: $log) ..."
   if ctest "$@" --output-on-failure -j "$jobs" --timeout 300 >"$log" 2>&1; then
     sed -n '/tests passed/,$p' "$log"
   else
@@ -69,6 +76,7 @@ TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
   run_tests "$logs/tsan-tests.txt" --test-dir build/tsan -R Threaded --no-tests=ignore
 
 heading "3/3 Benchmark smoke pass (under the sanitizers of stage 1)"
+echo "running each benchmark once ..."
 # One pass each, as many at once as there are cores, with the results as
 # JSON on standard output (anything else there makes it unreadable) and the
 # rest on standard error; a failure shows both after the others.

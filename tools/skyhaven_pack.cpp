@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "foundation/dataset_crypto.hpp"
+#include "tool_files.hpp"
 
 namespace {
 
@@ -39,6 +40,9 @@ std::string problemOf(const std::filesystem::path& in, const std::filesystem::pa
         if (name == k.fileName) kind = &k;
     }
     if (kind == nullptr) return "OUT must be named airports.enc, AIG-regcodes.enc or dbase.enc, not " + name;
+    if (const std::string why = skh::tools::gf_unreadableFile(in); !why.empty()) {
+        return "cannot read " + in.string() + ": " + why;
+    }
     pugi::xml_document doc;
     const pugi::xml_parse_result result = doc.load_file(in.c_str());
     if (!result) {

@@ -9,6 +9,7 @@
 // --after S runs on S seconds after the stream's last sample was due (a
 // stream that runs dry is then flown on its predictions); by default the
 // trace ends 10 s after it (a built-in scenario: where the scenario ends).
+#include <algorithm>
 #include <cmath>
 #include <fstream>
 #include <iostream>
@@ -19,6 +20,7 @@
 
 #include "foundation/log.hpp"
 #include "support/movement_lab.hpp"
+#include "tool_files.hpp"
 #include "tool_options.hpp"
 
 namespace {
@@ -50,6 +52,21 @@ std::optional<Airport> lf_parkArgument(const std::string& text) {
         *elevation > 30000.0)
         return std::nullopt;
     return Airport{f[0], "", *lat, *lon, *elevation};
+}
+
+// What --type takes: the types of the flight lab's database, named.
+std::string lf_typeChoices() {
+    std::string names;
+    for (const std::string& t : lab::gf_labTypeNames()) names += (names.empty() ? "" : ", ") + t;
+    return "a type the flight lab knows (" + names + ")";
+}
+
+// Refuses a file named on the command line that cannot be read: status 1.
+bool lf_refuseUnreadable(const std::string& what, const std::string& path) {
+    const std::string why = tools::gf_unreadableFile(path);
+    if (why.empty()) return false;
+    std::cerr << kTool << ": cannot read the " << what << " " << path << ": " << why << "\n";
+    return true;
 }
 
 // Seconds to run on: a finite number from 0 to a day.
@@ -97,6 +114,10 @@ int main(int argc, char** argv) {
         } else if (a == "--out") {
             outPath = v;
         } else if (a == "--type") {
+            const auto& known = lab::gf_labTypeNames();
+            if (std::find(known.begin(), known.end(), v) == known.end()) {
+                return tools::gf_refuse(kTool, a, lf_typeChoices(), v);
+            }
             type = v;
         } else if (a == "--park") {
             park = lf_parkArgument(v);
@@ -128,11 +149,8 @@ int main(int argc, char** argv) {
         }
         scenario = *s;
     } else if (!streamPath.empty()) {
+        if (lf_refuseUnreadable("stream", streamPath)) return 1;
         std::ifstream in(streamPath);
-        if (!in) {
-            std::cerr << "cannot read " << streamPath << "\n";
-            return 1;
-        }
         std::size_t skipped = 0;
         scenario.name = streamPath;
         scenario.type = type;
@@ -149,9 +167,11 @@ int main(int argc, char** argv) {
         }
         scenario.ticks = lab::gf_ticksAfterStream(scenario.samples, 10.0);
     } else if (!runwaysPath.empty() && !airport.empty() && !runway.empty()) {
+        if (lf_refuseUnreadable("runway list", runwaysPath)) return 1;
         const auto end = lab::gf_findRunway(runwaysPath, airport, runway);
         if (!end) {
-            std::cerr << "runway " << airport << " " << runway << " not found with its geometry\n";
+            std::cerr << kTool << ": runway " << airport << " " << runway << " not found with its geometry in "
+                      << runwaysPath << "\n";
             return 1;
         }
         scenario = lab::gf_runwayScenario(*end, departure);

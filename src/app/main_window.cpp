@@ -1,5 +1,6 @@
 #include "app/main_window.hpp"
 
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <pugixml.hpp>
@@ -31,6 +32,8 @@ constexpr std::chrono::milliseconds kDisplayWaitStep{50};
 
 // The worker of the current start; only the UI thread starts and joins it.
 std::thread g_startupWorker;
+// Set by the UI thread before the first worker starts.
+std::atomic<bool> g_windowOnDisplay{false};
 
 void lf_startWorker() {
     // The previous worker posted this start as its last act: it has ended or is ending.
@@ -191,6 +194,7 @@ bool initInstance(const std::string& title) {
     };
     const platform::WindowBackend backend = platform::chooseWindowBackend();
     bool created = create(backend);
+    g_windowOnDisplay = created && backend == platform::WindowBackend::Fltk;
     if (!created && backend == platform::WindowBackend::Fltk) {
         gf_logRaw("No display for the main window; running without one");
         created = create(platform::WindowBackend::Headless);
@@ -218,6 +222,8 @@ int gf_runMainWindow() {
     platform::destroyMainWindow();
     return code;
 }
+
+bool gf_mainWindowOnDisplay() { return g_windowOnDisplay.load() && platform::mainWindowExists(); }
 
 void gf_joinStartupWorker() {
     if (g_startupWorker.joinable()) g_startupWorker.join();

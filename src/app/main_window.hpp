@@ -30,6 +30,10 @@ int gf_runMainWindow();
 // for the display state).
 bool initInstance(const std::string& title);
 
+// Whether the main window is shown on a display, where the user can type
+// into it; false while there is none or it runs without a display.
+bool gf_mainWindowOnDisplay();
+
 // The window procedure (UI thread).
 std::intptr_t lf_wndProc(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam);
 

@@ -2,6 +2,8 @@
 
 #include <fmt/format.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <initializer_list>
 #include <new>
@@ -13,6 +15,7 @@
 #include "airports/stand_locations.hpp"
 #include "app/app_state.hpp"
 #include "app/commands.hpp"
+#include "app/main_window.hpp"
 #include "app/run.hpp"
 #include "app/run_state.hpp"
 #include "app/traffic_seam.hpp"
@@ -59,6 +62,27 @@ void lf_showInstallPath(const std::string& text) {
 [[noreturn]] void lf_noInstallPath() {
     lf_showInstallPath(std::string());
     throw UserErrorException(151, "No P3D install path detected, type full Install Path above, and press Enter");
+}
+
+// Errors 151 and 153 wait for an install path typed into the window; with
+// no window on a display there is nothing to type into, so the console says
+// once where the path can be given instead.
+void lf_sayWhereWithoutWindow(const UserErrorException& e) {
+    if ((e.number() != 151 && e.number() != 153) || gf_mainWindowOnDisplay()) return;
+    const char* file = std::getenv("SKYHAVEN_REGISTRY");
+    const std::string registry =
+        file != nullptr && *file != '\0' ? std::string(file) : "(none: SKYHAVEN_REGISTRY names its file)";
+    const std::string orRegistry =
+        e.number() == 151
+            ? skh::format(
+                  "or as SetupPath of the key [HKEY_LOCAL_MACHINE\\SOFTWARE\\Lockheed Martin\\Prepar3D v5] "
+                  "(or v6) in the registry stand-in {}",
+                  registry)
+            : skh::format("or keep the key of one Prepar3D version only in the registry stand-in {}", registry);
+    const std::string text = skh::format(
+        "No window to type the install path into: give it as {} in {}, {}; then start {} again (Ctrl-C closes it)",
+        SIM_INSTALL_PATH.name, g_parametersXmlPath, orRegistry, PRODUCT_NAME);
+    std::fprintf(stderr, "%s\n", text.c_str());
 }
 
 // A failure of the start-up or the run other than a user error: SYSTEM
@@ -294,6 +318,7 @@ ClosingOutcome lf_startupThread() {
     } catch (const UserErrorException& e) {
         const std::string text = e.what();
         gf_setErrorMessage(text.empty() ? "Unknown exception" : text);
+        lf_sayWhereWithoutWindow(e);
         gf_setSystemError();
     } catch (const win32::Utf8ConversionException& e) {
         gf_setErrorMessage(skh::format("Utf8ConversionException: {}", e.what()));

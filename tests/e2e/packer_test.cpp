@@ -2,31 +2,18 @@
 // been published, and packs what it can read.
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <filesystem>
-#include <optional>
 #include <string>
-#include <vector>
 
 #include "foundation/dataset_crypto.hpp"
-#include "platform/process.hpp"
 #include "support/libraries.hpp"
 #include "support/test_env.hpp"
+#include "tool_runner.hpp"
 
 namespace skh {
 namespace {
 
 namespace fs = std::filesystem;
-
-// The packer's exit status, its errors in `errors`.
-std::optional<int> pack(const std::vector<std::string>& args, const fs::path& errors) {
-    std::vector<std::string> argv{(fs::path(SKYHAVEN_BINARY_DIR) / "tools" / "skyhaven-pack").string()};
-    argv.insert(argv.end(), args.begin(), args.end());
-    const int pid = platform::spawnProcess(argv, {}, {}, errors);
-    const std::optional<int> status = platform::waitProcess(pid, std::chrono::seconds(30));
-    if (!status) platform::signalProcess(pid, platform::EndRequest::Kill);
-    return status;
-}
 
 TEST(Packer, PacksOnlyAWellFormedDocumentWithTheDataSetsElements) {
     test::initLibraries();
@@ -43,7 +30,8 @@ TEST(Packer, PacksOnlyAWellFormedDocumentWithTheDataSetsElements) {
         {"a README", "# Skyhaven\nA program that fills the simulator.\n", "airports.enc", 1,
          "is not a well-formed XML document"},
         {"an empty file", "", "dbase.enc", 1, "is not a well-formed XML document"},
-        {"no file at all", "<none>", "dbase.enc", 1, "is not a well-formed XML document (File was not found"},
+        {"no file at all", "<none>", "dbase.enc", 1, "/in.xml: no such file; nothing written"},
+        {"a folder", "<folder>", "dbase.enc", 1, "/in.xml: a folder, not a file; nothing written"},
         {"another data set's root", "<AIG-regcodes/>", "airports.enc", 1, "has no top-level element 'airports'"},
         {"a database without its required sections", "<aircrafts/><heavy/>", "dbase.enc", 1,
          "has no top-level element 'high_performance'"},
@@ -58,8 +46,14 @@ TEST(Packer, PacksOnlyAWellFormedDocumentWithTheDataSetsElements) {
         SCOPED_TRACE(c.name);
         const fs::path folder = dir / std::to_string(++n);
         fs::create_directories(folder);
-        if (c.input != "<none>") test::writeFile(folder / "in.xml", c.input);
-        EXPECT_EQ(pack({(folder / "in.xml").string(), (folder / c.out).string()}, folder / "err.txt"), c.status);
+        if (c.input == "<folder>") {
+            fs::create_directories(folder / "in.xml");
+        } else if (c.input != "<none>") {
+            test::writeFile(folder / "in.xml", c.input);
+        }
+        EXPECT_EQ(test::runTool("skyhaven-pack", {(folder / "in.xml").string(), (folder / c.out).string()},
+                                folder / "err.txt"),
+                  c.status);
         const std::string errors = test::readFile(folder / "err.txt");
         EXPECT_NE(errors.find(c.message), std::string::npos) << errors;
         if (c.status != 0) {
@@ -69,7 +63,7 @@ TEST(Packer, PacksOnlyAWellFormedDocumentWithTheDataSetsElements) {
         ASSERT_TRUE(gf_streamDecrypt(folder / c.out, folder / "plain.xml"));
         EXPECT_EQ(test::readFile(folder / "plain.xml"), c.input);
     }
-    EXPECT_EQ(pack({}, dir / "usage.txt"), 2);
+    EXPECT_EQ(test::runTool("skyhaven-pack", {}, dir / "usage.txt"), 2);
 }
 
 }  // namespace

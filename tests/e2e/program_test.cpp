@@ -4,6 +4,7 @@
 #include <string>
 
 #include "program_fixture.hpp"
+#include "support/xvfb.hpp"
 
 namespace skh {
 namespace {
@@ -63,6 +64,83 @@ TEST(Program, StartsWritesItsSettingsAndKeepsOlderLogs) {
     }
     // The window position was saved at the exit.
     EXPECT_NE(test::readFile(world.settingsFile()).find(R"(name="MAIN_WINDOW_X" value="400")"), std::string::npos);
+}
+
+// How often `part` occurs in `text`.
+std::size_t occurrences(const std::string& text, const std::string& part) {
+    std::size_t n = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + part.size())) ++n;
+    return n;
+}
+
+constexpr const char* kNoWindowLine = "No window to type the install path into: give it as SIM_INSTALL_PATH in ";
+
+TEST(Program, WithoutAWindowTheInstallPathErrorsSayOnceWhereThePathCanBeGiven) {
+    const std::string v5 = "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Lockheed Martin\\Prepar3D v5]\nSetupPath=";
+    const std::string v6 = "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Lockheed Martin\\Prepar3D v6]\nSetupPath=E:\\P3D v6\n";
+    struct Case {
+        const char* label;
+        std::string registry;  // "<none>": no registry stand-in file
+        const char* error;
+        const char* where;  // what the console line says of the registry stand-in
+    };
+    const Case cases[] = {
+        {"no registry stand-in", "<none>", "Error 151: No P3D install path detected",
+         "or as SetupPath of the key [HKEY_LOCAL_MACHINE\\SOFTWARE\\Lockheed Martin\\Prepar3D v5] (or v6) in the "
+         "registry stand-in "},
+        {"v5 without its path", v5 + "\n", "Error 151: No P3D install path detected",
+         "or as SetupPath of the key [HKEY_LOCAL_MACHINE\\SOFTWARE\\Lockheed Martin\\Prepar3D v5] (or v6) in the "
+         "registry stand-in "},
+        {"v5 and v6", v5 + "D:\\P3D v5\n" + v6, "Error 153: More than one P3D version detected",
+         "or keep the key of one Prepar3D version only in the registry stand-in "},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        ProgramWorld world;
+        world.prepareProgramFolder();
+        if (c.registry != "<none>") test::writeFile(world.path("registry.ini"), c.registry);
+        const std::string registryText = c.registry == "<none>"
+                                             ? std::string("(none: SKYHAVEN_REGISTRY names its file)")
+                                             : world.path("registry.ini").string();
+        auto env = world.environment();
+        if (c.registry == "<none>") env.emplace_back("SKYHAVEN_REGISTRY", "");
+        ProgramProcess program(world.folder(), env);
+        ASSERT_TRUE(program.waitForOutput(kNoWindowLine));
+        ASSERT_EQ(program.close(), 0);
+        const std::string output = program.output();
+        EXPECT_EQ(occurrences(output, kNoWindowLine), 1u) << output;
+        EXPECT_NE(output.find(std::string(kNoWindowLine) + world.settingsFile().string() + ", " + c.where +
+                              registryText + "; then start Skyhaven_P3D again (Ctrl-C closes it)\n"),
+                  std::string::npos)
+            << output;
+        // The error line is the same as with a window, and comes first.
+        EXPECT_LT(output.find(c.error), output.find(kNoWindowLine)) << output;
+    }
+
+    // Given there, the path is taken: the start goes on past the detection.
+    ProgramWorld world;
+    world.prepareProgramFolder();
+    fs::create_directories(world.path("P3D v5"));
+    world.writeSettings("<parameter name=\"SIM_INSTALL_PATH\" value=\"" + world.path("P3D v5").string() + "\"/>\n");
+    ProgramProcess program(world.folder(), world.environment());
+    ASSERT_TRUE(program.waitForLog("RealTraffic not detected at this PC"));
+    ASSERT_EQ(program.close(), 0);
+    EXPECT_EQ(program.log().find("Error 15"), std::string::npos) << program.log();
+    EXPECT_EQ(program.output().find(kNoWindowLine), std::string::npos) << program.output();
+}
+
+TEST(Program, WithAWindowTheInstallPathErrorWaitsForTheWindowSilently) {
+    test::XvfbDisplay display;
+    if (!display.failure().empty()) GTEST_SKIP() << "No FLTK window test: " << display.failure();
+    ProgramWorld world;
+    world.prepareProgramFolder();
+    auto env = world.environment();
+    env.emplace_back("SKYHAVEN_HEADLESS", "");  // the window on the virtual display
+    ProgramProcess program(world.folder(), env);
+    ASSERT_TRUE(program.waitForOutput("Error 151: No P3D install path detected"));
+    ASSERT_EQ(program.close(), 0);
+    EXPECT_EQ(program.output().find(kNoWindowLine), std::string::npos) << program.output();
+    EXPECT_EQ(program.log().find("No display for the main window"), std::string::npos) << program.log();
 }
 
 TEST(Program, CorruptSettingsAreKeptAsBackup) {

@@ -286,9 +286,14 @@ std::vector<PortEvent> SimulatorPlay::eventsOf(std::uint32_t eventId) const {
 
 // MovementLab
 
+const std::vector<std::string>& gf_labTypeNames() {
+    static const std::vector<std::string> names = {"A320", "B744", "CRJ9", "C172", "EC35", "F16"};
+    return names;
+}
+
 void gf_labTypes() {
     gf_clearDbase();
-    for (const char* t : {"A320", "B744", "CRJ9", "C172", "EC35", "F16"}) g_knownTypes.insert(t);
+    for (const std::string& t : gf_labTypeNames()) g_knownTypes.insert(t);
     g_largeTypes.insert("A320");
     g_heavyTypes.insert("B744");
     g_buzjetTypes.insert("CRJ9");
@@ -608,15 +613,26 @@ Quality gf_worst(const Quality& a, const Quality& b) {
     return q;
 }
 
+namespace {
+
+// A smallest figure with its unit, or why there is none.
+std::string lf_smallest(double value, int decimals, const char* unit, const char* none) {
+    return value >= kNoFigure ? std::string(none) : skh::format("{:.{}f} {}", value, decimals, unit);
+}
+
+}  // namespace
+
 std::string gf_qualityText(const Quality& q) {
     return skh::format(
         "due error air {:.2f} m, ground {:.2f} m over {} targets; heading step air {:.3f}, ground {:.3f} deg/poll; "
-        "bank step {:.3f} deg/poll; sent vs step {:.0f} ft/min; climb rate step {:.0f} ft/min; lowest {:.2f} ft above "
-        "terrain + CG; nose up at most {:.2f} deg; slowest sample {:.1f} kt; slowest airspeed {:.1f} kt; crab angle at "
-        "most {:.1f} deg (at {:.1f} kt for {:.2f} s from poll {})",
+        "bank step {:.3f} deg/poll; sent vs step {:.0f} ft/min; climb rate step {:.0f} ft/min; lowest above terrain "
+        "+ CG: {}; nose up at most {:.2f} deg; slowest sample: {}; slowest airspeed: {}; crab angle at most {:.1f} deg "
+        "(at {:.1f} kt for {:.2f} s from poll {})",
         q.airDueErrorM, q.groundDueErrorM, q.dueChecks, q.headingStepAirDeg, q.headingStepGroundDeg, q.bankStepDeg,
-        q.sentVsStepFpm, q.climbRateStepFpm, q.lowestAboveTerrainFt, q.mostNoseUpDeg, q.slowestSampleKt,
-        q.slowestAirspeedKt, q.crabDeg, q.crabSpeedKt, q.crabSeconds, q.crabTick);
+        q.sentVsStepFpm, q.climbRateStepFpm, lf_smallest(q.lowestAboveTerrainFt, 2, "ft", "no figure (never airborne)"),
+        q.mostNoseUpDeg, lf_smallest(q.slowestSampleKt, 1, "kt", "no figure (nothing sent)"),
+        lf_smallest(q.slowestAirspeedKt, 1, "kt", "no figure (nothing sent outside a pushback)"), q.crabDeg,
+        q.crabSpeedKt, q.crabSeconds, q.crabTick);
 }
 
 std::vector<ScriptedSample> gf_readRecordedStream(std::istream& in, std::size_t* skipped) {

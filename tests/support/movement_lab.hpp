@@ -48,6 +48,8 @@ struct Waypoint {
 // A database of one type of each category: A320 (large), B744 (heavy), CRJ9
 // (business jet), C172, EC35 (rotorcraft), F16 (high performance).
 void gf_labTypes();
+// Those types, in that order: an aircraft of any other is never created.
+const std::vector<std::string>& gf_labTypeNames();
 
 // Samples every periodSeconds along the path, arriving from firstArrivalTick
 // on; the terrain elevation turns ground points into altitude 0 samples.
@@ -116,19 +118,23 @@ struct TraceRow {
     bool dueAirborne = false;
 };
 
+// The start of a smallest figure: it stays there when nothing was measured
+// (a trace that never left the ground has no height above terrain).
+inline constexpr double kNoFigure = 1e9;
+
 // The worst figures of a trace.
 struct Quality {
     double airDueErrorM = 0.0;
     double groundDueErrorM = 0.0;
-    double headingStepAirDeg = 0.0;     // per poll
-    double headingStepGroundDeg = 0.0;  // per poll
-    double bankStepDeg = 0.0;           // per poll
-    double sentVsStepFpm = 0.0;         // between two polls
-    double climbRateStepFpm = 0.0;      // of the altitude flown, between two polls
-    double lowestAboveTerrainFt = 1e9;  // altitude - terrain - static CG while airborne
+    double headingStepAirDeg = 0.0;           // per poll
+    double headingStepGroundDeg = 0.0;        // per poll
+    double bankStepDeg = 0.0;                 // per poll
+    double sentVsStepFpm = 0.0;               // between two polls
+    double climbRateStepFpm = 0.0;            // of the altitude flown, between two polls
+    double lowestAboveTerrainFt = kNoFigure;  // altitude - terrain - static CG while airborne
     double mostNoseUpDeg = 0.0;
-    double slowestSampleKt = 1e9;
-    double slowestAirspeedKt = 1e9;  // true airspeed sent outside a pushback
+    double slowestSampleKt = kNoFigure;
+    double slowestAirspeedKt = kNoFigure;  // true airspeed sent outside a pushback
     std::size_t dueChecks = 0;
     // The crab angle: between the direction the aircraft moves in and the way
     // its nose points, while it moves forward faster than 3 kt. The worst
