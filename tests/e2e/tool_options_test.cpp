@@ -4,34 +4,19 @@
 // where the aircraft is first placed.
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "platform/process.hpp"
 #include "support/test_env.hpp"
+#include "tool_runner.hpp"
 
 namespace skh {
 namespace {
 
 namespace fs = std::filesystem;
-
-// The tool's exit status, its output and errors in `output`.
-std::optional<int> runTool(const std::string& tool, const std::vector<std::string>& args, const fs::path& output) {
-    std::vector<std::string> argv{(fs::path(SKYHAVEN_BINARY_DIR) / "tools" / tool).string()};
-    argv.insert(argv.end(), args.begin(), args.end());
-    const int pid = platform::spawnProcess(argv, {}, {}, output);
-    if (pid <= 0) return std::nullopt;
-    const std::optional<int> status = platform::waitProcess(pid, std::chrono::seconds(20));
-    if (!status) {
-        platform::signalProcess(pid, platform::EndRequest::Kill);
-        (void)platform::waitProcess(pid, std::chrono::seconds(20));
-    }
-    return status;
-}
 
 TEST(ToolOptions, HelpAnswersABadValueIsRefusedInOneLineAndTheLimitsAreTaken) {
     struct Case {
@@ -66,7 +51,10 @@ TEST(ToolOptions, HelpAnswersABadValueIsRefusedInOneLineAndTheLimitsAreTaken) {
         {"skyhaven-trace", {"--park", "LSZH,47.4,8.5,nan"}, 2, "--park takes ICAO,LAT,LON,ELEV"},
         {"skyhaven-trace", {"--scenario", "approach", "--out"}, 2, "--out needs a value"},
         {"skyhaven-trace", {"--scenario", "approach", "--fast"}, 2, "unknown option '--fast'"},
-        {"skyhaven-fake-sim", {"--frames", "-1"}, 2, "--frames takes frames per second from 0 (none) to 1000, not '-1'"},
+        {"skyhaven-fake-sim",
+         {"--frames", "-1"},
+         2,
+         "--frames takes frames per second from 0 (none) to 1000, not '-1'"},
         {"skyhaven-fake-sim", {"--frames", "1e9"}, 2, "--frames takes frames per second from 0 (none) to 1000"},
         {"skyhaven-fake-sim", {"--seconds", "-1"}, 2, "--seconds takes whole seconds from 1 to 10000000, not '-1'"},
         {"skyhaven-fake-sim", {"--seconds", "0"}, 2, "--seconds takes whole seconds from 1 to 10000000, not '0'"},
@@ -90,7 +78,7 @@ TEST(ToolOptions, HelpAnswersABadValueIsRefusedInOneLineAndTheLimitsAreTaken) {
         for (const std::string& a : c.args) line += " " + a;
         SCOPED_TRACE(line);
         const fs::path output = dir / ("out" + std::to_string(++n) + ".txt");
-        EXPECT_EQ(runTool(c.tool, c.args, output), c.status);
+        EXPECT_EQ(test::runTool(c.tool, c.args, output), c.status);
         const std::string text = test::readFile(output);
         EXPECT_NE(text.find(c.says), std::string::npos) << text;
         if (c.status == 0 || c.says[0] == 'u') continue;
@@ -101,12 +89,12 @@ TEST(ToolOptions, HelpAnswersABadValueIsRefusedInOneLineAndTheLimitsAreTaken) {
 
 TEST(ToolOptions, TheTracesBuiltInApproachIsLszh14FromTheAircraftsFirstPosition) {
     const test::TempDir dir;
-    ASSERT_EQ(runTool("skyhaven-trace", {"--list"}, dir / "list.txt"), 0);
+    ASSERT_EQ(test::runTool("skyhaven-trace", {"--list"}, dir / "list.txt"), 0);
     EXPECT_NE(test::readFile(dir / "list.txt").find("approach "), std::string::npos);
     EXPECT_NE(test::readFile(dir / "list.txt").find("LSZH 14"), std::string::npos) << test::readFile(dir / "list.txt");
 
-    ASSERT_EQ(runTool("skyhaven-trace", {"--scenario", "approach", "--out", (dir / "approach.csv").string()},
-                      dir / "approach.txt"),
+    ASSERT_EQ(test::runTool("skyhaven-trace", {"--scenario", "approach", "--out", (dir / "approach.csv").string()},
+                            dir / "approach.txt"),
               0)
         << test::readFile(dir / "approach.txt");
     const std::vector<std::string> rows = test::readLines(dir / "approach.csv");
@@ -123,10 +111,10 @@ TEST(ToolOptions, TheTracesBuiltInApproachIsLszh14FromTheAircraftsFirstPosition)
         if (std::getenv("SKYHAVEN_TESTDATA_REQUIRED") != nullptr) ADD_FAILURE() << runways << " is missing";
         return;
     }
-    ASSERT_EQ(runTool("skyhaven-trace",
-                      {"--runways", runways.string(), "--airport", "LSZH", "--runway", "14", "--out",
-                       (dir / "lszh14.csv").string()},
-                      dir / "lszh14.txt"),
+    ASSERT_EQ(test::runTool("skyhaven-trace",
+                            {"--runways", runways.string(), "--airport", "LSZH", "--runway", "14", "--out",
+                             (dir / "lszh14.csv").string()},
+                            dir / "lszh14.txt"),
               0)
         << test::readFile(dir / "lszh14.txt");
     EXPECT_TRUE(test::readFile(dir / "lszh14.csv") == test::readFile(dir / "approach.csv"));
