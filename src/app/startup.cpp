@@ -3,7 +3,6 @@
 #include <fmt/format.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <initializer_list>
 #include <new>
@@ -34,6 +33,7 @@
 #include "foundation/upcalls.hpp"
 #include "foundation/win_interfaces.hpp"
 #include "platform/memory.hpp"
+#include "platform/registry.hpp"
 #include "platform/win_path.hpp"
 #include "platform/window.hpp"
 
@@ -69,9 +69,8 @@ void lf_showInstallPath(const std::string& text) {
 // once where the path can be given instead.
 void lf_sayWhereWithoutWindow(const UserErrorException& e) {
     if ((e.number() != 151 && e.number() != 153) || gf_mainWindowOnDisplay()) return;
-    const char* file = std::getenv("SKYHAVEN_REGISTRY");
-    const std::string registry =
-        file != nullptr && *file != '\0' ? std::string(file) : "(none: SKYHAVEN_REGISTRY names its file)";
+    std::string registry = platform::regStandInFile();
+    if (registry.empty()) registry = "(none: SKYHAVEN_REGISTRY names its file)";
     const std::string orRegistry =
         e.number() == 151
             ? skh::format(

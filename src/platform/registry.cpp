@@ -67,8 +67,8 @@ bool toUtf8(std::u16string_view in, std::string& out) {
 // Reads the section of `path` (lower case, backslash-separated) from the
 // stand-in file; false when the file or the section is missing.
 bool readSection(const std::string& path, ValueMap& values) {
-    const char* file = std::getenv("SKYHAVEN_REGISTRY");
-    if (file == nullptr || *file == '\0') return false;
+    const std::string file = regStandInFile();
+    if (file.empty()) return false;
     std::ifstream in(file, std::ios::binary);
     if (!in) return false;
     std::string line;
@@ -97,6 +97,11 @@ bool readSection(const std::string& path, ValueMap& values) {
 }
 
 }  // namespace
+
+std::string regStandInFile() {
+    const char* file = std::getenv("SKYHAVEN_REGISTRY");
+    return file != nullptr ? std::string(file) : std::string();
+}
 
 bool regIsPredefinedKey(RegHandle key) {
     return (key >= kHkeyClassesRoot && key <= kHkeyCurrentConfig) || key == kHkeyCurrentUserLocalSettings ||

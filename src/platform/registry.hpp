@@ -34,6 +34,9 @@ inline constexpr std::uint32_t kRrfRtRegSz = 2;
 
 bool regIsPredefinedKey(RegHandle key);
 
+// The stand-in file's path, or empty when none is named.
+std::string regStandInFile();
+
 // Opens `subKey` below `root`; returns a Win32 error code.
 std::uint32_t regOpenKey(RegHandle root, std::u16string_view subKey, std::uint32_t access, RegHandle& result);
 
