@@ -137,13 +137,23 @@ bool lf_setDamagedBackupAside(const fs::path& backup, const fs::path& path) {
 void lf_readHandmade(const pugi::xml_document& doc, std::vector<Stand>& stands) {
     g_apfHandmade = true;
     stands.clear();
-    gf_readStandList(doc, 1, stands);
+    // Every list: the save writes back what was read, as one list.
+    gf_readStandList(doc, 1, stands, true);
     lf_logSetting("handmade", lf_readAirportStringParam(doc, "handmade").value_or(""));
 }
 
-void lf_addManualStand(const pugi::xml_node& pos, const std::string& name, const fs::path& path,
-                       std::vector<Stand>& stands, TextMap<std::size_t>& index) {
-    if (index.find(name) != index.end()) {
+// The manual stands read from the file, with the list each came from.
+using ManualStands = TextMap<int>;
+
+void lf_addManualStand(const pugi::xml_node& pos, const std::string& name, int list, const fs::path& path,
+                       std::vector<Stand>& stands, TextMap<std::size_t>& index, ManualStands& manual) {
+    if (const auto it = index.find(name); it != index.end()) {
+        // A manual stand that another list of this file holds too is the
+        // same stand: its options count once.
+        if (const auto read = manual.find(name); read != manual.end() && read->second != list) {
+            lf_readParkposOptions(name, pos, stands[it->second]);
+            return;
+        }
         gf_logWarning(
             skh::format("manually created standid {} already exists in {}", gf_shownText(name), path.string()));
         return;
@@ -159,6 +169,7 @@ void lf_addManualStand(const pugi::xml_node& pos, const std::string& name, const
     if (!lf_readParkpos(pos, name, 0, stands)) return;
     stands.back().manual = true;
     index.emplace(name, stands.size() - 1);
+    manual.emplace(name, list);
 }
 
 // A learned parkpos whose stand is not there; kept for the next save.
@@ -183,18 +194,19 @@ void lf_mergeLearned(const pugi::xml_document& doc, const fs::path& path, std::v
     TextMap<std::size_t> index;
     index.reserve(stands.size() * 2);
     for (std::size_t i = 0; i < stands.size(); ++i) index.emplace(stands[i].name, i);
-    const pugi::xml_node list = doc.child("parkpositions");
-    for (pugi::xml_node pos = list.child("parkpos"); pos; pos = pos.next_sibling("parkpos")) {
+    ManualStands manual;
+    // Every list, as one: options that stand in two lists count once.
+    gf_forEachParkpos(doc, true, [&](const pugi::xml_node& pos, int list) {
         const std::string name = pos.attribute("id").value();
         if (pos.attribute("manual").as_bool()) {
-            lf_addManualStand(pos, name, path, stands, index);
-            continue;
+            lf_addManualStand(pos, name, list, path, stands, index, manual);
+            return;
         }
         const auto it = index.find(name);
         if (it == index.end() || !lf_readParkposOptions(name, pos, stands[it->second])) {
             lf_keepUnmatched(pos, name, path);
         }
-    }
+    });
 }
 
 }  // namespace
@@ -301,6 +313,9 @@ void lf_mergeLearnedDocument(const pugi::xml_document& doc, const fs::path& path
                             true);
     }
     lf_applyLearnedSettings(doc);
+    if (const int lists = gf_countStandLists(doc); lists > 1) {
+        gf_logRaw(skh::format("{} holds {} stand lists, read as one", path.string(), lists));
+    }
     // The key makes the file hand-made, whatever its value.
     if (lf_readAirportBoolParam(doc, "handmade").has_value()) {
         lf_readHandmade(doc, stands);
@@ -310,35 +325,77 @@ void lf_mergeLearnedDocument(const pugi::xml_document& doc, const fs::path& path
     g_learnedMerge.state = LearnedMergeState::Complete;
 }
 
-// The learned file at `path` cannot be read in full: it goes aside, and a
-// backup that can takes its place, on disk as well, so that a run that saves nothing
-// leaves the backup's data in force for the next.
-void lf_readInsteadOfDamaged(const fs::path& path, const std::string& description, const std::string& archivedName,
-                             std::vector<Stand>& stands) {
+// Moves a learned file that could not be loaded aside at the load, with the
+// log line that says where, or why it stays; the new name or empty.
+fs::path lf_setUnloadableAside(const fs::path& path, const std::string& description) {
     const fs::path aside = lf_setDamagedAside(path);
     if (aside.empty()) {
-        // Incomplete: the save leaves it alone.
         gf_logWarning(skh::format("{} found, but could not be loaded nor moved aside, and is kept as it is: {}",
                                   path.string(), description));
-        return;
+    } else {
+        gf_logRaw(skh::format("{} found, but could not be loaded, kept as {}: {}", path.string(), aside.string(),
+                              description));
     }
-    gf_logRaw(
-        skh::format("{} found, but could not be loaded, kept as {}: {}", path.string(), aside.string(), description));
-    g_learnedMerge.state = LearnedMergeState::Damaged;
+    return aside;
+}
+
+// Puts the backup's copy in place of the damaged learned file, in an order
+// that never leaves the folder without a learned file: the copy is written in
+// full beside it first, then the damaged file goes aside and the copy takes
+// its name. False, with a log line, when the folder stays as it was.
+bool lf_restoreBackup(const fs::path& path, const fs::path& backup, const std::string& description) {
+    const fs::path copy = gf_temporaryPathBeside(path, ".restoring");
+    std::error_code ec;
+    if (std::string problem; !gf_copyFileAtomically(backup, copy, problem)) {
+        fs::remove(copy, ec);
+        gf_logWarning(
+            skh::format("{} found, but could not be loaded, and {} could not be copied in its place: {}; "
+                        "both are kept as they are: {}",
+                        path.string(), backup.string(), problem, description));
+        return false;
+    }
+    const fs::path aside = lf_setUnloadableAside(path, description);
+    if (aside.empty()) {
+        fs::remove(copy, ec);
+        return false;
+    }
+    fs::rename(copy, path, ec);
+    if (ec) {
+        std::error_code back;
+        fs::rename(aside, path, back);
+        fs::remove(copy, back);
+        gf_logWarning(skh::format("{} could not take the place of {}: {}; both are kept as they are", backup.string(),
+                                  path.string(), ec.message()));
+        return false;
+    }
+    return true;
+}
+
+// The learned file at `path` cannot be read in full. A backup that can takes
+// its place, on disk as well, so that a run that saves nothing leaves the
+// backup's data in force for the next; without one the file goes aside. When
+// the backup cannot take its place on disk, it is read all the same and this
+// run saves nothing: the next start tries again.
+void lf_readInsteadOfDamaged(const fs::path& path, const std::string& description, const std::string& archivedName,
+                             std::vector<Stand>& stands) {
     const fs::path backup = gf_backupPath(path);
     std::error_code ec;
-    if (!fs::exists(backup, ec)) return;
     pugi::xml_document doc;
-    if (const std::string problem = lf_loadLearned(doc, backup); !problem.empty()) {
-        gf_logRaw(skh::format("{} could not be loaded either: {}", backup.string(), problem));
+    const bool hasBackup = fs::exists(backup, ec);
+    const std::string backupProblem = hasBackup ? lf_loadLearned(doc, backup) : std::string();
+    if (!hasBackup || !backupProblem.empty()) {
+        // Kept in place it stays Incomplete: the save leaves it alone.
+        if (lf_setUnloadableAside(path, description).empty()) return;
+        g_learnedMerge.state = LearnedMergeState::Damaged;
+        if (hasBackup) gf_logRaw(skh::format("{} could not be loaded either: {}", backup.string(), backupProblem));
         return;
     }
+    const bool restored = lf_restoreBackup(path, backup, description);
     gf_logRaw(skh::format("{} is read in its place", backup.string()));
-    if (std::string problem; !gf_copyFileAtomically(backup, path, problem)) {
-        gf_logWarning(skh::format("could not copy {} to {}: {}", backup.string(), path.string(), problem));
-    }
-    g_learnedMerge.state = LearnedMergeState::Incomplete;
     lf_mergeLearnedDocument(doc, backup, archivedName, stands);
+    if (!restored && g_learnedMerge.state == LearnedMergeState::Complete) {
+        g_learnedMerge.state = LearnedMergeState::BackupInMemory;
+    }
 }
 
 }  // namespace
@@ -408,6 +465,13 @@ bool gf_writeLearnedFile(const AirportFileData& data, const fs::path& path) {
         gf_logWarning(
             skh::format("{} was not read completely at load and is kept as it is; learned data of this "
                         "airport is not saved until it is repaired or removed",
+                        path.string()));
+        return false;
+    }
+    if (mergedHere && g_learnedMerge.state == LearnedMergeState::BackupInMemory) {
+        gf_logWarning(
+            skh::format("{} could not be loaded and its backup could not take its place; learned data of "
+                        "this airport is not saved in this run, the next start tries again",
                         path.string()));
         return false;
     }

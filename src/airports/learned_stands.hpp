@@ -21,6 +21,9 @@ enum class LearnedMergeState : std::uint8_t {
     Complete,    // merged in full
     Damaged,     // not XML and no readable backup; moved aside and ignored
     Incomplete,  // refused (no meta block) or stopped by an error part-way
+    // Not loaded; its backup was merged but could not take its place on disk
+    // (a full disk): both stay as they are and this run saves nothing.
+    BackupInMemory,
 };
 
 struct LearnedMerge {
@@ -54,7 +57,10 @@ void gf_setLearnedSettingsHooks(LearnedSettingsHooks hooks);
 // or a save's file (complete meta block, not hand-made) without its
 // parameters or stand list, is moved aside (EGLL.xml -> EGLL.damaged.xml, or
 // EGLL.damaged2.xml and on when that is taken) and a backup (EGLL0.xml) that
-// passes the same test is read and copied in its place. Sets g_apfHandmade
+// passes the same test is read and copied in its place. The copy is made in
+// full before the file goes aside; when it cannot be (a full disk), both stay
+// as they are, the backup is read all the same and this run saves nothing.
+// Every stand list of the file is read, as one. Sets g_apfHandmade
 // and g_learnedMerge. Catches and logs every error; what was read stays.
 void lf_readLearned(const std::filesystem::path& path, const std::string& archivedName, std::vector<Stand>& stands);
 // Merges one learned parkpos into the stand when its name is `name`; false

@@ -357,19 +357,23 @@ bool lf_readParkpos(const pugi::xml_node& parkpos, const std::string& name, std:
     return true;
 }
 
-void gf_readStandList(const pugi::xml_document& doc, std::uint32_t origin, std::vector<Stand>& stands) {
-    const pugi::xml_node list = doc.child("parkpositions");
-    if (!list) return;
+int gf_countStandLists(const pugi::xml_document& doc) {
+    int n = 0;
+    for (pugi::xml_node list = doc.child("parkpositions"); list; list = list.next_sibling("parkpositions")) ++n;
+    return n;
+}
+
+void gf_readStandList(const pugi::xml_document& doc, std::uint32_t origin, std::vector<Stand>& stands, bool allLists) {
     TextSet seen;
     seen.reserve(512);
-    for (pugi::xml_node pos = list.child("parkpos"); pos; pos = pos.next_sibling("parkpos")) {
+    gf_forEachParkpos(doc, allLists, [&](const pugi::xml_node& pos, int) {
         std::string name = pos.attribute("id").value();
         if (!seen.insert(name).second) {
             throw UserErrorException(94,
                                      skh::format("Parking position {} appears more than once?", gf_shownText(name)));
         }
         lf_readParkpos(pos, name, origin, stands);
-    }
+    });
 }
 
 std::optional<bool> lf_readAirportBoolParam(const pugi::xml_document& doc, std::string_view key) {

@@ -62,10 +62,27 @@ std::optional<double> lf_readRadiusMetres(const pugi::xml_node& parkpos, std::st
 // count only for an unknown or empty reg.
 OptIdentity lf_readOptIdentity(const pugi::xml_node& opt);
 
-// Reads every parkpos of the first top-level "parkpositions", in document
-// order, into `stands` with `origin`. A name read before from this file
-// raises UserErrorException 94; the stands before it stay.
-void gf_readStandList(const pugi::xml_document& doc, std::uint32_t origin, std::vector<Stand>& stands);
+// Calls `visit(parkpos, list)` for every parkpos of the first top-level
+// "parkpositions", or with `allLists` of every one (a file edited by hand may
+// hold more than one), in document order; lists are counted from 1.
+template <class Visit>
+void gf_forEachParkpos(const pugi::xml_document& doc, bool allLists, Visit&& visit) {
+    int n = 0;
+    for (pugi::xml_node list = doc.child("parkpositions"); list;
+         list = allLists ? list.next_sibling("parkpositions") : pugi::xml_node()) {
+        ++n;
+        for (pugi::xml_node pos = list.child("parkpos"); pos; pos = pos.next_sibling("parkpos")) visit(pos, n);
+    }
+}
+// The number of top-level "parkpositions".
+int gf_countStandLists(const pugi::xml_document& doc);
+
+// Reads every parkpos of the first top-level "parkpositions" (with
+// `allLists`, of every one), in document order, into `stands` with `origin`.
+// A name read before from this file raises UserErrorException 94; the stands
+// before it stay.
+void gf_readStandList(const pugi::xml_document& doc, std::uint32_t origin, std::vector<Stand>& stands,
+                      bool allLists = false);
 
 // A key of the first "parameters" that holds it: empty when absent; the value
 // attribute read as a boolean, integer or text (false, 0, "" when it has none).

@@ -3,11 +3,19 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 
 namespace skh::platform {
 
-int syncFile(std::FILE* file) { return ::fsync(::fileno(file)) == 0 ? 0 : errno; }
+namespace {
+std::atomic<int> g_syncFailure{0};
+}  // namespace
+
+int syncFile(std::FILE* file) {
+    if (const int error = g_syncFailure.load(std::memory_order_relaxed); error != 0) return error;
+    return ::fsync(::fileno(file)) == 0 ? 0 : errno;
+}
 
 int syncFolder(const std::filesystem::path& folder) {
     const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -16,5 +24,7 @@ int syncFolder(const std::filesystem::path& folder) {
     ::close(fd);
     return result;
 }
+
+void failFileSyncs(int error) { g_syncFailure.store(error, std::memory_order_relaxed); }
 
 }  // namespace skh::platform

@@ -11,4 +11,8 @@ int syncFile(std::FILE* file);
 // Syncs a folder's entries (a rename in it); 0 or the errno of the failure.
 int syncFolder(const std::filesystem::path& folder);
 
+// For tests: while `error` is not 0, every syncFile fails with it, as on a
+// disk that is full or gone (0 ends it).
+void failFileSyncs(int error);
+
 }  // namespace skh::platform

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <set>
 
 #include "airports/stand_file.hpp"
 #include "foundation/main_window_state.hpp"
@@ -208,6 +209,20 @@ TEST_F(LearnedStands, ADamagedFileGoesAsideAndOnlyAReadableBackupTakesItsPlace) 
     EXPECT_EQ(test::readFile(path), readable);
     EXPECT_TRUE(log.contains(backup.string() + " could not be loaded nor moved aside and is kept as it is; " +
                              path.string() + " is not saved"));
+
+    // Every name of its own taken at the load: the readable backup is read in
+    // memory only, both stay as they are, and this run saves nothing.
+    SetUp();
+    test::writeFile(backup, readable);
+    test::writeFile(path, "<cut");
+    const std::set<std::string> before = test::entryNames(dir.path());
+    lf_readLearned(path, "x", stands);
+    EXPECT_EQ(g_learnedMerge.state, LearnedMergeState::BackupInMemory);
+    EXPECT_EQ(stands[1].options.size(), 1u);
+    EXPECT_FALSE(gf_writeLearnedFile(AirportFileData{}, path));
+    EXPECT_EQ(test::readFile(path), "<cut");
+    EXPECT_EQ(test::readFile(backup), readable);
+    EXPECT_EQ(test::entryNames(dir.path()), before);
 }
 
 // A file with a complete meta block was written by a save, which always
@@ -281,6 +296,10 @@ TEST_F(LearnedStands, AFileThatCouldNotBeReadCompletelyIsNeverOverwritten) {
          2},
         {"hand-made with a repeated name",
          learnedFile(param("handmade", "false"), named("H1") + named("H2") + named("H1") + named("H3")), 2},
+        {"hand-made with a name repeated in its second list",
+         learnedFile(param("handmade", "true"),
+                     named("H1") + named("H2") + "</parkpositions><parkpositions>" + named("H4") + named("H1")),
+         3},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.label);
@@ -299,6 +318,16 @@ TEST_F(LearnedStands, AFileThatCouldNotBeReadCompletelyIsNeverOverwritten) {
     EXPECT_EQ(stands[0].name, "H1");
     EXPECT_EQ(stands[1].name, "H2");
     EXPECT_TRUE(log.contains("lf_readLearned: 94: Parking position H1 appears more than once?"));
+
+    // Without a repeat, the stands of every list are read: the save writes
+    // back what was read.
+    SetUp();
+    const auto path = write(learnedFile(param("handmade", "true"),
+                                        named("H1") + "</parkpositions><parkpositions>" + named("H2") + named("H3")));
+    lf_readLearned(path, "x", stands);
+    EXPECT_EQ(g_learnedMerge.state, LearnedMergeState::Complete);
+    ASSERT_EQ(stands.size(), 3u);
+    EXPECT_EQ(stands[2].name, "H3");
 }
 
 TEST_F(LearnedStands, PerAirportSettingsAreSnappedToTheirChoices) {

@@ -1,8 +1,7 @@
 #include "airports/scan_staging.hpp"
 
-#include <sys/stat.h>
-
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <set>
 
@@ -193,6 +192,33 @@ TEST(ScanStaging, AFolderWithoutAListIsRebuiltCompletely) {
     test::writeFile(f.staging / "EGKK.xml", "generated again");
     ASSERT_TRUE(lf_installStaging(f));
     EXPECT_EQ(test::entryNames(f.live), (std::set<std::string>{"EGKK.xml", "KJFK.xml"}));
+}
+
+// The first scan over a folder without a list cannot swap (its backup cannot
+// be made): the folder stays as it was, and the list it leaves must name the
+// old files too, or the next scan would take them for the user's and keep
+// them in force over its own.
+TEST(ScanStaging, AnOldFileOfAFolderWithoutAListNeverPassesForTheUsers) {
+    test::TempDir dir;
+    test::ScopedLog log;
+    const ScanFolder f = lf_scanFolder(dir / "my_ORBX");
+    test::writeFile(f.live / "EDDF.xml", "older scan");
+    ScanFolder blocked = f;
+    blocked.backup = dir / "no such folder" / "my_ORBX.previous";
+    lf_prepareStaging(blocked);
+    test::writeFile(blocked.staging / "EGLL.xml", "generated 1");
+    EXPECT_FALSE(lf_installStaging(blocked));
+    EXPECT_EQ(test::entryNames(f.live), (std::set<std::string>{"EDDF.xml"}));
+    EXPECT_TRUE(log.contains(f.live.string() + " not replaced")) << log.text();
+
+    lf_prepareStaging(f);
+    test::writeFile(f.staging / "EDDF.xml", "generated 2");
+    test::writeFile(f.staging / "EGLL.xml", "generated 2");
+    ASSERT_TRUE(lf_installStaging(f));
+    EXPECT_EQ(test::entryNames(f.live), (std::set<std::string>{"EDDF.xml", "EGLL.xml"}));
+    EXPECT_EQ(test::readFile(f.live / "EDDF.xml"), "generated 2");
+    EXPECT_EQ(test::readLines(f.scannedList), (std::vector<std::string>{"EDDF.xml", "EGLL.xml"}));
+    EXPECT_FALSE(log.contains("left out of")) << log.text();
 }
 
 }  // namespace

@@ -8,17 +8,9 @@
 #include <string>
 #include <vector>
 
-namespace skh::test {
+#include "support/test_env.hpp"
 
-// The names of a folder's entries; empty for a missing folder.
-inline std::set<std::string> entryNames(const std::filesystem::path& folder) {
-    std::set<std::string> out;
-    std::error_code ec;
-    for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-        out.insert(it->path().filename().string());
-    }
-    return out;
-}
+namespace skh::test {
 
 // The folder of the real BGL files of the shared test data, which lies
 // beside the project's folder.

@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "foundation/log.hpp"
+#include "platform/file_sync.hpp"
 
 namespace skh::test {
 
@@ -98,5 +99,18 @@ std::vector<std::string> readLines(const fs::path& path) {
     while (std::getline(in, line)) lines.push_back(line);
     return lines;
 }
+
+std::set<std::string> entryNames(const fs::path& folder) {
+    std::set<std::string> out;
+    std::error_code ec;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        out.insert(it->path().filename().string());
+    }
+    return out;
+}
+
+FailingDiskFlushes::FailingDiskFlushes(int error) { platform::failFileSyncs(error); }
+
+FailingDiskFlushes::~FailingDiskFlushes() { platform::failFileSyncs(0); }
 
 }  // namespace skh::test

@@ -1,10 +1,11 @@
 #pragma once
 // Test helpers: temporary folders, a scoped current folder, scoped
-// environment variables, file helpers and a scoped log.
+// environment variables, file helpers, a scoped log and a failing disk.
 #include <chrono>
 #include <filesystem>
 #include <functional>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -70,5 +71,17 @@ bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds time
 void writeFile(const std::filesystem::path& path, const std::string& bytes);
 std::string readFile(const std::filesystem::path& path);
 std::vector<std::string> readLines(const std::filesystem::path& path);
+// The names of a folder's entries; empty for a missing folder.
+std::set<std::string> entryNames(const std::filesystem::path& folder);
+
+// Every flush of a written file to the disk fails with `error` for the
+// scope, as on a disk that is full (ENOSPC) or failing (EIO).
+class FailingDiskFlushes {
+public:
+    explicit FailingDiskFlushes(int error);
+    ~FailingDiskFlushes();
+    FailingDiskFlushes(const FailingDiskFlushes&) = delete;
+    FailingDiskFlushes& operator=(const FailingDiskFlushes&) = delete;
+};
 
 }  // namespace skh::test

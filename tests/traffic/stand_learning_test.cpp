@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <set>
 
 #include "airports/airport.hpp"
@@ -377,6 +378,112 @@ TEST_F(StandLearning, ALearnedFileCutAtTheEndOfASectionGivesWayToItsBackup) {
             EXPECT_EQ(test::readFile(backupAside), c.backup);
         }
     }
+}
+
+// A learned file cut in half beside its readable backup, on a disk that is
+// full when the program starts: the backup's copy cannot be written, so
+// nothing is moved, this run flies the backup's options and saves nothing.
+// The next start, with room, puts the backup in place and keeps them all.
+TEST_F(StandLearning, AFullDiskAtTheStartNeverLeavesTheFolderWithoutItsLearnedFile) {
+    const fs::path folder = kLearned.parent_path();
+    const fs::path backup = folder / "EGLL0.xml";
+    const std::string full =
+        std::string("<?xml version=\"1.0\"?>") + kMeta +
+        R"(<parameters><parameter name="airport_name" value="Heathrow"/><parameter name="parking_percentage" value="45"/>)"
+        R"(</parameters><parkpositions>)"
+        R"(<parkpos id="A1"><opt reg="GBKPA" airl="BAW" type="A320" day="2" hh="5"/></parkpos>)"
+        R"(<parkpos id="A3"><opt reg="GBKPB" airl="BAW" type="A320" day="6" hh="7,8"/></parkpos></parkpositions>)";
+    const std::string cut = full.substr(0, full.size() / 2);
+    test::writeFile(backup, full);
+    test::writeFile(kLearned, cut);
+    const std::set<std::string> files = {"EGLL.xml", "EGLL0.xml"};
+    const FlightIdent ezy = aircraft(40040, "GEZAD", "EZY11");
+    {
+        test::FailingDiskFlushes fullDisk(ENOSPC);
+        load();
+        EXPECT_EQ(parking_percentage.value.load(), 45);
+        EXPECT_EQ(options(1).size(), 2u);  // the archived option and the backup's
+        EXPECT_EQ(options(3).size(), 1u);
+        EXPECT_EQ(test::entryNames(folder), files);
+        EXPECT_TRUE(log.contains(kLearned.string() + " found, but could not be loaded, and " + backup.string() +
+                                 " could not be copied in its place: "))
+            << log.text();
+        EXPECT_TRUE(log.contains("No space left on device")) << log.text();
+        ASSERT_TRUE(lt_addStandOption(2, ezy, at(4, 20), false));
+        EXPECT_FALSE(lf_saveLearnedParking());
+        EXPECT_TRUE(log.contains(kLearned.string() + " could not be loaded and its backup could not take its place; "
+                                                     "learned data of this airport is not saved in this run"))
+            << log.text();
+        EXPECT_EQ(test::entryNames(folder), files);
+        EXPECT_EQ(test::readFile(kLearned), cut);
+        EXPECT_EQ(test::readFile(backup), full);
+    }
+
+    const std::set<std::string> backupOptions = learnedOptions(backup);
+    load();
+    EXPECT_EQ(test::entryNames(folder), (std::set<std::string>{"EGLL.xml", "EGLL.damaged.xml", "EGLL0.xml"}));
+    EXPECT_EQ(test::readFile(folder / "EGLL.damaged.xml"), cut);
+    EXPECT_EQ(test::readFile(kLearned), full);
+    EXPECT_EQ(parking_percentage.value.load(), 45);
+    ASSERT_TRUE(lt_addStandOption(2, ezy, at(5, 20), false));
+
+    // A save whose data cannot be flushed to the disk fails, and leaves the
+    // file and its backup as they were.
+    {
+        test::FailingDiskFlushes failingDisk(EIO);
+        EXPECT_FALSE(lf_saveLearnedParking());
+        EXPECT_EQ(test::entryNames(folder), (std::set<std::string>{"EGLL.xml", "EGLL.damaged.xml", "EGLL0.xml"}));
+        EXPECT_EQ(test::readFile(kLearned), full);
+        EXPECT_EQ(test::readFile(backup), full);
+        EXPECT_TRUE(log.contains("Input/output error")) << log.text();
+    }
+    ASSERT_TRUE(lf_saveLearnedParking());
+    std::set<std::string> expected = backupOptions;
+    expected.insert("A2 GEZAD 5 20");
+    EXPECT_EQ(learnedOptions(kLearned), expected);
+    EXPECT_EQ(test::readFile(backup), full);
+}
+
+// A learned file whose stand list was closed and opened again by hand: every
+// list is read as one, an option in both counts once, and two saves in a row
+// keep every option, in the file and in its backup.
+TEST_F(StandLearning, EveryStandListOfALearnedFileIsReadAndSavedAsOne) {
+    const fs::path backup = kLearned.parent_path() / "EGLL0.xml";
+    const std::string manual = R"(<parkpos id="M1" manual="true" latitude="51.473" longitude="-0.45" radius="30">)";
+    test::writeFile(
+        kLearned,
+        std::string("<?xml version=\"1.0\"?>") + kMeta +
+            R"(<parameters><parameter name="airport_name" value="Heathrow"/></parameters><parkpositions>)"
+            R"(<parkpos id="A1"><opt reg="GBKPA" airl="BAW" type="A320" day="2" hh="5"/></parkpos>)" +
+            manual + R"(<opt reg="GMANA" airl="BAW" type="A320" day="1" hh="3"/></parkpos>)" +
+            R"(</parkpositions><parkpositions>)"
+            R"(<parkpos id="A3"><opt reg="GBKPB" airl="BAW" type="A320" day="6" hh="7,8"/></parkpos>)"
+            R"(<parkpos id="A1"><opt reg="GBKPA" airl="BAW" type="A320" day="2" hh="5"/>)"
+            R"(<opt reg="GBKPC" airl="BAW" type="A320" day="3" hh="9"/></parkpos>)" +
+            manual + R"(<opt reg="GMANA" airl="BAW" type="A320" day="1" hh="3"/>)" +
+            R"(<opt reg="GMANB" airl="BAW" type="A320" day="4" hh="6"/></parkpos>)"
+            R"(<parkpos id="Z9"><opt reg="GBKPZ" airl="BAW" type="A320" day="3" hh="9"/></parkpos></parkpositions>)");
+    std::set<std::string> expected = {"A1 GBKPA 2 5", "A1 GBKPC 3 9", "A3 GBKPB 6 7,8",
+                                      "M1 GMANA 1 3", "M1 GMANB 4 6", "Z9 GBKPZ 3 9"};
+    const FlightIdent ezy = aircraft(40050, "GEZAE", "EZY13");
+    std::set<std::string> firstSave;
+    for (std::uint32_t run = 1; run <= 2; ++run) {
+        SCOPED_TRACE(testing::Message() << "run " << run);
+        load();
+        if (run == 1) {
+            EXPECT_TRUE(log.contains(kLearned.string() + " holds 2 stand lists, read as one")) << log.text();
+            EXPECT_EQ(options(1).size(), 3u);  // the archived option and two learned ones
+            EXPECT_EQ(g_stands.back().name, "M1");
+            EXPECT_EQ(g_stands.back().options.size(), 2u);
+            EXPECT_FALSE(log.contains("manually created standid M1 already exists")) << log.text();
+        }
+        ASSERT_TRUE(lt_addStandOption(2, ezy, at(run, 20), false));
+        ASSERT_TRUE(lf_saveLearnedParking());
+        expected.insert("A2 GEZAE " + std::to_string(run) + " 20");
+        EXPECT_EQ(learnedOptions(kLearned), expected);
+        if (run == 1) firstSave = expected;
+    }
+    EXPECT_EQ(learnedOptions(backup), firstSave);
 }
 
 }  // namespace
