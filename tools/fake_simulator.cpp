@@ -123,6 +123,10 @@ int main(int argc, char** argv) {
     }
     options.keepRequests = false;
     skh::test::FakeSimulator sim(options);
+    if (!sim.pipeProblem().empty()) {
+        std::cerr << kTool << ": cannot serve the pipe " << *options.pipeName << ": " << sim.pipeProblem() << "\n";
+        return 1;
+    }
     // The trace starts before the listeners are told: a client that reads the
     // port and connects at once is traced from its first request.
     if (!trace.empty()) {

@@ -17,6 +17,7 @@
 
 #include "foundation/format.hpp"
 #include "support/fake_realtraffic.hpp"
+#include "tool_files.hpp"
 #include "tool_options.hpp"
 
 namespace {
@@ -161,6 +162,10 @@ Parsed parseOptions(int argc, char** argv, Options& o) {
 
 std::vector<std::string> readLines(const std::string& path) {
     std::vector<std::string> lines;
+    // A folder would "open" and read as no lines at all.
+    if (const std::string why = tools::gf_unreadableFile(path); !why.empty()) {
+        throw std::runtime_error("cannot read " + path + ": " + why);
+    }
     std::ifstream in(path, std::ios::binary);
     if (!in) throw std::runtime_error("cannot read " + path);
     std::string line;
@@ -229,7 +234,7 @@ int main(int argc, char** argv) {
     try {
         if (!o.replayFile.empty()) lines = readLines(o.replayFile);
     } catch (const std::exception& e) {
-        std::fprintf(stderr, "%s\n", e.what());
+        std::fprintf(stderr, "%s: %s\n", kTool, e.what());
         return 1;
     }
 

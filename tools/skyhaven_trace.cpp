@@ -10,12 +10,17 @@
 // stream that runs dry is then flown on its predictions); by default the
 // trace ends 10 s after it (a built-in scenario: where the scenario ends).
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
+#include <cstdio>
+#include <exception>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <set>
 #include <sstream>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "foundation/log.hpp"
@@ -67,6 +72,28 @@ bool lf_refuseUnreadable(const std::string& what, const std::string& path) {
     if (why.empty()) return false;
     std::cerr << kTool << ": cannot read the " << what << " " << path << ": " << why << "\n";
     return true;
+}
+
+// Refuses a file named on the command line that cannot be written: status 1.
+bool lf_refuseUnwritable(const std::string& what, const std::string& path) {
+    if (path.empty()) return false;
+    const std::string why = tools::gf_unwritableFile(path);
+    if (why.empty()) return false;
+    std::cerr << kTool << ": cannot write the " << what << " " << path << ": " << why << "\n";
+    return true;
+}
+
+// Writes the trace; why it failed, or empty. A failed file is removed, so no
+// part of a trace is taken for all of it (a device named instead is kept).
+std::string lf_writeTrace(const std::string& path, const std::string& text) {
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    if (f == nullptr) return std::generic_category().message(errno);
+    int error = std::fwrite(text.data(), 1, text.size(), f) == text.size() ? 0 : (errno != 0 ? errno : EIO);
+    if (std::fclose(f) != 0 && error == 0) error = errno != 0 ? errno : EIO;
+    if (error == 0) return {};
+    std::error_code ec;
+    if (std::filesystem::is_regular_file(path, ec)) std::filesystem::remove(path, ec);
+    return std::generic_category().message(error);
 }
 
 // Seconds to run on: a finite number from 0 to a day.
@@ -138,7 +165,9 @@ int main(int argc, char** argv) {
             logPath = v;
         }
     }
-    if (!logPath.empty()) gf_openLog(logPath);
+    // The outputs are tried first, so that a run which could not keep its
+    // trace or its log writes neither.
+    if (lf_refuseUnwritable("trace", outPath) || lf_refuseUnwritable("log", logPath)) return 1;
 
     lab::Scenario scenario;
     if (!scenarioName.empty()) {
@@ -181,15 +210,24 @@ int main(int argc, char** argv) {
     }
     if (after) scenario.ticks = lab::gf_ticksAfterStream(scenario.samples, *after);
 
+    if (!logPath.empty()) {
+        try {
+            gf_openLog(logPath);
+        } catch (const std::exception& e) {
+            std::cerr << kTool << ": cannot open the log: " << e.what() << "\n";
+            return 1;
+        }
+    }
+
     lab::MovementLab lab(scenario);
     lab.run();
     if (outPath.empty()) {
         lab.writeCsv(std::cout);
     } else {
-        std::ofstream out(outPath);
-        lab.writeCsv(out);
-        if (!out) {
-            std::cerr << "cannot write " << outPath << "\n";
+        std::ostringstream csv;
+        lab.writeCsv(csv);
+        if (const std::string why = lf_writeTrace(outPath, csv.str()); !why.empty()) {
+            std::cerr << kTool << ": cannot write the trace " << outPath << ": " << why << "\n";
             return 1;
         }
     }

@@ -3,6 +3,7 @@
 #include <sodium.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <memory>
 #include <stdexcept>
@@ -41,39 +42,45 @@ struct FileCloser {
 };
 using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
+// "<what><path>: <the system's reason>"; errno when `error` is 0.
+std::runtime_error lf_fileError(const char* what, const std::string& path, int error = 0) {
+    if (error == 0) error = errno != 0 ? errno : EIO;
+    return std::runtime_error(what + path + ": " + std::generic_category().message(error));
+}
+
 // `buffered` false: the caller reads in large blocks of its own.
 FilePtr lf_openInput(const std::string& path, bool buffered) {
     // Some systems open a folder for reading and fail only at the first read.
     std::error_code ec;
-    if (fs::is_directory(path, ec)) throw std::runtime_error("Could not open input file: " + path);
+    if (fs::is_directory(path, ec)) throw lf_fileError("Could not open input file: ", path, EISDIR);
     FilePtr f(std::fopen(path.c_str(), "rb"));
-    if (!f) throw std::runtime_error("Could not open input file: " + path);
+    if (!f) throw lf_fileError("Could not open input file: ", path);
     std::setvbuf(f.get(), nullptr, buffered ? _IOFBF : _IONBF, buffered ? kIoBufferBytes : 0);
     return f;
 }
 
 FilePtr lf_openOutput(const std::string& path, bool buffered) {
     FilePtr f(std::fopen(path.c_str(), "wb"));
-    if (!f) throw std::runtime_error("Could not open output file: " + path);
+    if (!f) throw lf_fileError("Could not open output file: ", path);
     std::setvbuf(f.get(), nullptr, buffered ? _IOFBF : _IONBF, buffered ? kIoBufferBytes : 0);
     return f;
 }
 
 std::size_t lf_read(std::FILE* f, unsigned char* buffer, std::size_t length, const std::string& path) {
     const std::size_t got = std::fread(buffer, 1, length, f);
-    if (got < length && std::ferror(f)) throw std::runtime_error("Could not read input file: " + path);
+    if (got < length && std::ferror(f)) throw lf_fileError("Could not read input file: ", path);
     return got;
 }
 
 void lf_write(std::FILE* f, const unsigned char* data, std::size_t length, const std::string& path) {
     if (length > 0 && std::fwrite(data, 1, length, f) != length) {
-        throw std::runtime_error("Could not write output file: " + path);
+        throw lf_fileError("Could not write output file: ", path);
     }
 }
 
 // Closes the output and reports a failed flush (a full disk shows here).
 void lf_closeOutput(FilePtr& f, const std::string& path) {
-    if (std::fclose(f.release()) != 0) throw std::runtime_error("Could not write output file: " + path);
+    if (std::fclose(f.release()) != 0) throw lf_fileError("Could not write output file: ", path);
 }
 
 // Closes and removes an output this call created unless the call got to its

@@ -14,10 +14,10 @@ namespace skh::test {
 // Nothing when it could not be started or had not ended after 30 s (it is
 // then killed).
 inline std::optional<int> runTool(const std::string& tool, const std::vector<std::string>& args,
-                                  const std::filesystem::path& output) {
+                                  const std::filesystem::path& output, const platform::EnvironmentChanges& env = {}) {
     std::vector<std::string> argv{(std::filesystem::path(SKYHAVEN_BINARY_DIR) / "tools" / tool).string()};
     argv.insert(argv.end(), args.begin(), args.end());
-    const int pid = platform::spawnProcess(argv, {}, {}, output);
+    const int pid = platform::spawnProcess(argv, env, {}, output);
     if (pid <= 0) return std::nullopt;
     const std::optional<int> status = platform::waitProcess(pid, std::chrono::seconds(30));
     if (!status) {

@@ -59,9 +59,13 @@ FakeSimulator::FakeSimulator(FakeSimOptions options)
     if (m_options.ipv4) listen(net::Family::IPv4, "127.0.0.1", m_ipv4Port);
     if (m_options.ipv6) listen(net::Family::IPv6, "::1", m_ipv6Port);
     if (m_options.pipeName) {
-        if (const auto path = net::pipeSocketPath("\\\\.\\pipe\\" + *m_options.pipeName)) {
-            std::error_code ec;
-            std::filesystem::create_directories(path->parent_path(), ec);
+        const auto path = net::pipeSocketPath("\\\\.\\pipe\\" + *m_options.pipeName);
+        std::error_code ec;
+        if (!path) {
+            m_pipeProblem = "not a name of a pipe on this machine (an empty, '.' or '..' part, or too long a path)";
+        } else if (std::filesystem::create_directories(path->parent_path(), ec); ec) {
+            m_pipeProblem = skh::format("cannot make the folder {}: {}", path->parent_path().string(), ec.message());
+        } else {
             std::filesystem::remove(*path, ec);
             net::SocketAddress address;
             const net::Socket s = net::openUnixStreamSocket();
@@ -69,8 +73,10 @@ FakeSimulator::FakeSimulator(FakeSimOptions options)
                 net::bindSocket(s, address) == 0 && net::listenSocket(s, 16) == 0) {
                 m_pipePath = *path;
                 m_listeners.push_back(s);
-            } else if (s != net::kInvalidSocket) {
-                net::closeSocket(s);
+            } else {
+                m_pipeProblem =
+                    skh::format("cannot listen at {}: {}", path->string(), net::wsaErrorText(net::wsaLastError()));
+                if (s != net::kInvalidSocket) net::closeSocket(s);
             }
         }
     }

@@ -154,6 +154,8 @@ public:
     int ipv4Port() const { return m_ipv4Port; }
     int ipv6Port() const { return m_ipv6Port; }
     std::filesystem::path pipePath() const { return m_pipePath; }
+    // Why the pipe asked for is not served; empty when it is or none was asked.
+    const std::string& pipeProblem() const { return m_pipeProblem; }
 
     // What the clients sent.
     std::vector<FakeRequest> requests() const;
@@ -288,6 +290,7 @@ private:
     int m_ipv4Port = -1;
     int m_ipv6Port = -1;
     std::filesystem::path m_pipePath;
+    std::string m_pipeProblem;
     std::thread m_acceptThread;
     std::thread m_frameThread;
     std::atomic<bool> m_framesOn{false};
