@@ -346,8 +346,8 @@ fs::path lf_setUnloadableAside(const fs::path& path, const std::string& descript
 bool lf_restoreBackup(const fs::path& path, const fs::path& backup, const std::string& description) {
     const fs::path copy = gf_temporaryPathBeside(path, ".restoring");
     std::error_code ec;
+    // A copy that fails leaves nothing behind: it is renamed only when whole.
     if (std::string problem; !gf_copyFileAtomically(backup, copy, problem)) {
-        fs::remove(copy, ec);
         gf_logWarning(
             skh::format("{} found, but could not be loaded, and {} could not be copied in its place: {}; "
                         "both are kept as they are: {}",
