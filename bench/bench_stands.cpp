@@ -75,7 +75,7 @@ std::vector<Stand> loaded() {
     stands.reserve(kStands);
     pugi::xml_document doc;
     doc.load_file(airport().archived.c_str());
-    gf_readStandList(doc, 1, stands);
+    gf_readStandList(doc, 1, stands, StandLists::First);
     lf_readLearned(airport().learned, "Big", stands);
     return stands;
 }

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <bit>
+#include <cerrno>
+#include <charconv>
 #include <cmath>
 #include <sstream>
 #include <system_error>
@@ -16,6 +18,7 @@
 #include "foundation/text.hpp"
 #include "foundation/text_files.hpp"
 #include "foundation/upcalls.hpp"
+#include "platform/file_sync.hpp"
 
 namespace skh {
 
@@ -87,17 +90,68 @@ const char* lf_missingSection(const pugi::xml_document& doc) {
     return nullptr;
 }
 
-// Loads a learned file that can be read in full; why not, or empty.
-std::string lf_loadLearned(pugi::xml_document& doc, const fs::path& path) {
-    const pugi::xml_parse_result loaded = doc.load_file(path.c_str());
-    if (!loaded) return loaded.description();
-    if (const char* missing = lf_missingSection(doc)) return skh::format("its {} section is missing", missing);
-    return {};
+// What reading a learned file or its backup found. Only a file that was
+// read in full and is wrong is damaged: one that cannot be read now (another
+// program holds it, the disk fails for a moment) may be good, so nothing is
+// moved and nothing is saved over it.
+enum class LearnedFound : std::uint8_t { Missing, Unreadable, Damaged, Good };
+
+struct LearnedRead {
+    LearnedFound found = LearnedFound::Missing;
+    std::string problem;  // why it is not good: the system's reason or what is wrong
+    std::string bytes;    // the file as read
+};
+
+LearnedRead lf_loadLearned(pugi::xml_document& doc, const fs::path& path) {
+    LearnedRead read;
+    if (const int error = platform::readFile(path, read.bytes); error != 0) {
+        read.found = error == ENOENT ? LearnedFound::Missing : LearnedFound::Unreadable;
+        read.problem = std::generic_category().message(error);
+        return read;
+    }
+    const pugi::xml_parse_result loaded = doc.load_buffer(read.bytes.data(), read.bytes.size());
+    read.found = LearnedFound::Damaged;
+    if (!loaded) {
+        read.problem = loaded.description();
+    } else if (const char* missing = lf_missingSection(doc)) {
+        read.problem = skh::format("its {} section is missing", missing);
+    } else {
+        read.found = LearnedFound::Good;
+    }
+    return read;
 }
 
-bool lf_readable(const fs::path& path) {
+LearnedRead lf_readLearnedFile(const fs::path& path) {
     pugi::xml_document doc;
-    return lf_loadLearned(doc, path).empty();
+    return lf_loadLearned(doc, path);
+}
+
+constexpr int kDamagedNames = 100;
+
+fs::path lf_damagedName(const fs::path& path, int n) {
+    fs::path aside = path;
+    aside.replace_extension((n == 1 ? std::string(".damaged") : skh::format(".damaged{}", n)) +
+                            path.extension().string());
+    return aside;
+}
+
+// Why a damaged file stays where it is when every name of its own is taken.
+std::string lf_everyNameTaken(const fs::path& path) {
+    return skh::format("every name to keep it aside is taken ({} to {})", lf_damagedName(path, 1).filename().string(),
+                       lf_damagedName(path, kDamagedNames).filename().string());
+}
+
+// The refused save of a file that stays until the user makes room.
+std::string lf_notSavedUntilRemoved(const fs::path& path) {
+    return skh::format(
+        "{} could not be loaded and is kept as it is: {}; learned data of this airport is not saved "
+        "until some of those files are removed",
+        path.string(), lf_everyNameTaken(path));
+}
+
+bool lf_taken(const fs::path& path) {
+    std::error_code ec;
+    return fs::exists(fs::symlink_status(path, ec)) || (ec && ec != std::errc::no_such_file_or_directory);
 }
 
 // Moves a learned file that cannot be read to a name of its own beside it
@@ -105,29 +159,91 @@ bool lf_readable(const fs::path& path) {
 // takes the place of the backup nor of a file set aside before; the new
 // name, or empty when it stays where it is.
 fs::path lf_setDamagedAside(const fs::path& path) {
-    constexpr int kDamagedNames = 100;
-    const std::string extension = path.extension().string();
     for (int n = 1; n <= kDamagedNames; ++n) {
-        fs::path aside = path;
-        aside.replace_extension((n == 1 ? std::string(".damaged") : skh::format(".damaged{}", n)) + extension);
-        std::error_code ec;
-        if (fs::exists(aside, ec) || ec) continue;
-        fs::rename(path, aside, ec);
-        return ec ? fs::path() : aside;
+        const fs::path aside = lf_damagedName(path, n);
+        if (lf_taken(aside)) continue;
+        return platform::renameFile(path, aside) == 0 ? aside : fs::path();
     }
     return {};
 }
 
-// A backup that cannot be read goes aside before the save's copy takes its
-// place, as the learned file does: a user may still mend it. False (the
-// save is refused) when it is in the way and cannot be moved.
-bool lf_setDamagedBackupAside(const fs::path& backup, const fs::path& path) {
+// Keeps a damaged file under a name of its own as above without taking it
+// from its own name, so that the name never stands empty: the file that
+// replaces it takes it by one rename. A second link to it, or a flushed copy
+// where the disk has no links. The name; empty, with `problem`, when it
+// could not be kept.
+fs::path lf_keepDamagedAside(const fs::path& path, std::string& problem) {
+    for (int n = 1; n <= kDamagedNames; ++n) {
+        const fs::path aside = lf_damagedName(path, n);
+        const int error = platform::linkFile(path, aside);
+        if (error == 0) {
+            platform::syncFolder(aside.parent_path());
+            return aside;
+        }
+        if (error == EEXIST || lf_taken(aside)) continue;
+        return gf_copyFileAtomically(path, aside, problem) ? aside : fs::path();
+    }
+    problem = lf_everyNameTaken(path);
+    return {};
+}
+
+// A name that lf_damagedName gives `file`: stem.damaged.ext, stem.damaged2.ext, ...
+bool lf_isDamagedName(std::string_view name, const fs::path& file) {
+    const std::string head = file.stem().string() + ".damaged";
+    const std::string extension = file.extension().string();
+    if (!name.starts_with(head) || !name.ends_with(extension) || name.size() < head.size() + extension.size()) {
+        return false;
+    }
+    const std::string_view number = name.substr(head.size(), name.size() - head.size() - extension.size());
+    if (number.empty()) return true;
+    int n = 0;
+    const auto [end, ec] = std::from_chars(number.data(), number.data() + number.size(), n);
+    return ec == std::errc() && end == number.data() + number.size() && n >= 2 && n <= kDamagedNames &&
+           number.front() != '0';
+}
+
+// What a killed run left beside a learned file, its backup or a damaged file
+// kept aside: never the user's file, so the next restore or save removes it.
+void lf_removeLeftovers(const fs::path& path) {
+    const fs::path backup = gf_backupPath(path);
+    const auto ours = [&](const std::string& target) {
+        return target == path.filename().string() || target == backup.filename().string() ||
+               lf_isDamagedName(target, path) || lf_isDamagedName(target, backup);
+    };
     std::error_code ec;
-    if ((!fs::exists(backup, ec) && !ec) || lf_readable(backup)) return true;
-    const fs::path aside = lf_setDamagedAside(backup);
+    const fs::path folder = path.parent_path().empty() ? fs::path(".") : path.parent_path();
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        std::string target = gf_temporaryTarget(name, ".tmp");
+        // An older restore's copy, and the copy it was writing.
+        if (const std::string restoring = gf_temporaryTarget(target.empty() ? name : target, ".restoring");
+            !restoring.empty()) {
+            target = restoring;
+        }
+        if (target.empty() || !ours(target)) continue;
+        std::error_code removeEc;
+        fs::remove(it->path(), removeEc);
+    }
+}
+
+// A backup that cannot be read is kept aside before the save's copy takes
+// its place, as the learned file is: a user may still mend it. False (the
+// save is refused) when it cannot be read now or cannot be kept.
+bool lf_keepDamagedBackup(const fs::path& backup, const fs::path& path) {
+    const LearnedRead read = lf_readLearnedFile(backup);
+    if (read.found == LearnedFound::Missing || read.found == LearnedFound::Good) return true;
+    if (read.found == LearnedFound::Unreadable) {
+        gf_logWarning(skh::format("{} could not be read now: {}; it is kept as it is and {} is not saved now",
+                                  backup.string(), read.problem, path.string()));
+        return false;
+    }
+    std::string problem;
+    const fs::path aside = lf_keepDamagedAside(backup, problem);
     if (aside.empty()) {
-        gf_logWarning(skh::format("{} could not be loaded nor moved aside and is kept as it is; {} is not saved",
-                                  backup.string(), path.string()));
+        gf_logWarning(problem == lf_everyNameTaken(backup)
+                          ? lf_notSavedUntilRemoved(backup)
+                          : skh::format("{} could not be loaded and is kept as it is: {}; {} is not saved now",
+                                        backup.string(), problem, path.string()));
         return false;
     }
     gf_logRaw(skh::format("{} could not be loaded, kept as {}", backup.string(), aside.string()));
@@ -138,7 +254,7 @@ void lf_readHandmade(const pugi::xml_document& doc, std::vector<Stand>& stands) 
     g_apfHandmade = true;
     stands.clear();
     // Every list: the save writes back what was read, as one list.
-    gf_readStandList(doc, 1, stands, true);
+    gf_readStandList(doc, 1, stands, StandLists::Every);
     lf_logSetting("handmade", lf_readAirportStringParam(doc, "handmade").value_or(""));
 }
 
@@ -196,7 +312,7 @@ void lf_mergeLearned(const pugi::xml_document& doc, const fs::path& path, std::v
     for (std::size_t i = 0; i < stands.size(); ++i) index.emplace(stands[i].name, i);
     ManualStands manual;
     // Every list, as one: options that stand in two lists count once.
-    gf_forEachParkpos(doc, true, [&](const pugi::xml_node& pos, int list) {
+    gf_forEachParkpos(doc, StandLists::Every, [&](const pugi::xml_node& pos, int list) {
         const std::string name = pos.attribute("id").value();
         if (pos.attribute("manual").as_bool()) {
             lf_addManualStand(pos, name, list, path, stands, index, manual);
@@ -330,8 +446,9 @@ void lf_mergeLearnedDocument(const pugi::xml_document& doc, const fs::path& path
 fs::path lf_setUnloadableAside(const fs::path& path, const std::string& description) {
     const fs::path aside = lf_setDamagedAside(path);
     if (aside.empty()) {
-        gf_logWarning(skh::format("{} found, but could not be loaded nor moved aside, and is kept as it is: {}",
-                                  path.string(), description));
+        gf_logWarning(skh::format(
+            "{} found, but could not be loaded nor moved aside, and is kept as it is: {}{}", path.string(), description,
+            lf_taken(lf_damagedName(path, kDamagedNames)) ? "; " + lf_everyNameTaken(path) : std::string()));
     } else {
         gf_logRaw(skh::format("{} found, but could not be loaded, kept as {}: {}", path.string(), aside.string(),
                               description));
@@ -339,33 +456,56 @@ fs::path lf_setUnloadableAside(const fs::path& path, const std::string& descript
     return aside;
 }
 
-// Puts the backup's copy in place of the damaged learned file, in an order
-// that never leaves the folder without a learned file: the copy is written in
-// full beside it first, then the damaged file goes aside and the copy takes
-// its name. False, with a log line, when the folder stays as it was.
-bool lf_restoreBackup(const fs::path& path, const fs::path& backup, const std::string& description) {
-    const fs::path copy = gf_temporaryPathBeside(path, ".restoring");
-    std::error_code ec;
-    // A copy that fails leaves nothing behind: it is renamed only when whole.
-    if (std::string problem; !gf_copyFileAtomically(backup, copy, problem)) {
+// This run reads the backup, or nothing, in place of the learned file, and
+// its save of the airport is refused for `why`.
+void lf_refuseSaves(std::string why) {
+    g_learnedMerge.refusal = std::move(why);
+    if (g_learnedMerge.state == LearnedMergeState::Complete) g_learnedMerge.state = LearnedMergeState::BackupInMemory;
+}
+
+std::string lf_triesAgain(const fs::path& path, std::string_view what) {
+    return skh::format("{} {}; learned data of this airport is not saved in this run, the next start tries again",
+                       path.string(), what);
+}
+
+// Puts the backup's copy in place of the damaged learned file so that the
+// learned file's name always holds a whole file: the copy is written in full
+// beside it, the damaged file is kept aside under a second name, and the copy
+// takes the learned file's name by one rename. A kill between any two steps
+// leaves the damaged file or the copy there. False, with a log line and the
+// save refused, when the folder stays as it was.
+bool lf_restoreBackup(const fs::path& path, const LearnedRead& backup, const fs::path& backupPath,
+                      const std::string& description) {
+    lf_removeLeftovers(path);
+    std::string problem;
+    const fs::path copy = gf_writeFileBeside(path, backup.bytes, problem);
+    if (copy.empty()) {
         gf_logWarning(
             skh::format("{} found, but could not be loaded, and {} could not be copied in its place: {}; "
                         "both are kept as they are: {}",
-                        path.string(), backup.string(), problem, description));
+                        path.string(), backupPath.string(), problem, description));
+        lf_refuseSaves(lf_triesAgain(path, "could not be loaded and its backup could not take its place"));
         return false;
     }
-    const fs::path aside = lf_setUnloadableAside(path, description);
+    const fs::path aside = lf_keepDamagedAside(path, problem);
+    std::error_code ec;
     if (aside.empty()) {
         fs::remove(copy, ec);
+        gf_logWarning(skh::format("{} found, but could not be loaded, and is kept as it is: {}; {}", path.string(),
+                                  problem, description));
+        lf_refuseSaves(problem == lf_everyNameTaken(path)
+                           ? lf_notSavedUntilRemoved(path)
+                           : lf_triesAgain(path, "could not be loaded and its backup could not take its place"));
         return false;
     }
-    fs::rename(copy, path, ec);
-    if (ec) {
-        std::error_code back;
-        fs::rename(aside, path, back);
-        fs::remove(copy, back);
-        gf_logWarning(skh::format("{} could not take the place of {}: {}; both are kept as they are", backup.string(),
-                                  path.string(), ec.message()));
+    gf_logRaw(
+        skh::format("{} found, but could not be loaded, kept as {}: {}", path.string(), aside.string(), description));
+    if (!gf_replaceWith(copy, path, problem)) {
+        // The damaged file is still in its place; its second name goes.
+        fs::remove(aside, ec);
+        gf_logWarning(skh::format("{} could not take the place of {}: {}; both are kept as they are",
+                                  backupPath.string(), path.string(), problem));
+        lf_refuseSaves(lf_triesAgain(path, "could not be loaded and its backup could not take its place"));
         return false;
     }
     return true;
@@ -373,46 +513,80 @@ bool lf_restoreBackup(const fs::path& path, const fs::path& backup, const std::s
 
 // The learned file at `path` cannot be read in full. A backup that can takes
 // its place, on disk as well, so that a run that saves nothing leaves the
-// backup's data in force for the next; without one the file goes aside. When
-// the backup cannot take its place on disk, it is read all the same and this
-// run saves nothing: the next start tries again.
+// backup's data in force for the next; without one the file goes aside. A
+// backup that cannot be read now may be good: nothing moves and this run
+// saves nothing. When the backup cannot take the learned file's place on
+// disk, it is read all the same and this run saves nothing.
 void lf_readInsteadOfDamaged(const fs::path& path, const std::string& description, const std::string& archivedName,
                              std::vector<Stand>& stands) {
-    const fs::path backup = gf_backupPath(path);
-    std::error_code ec;
+    const fs::path backupPath = gf_backupPath(path);
     pugi::xml_document doc;
-    const bool hasBackup = fs::exists(backup, ec);
-    const std::string backupProblem = hasBackup ? lf_loadLearned(doc, backup) : std::string();
-    if (!hasBackup || !backupProblem.empty()) {
+    const LearnedRead backup = lf_loadLearned(doc, backupPath);
+    if (backup.found == LearnedFound::Unreadable) {
+        gf_logWarning(
+            skh::format("{} found, but could not be loaded: {}; its backup {} could not be read now: {}; "
+                        "both are kept as they are",
+                        path.string(), description, backupPath.string(), backup.problem));
+        lf_refuseSaves(lf_triesAgain(
+            path, skh::format("could not be loaded and its backup could not be read now: {}", backup.problem)));
+        return;
+    }
+    if (backup.found != LearnedFound::Good) {
         // Kept in place it stays Incomplete: the save leaves it alone.
         if (lf_setUnloadableAside(path, description).empty()) return;
         g_learnedMerge.state = LearnedMergeState::Damaged;
-        if (hasBackup) gf_logRaw(skh::format("{} could not be loaded either: {}", backup.string(), backupProblem));
+        if (backup.found == LearnedFound::Damaged) {
+            gf_logRaw(skh::format("{} could not be loaded either: {}", backupPath.string(), backup.problem));
+        }
         return;
     }
-    const bool restored = lf_restoreBackup(path, backup, description);
-    gf_logRaw(skh::format("{} is read in its place", backup.string()));
-    lf_mergeLearnedDocument(doc, backup, archivedName, stands);
-    if (!restored && g_learnedMerge.state == LearnedMergeState::Complete) {
-        g_learnedMerge.state = LearnedMergeState::BackupInMemory;
+    const bool restored = lf_restoreBackup(path, backup, backupPath, description);
+    gf_logRaw(skh::format("{} is read in its place", backupPath.string()));
+    const std::string refusal = std::move(g_learnedMerge.refusal);
+    lf_mergeLearnedDocument(doc, backupPath, archivedName, stands);
+    if (!restored) lf_refuseSaves(refusal);
+}
+
+// A learned file that cannot be read now is left as it is; its backup, when
+// that can be read, stands in for it in this run only.
+void lf_readInsteadOfUnreadable(const fs::path& path, const std::string& problem, const std::string& archivedName,
+                                std::vector<Stand>& stands) {
+    const fs::path backupPath = gf_backupPath(path);
+    pugi::xml_document doc;
+    const LearnedRead backup = lf_loadLearned(doc, backupPath);
+    gf_logWarning(skh::format("{} could not be read now and is kept as it is: {}", path.string(), problem));
+    if (backup.found == LearnedFound::Good) {
+        gf_logRaw(skh::format("{} is read in its place", backupPath.string()));
+        lf_mergeLearnedDocument(doc, backupPath, archivedName, stands);
     }
+    lf_refuseSaves(lf_triesAgain(path, skh::format("could not be read now: {}", problem)));
 }
 
 }  // namespace
 
-void lf_readLearned(const fs::path& path, const std::string& archivedName, std::vector<Stand>& stands) {
-    g_learnedMerge = LearnedMerge{path, LearnedMergeState::Incomplete, {}};
+bool lf_readLearned(const fs::path& path, const std::string& archivedName, std::vector<Stand>& stands) {
+    g_learnedMerge = LearnedMerge{path, LearnedMergeState::Incomplete, {}, {}};
     try {
         pugi::xml_document doc;
-        const std::string problem = lf_loadLearned(doc, path);
-        if (problem.empty()) {
-            lf_mergeLearnedDocument(doc, path, archivedName, stands);
-        } else {
-            lf_readInsteadOfDamaged(path, problem, archivedName, stands);
+        const LearnedRead read = lf_loadLearned(doc, path);
+        switch (read.found) {
+            case LearnedFound::Missing:
+                g_learnedMerge = LearnedMerge{};
+                return false;
+            case LearnedFound::Unreadable:
+                lf_readInsteadOfUnreadable(path, read.problem, archivedName, stands);
+                break;
+            case LearnedFound::Damaged:
+                lf_readInsteadOfDamaged(path, read.problem, archivedName, stands);
+                break;
+            case LearnedFound::Good:
+                lf_mergeLearnedDocument(doc, path, archivedName, stands);
+                break;
         }
     } catch (const std::exception& e) {
         gf_logRaw(skh::format("{}: {}", "lf_readLearned", e.what()));
     }
+    return true;
 }
 
 std::uint64_t gf_qfPair(std::int32_t real, std::int32_t soft) {
@@ -461,6 +635,10 @@ std::string lf_fmtQualityFactors(std::uint64_t pair) {
 bool gf_writeLearnedFile(const AirportFileData& data, const fs::path& path) {
     const bool mergedHere =
         !g_learnedMerge.path.empty() && g_learnedMerge.path.lexically_normal() == path.lexically_normal();
+    if (mergedHere && !g_learnedMerge.refusal.empty()) {
+        gf_logWarning(g_learnedMerge.refusal);
+        return false;
+    }
     if (mergedHere && g_learnedMerge.state == LearnedMergeState::Incomplete) {
         gf_logWarning(
             skh::format("{} was not read completely at load and is kept as it is; learned data of this "
@@ -468,42 +646,61 @@ bool gf_writeLearnedFile(const AirportFileData& data, const fs::path& path) {
                         path.string()));
         return false;
     }
-    if (mergedHere && g_learnedMerge.state == LearnedMergeState::BackupInMemory) {
-        gf_logWarning(
-            skh::format("{} could not be loaded and its backup could not take its place; learned data of "
-                        "this airport is not saved in this run, the next start tries again",
-                        path.string()));
-        return false;
-    }
-    std::error_code ec;
+    lf_removeLeftovers(path);
     const fs::path backup = gf_backupPath(path);
-    if (!fs::exists(path, ec)) {
-        // Nothing to keep.
-    } else if (lf_readable(path)) {
-        if (!lf_setDamagedBackupAside(backup, path)) return false;
-        if (std::string problem; !gf_copyFileAtomically(path, backup, problem)) {
-            gf_logWarning(skh::format("could not keep {} as {}: {}", path.string(), backup.string(), problem));
-        }
-    } else {
-        // Damaged since the load: it must not take the backup's place.
-        const fs::path aside = lf_setDamagedAside(path);
-        if (aside.empty()) {
-            gf_logWarning(skh::format("{} could not be loaded nor moved aside and is kept as it is", path.string()));
+    const LearnedRead previous = lf_readLearnedFile(path);
+    // A damaged file's second name, taken back when the save fails.
+    fs::path aside;
+    switch (previous.found) {
+        case LearnedFound::Missing:
+            break;  // nothing to keep
+        case LearnedFound::Unreadable:
+            gf_logWarning(
+                skh::format("{} could not be read now: {}; it is kept as it is and learned data of this "
+                            "airport is not saved now",
+                            path.string(), previous.problem));
             return false;
+        case LearnedFound::Good:
+            if (!lf_keepDamagedBackup(backup, path)) return false;
+            if (std::string problem; !gf_writeFileAtomically(backup, previous.bytes, problem)) {
+                gf_logWarning(skh::format("could not keep {} as {}: {}", path.string(), backup.string(), problem));
+            }
+            break;
+        case LearnedFound::Damaged: {
+            // Damaged since the load: it must not take the backup's place.
+            std::string problem;
+            aside = lf_keepDamagedAside(path, problem);
+            if (aside.empty()) {
+                gf_logWarning(problem == lf_everyNameTaken(path)
+                                  ? lf_notSavedUntilRemoved(path)
+                                  : skh::format("{} could not be loaded and is kept as it is: {}; learned data of this "
+                                                "airport is not saved now",
+                                                path.string(), problem));
+                return false;
+            }
+            gf_logRaw(skh::format("{} could not be loaded, kept as {}; the backup stays as it is", path.string(),
+                                  aside.string()));
+            break;
         }
-        gf_logRaw(skh::format("{} could not be loaded, kept as {}; the backup stays as it is", path.string(),
-                              aside.string()));
     }
+    bool saved = false;
     if (!mergedHere || g_apfHandmade || g_learnedMerge.unmatched.empty()) {
-        return gf_writeAirportFile(data, path, kLearnedSave);
+        saved = gf_writeAirportFile(data, path, kLearnedSave);
+    } else {
+        AirportFileData withUnmatched = data;
+        TextSet names;
+        for (const Stand& s : data.stands) names.insert(s.name);
+        for (const Stand& kept : g_learnedMerge.unmatched) {
+            if (!names.contains(kept.name)) withUnmatched.stands.push_back(kept);
+        }
+        saved = gf_writeAirportFile(withUnmatched, path, kLearnedSave);
     }
-    AirportFileData withUnmatched = data;
-    TextSet names;
-    for (const Stand& s : data.stands) names.insert(s.name);
-    for (const Stand& kept : g_learnedMerge.unmatched) {
-        if (!names.contains(kept.name)) withUnmatched.stands.push_back(kept);
+    if (!saved && !aside.empty()) {
+        // The damaged file is still in its place, to be kept aside next time.
+        std::error_code ec;
+        fs::remove(aside, ec);
     }
-    return gf_writeAirportFile(withUnmatched, path, kLearnedSave);
+    return saved;
 }
 
 }  // namespace skh

@@ -21,8 +21,8 @@ enum class LearnedMergeState : std::uint8_t {
     Complete,    // merged in full
     Damaged,     // not XML and no readable backup; moved aside and ignored
     Incomplete,  // refused (no meta block) or stopped by an error part-way
-    // Not loaded; its backup was merged but could not take its place on disk
-    // (a full disk): both stay as they are and this run saves nothing.
+    // Not loaded, or not read now; its backup was merged but could not take
+    // its place on disk: both stay as they are and this run saves nothing.
     BackupInMemory,
 };
 
@@ -32,6 +32,8 @@ struct LearnedMerge {
     // Learned parkpos without a stand of that name: kept as they were read
     // (changes and options only) so that the next save writes them again.
     std::vector<Stand> unmatched;
+    // Why this run's save of the airport is refused (the log line), or empty.
+    std::string refusal;
 };
 extern LearnedMerge g_learnedMerge;
 
@@ -53,16 +55,20 @@ void gf_setLearnedSettingsHooks(LearnedSettingsHooks hooks);
 // Merges the learned file into `stands` (g_stands when an airport is loaded):
 // applies its settings; a hand-made file (key "handmade", whatever its value)
 // replaces the stands; otherwise learned options and changes go to the stand
-// of the same name and manual stands are added. A file that does not load,
-// or a save's file (complete meta block, not hand-made) without its
-// parameters or stand list, is moved aside (EGLL.xml -> EGLL.damaged.xml, or
-// EGLL.damaged2.xml and on when that is taken) and a backup (EGLL0.xml) that
-// passes the same test is read and copied in its place. The copy is made in
-// full before the file goes aside; when it cannot be (a full disk), both stay
-// as they are, the backup is read all the same and this run saves nothing.
-// Every stand list of the file is read, as one. Sets g_apfHandmade
-// and g_learnedMerge. Catches and logs every error; what was read stays.
-void lf_readLearned(const std::filesystem::path& path, const std::string& archivedName, std::vector<Stand>& stands);
+// of the same name and manual stands are added. Every stand list of the file
+// is read, as one. False, with nothing done, when the file does not exist.
+// A file that was read in full but does not load, or a save's file (complete
+// meta block, not hand-made) without its parameters or stand list, is
+// damaged: a backup (EGLL0.xml) that passes the same test is read and its
+// copy takes the file's name by one rename, while the damaged file is kept
+// under a name of its own (EGLL.damaged.xml, or EGLL.damaged2.xml and on when
+// that is taken); without such a backup the damaged file is moved there. A
+// file or backup that cannot be read now (anything but its absence) is never
+// taken for damaged: nothing moves, what can be read is read, and this run
+// saves nothing. So does a backup that cannot take the damaged file's place.
+// Sets g_apfHandmade and g_learnedMerge. Catches and logs every error; what
+// was read stays.
+bool lf_readLearned(const std::filesystem::path& path, const std::string& archivedName, std::vector<Stand>& stands);
 // Merges one learned parkpos into the stand when its name is `name`; false
 // (nothing changed) for a stand of another name.
 bool lf_readParkposOptions(const std::string& name, const pugi::xml_node& parkpos, Stand& stand);
@@ -87,12 +93,14 @@ std::string lf_fmtQualityFactors(std::uint64_t pair);
 
 // The learned save of the current airport into `path`: the previous file is
 // kept as its backup (EGLL.xml -> EGLL0.xml) when it can be read as at the
-// load, else moved aside as at the load, and the new one written through a
-// temporary file. A backup that cannot be read goes aside (EGLL0.damaged.xml)
-// before it is replaced. Refused (false, logged) when the file at `path` was
-// found at load but could not be merged completely, or when a damaged file in
-// the way cannot be moved aside; unmatched learned parkpos of that file are
-// written again.
+// load, else kept aside as at the load, and the new one written through a
+// temporary file that takes its name by one rename. A backup that cannot be
+// read is kept aside (EGLL0.damaged.xml) before it is replaced. Refused
+// (false, logged) when the load refused this run's saves, when the file at
+// `path` was found at load but could not be merged completely, when the file
+// or its backup cannot be read now, or when a damaged file in the way cannot
+// be kept aside; unmatched learned parkpos of that file are written again.
+// What a killed run left beside the files is removed first.
 bool gf_writeLearnedFile(const AirportFileData& data, const std::filesystem::path& path);
 
 }  // namespace skh

@@ -10,12 +10,12 @@
 #include "airports/stand_file.hpp"
 #include "airports/stand_locations.hpp"
 #include "feed/park_fix.hpp"
-#include "foundation/main_window_state.hpp"
 #include "foundation/constants.hpp"
 #include "foundation/datasets.hpp"
 #include "foundation/errors.hpp"
 #include "foundation/format.hpp"
 #include "foundation/log.hpp"
+#include "foundation/main_window_state.hpp"
 #include "foundation/meta_block.hpp"
 #include "foundation/parameter_table.hpp"
 #include "foundation/time_text.hpp"
@@ -117,13 +117,11 @@ std::string lf_readApf(const std::string& reference, ApfInfo& info, std::uint64_
     gf_setParkAirport(park);
     info.name = lf_readAirportStringParam(doc, "airport_name").value_or("");
 
-    gf_readStandList(doc, 1, g_stands);
+    gf_readStandList(doc, 1, g_stands, StandLists::First);
     qualityFactors = gf_qfPair(lf_qualityFactor(doc, "Qf_real"), lf_qualityFactor(doc, "Qf_soft"));
 
     const std::string learned = lf_learnedFilePath(reference, info.publisher);
-    const bool haveLearned = !learned.empty() && fs::exists(gf_localPath(learned));
-    if (haveLearned) {
-        lf_readLearned(gf_localPath(learned), info.name, g_stands);
+    if (!learned.empty() && lf_readLearned(gf_localPath(learned), info.name, g_stands)) {
         qualityFactors = gf_qualityFactors(g_stands);
         if (g_apfHandmade) gf_logRaw("A handmade airport file overruled the archived file!");
         if (PARK_FAKE.value.load()) {

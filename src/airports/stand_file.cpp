@@ -363,10 +363,11 @@ int gf_countStandLists(const pugi::xml_document& doc) {
     return n;
 }
 
-void gf_readStandList(const pugi::xml_document& doc, std::uint32_t origin, std::vector<Stand>& stands, bool allLists) {
+void gf_readStandList(const pugi::xml_document& doc, std::uint32_t origin, std::vector<Stand>& stands,
+                      StandLists which) {
     TextSet seen;
     seen.reserve(512);
-    gf_forEachParkpos(doc, allLists, [&](const pugi::xml_node& pos, int) {
+    gf_forEachParkpos(doc, which, [&](const pugi::xml_node& pos, int) {
         std::string name = pos.attribute("id").value();
         if (!seen.insert(name).second) {
             throw UserErrorException(94,

@@ -62,14 +62,18 @@ std::optional<double> lf_readRadiusMetres(const pugi::xml_node& parkpos, std::st
 // count only for an unknown or empty reg.
 OptIdentity lf_readOptIdentity(const pugi::xml_node& opt);
 
-// Calls `visit(parkpos, list)` for every parkpos of the first top-level
-// "parkpositions", or with `allLists` of every one (a file edited by hand may
-// hold more than one), in document order; lists are counted from 1.
+// Which top-level "parkpositions" of a file are read: archived and generated
+// files give their stands in the first; a learned file edited by hand may
+// hold more than one.
+enum class StandLists : std::uint8_t { First, Every };
+
+// Calls `visit(parkpos, list)` for every parkpos of the lists `which` names,
+// in document order; lists are counted from 1.
 template <class Visit>
-void gf_forEachParkpos(const pugi::xml_document& doc, bool allLists, Visit&& visit) {
+void gf_forEachParkpos(const pugi::xml_document& doc, StandLists which, Visit&& visit) {
     int n = 0;
     for (pugi::xml_node list = doc.child("parkpositions"); list;
-         list = allLists ? list.next_sibling("parkpositions") : pugi::xml_node()) {
+         list = which == StandLists::Every ? list.next_sibling("parkpositions") : pugi::xml_node()) {
         ++n;
         for (pugi::xml_node pos = list.child("parkpos"); pos; pos = pos.next_sibling("parkpos")) visit(pos, n);
     }
@@ -77,12 +81,11 @@ void gf_forEachParkpos(const pugi::xml_document& doc, bool allLists, Visit&& vis
 // The number of top-level "parkpositions".
 int gf_countStandLists(const pugi::xml_document& doc);
 
-// Reads every parkpos of the first top-level "parkpositions" (with
-// `allLists`, of every one), in document order, into `stands` with `origin`.
-// A name read before from this file raises UserErrorException 94; the stands
-// before it stay.
+// Reads every parkpos of the lists `which` names, in document order, into
+// `stands` with `origin`. A name read before from this file raises
+// UserErrorException 94; the stands before it stay.
 void gf_readStandList(const pugi::xml_document& doc, std::uint32_t origin, std::vector<Stand>& stands,
-                      bool allLists = false);
+                      StandLists which);
 
 // A key of the first "parameters" that holds it: empty when absent; the value
 // attribute read as a boolean, integer or text (false, 0, "" when it has none).

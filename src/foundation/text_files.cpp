@@ -30,22 +30,13 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr const char* kCharsetNames[] = {"ANSI", "Unicode", "Unicode_big_endian", "UTF8_with_BOM",
-                                         "UTF8_without_BOM", "none_found"};
+constexpr const char* kCharsetNames[] = {"ANSI",          "Unicode",          "Unicode_big_endian",
+                                         "UTF8_with_BOM", "UTF8_without_BOM", "none_found"};
 
 bool readWholeFile(const fs::path& path, std::string& bytes) {
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (f == nullptr) return false;
-    bytes.clear();
-    std::error_code ec;
-    const auto size = fs::file_size(path, ec);
-    if (!ec && size > 0) bytes.reserve(static_cast<std::size_t>(size));
-    char buffer[1 << 16];
-    std::size_t n = 0;
-    while ((n = std::fread(buffer, 1, sizeof(buffer), f)) > 0) bytes.append(buffer, n);
-    const bool ok = std::ferror(f) == 0;
-    std::fclose(f);
-    return ok;
+    const int error = platform::readFile(path, bytes);
+    errno = error;
+    return error == 0;
 }
 
 // Splits text into lines at '\n'; with stripCr one '\r' before it goes too.
@@ -137,7 +128,8 @@ void gf_readUtf16Lines(std::u16string_view text, std::vector<std::string>& lines
 bool gf_readTextFileLines(std::int32_t charset, const fs::path& path, std::vector<std::string>& lines) {
     try {
         if (charset < CharsetAnsi || charset > CharsetUtf8WithoutBom) {
-            throw std::runtime_error(skh::format("file {} has unknown charset: {}", path.string(), gf_charsetName(charset)));
+            throw std::runtime_error(
+                skh::format("file {} has unknown charset: {}", path.string(), gf_charsetName(charset)));
         }
         std::string bytes;
         if (!readWholeFile(path, bytes)) return false;
@@ -146,8 +138,8 @@ bool gf_readTextFileLines(std::int32_t charset, const fs::path& path, std::vecto
             std::size_t offset = 2;  // the byte-order mark
             if (bytes.size() < 2) offset = bytes.size();
             if ((bytes.size() - offset) % 2 != 0) {
-                gf_logWarning(skh::format("{}: odd number of bytes in a UTF-16 file, the last byte is ignored",
-                                          path.string()));
+                gf_logWarning(
+                    skh::format("{}: odd number of bytes in a UTF-16 file, the last byte is ignored", path.string()));
             }
             std::u16string text((bytes.size() - offset) / 2, u'\0');
             std::memcpy(text.data(), bytes.data() + offset, text.size() * 2);
@@ -223,12 +215,12 @@ bool gf_writeFileAtomically(const fs::path& path, std::string_view bytes) {
     return false;
 }
 
-bool gf_writeFileAtomically(const fs::path& path, std::string_view bytes, std::string& problem) {
+fs::path gf_writeFileBeside(const fs::path& path, std::string_view bytes, std::string& problem) {
     const fs::path temp = gf_temporaryPathBeside(path, ".tmp");
     std::FILE* f = std::fopen(temp.c_str(), "wb");
     if (f == nullptr) {
         problem = skh::format("cannot create {}: {}", temp.string(), std::generic_category().message(errno));
-        return false;
+        return {};
     }
     // On the disk before the rename: a power cut then leaves the old file or
     // the new one, never an empty one.
@@ -239,16 +231,20 @@ bool gf_writeFileAtomically(const fs::path& path, std::string_view bytes, std::s
         error = platform::syncFile(f);
     }
     if (std::fclose(f) != 0 && error == 0) error = errno;
-    std::error_code ec;
     if (error != 0) {
         problem = skh::format("cannot write {}: {}", temp.string(), std::generic_category().message(error));
+        std::error_code ec;
         fs::remove(temp, ec);
-        return false;
+        return {};
     }
-    fs::rename(temp, path, ec);
-    if (ec) {
-        problem = skh::format("cannot replace it: {}", ec.message());
-        fs::remove(temp, ec);
+    return temp;
+}
+
+bool gf_replaceWith(const fs::path& beside, const fs::path& path, std::string& problem) {
+    if (const int error = platform::renameFile(beside, path); error != 0) {
+        problem = skh::format("cannot replace it: {}", std::generic_category().message(error));
+        std::error_code ec;
+        fs::remove(beside, ec);
         return false;
     }
     // Makes the rename itself durable; the file is in place either way, so a
@@ -257,15 +253,33 @@ bool gf_writeFileAtomically(const fs::path& path, std::string_view bytes, std::s
     return true;
 }
 
+bool gf_writeFileAtomically(const fs::path& path, std::string_view bytes, std::string& problem) {
+    const fs::path temp = gf_writeFileBeside(path, bytes, problem);
+    return !temp.empty() && gf_replaceWith(temp, path, problem);
+}
+
 bool gf_copyFileAtomically(const fs::path& from, const fs::path& to, std::string& problem) {
     std::string bytes;
-    errno = 0;
-    if (!readWholeFile(from, bytes)) {
-        problem =
-            skh::format("cannot read {}: {}", from.string(), std::generic_category().message(errno != 0 ? errno : EIO));
+    if (const int error = platform::readFile(from, bytes); error != 0) {
+        problem = skh::format("cannot read {}: {}", from.string(), std::generic_category().message(error));
         return false;
     }
     return gf_writeFileAtomically(to, bytes, problem);
+}
+
+std::string gf_temporaryTarget(std::string_view name, std::string_view suffix) {
+    // target + ".<digits>-<digits>" + suffix, as gf_temporaryPathBeside makes them.
+    if (!name.ends_with(suffix)) return {};
+    name.remove_suffix(suffix.size());
+    const auto isDigit = [](char c) { return c >= '0' && c <= '9'; };
+    std::size_t i = name.size();
+    const auto digitsBefore = [&] {
+        const std::size_t end = i;
+        while (i > 0 && isDigit(name[i - 1])) --i;
+        return i < end;
+    };
+    if (!digitsBefore() || i == 0 || name[--i] != '-' || !digitsBefore() || i < 2 || name[--i] != '.') return {};
+    return std::string(name.substr(0, i));
 }
 
 bool gf_saveXml(const pugi::xml_document& doc, const fs::path& path) {

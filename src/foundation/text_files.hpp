@@ -5,11 +5,10 @@
 #include <filesystem>
 #include <istream>
 #include <list>
+#include <pugixml.hpp>
 #include <string>
 #include <string_view>
 #include <vector>
-
-#include <pugixml.hpp>
 
 namespace skh {
 
@@ -72,5 +71,16 @@ bool gf_writeFileAtomically(const std::filesystem::path& path, std::string_view 
 bool gf_writeFileAtomically(const std::filesystem::path& path, std::string_view bytes, std::string& problem);
 // Copies `from` over `to` the same way, flushed to the disk before the rename.
 bool gf_copyFileAtomically(const std::filesystem::path& from, const std::filesystem::path& to, std::string& problem);
+// The two steps of the atomic write, for a caller with a step between them:
+// the bytes written to a new file beside `path` and flushed to the disk (its
+// name; empty, with `problem` said, when that failed and nothing is left);
+// then that file renamed over `path` in one step (false, with `problem`, when
+// the rename failed: the file beside is removed and `path` is as it was).
+std::filesystem::path gf_writeFileBeside(const std::filesystem::path& path, std::string_view bytes,
+                                         std::string& problem);
+bool gf_replaceWith(const std::filesystem::path& beside, const std::filesystem::path& path, std::string& problem);
+// The file name of the target that gf_temporaryPathBeside(target, suffix)
+// made `name` for, or empty when `name` is no such name.
+std::string gf_temporaryTarget(std::string_view name, std::string_view suffix);
 
 }  // namespace skh

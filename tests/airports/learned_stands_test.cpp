@@ -4,7 +4,11 @@
 #include "airports/learned_stands.hpp"
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <cerrno>
+#include <functional>
 #include <optional>
 #include <set>
 
@@ -14,6 +18,7 @@
 #include "foundation/settings_file.hpp"
 #include "foundation/text_files.hpp"
 #include "foundation/upcalls.hpp"
+#include "platform/file_sync.hpp"
 #include "support/test_env.hpp"
 
 namespace skh {
@@ -52,6 +57,9 @@ protected:
                   gf_makeStand("A2", {}, 47.001, 8.0, 0.0, 30.0, false, false, false)};
     }
     void TearDown() override {
+        platform::failFileReads({}, 0, 0);
+        platform::failRenamesTo({}, 0);
+        platform::failLinks(0);
         gf_resetLearnedMerge();
         g_apfHandmade = false;
         parking_percentage.value = parking_percentage.defaultValue;
@@ -81,6 +89,8 @@ TEST_F(LearnedStands, ALearnedFileRefinesTheArchivedStandsAndItsLeftoversAreSave
             R"(<parkpos id="A2" cargo_change="true" cargo="true"/>)"
             R"(<parkpos id="M1" manual="true" latitude="47.002" longitude="8.0" heading="180" radius="20" cargo="false" ramp="true"><opt reg="X1" day="1" hh="4"/></parkpos>)"
             R"(<parkpos id="A2" manual="true" latitude="47.1" longitude="8.1" radius="20"/>)"
+            // Named twice in one list: a slip of the user's, warned of and skipped.
+            R"(<parkpos id="M1" manual="true" latitude="47.003" longitude="8.0" radius="20"><opt reg="X2" day="2" hh="6"/></parkpos>)"
             R"(<parkpos id="M2" manual="true" latitude="0.00005" longitude="0.0" radius="20"/>)"
             R"(<parkpos id="Z9" radius_change="true" radius="33"><opt reg="Y1" day="3" hh="5"/></parkpos>)"));
 
@@ -101,6 +111,8 @@ TEST_F(LearnedStands, ALearnedFileRefinesTheArchivedStandsAndItsLeftoversAreSave
     EXPECT_EQ(stands[2].name, "M1");
     EXPECT_TRUE(stands[2].manual && stands[2].ramp);
     EXPECT_EQ(stands[2].options.at(0).origin, 0u);
+    EXPECT_EQ(stands[2].options.size(), 1u);
+    EXPECT_TRUE(log.contains("===> manually created standid M1 already exists in"));
     EXPECT_TRUE(log.contains("===> manually created standid A2 already exists in"));
     EXPECT_TRUE(log.contains("===> manually created standid M2 misses correct attributes in"));
     EXPECT_TRUE(log.contains("learned stand Z9 in " + path.string() + " not found?"));
@@ -197,7 +209,11 @@ TEST_F(LearnedStands, ADamagedFileGoesAsideAndOnlyAReadableBackupTakesItsPlace) 
     EXPECT_FALSE(gf_writeLearnedFile(AirportFileData{}, path));
     EXPECT_EQ(test::readFile(path), "<meta><parameters><param");
     EXPECT_EQ(test::readFile(backup), readable);
-    EXPECT_TRUE(log.contains(path.string() + " could not be loaded nor moved aside and is kept as it is"));
+    // The log says what stops the save and what the user can do about it.
+    EXPECT_TRUE(log.contains(path.string() +
+                             " could not be loaded and is kept as it is: every name to keep it aside is taken "
+                             "(EGLL.damaged.xml to EGLL.damaged100.xml); learned data of this airport is not saved "
+                             "until some of those files are removed"));
 
     // The same for a damaged backup that the save's copy would replace.
     test::writeFile(dir / "EGLL0.damaged.xml", "taken");
@@ -207,8 +223,10 @@ TEST_F(LearnedStands, ADamagedFileGoesAsideAndOnlyAReadableBackupTakesItsPlace) 
     EXPECT_FALSE(gf_writeLearnedFile(AirportFileData{}, path));
     EXPECT_EQ(test::readFile(backup), "<meta><parameters>");
     EXPECT_EQ(test::readFile(path), readable);
-    EXPECT_TRUE(log.contains(backup.string() + " could not be loaded nor moved aside and is kept as it is; " +
-                             path.string() + " is not saved"));
+    EXPECT_TRUE(log.contains(backup.string() +
+                             " could not be loaded and is kept as it is: every name to keep it aside is taken "
+                             "(EGLL0.damaged.xml to EGLL0.damaged100.xml); learned data of this airport is not saved "
+                             "until some of those files are removed"));
 
     // Every name of its own taken at the load: the readable backup is read in
     // memory only, both stay as they are, and this run saves nothing.
@@ -223,6 +241,13 @@ TEST_F(LearnedStands, ADamagedFileGoesAsideAndOnlyAReadableBackupTakesItsPlace) 
     EXPECT_EQ(test::readFile(path), "<cut");
     EXPECT_EQ(test::readFile(backup), readable);
     EXPECT_EQ(test::entryNames(dir.path()), before);
+    // No start would do better until the user makes room: none is promised.
+    EXPECT_FALSE(log.contains("the next start tries again"));
+    EXPECT_TRUE(log.lines().back().ends_with(
+        path.string() +
+        " could not be loaded and is kept as it is: every name to keep it aside is taken "
+        "(EGLL.damaged.xml to EGLL.damaged100.xml); learned data of this airport is not saved "
+        "until some of those files are removed"));
 }
 
 // A file with a complete meta block was written by a save, which always
@@ -382,6 +407,241 @@ TEST_F(LearnedStands, QualityFactorsRateTheShareOfStandsWithLearnedOptions) {
     }
     // 200 options, 7 weekdays and 600 half-hours count at most: 15900 x 0.00625.
     EXPECT_EQ(gf_qfReal(gf_qualityFactors(stands)), 99);
+}
+
+// A run killed after a step that changes the disk ends at once, as by a power
+// cut: nothing after that step runs, not even a clean-up.
+constexpr int kKilled = 77;
+int g_stepsBeforeKill = 0;
+
+void killAtThisStep() {
+    if (--g_stepsBeforeKill == 0) ::_exit(kKilled);
+}
+
+// Runs `work` in a child process killed after its `step`th step that changes
+// the disk; false when the work ended before that step.
+bool killedAfterStep(int step, const std::function<void()>& work) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+        g_stepsBeforeKill = step;
+        platform::setDiskStepHook(killAtThisStep);
+        work();
+        ::_exit(0);
+    }
+    int status = -1;
+    EXPECT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status)) << "status " << status;
+    EXPECT_TRUE(WEXITSTATUS(status) == 0 || WEXITSTATUS(status) == kKilled) << WEXITSTATUS(status);
+    return WIFEXITED(status) && WEXITSTATUS(status) == kKilled;
+}
+
+// The learned file's name never stands empty: a restore, and a save that
+// finds the file damaged, are killed after each of their steps in turn, and
+// the next start finds a whole file there and restores every option.
+TEST_F(LearnedStands, AKillAtAnyStepOfARestoreOrASaveLeavesAWholeLearnedFileAndEveryOption) {
+    namespace fs = std::filesystem;
+    const std::string good = learnedFile("", R"(<parkpos id="A2"><opt reg="B1" day="4" hh="9"/></parkpos>)");
+    const std::string damaged = "<meta><parameters>";
+    const auto path = dir / "EGLL.xml";
+    const auto backup = dir / "EGLL0.xml";
+    const auto save = [&] {
+        AirportFileData data;
+        data.stands = stands;
+        return gf_writeLearnedFile(data, path);
+    };
+    struct Case {
+        const char* label;
+        std::function<void()> before;  // in this process
+        std::function<void()> killed;  // in the child
+        bool keepsOthers = false;      // files of others lie beside
+    };
+    const Case cases[] = {
+        // A killed run of an older version left its copies beside: never
+        // read, and removed by the next restore or save.
+        {"the restore at the start, and the save",
+         [&] {
+             test::writeFile(path, damaged);
+             test::writeFile(dir / "EGLL.xml.4242-7.restoring", good);
+             test::writeFile(dir / "EGLL.xml.4242-6.restoring.4242-5.tmp", "<half");
+             test::writeFile(dir / "EGLL.damaged.xml.4242-4.tmp", "<half");
+             // Not this airport's, or not a copy: the user's.
+             test::writeFile(dir / "LSZH.xml.4242-3.tmp", "<half");
+             test::writeFile(dir / "EGLL.xml.old.tmp", "<half");
+             test::writeFile(dir / "EGLL.xml.4242-8.tmp", "<half");
+             test::writeFile(dir / "EGLL0.xml.4242-9.tmp", "<half");
+         },
+         [&] {
+             lf_readLearned(path, "x", stands);
+             save();
+         },
+         true},
+        {"the restore on a disk without links, and the save",
+         [&] {
+             test::writeFile(path, damaged);
+             platform::failLinks(EPERM);
+         },
+         [&] {
+             lf_readLearned(path, "x", stands);
+             save();
+         }},
+        {"a save that finds the file damaged since the load",
+         [&] {
+             test::writeFile(path, good);
+             lf_readLearned(path, "x", stands);
+             test::writeFile(path, damaged);
+         },
+         [&] { save(); }},
+    };
+    for (const Case& c : cases) {
+        int step = 1;
+        for (;; ++step) {
+            SCOPED_TRACE(std::string(c.label) + ", killed after step " + std::to_string(step));
+            SetUp();
+            for (const auto& entry : fs::directory_iterator(dir.path())) fs::remove(entry.path());
+            test::writeFile(backup, good);
+            c.before();
+            const bool killed = killedAfterStep(step, c.killed);
+            platform::failLinks(0);
+            if (!killed) break;
+
+            const std::string left = test::readFile(path);
+            EXPECT_TRUE(left == damaged || left == good || left.find(R"(reg="B1")") != std::string::npos) << left;
+            EXPECT_EQ(test::readFile(backup).find(R"(reg="B1")") != std::string::npos, true);
+            SetUp();
+            EXPECT_TRUE(lf_readLearned(path, "x", stands));
+            EXPECT_EQ(g_learnedMerge.state, LearnedMergeState::Complete);
+            EXPECT_EQ(stands[1].options.size(), 1u);
+            EXPECT_TRUE(save());
+            for (const std::string& name : test::entryNames(dir.path())) {
+                EXPECT_FALSE((name.ends_with(".tmp") || name.ends_with(".restoring")) &&
+                             !(name == "LSZH.xml.4242-3.tmp" || name == "EGLL.xml.old.tmp"))
+                    << name;
+                if (name.find(".damaged") != std::string::npos) {
+                    EXPECT_EQ(test::readFile(dir / name), damaged);
+                }
+            }
+            SetUp();
+            lf_readLearned(path, "x", stands);
+            EXPECT_EQ(stands[1].options.size(), 1u);
+            EXPECT_EQ(test::readFile(backup).find(R"(reg="B1")") != std::string::npos, true);
+            if (c.keepsOthers) {
+                EXPECT_TRUE(fs::exists(dir / "LSZH.xml.4242-3.tmp"));
+                EXPECT_TRUE(fs::exists(dir / "EGLL.xml.old.tmp"));
+            }
+        }
+        // A link and at least two files written and renamed.
+        EXPECT_GE(step, 4) << c.label;
+    }
+}
+
+// A rename that fails keeps the folder as it was: the damaged file in its
+// place and its backup, with nothing beside them.
+TEST_F(LearnedStands, ARenameThatFailsLeavesTheFolderAsItWas) {
+    const std::string good = learnedFile("", R"(<parkpos id="A2"><opt reg="B1" day="4" hh="9"/></parkpos>)");
+    const auto path = write("<cut");
+    const auto backup = dir / "EGLL0.xml";
+    test::writeFile(backup, good);
+    const std::set<std::string> before = test::entryNames(dir.path());
+
+    platform::failRenamesTo(path, EIO);
+    lf_readLearned(path, "x", stands);
+    EXPECT_EQ(g_learnedMerge.state, LearnedMergeState::BackupInMemory);
+    EXPECT_EQ(stands[1].options.size(), 1u);
+    EXPECT_EQ(test::entryNames(dir.path()), before);
+    EXPECT_EQ(test::readFile(path), "<cut");
+    EXPECT_FALSE(gf_writeLearnedFile(AirportFileData{}, path));
+    EXPECT_TRUE(log.lines().back().ends_with(path.string() +
+                                             " could not be loaded and its backup could not take its place; learned "
+                                             "data of this airport is not saved in this run, the next start tries "
+                                             "again"));
+    EXPECT_EQ(test::entryNames(dir.path()), before);
+
+    // The same at a save that finds the file damaged.
+    platform::failRenamesTo({}, 0);
+    SetUp();
+    lf_readLearned(path, "x", stands);
+    EXPECT_EQ(test::readFile(path), good);
+    test::writeFile(path, "<cut again");
+    const std::set<std::string> atSave = test::entryNames(dir.path());
+    platform::failRenamesTo(path, ENOSPC);
+    EXPECT_FALSE(gf_writeLearnedFile(AirportFileData{}, path));
+    EXPECT_EQ(test::entryNames(dir.path()), atSave);
+    EXPECT_EQ(test::readFile(path), "<cut again");
+    EXPECT_EQ(test::readFile(backup), good);
+
+    // The next start restores every option.
+    platform::failRenamesTo({}, 0);
+    SetUp();
+    lf_readLearned(path, "x", stands);
+    EXPECT_EQ(g_learnedMerge.state, LearnedMergeState::Complete);
+    EXPECT_EQ(stands[1].options.size(), 1u);
+    EXPECT_TRUE(gf_writeLearnedFile(AirportFileData{}, path));
+}
+
+// A file that cannot be read for a moment may be good: nothing moves, what
+// can be read is read, the save is refused with the system's reason, and the
+// next start, or the next save, reads it all.
+TEST_F(LearnedStands, AFileThatCannotBeReadForAMomentIsNeverTakenForDamaged) {
+    const std::string good = learnedFile("", R"(<parkpos id="A2"><opt reg="B1" day="4" hh="9"/></parkpos>)");
+    const auto path = dir / "EGLL.xml";
+    const auto backup = dir / "EGLL0.xml";
+    struct Case {
+        const char* label;
+        std::string learned;
+        std::optional<std::string> backup;
+        bool atSave;  // the read fails at the save, not at the load
+        std::filesystem::path failing;
+        int error;
+        std::size_t a2Options;  // read in memory
+        std::string logged;
+    };
+    const std::string notSaved = "; learned data of this airport is not saved in this run, the next start tries again";
+    const Case cases[] = {
+        {"the learned file, without a backup", good, std::nullopt, false, path, EIO, 0,
+         path.string() + " could not be read now: Input/output error" + notSaved},
+        {"the learned file, its backup read instead", good, good, false, path, EACCES, 1,
+         path.string() + " could not be read now: Permission denied" + notSaved},
+        {"the backup of a damaged file", "<cut", good, false, backup, EIO, 0,
+         path.string() + " could not be loaded and its backup could not be read now: Input/output error" + notSaved},
+        {"the learned file at the save", good, good, true, path, EIO, 1,
+         path.string() + " could not be read now: Input/output error; it is kept as it is and learned data of this "
+                         "airport is not saved now"},
+        {"the backup at the save", good, good, true, backup, EBUSY, 1,
+         backup.string() + " could not be read now: Device or resource busy; it is kept as it is and " + path.string() +
+             " is not saved now"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        SetUp();
+        std::filesystem::remove(backup);
+        write(c.learned);
+        if (c.backup) test::writeFile(backup, *c.backup);
+        const std::set<std::string> before = test::entryNames(dir.path());
+        if (!c.atSave) platform::failFileReads(c.failing, c.error, 1);
+        lf_readLearned(path, "x", stands);
+        EXPECT_EQ(stands[1].options.size(), c.a2Options);
+        if (c.atSave) platform::failFileReads(c.failing, c.error, 1);
+        EXPECT_FALSE(gf_writeLearnedFile(AirportFileData{}, path));
+        EXPECT_TRUE(log.lines().back().ends_with(c.logged)) << log.lines().back();
+        EXPECT_EQ(test::entryNames(dir.path()), before);
+        EXPECT_EQ(test::readFile(path), c.learned);
+
+        // Once the file can be read again, all of it is.
+        if (c.atSave) {
+            EXPECT_TRUE(gf_writeLearnedFile(AirportFileData{}, path));
+            continue;
+        }
+        SetUp();
+        lf_readLearned(path, "x", stands);
+        EXPECT_EQ(g_learnedMerge.state, LearnedMergeState::Complete);
+        EXPECT_EQ(stands[1].options.size(), 1u);
+        EXPECT_TRUE(gf_writeLearnedFile(AirportFileData{}, path));
+    }
+    // A learned file that is not there is the user's fresh start.
+    std::filesystem::remove(path);
+    SetUp();
+    EXPECT_FALSE(lf_readLearned(path, "x", stands));
+    EXPECT_EQ(g_learnedMerge.state, LearnedMergeState::None);
 }
 
 }  // namespace

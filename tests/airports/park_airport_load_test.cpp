@@ -153,7 +153,10 @@ TEST_F(ParkAirportLoad, AFileWithoutLearnedFileIsNumberedWithItsNeighbours) {
                                   param("altitude", "83") + param("Qf_real", "50") + param("RT_traffic_week", "12"),
                               // A1-A2 20 m apart, A2-A3 30 m apart, radii 15 m: only A1 and A2 touch.
                               parkpos("A1", 0, 15) + parkpos("A2", 20, 15) + parkpos("A3", 50, 15) +
-                                  R"(<parkpos id="Z" latitude="0" longitude="0"/>)"));
+                                  R"(<parkpos id="Z" latitude="0" longitude="0"/>)"
+                                  // An archived file gives its stands in its first list only.
+                                  "</parkpositions><parkpositions>" +
+                                  parkpos("B1", 80, 15)));
     EXPECT_EQ(load("airports\\my_ORBX\\EGLL.xml"), "");
     ASSERT_EQ(g_stands.size(), 3u);
     for (std::uint32_t i = 0; i < 3; ++i) EXPECT_EQ(g_stands[i].id, i + 1);

@@ -92,7 +92,7 @@ TEST_F(StandFile, AGeneratedFileHoldsFullStandsInTheFixedFormatsAndReadsBack) {
               "id=C1 latitude=51.460000 longitude=-0.440000 heading=360.0 radius=40.0 cargo=true ramp=true");
 
     std::vector<Stand> stands;
-    gf_readStandList(doc, 1, stands);
+    gf_readStandList(doc, 1, stands, StandLists::First);
     ASSERT_EQ(stands.size(), 3u);
     EXPECT_NEAR(stands[0].radius, 25.0 / 1852.0, 1e-12);
     EXPECT_NEAR(stands[0].heading, std::numbers::pi / 2, 1e-12);
@@ -238,7 +238,7 @@ TEST_F(StandFile, AStandListHasRoomBeyond512AndRefusesARepeatedName) {
     pugi::xml_document doc;
     ASSERT_TRUE(doc.load_string((text + "</parkpositions>").c_str()));
     std::vector<Stand> stands;
-    gf_readStandList(doc, 1, stands);
+    gf_readStandList(doc, 1, stands, StandLists::First);
     EXPECT_EQ(stands.size(), 600u);
 
     ASSERT_TRUE(doc.load_string(
@@ -246,7 +246,7 @@ TEST_F(StandFile, AStandListHasRoomBeyond512AndRefusesARepeatedName) {
            <parkpos id="A" latitude="1" longitude="1" radius="9"/><parkpos id="C" latitude="1" longitude="1" radius="9"/></parkpositions>)"));
     stands.clear();
     try {
-        gf_readStandList(doc, 1, stands);
+        gf_readStandList(doc, 1, stands, StandLists::First);
         ADD_FAILURE() << "no error 94";
     } catch (const UserErrorException& e) {
         EXPECT_STREQ(e.what(), "94: Parking position A appears more than once?");

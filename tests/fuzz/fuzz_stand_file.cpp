@@ -37,7 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!doc.load_buffer(data, size)) return 0;
     std::vector<skh::Stand> stands;
     try {
-        skh::gf_readStandList(doc, 1, stands);
+        skh::gf_readStandList(doc, 1, stands, skh::StandLists::First);
     } catch (const std::runtime_error&) {
         // a repeated name: the stands before it stay
     }
@@ -56,7 +56,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     pugi::xml_document written;
     if (!skh::gf_buildAirportDocument(written, file, skh::kLearnedSave)) std::abort();
     std::vector<skh::Stand> back;
-    skh::gf_readStandList(written, 1, back);
+    skh::gf_readStandList(written, 1, back, skh::StandLists::First);
     if (back.size() != stands.size()) std::abort();
     return 0;
 }

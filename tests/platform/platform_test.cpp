@@ -1,5 +1,10 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <cerrno>
+#include <cstdio>
+
+#include "platform/file_sync.hpp"
 #include "platform/known_folders.hpp"
 #include "platform/registry.hpp"
 #include "platform/utf16.hpp"
@@ -17,6 +22,26 @@ std::u16string toWide(std::string_view s, std::uint32_t& error) {
     return out;
 }
 
+// The system's own refusal to flush is the caller's error, as much as the
+// test seam's: a pipe cannot be synced to a disk.
+TEST(FileSync, AFlushTheSystemRefusesIsAnError) {
+    int ends[2];
+    ASSERT_EQ(::pipe(ends), 0);
+    std::FILE* pipe = ::fdopen(ends[1], "w");
+    ASSERT_NE(pipe, nullptr);
+    EXPECT_EQ(syncFile(pipe), EINVAL);
+    std::fclose(pipe);
+    ::close(ends[0]);
+
+    test::TempDir dir;
+    const auto path = dir.path() / "file";
+    test::writeFile(path, "x");
+    std::FILE* file = std::fopen(path.c_str(), "r+");
+    ASSERT_NE(file, nullptr);
+    EXPECT_EQ(syncFile(file), 0);
+    std::fclose(file);
+}
+
 TEST(Utf16, StrictUtf8Decoding) {
     struct Case {
         std::string in;
@@ -29,12 +54,12 @@ TEST(Utf16, StrictUtf8Decoding) {
         {"\xE2\x82\xAC", true, u"\u20AC"},
         {"\xF0\x9F\x98\x80", true, u"\U0001F600"},
         {"\xFF", false, u""},
-        {"\xC3", false, u""},               // truncated
-        {"\xC0\xAF", false, u""},           // overlong
-        {"\xE0\x80\xAF", false, u""},       // overlong
-        {"\xED\xA0\x80", false, u""},       // encoded surrogate
-        {"\xF4\x90\x80\x80", false, u""},   // above U+10FFFF
-        {"\x80", false, u""},               // continuation in lead position
+        {"\xC3", false, u""},              // truncated
+        {"\xC0\xAF", false, u""},          // overlong
+        {"\xE0\x80\xAF", false, u""},      // overlong
+        {"\xED\xA0\x80", false, u""},      // encoded surrogate
+        {"\xF4\x90\x80\x80", false, u""},  // above U+10FFFF
+        {"\x80", false, u""},              // continuation in lead position
         {"a\xE2\x82", false, u""},
     };
     for (const auto& c : cases) {

@@ -73,7 +73,7 @@ protected:
         pugi::xml_document doc;
         ASSERT_TRUE(doc.load_string(parkpositions.c_str()));
         g_stands.clear();
-        gf_readStandList(doc, 1, g_stands);
+        gf_readStandList(doc, 1, g_stands, StandLists::First);
         for (std::size_t i = 0; i < g_stands.size(); ++i) g_stands[i].id = static_cast<std::uint32_t>(i + 1);
     }
     static std::string stand(const std::string& name, int index, const std::string& options,
