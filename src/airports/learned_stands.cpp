@@ -167,6 +167,17 @@ fs::path lf_setDamagedAside(const fs::path& path) {
     return {};
 }
 
+// The same file, or a copy of it.
+bool lf_holdsTheSame(const fs::path& aside, const fs::path& path) {
+    std::error_code ec;
+    if (fs::equivalent(aside, path, ec)) return true;
+    const auto size = fs::file_size(aside, ec);
+    if (ec || size != fs::file_size(path, ec) || ec) return false;
+    std::string a;
+    std::string b;
+    return platform::readFile(aside, a) == 0 && platform::readFile(path, b) == 0 && a == b;
+}
+
 // Keeps a damaged file under a name of its own as above without taking it
 // from its own name, so that the name never stands empty: the file that
 // replaces it takes it by one rename. A second link to it, or a flushed copy
@@ -180,7 +191,11 @@ fs::path lf_keepDamagedAside(const fs::path& path, std::string& problem) {
             platform::syncFolder(aside.parent_path());
             return aside;
         }
-        if (error == EEXIST || lf_taken(aside)) continue;
+        if (error == EEXIST || lf_taken(aside)) {
+            // Kept there already by a run killed before the file was replaced.
+            if (lf_holdsTheSame(aside, path)) return aside;
+            continue;
+        }
         return gf_copyFileAtomically(path, aside, problem) ? aside : fs::path();
     }
     problem = lf_everyNameTaken(path);

@@ -232,13 +232,13 @@ TEST_F(LearnedStands, ADamagedFileGoesAsideAndOnlyAReadableBackupTakesItsPlace) 
     // memory only, both stay as they are, and this run saves nothing.
     SetUp();
     test::writeFile(backup, readable);
-    test::writeFile(path, "<cut");
+    test::writeFile(path, "<cut short");
     const std::set<std::string> before = test::entryNames(dir.path());
     lf_readLearned(path, "x", stands);
     EXPECT_EQ(g_learnedMerge.state, LearnedMergeState::BackupInMemory);
     EXPECT_EQ(stands[1].options.size(), 1u);
     EXPECT_FALSE(gf_writeLearnedFile(AirportFileData{}, path));
-    EXPECT_EQ(test::readFile(path), "<cut");
+    EXPECT_EQ(test::readFile(path), "<cut short");
     EXPECT_EQ(test::readFile(backup), readable);
     EXPECT_EQ(test::entryNames(dir.path()), before);
     // No start would do better until the user makes room: none is promised.
@@ -248,6 +248,13 @@ TEST_F(LearnedStands, ADamagedFileGoesAsideAndOnlyAReadableBackupTakesItsPlace) 
         " could not be loaded and is kept as it is: every name to keep it aside is taken "
         "(EGLL.damaged.xml to EGLL.damaged100.xml); learned data of this airport is not saved "
         "until some of those files are removed"));
+    // A file already kept under one of those names is not kept twice.
+    test::writeFile(path, "<cut");
+    SetUp();
+    lf_readLearned(path, "x", stands);
+    EXPECT_EQ(g_learnedMerge.state, LearnedMergeState::Complete);
+    EXPECT_EQ(test::readFile(path), readable);
+    EXPECT_EQ(test::entryNames(dir.path()), before);
 }
 
 // A file with a complete meta block was written by a save, which always
@@ -518,6 +525,8 @@ TEST_F(LearnedStands, AKillAtAnyStepOfARestoreOrASaveLeavesAWholeLearnedFileAndE
                     << name;
                 if (name.find(".damaged") != std::string::npos) {
                     EXPECT_EQ(test::readFile(dir / name), damaged);
+                    // Kept once, however often a kill made the next run keep it again.
+                    EXPECT_EQ(name, "EGLL.damaged.xml");
                 }
             }
             SetUp();
