@@ -49,6 +49,7 @@
 #include <thread>
 
 #include "support/fake_sim_console.hpp"
+#include "tool_files.hpp"
 #include "tool_options.hpp"
 
 namespace {
@@ -66,21 +67,27 @@ std::mutex g_outputMutex;
 
 void print(const std::string& line) {
     const std::lock_guard lock(g_outputMutex);
-    std::cout << line << std::endl;
+    skh::tools::gf_writeOutput(line + "\n", true);
 }
 
-}  // namespace
+// The options that take a value (--pipe takes one when the next word is no option).
+bool takesValue(const std::string& option) {
+    return option == "--frames" || option == "--seconds" || option == "--elevation" || option == "--script" ||
+           option == "--pipe";
+}
 
-int main(int argc, char** argv) {
+int run(int argc, char** argv) {
     skh::test::FakeSimOptions options;
     double frames = 30.0;
     long seconds = 0;
     std::string script;
     std::string trace;
     namespace tools = skh::tools;
+    tools::OptionsGiven given(kTool);
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         const bool hasValue = i + 1 < argc;
+        if (!given.note(a, takesValue(a))) return 2;
         if ((a == "--frames" || a == "--seconds" || a == "--elevation" || a == "--script") && !hasValue)
             return tools::gf_refuseMissing(kTool, a);
         if (a == "--no-ipv4") {
@@ -114,13 +121,21 @@ int main(int argc, char** argv) {
             trace = a == "--trace" ? "on" : "all";
         } else if (a == "--script") {
             script = argv[++i];
+            // Checked whole before it starts: a bad command would otherwise be
+            // found only when its turn came, with the fake serving on.
+            if (const std::string problem = skh::test::FakeSimConsole::scriptProblem(script); !problem.empty())
+                return tools::gf_refuseText(kTool, "--script: " + problem);
         } else if (a == "--help" || a == "-h") {
-            std::cout << kUsage << "\n" << skh::test::FakeSimConsole::help() << "\n";
+            tools::gf_writeOutput(std::string(kUsage) + "\n" + skh::test::FakeSimConsole::help() + "\n");
             return 0;
         } else {
             return tools::gf_refuseUnknown(kTool, a);
         }
     }
+    if (const int refused = given.refuseTogether({"--trace", "--trace-all"})) return refused;
+    // Its own lines would come back to it as commands.
+    if (tools::gf_sameFile({}, "/dev/stdin"))
+        return tools::gf_refuseText(kTool, "the standard output would overwrite the standard input (the same file)");
     options.keepRequests = false;
     skh::test::FakeSimulator sim(options);
     if (!sim.pipeProblem().empty()) {
@@ -166,7 +181,9 @@ int main(int argc, char** argv) {
 
     const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
     auto next = std::chrono::steady_clock::now() + 1s;
-    while (!done.load() && (seconds <= 0 || std::chrono::steady_clock::now() < end)) {
+    // An output that lost a line ends the run: a client may wait for it.
+    while (!done.load() && tools::g_standardOutputError.load() == 0 &&
+           (seconds <= 0 || std::chrono::steady_clock::now() < end)) {
         std::this_thread::sleep_for(50ms);
         const auto now = std::chrono::steady_clock::now();
         console.tick(now);
@@ -186,3 +203,7 @@ int main(int argc, char** argv) {
     for (const std::string& line : console.summary()) print(line);
     return sim.protocolErrors().empty() ? 0 : 1;
 }
+
+}  // namespace
+
+int main(int argc, char** argv) { return skh::tools::gf_endOutput(kTool, run(argc, argv)); }

@@ -7,10 +7,12 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <optional>
 #include <set>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
@@ -49,26 +51,24 @@ struct Options {
 const std::set<std::string> kValueOptions = {"--traffic-port", "--qnh-port", "--tcp-port", "--replay",  "--rate",
                                              "--speed",        "--qnh",      "--reply",    "--version", "--duration"};
 
-void usage() {
-    std::puts(
-        "usage: skyhaven-fake-rt [options]\n"
-        "  --traffic-port N  UDP port of the Traffic Reader (49005)\n"
-        "  --qnh-port N      UDP port of the QNH Reader (49004)\n"
-        "  --tcp-port N      TCP port of the program's server (10747); 0: no TCP link\n"
-        "  --replay FILE     traffic lines to send, one a line (empty and '#' lines skipped)\n"
-        "  --rate N          traffic lines per second (10)\n"
-        "  --speed X         instead of a rate, send each line when its timestamp (field 14)\n"
-        "                    comes, X times as fast as real time (1: real time)\n"
-        "  --loop            replay the file again and again\n"
-        "  --retime          put the current time into each line's timestamp field\n"
-        "  --qnh VALUE       QNH sent every 10 s as {\"QNH\":VALUE} (1013); 'none': no QNH\n"
-        "  --reply KIND      answer to the version question: level2, level1, nolevel,\n"
-        "                    malformed or none (level2)\n"
-        "  --version TEXT    version in the answer (9.0)\n"
-        "  --duration S      stop after S seconds, keeping the link open and the QNH going\n"
-        "                    after the replay ends (default: when the replay ends, or on Ctrl-C)\n"
-        "  -h, --help        this text");
-}
+const char* const kUsage =
+    "usage: skyhaven-fake-rt [options]\n"
+    "  --traffic-port N  UDP port of the Traffic Reader (49005)\n"
+    "  --qnh-port N      UDP port of the QNH Reader (49004)\n"
+    "  --tcp-port N      TCP port of the program's server (10747); 0: no TCP link\n"
+    "  --replay FILE     traffic lines to send, one a line (empty and '#' lines skipped)\n"
+    "  --rate N          traffic lines per second (10)\n"
+    "  --speed X         instead of a rate, send each line when its timestamp (field 14)\n"
+    "                    comes, X times as fast as real time (1: real time)\n"
+    "  --loop            replay the file again and again\n"
+    "  --retime          put the current time into each line's timestamp field\n"
+    "  --qnh VALUE       QNH sent every 10 s as {\"QNH\":VALUE} (1013); 'none': no QNH\n"
+    "  --reply KIND      answer to the version question: level2, level1, nolevel,\n"
+    "                    malformed or none (level2)\n"
+    "  --version TEXT    version in the answer (9.0)\n"
+    "  --duration S      stop after S seconds, keeping the link open and the QNH going\n"
+    "                    after the replay ends (default: when the replay ends, or on Ctrl-C)\n"
+    "  -h, --help        this text\n";
 
 constexpr const char* kTool = "skyhaven-fake-rt";
 
@@ -101,7 +101,12 @@ bool parsePositive(const std::string& option, const std::string& text, double hi
     return true;
 }
 
+// The options that go only with another one.
+const std::pair<const char*, const char*> kNeeds[] = {
+    {"--rate", "--replay"}, {"--speed", "--replay"}, {"--loop", "--replay"}, {"--retime", "--replay"}};
+
 Parsed parseOptions(int argc, char** argv, Options& o) {
+    tools::OptionsGiven given(kTool);
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         const auto value = [&]() -> std::optional<std::string> {
@@ -109,6 +114,7 @@ Parsed parseOptions(int argc, char** argv, Options& o) {
             return std::string(argv[++i]);
         };
         std::optional<std::string> v;
+        if (!given.note(arg, kValueOptions.contains(arg))) return Parsed::Refused;
         if (arg == "--loop") {
             o.loop = true;
         } else if (arg == "--retime") {
@@ -157,11 +163,31 @@ Parsed parseOptions(int argc, char** argv, Options& o) {
             if (!parsePositive(arg, *v, 1e7, "seconds", o.duration)) return Parsed::Refused;
         }
     }
+    if (given.refuseTogether({"--rate", "--speed"}) != 0) return Parsed::Refused;
+    for (const auto& [option, needs] : kNeeds) {
+        if (given.refuseWithout(option, needs) != 0) return Parsed::Refused;
+    }
+    if (o.tcpPort == 0) {
+        for (const char* option : {"--reply", "--version"}) {
+            if (given.has(option)) {
+                tools::gf_refuseText(kTool, std::string(option) + " needs a TCP link (not --tcp-port 0)");
+                return Parsed::Refused;
+            }
+        }
+    }
     return Parsed::Run;
 }
 
 std::vector<std::string> readLines(const std::string& path) {
     std::vector<std::string> lines;
+    // Opening a pipe that nobody writes would wait for a writer, deaf to
+    // Ctrl-C; a device has no end to replay.
+    std::error_code ec;
+    const std::filesystem::file_status status = std::filesystem::status(path, ec);
+    if (std::filesystem::exists(status) && !std::filesystem::is_directory(status) &&
+        !std::filesystem::is_regular_file(status)) {
+        throw std::runtime_error("cannot read " + path + ": not a regular file");
+    }
     // A folder would "open" and read as no lines at all.
     if (const std::string why = tools::gf_unreadableFile(path); !why.empty()) {
         throw std::runtime_error("cannot read " + path + ": " + why);
@@ -214,18 +240,21 @@ std::vector<double> lineOffsets(const std::vector<std::string>& lines) {
     return out;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int run(int argc, char** argv) {
     Options o;
     switch (parseOptions(argc, argv, o)) {
         case Parsed::Help:
-            usage();
+            tools::gf_writeOutput(kUsage);
             return 0;
         case Parsed::Refused:
             return 2;
         case Parsed::Run:
             break;
+    }
+    if (tools::gf_sameFile({}, o.replayFile)) {
+        std::fprintf(stderr, "%s: the standard output would overwrite the replay %s (the same file)\n", kTool,
+                     o.replayFile.c_str());
+        return 2;
     }
     std::signal(SIGINT, onSignal);
     std::signal(SIGTERM, onSignal);
@@ -241,10 +270,7 @@ int main(int argc, char** argv) {
     FakeRealTraffic rt;
     if (o.tcpPort != 0) {
         rt.setReply(o.reply, o.version);
-        rt.setLineCallback([](const std::string& line) {
-            std::printf("<- %s\n", line.c_str());
-            std::fflush(stdout);
-        });
+        rt.setLineCallback([](const std::string& line) { tools::gf_writeOutput("<- " + line + "\n", true); });
         rt.connect(o.tcpPort);
     }
 
@@ -259,15 +285,17 @@ int main(int argc, char** argv) {
     std::size_t failed = 0;
     std::size_t qnhSent = 0;
     std::size_t index = 0;
-    while (!g_interrupted.load()) {
+    // An output that lost a line ends the run: what it shows would be wrong.
+    while (!g_interrupted.load() && tools::g_standardOutputError.load() == 0) {
         const auto now = Clock::now();
         if (o.duration >= 0.0 && now - start >= std::chrono::duration<double>(o.duration)) break;
         if (o.qnh && now >= nextQnh) {
             if (rt.sendQnh(o.qnhPort, "{\"QNH\":" + *o.qnh + "}")) ++qnhSent;
             nextQnh += qnhPeriod;
         }
-        if (index == lines.size() && !lines.empty()) {
-            if (o.loop) {
+        // An empty replay is over as soon as it starts, looped or not.
+        if (!o.replayFile.empty() && index == lines.size()) {
+            if (o.loop && !lines.empty()) {
                 index = 0;
                 ++rounds;
             } else if (o.duration < 0.0) {
@@ -300,7 +328,12 @@ int main(int argc, char** argv) {
     // Give the program a moment to answer before the link goes.
     if (o.tcpPort != 0 && !g_interrupted.load()) std::this_thread::sleep_for(std::chrono::milliseconds(200));
     rt.disconnect();
-    std::printf("sent %zu traffic line(s), %zu QNH datagram(s); %zu send(s) failed; %d TCP connection(s)\n", sent,
-                qnhSent, failed, rt.connections());
+    tools::gf_writeOutput(
+        skh::format("sent {} traffic line(s), {} QNH datagram(s); {} send(s) failed; {} TCP connection(s)\n", sent,
+                    qnhSent, failed, rt.connections()));
     return 0;
 }
+
+}  // namespace
+
+int main(int argc, char** argv) { return tools::gf_endOutput(kTool, run(argc, argv)); }

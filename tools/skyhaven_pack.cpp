@@ -16,6 +16,7 @@
 
 #include "foundation/dataset_crypto.hpp"
 #include "tool_files.hpp"
+#include "tool_options.hpp"
 
 namespace {
 
@@ -57,15 +58,24 @@ std::string problemOf(const std::filesystem::path& in, const std::filesystem::pa
 
 const char* const kUsage = "usage: skyhaven-pack IN.xml OUT.enc (OUT: airports.enc, AIG-regcodes.enc or dbase.enc)\n";
 
-}  // namespace
+constexpr const char* kTool = "skyhaven-pack";
 
-int main(int argc, char** argv) {
+int run(int argc, char** argv) {
     if (argc == 2 && (std::string_view(argv[1]) == "--help" || std::string_view(argv[1]) == "-h")) {
-        std::fputs(kUsage, stdout);
+        skh::tools::gf_writeOutput(kUsage);
         return 0;
+    }
+    // It takes no option: a file name that begins with '-' is one mistyped.
+    for (int i = 1; i < argc; ++i) {
+        if (argv[i][0] == '-' && argv[i][1] != '\0') return skh::tools::gf_refuseUnknown(kTool, argv[i]);
     }
     if (argc != 3) {
         std::fputs(kUsage, stderr);
+        return 2;
+    }
+    if (skh::tools::gf_sameFile(argv[2], argv[1])) {
+        std::fprintf(stderr, "skyhaven-pack: %s would overwrite %s (the same file); nothing written\n", argv[2],
+                     argv[1]);
         return 2;
     }
     const std::string problem = problemOf(argv[1], argv[2]);
@@ -85,3 +95,7 @@ int main(int argc, char** argv) {
     }
     return 0;
 }
+
+}  // namespace
+
+int main(int argc, char** argv) { return skh::tools::gf_endOutput(kTool, run(argc, argv)); }

@@ -34,16 +34,20 @@ using namespace skh;
 
 constexpr const char* kTool = "skyhaven-trace";
 
-void lf_usage(std::ostream& out) {
-    out << "usage: skyhaven-trace (--scenario NAME | --stream FILE [--type TYPE] [--park ICAO,LAT,LON,ELEV] | "
-           "--runways FILE --airport ICAO --runway IDENT [--departure]) [--after SECONDS] [--out FILE] "
-           "[--log FILE]\n"
-           "       skyhaven-trace --list\n";
-}
+const char* const kUsage =
+    "usage: skyhaven-trace (--scenario NAME | --stream FILE [--type TYPE] [--park ICAO,LAT,LON,ELEV] | "
+    "--runways FILE --airport ICAO --runway IDENT [--departure]) [--after SECONDS] [--out FILE] "
+    "[--log FILE]\n"
+    "       skyhaven-trace --list\n";
 
 // The options that take a value.
 const std::set<std::string> kValueOptions = {"--scenario", "--stream",  "--out",    "--type",  "--park",
                                              "--runways",  "--airport", "--runway", "--after", "--log"};
+
+// The options that go only with another one.
+const std::pair<const char*, const char*> kNeeds[] = {
+    {"--type", "--stream"},       {"--park", "--stream"},     {"--airport", "--runways"}, {"--runway", "--runways"},
+    {"--departure", "--runways"}, {"--runways", "--airport"}, {"--runways", "--runway"}};
 
 std::optional<Airport> lf_parkArgument(const std::string& text) {
     std::vector<std::string> f;
@@ -83,17 +87,41 @@ bool lf_refuseUnwritable(const std::string& what, const std::string& path) {
     return true;
 }
 
-// Writes the trace; why it failed, or empty. A failed file is removed, so no
-// part of a trace is taken for all of it (a device named instead is kept).
+// Refuses an output that is one of the inputs, before it could overwrite it;
+// an empty output is standard output.
+bool lf_refuseOverwrite(const std::string& what, const std::string& output,
+                        const std::vector<std::pair<std::string, std::string>>& inputs) {
+    for (const auto& [kind, input] : inputs) {
+        if (!tools::gf_sameFile(output, input)) continue;
+        std::cerr << kTool << ": " << (output.empty() ? "the standard output" : "the " + what + " " + output)
+                  << " would overwrite the " << kind << " " << input << " (the same file)\n";
+        return true;
+    }
+    return false;
+}
+
+// Writes the trace; why it failed, or empty. Over a file, the trace is
+// written beside and takes the file's name only when whole and flushed, so a
+// write that fails leaves the older trace as it was; a device or a pipe is
+// written directly.
 std::string lf_writeTrace(const std::string& path, const std::string& text) {
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (f == nullptr) return std::generic_category().message(errno);
-    int error = std::fwrite(text.data(), 1, text.size(), f) == text.size() ? 0 : (errno != 0 ? errno : EIO);
-    if (std::fclose(f) != 0 && error == 0) error = errno != 0 ? errno : EIO;
-    if (error == 0) return {};
     std::error_code ec;
-    if (std::filesystem::is_regular_file(path, ec)) std::filesystem::remove(path, ec);
-    return std::generic_category().message(error);
+    const std::filesystem::file_status status = std::filesystem::status(path, ec);
+    if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) {
+        std::FILE* f = std::fopen(path.c_str(), "wb");
+        if (f == nullptr) return std::generic_category().message(errno);
+        int error = std::fwrite(text.data(), 1, text.size(), f) == text.size() ? 0 : (errno != 0 ? errno : EIO);
+        if (std::fclose(f) != 0 && error == 0) error = errno != 0 ? errno : EIO;
+        return error == 0 ? std::string() : std::generic_category().message(error);
+    }
+    // Through a link, the file it names is replaced and the link kept.
+    std::filesystem::path target = path;
+    if (std::filesystem::is_symlink(std::filesystem::symlink_status(path, ec))) {
+        const std::filesystem::path real = std::filesystem::canonical(path, ec);
+        if (!ec) target = real;
+    }
+    std::string problem;
+    return gf_writeFileAtomically(target, text, problem) ? std::string() : problem;
 }
 
 // Seconds to run on: a finite number from 0 to a day.
@@ -103,38 +131,40 @@ std::optional<double> lf_afterArgument(const std::string& text) {
     return v;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    std::vector<std::string> args(argv + 1, argv + argc);
+int lf_run(const std::vector<std::string>& args) {
     std::string scenarioName, streamPath, outPath, runwaysPath, airport, runway, logPath, type = "A320";
     std::optional<Airport> park;
     std::optional<double> after;
     bool departure = false;
+    tools::OptionsGiven given(kTool);
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         if (a == "--help" || a == "-h") {
-            lf_usage(std::cout);
+            tools::gf_writeOutput(kUsage);
             return 0;
         }
         if (a == "--list") {
             for (const auto& n : lab::gf_builtInScenarioNames()) {
-                std::cout << n;
                 // The test airport's runway is a row of the world runway list.
-                if (n == "approach")
-                    std::cout << "  (LSZH 14: the same as --runways runways.csv --airport LSZH --runway 14)";
-                std::cout << "\n";
+                tools::gf_writeOutput(n +
+                                      (n == "approach"
+                                           ? "  (LSZH 14: the same as --runways runways.csv --airport LSZH --runway 14)"
+                                           : "") +
+                                      "\n");
             }
             return 0;
         }
         if (a == "--departure") {
+            given.note(a, false);
             departure = true;
             continue;
         }
         if (!kValueOptions.contains(a)) return tools::gf_refuseUnknown(kTool, a);
         if (i + 1 >= args.size()) return tools::gf_refuseMissing(kTool, a);
+        if (!given.note(a, true)) return 2;
         const std::string& v = args[++i];
         if (a == "--scenario") {
+            if (!lab::gf_builtInScenario(v)) return tools::gf_refuse(kTool, a, "a scenario that --list names", v);
             scenarioName = v;
         } else if (a == "--stream") {
             streamPath = v;
@@ -165,18 +195,26 @@ int main(int argc, char** argv) {
             logPath = v;
         }
     }
+    if (const int refused = given.refuseTogether({"--scenario", "--stream", "--runways"})) return refused;
+    for (const auto& [option, needs] : kNeeds) {
+        if (const int refused = given.refuseWithout(option, needs)) return refused;
+    }
+    if (scenarioName.empty() && streamPath.empty() && runwaysPath.empty()) {
+        std::cerr << kUsage;
+        return 2;
+    }
+    const std::vector<std::pair<std::string, std::string>> inputs = {{"stream", streamPath},
+                                                                     {"runway list", runwaysPath}};
+    if (lf_refuseOverwrite("trace", outPath, inputs) ||
+        (!logPath.empty() && lf_refuseOverwrite("log", logPath, inputs)))
+        return 2;
     // The outputs are tried first, so that a run which could not keep its
     // trace or its log writes neither.
     if (lf_refuseUnwritable("trace", outPath) || lf_refuseUnwritable("log", logPath)) return 1;
 
     lab::Scenario scenario;
     if (!scenarioName.empty()) {
-        const auto s = lab::gf_builtInScenario(scenarioName);
-        if (!s) {
-            std::cerr << "unknown scenario " << scenarioName << " (--list names them)\n";
-            return 2;
-        }
-        scenario = *s;
+        scenario = *lab::gf_builtInScenario(scenarioName);
     } else if (!streamPath.empty()) {
         if (lf_refuseUnreadable("stream", streamPath)) return 1;
         std::ifstream in(streamPath);
@@ -184,9 +222,9 @@ int main(int argc, char** argv) {
         scenario.name = streamPath;
         scenario.type = type;
         scenario.samples = lab::gf_readRecordedStream(in, &skipped);
-        if (skipped > 0) std::cerr << skipped << " line(s) of the stream skipped\n";
+        if (skipped > 0) std::cerr << kTool << ": " << skipped << " line(s) of the stream skipped\n";
         if (scenario.samples.empty()) {
-            std::cerr << "no samples in " << streamPath << "\n";
+            std::cerr << kTool << ": no samples in " << streamPath << "\n";
             return 1;
         }
         if (park) {
@@ -195,7 +233,7 @@ int main(int argc, char** argv) {
             scenario.user = {park->lat, park->lon};
         }
         scenario.ticks = lab::gf_ticksAfterStream(scenario.samples, 10.0);
-    } else if (!runwaysPath.empty() && !airport.empty() && !runway.empty()) {
+    } else {
         if (lf_refuseUnreadable("runway list", runwaysPath)) return 1;
         const auto end = lab::gf_findRunway(runwaysPath, airport, runway);
         if (!end) {
@@ -204,9 +242,6 @@ int main(int argc, char** argv) {
             return 1;
         }
         scenario = lab::gf_runwayScenario(*end, departure);
-    } else {
-        lf_usage(std::cerr);
-        return 2;
     }
     if (after) scenario.ticks = lab::gf_ticksAfterStream(scenario.samples, *after);
 
@@ -221,16 +256,29 @@ int main(int argc, char** argv) {
 
     lab::MovementLab lab(scenario);
     lab.run();
-    if (outPath.empty()) {
-        lab.writeCsv(std::cout);
-    } else {
-        std::ostringstream csv;
-        lab.writeCsv(csv);
-        if (const std::string why = lf_writeTrace(outPath, csv.str()); !why.empty()) {
-            std::cerr << kTool << ": cannot write the trace " << outPath << ": " << why << "\n";
+    // A log that lost a line fails the run before the trace replaces anything.
+    if (!logPath.empty()) {
+        if (const int error = gf_closeLog(); error != 0) {
+            std::cerr << kTool << ": cannot write the log " << logPath << ": " << std::generic_category().message(error)
+                      << "\n";
             return 1;
         }
     }
+    std::ostringstream csv;
+    lab.writeCsv(csv);
+    if (outPath.empty()) {
+        if (!tools::gf_writeOutput(csv.str(), true)) return 1;  // said as the output ends
+    } else if (const std::string why = lf_writeTrace(outPath, csv.str()); !why.empty()) {
+        std::cerr << kTool << ": cannot write the trace " << outPath << ": " << why << "\n";
+        return 1;
+    }
     std::cerr << scenario.name << ": " << lab::gf_qualityText(lab.quality()) << "\n";
     return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const int status = lf_run(std::vector<std::string>(argv + 1, argv + argc));
+    return tools::gf_endOutput(kTool, status);
 }

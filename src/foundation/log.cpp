@@ -1,6 +1,7 @@
 #include "foundation/log.hpp"
 
 #include <atomic>
+#include <cerrno>
 #include <stdexcept>
 
 #include "foundation/constants.hpp"
@@ -21,12 +22,21 @@ namespace {
 // Set only while g_logStream is open; lets writers called during static
 // initialisation (before the stream exists) drop their lines safely.
 constinit std::atomic<bool> s_logOpen{false};
+// The system's reason for the first line since the open that could not be
+// written (0: none); under g_logMutex.
+int s_writeError = 0;
+
+void noteWriteError() {
+    if (!g_logStream && s_writeError == 0) s_writeError = errno != 0 ? errno : EIO;
+}
 
 void writeLine(std::string_view prefix, std::string_view text) {
     if (!s_logOpen.load(std::memory_order_acquire)) return;
     const std::lock_guard lock(g_logMutex);
     if (!g_logStream.is_open()) return;
+    errno = 0;
     g_logStream << prefix << text << std::endl;
+    noteWriteError();
 }
 
 }  // namespace
@@ -64,6 +74,7 @@ void gf_openLog(const std::filesystem::path& path) {
             throw std::runtime_error("Failed to write file " + path.string());
         }
         g_logStream.clear();
+        s_writeError = 0;
         s_logOpen.store(true, std::memory_order_release);
     }
     gf_logRaw(skh::format("{} (utc) {} version {} for {}", gf_timeText(platform::utcNowSeconds()), PRODUCT_NAME,
@@ -74,10 +85,15 @@ void gf_openLog(const std::filesystem::path& path) {
     }
 }
 
-void gf_closeLog() {
+int gf_closeLog() {
     const std::lock_guard lock(g_logMutex);
     s_logOpen.store(false, std::memory_order_release);
-    if (g_logStream.is_open()) g_logStream.close();
+    if (g_logStream.is_open()) {
+        errno = 0;
+        g_logStream.close();
+        noteWriteError();
+    }
+    return s_writeError;
 }
 
 bool gf_logIsOpen() { return s_logOpen.load(std::memory_order_acquire); }

@@ -19,7 +19,9 @@ extern std::mutex g_logMutex;
 // warning into the log; when the last run's log could not be kept as
 // Log0.txt, this run's lines are appended to it instead of replacing it.
 void gf_openLog(const std::filesystem::path& path = "Log.txt");
-void gf_closeLog();
+// Closes the log; the system's reason for the first of its lines or the
+// close that could not be written since it was opened, 0 when all were.
+int gf_closeLog();
 bool gf_logIsOpen();
 
 // The rotation step: copies Log0.txt over Log00.txt and Log.txt over

@@ -1,7 +1,10 @@
 // The tools' command lines as a user meets them: --help is an answer, a bad
-// value is refused in one line that names the option and what it takes, the
-// lowest and highest values are taken, and the trace tool's approach starts
-// where the aircraft is first placed.
+// value, a repeated option, options that cannot work together and a fake
+// simulator's script command it cannot run are refused at once in one line
+// that begins with the tool's name, the lowest and highest values are taken,
+// an empty replay ends as a finished one does, and the trace tool's approach
+// starts where the aircraft is first placed. The test script answers --help
+// and refuses what it does not take before it installs or builds anything.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -19,8 +22,17 @@ namespace {
 namespace fs = std::filesystem;
 
 TEST(ToolOptions, HelpAnswersABadValueIsRefusedInOneLineAndTheLimitsAreTaken) {
+    const test::TempDir dir;
+    const std::string empty = (dir / "empty.txt").string();
+    test::writeFile(empty, "# nothing to replay\n\n");
+    // The test script alone: were it to start its work, it would stop at
+    // once for want of the setup script beside it.
+    const fs::path testScript = dir / "scripts" / "test.sh";
+    fs::create_directories(testScript.parent_path());
+    fs::copy_file(fs::path(SKYHAVEN_SOURCE_DIR) / "scripts" / "test.sh", testScript);
+    const std::string script = testScript.string();
     struct Case {
-        const char* tool;
+        std::string tool;  // a tool's name, or a path
         std::vector<std::string> args;
         int status;
         const char* says;  // part of the output: the usage, or the one line of a refusal
@@ -63,6 +75,53 @@ TEST(ToolOptions, HelpAnswersABadValueIsRefusedInOneLineAndTheLimitsAreTaken) {
         {"skyhaven-fake-sim", {"--elevation", "high"}, 2, "--elevation takes feet from -1500 to 30000, not 'high'"},
         {"skyhaven-fake-sim", {"--script"}, 2, "--script needs a value"},
         {"skyhaven-fake-sim", {"--frame", "30"}, 2, "unknown option '--frame'"},
+        {"skyhaven-pack", {"--bogus"}, 2, "skyhaven-pack: unknown option '--bogus' (--help lists the options)"},
+        {script, {"--help"}, 0, "usage: scripts/test.sh [-h | --help]"},
+        {script, {"-h"}, 0, "usage: scripts/test.sh"},
+        {script, {"--bogus"}, 2, "test.sh: unknown argument '--bogus' (it takes none; --help says what it does)"},
+        // Options that cannot work together, or given twice.
+        {"skyhaven-trace", {"--scenario", "approach", "--stream", "x.csv"}, 2, "--stream cannot go with --scenario"},
+        {"skyhaven-trace", {"--runways", "r.csv", "--scenario", "approach"}, 2, "--scenario cannot go with --runways"},
+        {"skyhaven-trace",
+         {"--scenario", "approach", "--scenario", "turns"},
+         2,
+         "--scenario is given twice; it takes one value"},
+        {"skyhaven-trace", {"--stream", "x.csv", "--out", "a", "--out", "b"}, 2, "--out is given twice"},
+        {"skyhaven-trace", {"--scenario", "approach", "--type", "C172"}, 2, "--type needs --stream"},
+        {"skyhaven-trace", {"--stream", "x.csv", "--departure"}, 2, "--departure needs --runways"},
+        {"skyhaven-trace", {"--runways", "r.csv", "--airport", "LSZH"}, 2, "--runways needs --runway"},
+        {"skyhaven-trace",
+         {"--scenario", "nowhere"},
+         2,
+         "--scenario takes a scenario that --list names, not 'nowhere'"},
+        {"skyhaven-fake-rt", {"--replay", empty, "--rate", "5", "--speed", "1"}, 2, "--speed cannot go with --rate"},
+        {"skyhaven-fake-rt", {"--rate", "5"}, 2, "--rate needs --replay"},
+        {"skyhaven-fake-rt", {"--loop"}, 2, "--loop needs --replay"},
+        {"skyhaven-fake-rt", {"--qnh", "1000", "--qnh", "1010"}, 2, "--qnh is given twice; it takes one value"},
+        {"skyhaven-fake-rt", {"--tcp-port", "0", "--reply", "none"}, 2, "--reply needs a TCP link (not --tcp-port 0)"},
+        {"skyhaven-fake-sim", {"--frames", "30", "--frames", "40"}, 2, "--frames is given twice; it takes one value"},
+        {"skyhaven-fake-sim", {"--script", "exit", "--script", "exit"}, 2, "--script is given twice"},
+        {"skyhaven-fake-sim", {"--trace", "--trace-all"}, 2, "--trace-all cannot go with --trace"},
+        // A script command the fake cannot run: refused before it serves.
+        {"skyhaven-fake-sim", {"--script", "bogus"}, 2, "--script: 'bogus' is not a command; 'help' lists them"},
+        {"skyhaven-fake-sim",
+         {"--script", "wait-client; user 147 8"},
+         2,
+         "--script: 'user 147 8': user takes LAT LON [ALT_FT] (latitude -90 to 90, longitude -180 to 180, feet "
+         "-1500 to 100000)"},
+        {"skyhaven-fake-sim", {"--script", "user 90.001 0"}, 2, "'user 90.001 0': user takes"},
+        {"skyhaven-fake-sim", {"--script", "user -90.001 0"}, 2, "'user -90.001 0': user takes"},
+        {"skyhaven-fake-sim", {"--script", "user 0 180.001"}, 2, "'user 0 180.001': user takes"},
+        {"skyhaven-fake-sim", {"--script", "user 0 0 100001"}, 2, "'user 0 0 100001': user takes"},
+        {"skyhaven-fake-sim", {"--script", "user 0 0 -1501"}, 2, "'user 0 0 -1501': user takes"},
+        {"skyhaven-fake-sim", {"--script", "route 2001 1,1"}, 2, "'route 2001 1,1': route takes KT LAT,LON"},
+        {"skyhaven-fake-sim", {"--script", "route 300 1,1 91,1"}, 2, "'route 300 1,1 91,1': route takes"},
+        {"skyhaven-fake-sim", {"--script", "teleport 10801"}, 2, "'teleport 10801': teleport takes NM [BEARING]"},
+        {"skyhaven-fake-sim", {"--script", "teleport 1 361"}, 2, "'teleport 1 361': teleport takes"},
+        {"skyhaven-fake-sim", {"--script", "elevation 30001"}, 2, "'elevation 30001': elevation takes FT"},
+        {"skyhaven-fake-sim", {"--script", "garbage 65537"}, 2, "'garbage 65537': garbage takes [N]"},
+        {"skyhaven-fake-sim", {"--script", "wait -1"}, 2, "'wait -1': wait takes SECONDS"},
+        {"skyhaven-fake-sim", {"--script", "sim maybe"}, 2, "'sim maybe': sim takes on or off"},
         // The last values taken, beside the first refused above.
         {"skyhaven-fake-rt",
          {"--tcp-port", "0", "--traffic-port", "1", "--qnh-port", "65535", "--duration", "0.1", "--qnh", "none"},
@@ -70,8 +129,20 @@ TEST(ToolOptions, HelpAnswersABadValueIsRefusedInOneLineAndTheLimitsAreTaken) {
          "0 TCP connection(s)"},
         {"skyhaven-fake-sim", {"--seconds", "1", "--frames", "0"}, 0, "summary: 0 client(s)"},
         {"skyhaven-fake-sim", {"--seconds", "10000000", "--frames", "1000"}, 0, "summary: 0 client(s)"},
+        {"skyhaven-fake-sim",
+         {"--frames", "0", "--script",
+          "user -90 180 -1500; user 0 0 100000; route 2000 90,-180 -90,180,-1500; teleport 10800 360; "
+          "elevation 30000; elevation -1500; garbage 65536; wait 0; exit"},
+         0,
+         "user at 0 0 100000 ft\nuser follows 2 points at 2000 kt\nuser teleported 10800 nm towards 360\n"
+         "terrain at 30000 ft\nterrain at -1500 ft\n65536 garbage bytes sent\nexit\n"},
+        // An empty replay ends as a finished one does, looped or not.
+        {"skyhaven-fake-rt", {"--replay", empty, "--tcp-port", "0", "--qnh", "none"}, 0, "sent 0 traffic line(s)"},
+        {"skyhaven-fake-rt",
+         {"--replay", empty, "--loop", "--rate", "1000000", "--tcp-port", "0", "--qnh", "none"},
+         0,
+         "sent 0 traffic line(s)"},
     };
-    const test::TempDir dir;
     int n = 0;
     for (const Case& c : cases) {
         std::string line = c.tool;
@@ -82,7 +153,7 @@ TEST(ToolOptions, HelpAnswersABadValueIsRefusedInOneLineAndTheLimitsAreTaken) {
         const std::string text = test::readFile(output);
         EXPECT_NE(text.find(c.says), std::string::npos) << text;
         if (c.status == 0 || c.says[0] == 'u') continue;
-        EXPECT_EQ(text.rfind(std::string(c.tool) + ": ", 0), 0u) << text;
+        EXPECT_EQ(text.rfind(fs::path(c.tool).filename().string() + ": ", 0), 0u) << text;
         EXPECT_EQ(text.find('\n'), text.size() - 1) << text;  // one line
     }
 }

@@ -1,6 +1,9 @@
 // What the trace tool says when it cannot fly what it was given: the file it
 // cannot read by name, a type the flight lab does not know with the types it
-// does, and no figure where the trace has none instead of a placeholder.
+// does, a stream without samples, every message after the tool's name, and
+// no figure where the trace has none instead of a placeholder. Every
+// scenario runs at a set weekday and half-hour, so the stand learning it
+// drives has a time to file what it sees.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -22,6 +25,10 @@ TEST(TraceTool, NamesWhatItCannotFlyAndGivesNoPlaceholderFigures) {
     for (int i = 0; i < 8; ++i)
         lines += std::to_string(i * 5) + "," + std::to_string(47.3 + i * 0.005) + ",8.5,5000,200,0,0\n";
     test::writeFile(stream, lines);
+    const std::string badLine = (dir / "bad-line.csv").string();
+    test::writeFile(badLine, lines + "40,north,8.5,5000,200,0,0\n");
+    const std::string noSamples = (dir / "no-samples.csv").string();
+    test::writeFile(noSamples, "seconds,lat,lon,alt,gs,track,vs\n# nothing flown\n");
     test::writeFile(dir / "runways.csv", "airport_ident,le_ident\n");
     fs::create_directories(dir / "folder.csv");
     const std::string out = (dir / "trace.csv").string();
@@ -41,6 +48,16 @@ TEST(TraceTool, NamesWhatItCannotFlyAndGivesNoPlaceholderFigures) {
           "'B738'\n"},
          "targets"},
         {"a type it knows", {"--stream", stream, "--type", "C172", "--out", out}, 0, {"over 7 targets"}, "no figure"},
+        {"a line it cannot read",
+         {"--stream", badLine, "--out", out},
+         0,
+         {"skyhaven-trace: 1 line(s) of the stream skipped\n", "over 7 targets"},
+         "no figure"},
+        {"a stream without samples",
+         {"--stream", noSamples, "--out", out},
+         1,
+         {"skyhaven-trace: no samples in " + noSamples + "\n"},
+         "targets"},
         {"no stream file",
          {"--stream", missing, "--out", out},
          1,
@@ -75,6 +92,26 @@ TEST(TraceTool, NamesWhatItCannotFlyAndGivesNoPlaceholderFigures) {
         const std::string text = test::readFile(errors);
         for (const std::string& part : c.says) EXPECT_NE(text.find(part), std::string::npos) << text;
         EXPECT_EQ(text.find(c.never), std::string::npos) << text;
+    }
+}
+
+TEST(TraceTool, EveryScenarioRunsAtASetWeekdayAndHalfHour) {
+    const test::TempDir dir;
+    ASSERT_EQ(test::runTool("skyhaven-trace", {"--list"}, dir / "list.txt"), 0);
+    std::vector<std::string> names;
+    for (const std::string& line : test::readLines(dir / "list.txt")) names.push_back(line.substr(0, line.find(' ')));
+    ASSERT_GE(names.size(), 8u);
+    for (const std::string& name : names) {
+        SCOPED_TRACE(name);
+        const fs::path log = dir / (name + ".log");
+        EXPECT_EQ(test::runTool("skyhaven-trace",
+                                {"--scenario", name, "--log", log.string(), "--out", (dir / "trace.csv").string()},
+                                dir / "errors.txt"),
+                  0)
+            << test::readFile(dir / "errors.txt");
+        const std::string text = test::readFile(log);
+        EXPECT_NE(text.find("version"), std::string::npos) << text;  // the log was written
+        EXPECT_EQ(text.find("invalid weekday"), std::string::npos) << text;
     }
 }
 

@@ -19,6 +19,9 @@ constexpr double kDegToRad = 3.14159265358979323846 / 180.0;
 constexpr double kRadToDeg = 180.0 / 3.14159265358979323846;
 constexpr double kFeetPerNm = 1852.0 / 0.3048;
 const char* const kDefaultFlight = "Flights\\Skyhaven demo.fxml";
+// The altitudes a command may place the user aircraft at.
+constexpr double kLowestFt = -1500.0;
+constexpr double kHighestFt = 100000.0;
 
 std::optional<double> numberOf(const std::string& text) {
     double v = 0.0;
@@ -108,16 +111,90 @@ bool FakeSimConsole::runScript(const std::string& script) {
     return true;
 }
 
+std::string FakeSimConsole::scriptProblem(const std::string& script) {
+    for (const std::string& command : gf_split(script, ';')) {
+        if (std::string problem = problemOf(command); !problem.empty()) return problem;
+    }
+    return {};
+}
+
+std::string FakeSimConsole::problemOf(const std::string& line) {
+    const std::vector<std::string> w = wordsOf(line);
+    if (w.empty()) return {};
+    const std::string& c = w[0];
+    auto number = [&](std::size_t i, double low, double high) {
+        const auto v = i < w.size() ? numberOf(w[i]) : std::nullopt;
+        return v && *v >= low && *v <= high;
+    };
+    auto count = [&](std::size_t i) { return i < w.size() && countOf(w[i]).has_value(); };
+    // LAT,LON[,ALT_FT] of a route, in range.
+    auto point = [](const std::string& text) {
+        const auto parts = gf_split(text, ',');
+        if (parts.size() < 2 || parts.size() > 3) return false;
+        const auto lat = numberOf(parts[0]), lon = numberOf(parts[1]);
+        const auto alt = parts.size() == 3 ? numberOf(parts[2]) : std::optional<double>(0.0);
+        return lat && lon && alt && std::fabs(*lat) <= 90.0 && std::fabs(*lon) <= 180.0 && *alt >= kLowestFt &&
+               *alt <= kHighestFt;
+    };
+    const std::string position = "(latitude -90 to 90, longitude -180 to 180, feet -1500 to 100000)";
+    std::string takes;  // what the command takes, when its words do not fit
+    if (c == "exit" || c == "help" || c == "quit" || c == "reset" || c == "close" || c == "pause" || c == "unpause" ||
+        c == "flight" || c == "position-changed" || c == "refuse-create" || c == "objects" || c == "summary") {
+        // nothing to check: any words after them are ignored or the flight's path
+    } else if (c == "sim") {
+        if (w.size() != 2 || (w[1] != "on" && w[1] != "off")) takes = "on or off";
+    } else if (c == "teleport") {
+        if (w.size() > 3 || !number(1, 0.0, 10800.0) || (w.size() == 3 && !number(2, 0.0, 360.0)))
+            takes = "NM [BEARING] (nautical miles 0 to 10800, degrees 0 to 360)";
+    } else if (c == "user") {
+        if (w.size() < 3 || w.size() > 4 || !number(1, -90.0, 90.0) || !number(2, -180.0, 180.0) ||
+            (w.size() == 4 && !number(3, kLowestFt, kHighestFt)))
+            takes = "LAT LON [ALT_FT] " + position;
+    } else if (c == "route") {
+        bool points = w.size() > 2;
+        for (std::size_t i = 2; i < w.size(); ++i) points = points && point(w[i]);
+        if (!number(1, 0.0, 2000.0) || *numberOf(w[1]) == 0.0 || !points)
+            takes = "KT LAT,LON[,ALT_FT] ... (knots above 0 up to 2000; " + position.substr(1);
+    } else if (c == "exception") {
+        if (w.size() < 2 || w.size() > 4 || !count(1) || (w.size() > 2 && w[2] != "last" && !count(2)) ||
+            (w.size() > 3 && !count(3)))
+            takes = "CODE [SENDID|last] [INDEX] (whole numbers)";
+    } else if (c == "refuse-title") {
+        if (w.size() < 2) takes = "TITLE";
+    } else if (c == "remove") {
+        if (w.size() != 2 || !count(1)) takes = "ID (a whole number)";
+    } else if (c == "elevation") {
+        if (w.size() != 2 || !number(1, kLowestFt, 30000.0)) takes = "FT (feet -1500 to 30000)";
+    } else if (c == "garbage") {
+        if (w.size() > 2 || (w.size() == 2 && !number(1, 1.0, 65536.0)) || (w.size() == 2 && !count(1)))
+            takes = "[N] (bytes 1 to 65536)";
+    } else if (c == "trace") {
+        if (w.size() != 2 || (w[1] != "on" && w[1] != "all" && w[1] != "off")) takes = "on, all or off";
+    } else if (c == "wait") {
+        if (w.size() != 2 || !number(1, 0.0, 10'000'000.0)) takes = "SECONDS (0 to 10000000)";
+    } else if (c == "wait-client") {
+        if (w.size() > 2 || (w.size() == 2 && !count(1))) takes = "[N] (a whole number)";
+    } else if (c == "wait-requests") {
+        if (w.size() != 3 || !requestNamed(w[1]) || !count(2)) takes = "NAME N (a request's name, a whole number)";
+    } else {
+        return skh::format("'{}' is not a command; 'help' lists them", gf_trim(line));
+    }
+    if (takes.empty()) return {};
+    return skh::format("'{}': {} takes {}", gf_trim(line), c, takes);
+}
+
 bool FakeSimConsole::run(const std::string& line) {
     const std::vector<std::string> w = wordsOf(line);
     if (w.empty()) return true;
     const std::string& c = w[0];
     auto say = [&](const std::string& text) { m_output(text); };
-    auto usage = [&] {
-        say(skh::format("error: '{}' is not a command; 'help' lists them", line));
+    if (const std::string problem = problemOf(line); !problem.empty()) {
+        say("error: " + problem);
         return true;
-    };
-    auto argNumber = [&](std::size_t i) { return i < w.size() ? numberOf(w[i]) : std::nullopt; };
+    }
+    // Checked above: every value is there and in range.
+    auto argNumber = [&](std::size_t i) { return *numberOf(w[i]); };
+    auto argCount = [&](std::size_t i, std::uint32_t otherwise) { return i < w.size() ? *countOf(w[i]) : otherwise; };
     // The text after the command word, as typed.
     const std::string rest = gf_trim(line.substr(line.find(c) + c.size()));
 
@@ -139,7 +216,7 @@ bool FakeSimConsole::run(const std::string& line) {
     } else if (c == "pause" || c == "unpause") {
         m_sim.setPaused(c == "pause");
         say(c == "pause" ? "paused" : "running");
-    } else if (c == "sim" && w.size() == 2 && (w[1] == "on" || w[1] == "off")) {
+    } else if (c == "sim") {
         m_sim.setSimRunning(w[1] == "on");
         say(skh::format("sim {}", w[1]));
     } else if (c == "flight") {
@@ -150,38 +227,31 @@ bool FakeSimConsole::run(const std::string& line) {
         m_sim.positionChanged();
         say("position changed");
     } else if (c == "teleport") {
-        const auto nm = argNumber(1);
-        const auto bearing = w.size() > 2 ? argNumber(2) : std::optional<double>(90.0);
-        if (!nm || !bearing) return usage();
+        const double nm = argNumber(1);
+        const double bearing = w.size() > 2 ? argNumber(2) : 90.0;
         {
             const std::lock_guard lock(m_mutex);
             m_route.reset();
         }
-        m_sim.teleportUser(*nm, *bearing);
-        say(skh::format("user teleported {} nm towards {}", *nm, *bearing));
+        m_sim.teleportUser(nm, bearing);
+        say(skh::format("user teleported {} nm towards {}", nm, bearing));
     } else if (c == "user") {
-        const auto lat = argNumber(1), lon = argNumber(2);
-        const auto alt = w.size() > 3 ? argNumber(3) : std::nullopt;
-        if (!lat || !lon || (w.size() > 3 && !alt) || w.size() > 4) return usage();
+        const double lat = argNumber(1), lon = argNumber(2);
+        const auto alt = w.size() > 3 ? std::optional<double>(argNumber(3)) : std::nullopt;
         {
             const std::lock_guard lock(m_mutex);
             m_route.reset();
         }
-        m_sim.placeUser(*lat, *lon, alt);
-        say(alt ? skh::format("user at {} {} {} ft", *lat, *lon, *alt)
-                : skh::format("user at {} {} on the ground", *lat, *lon));
+        m_sim.placeUser(lat, lon, alt);
+        say(alt ? skh::format("user at {} {} {} ft", lat, lon, *alt)
+                : skh::format("user at {} {} on the ground", lat, lon));
     } else if (c == "route") {
-        const auto speed = argNumber(1);
-        if (!speed || *speed <= 0.0 || w.size() < 3) return usage();
         Route route;
-        route.speedKt = *speed;
+        route.speedKt = argNumber(1);
         for (std::size_t i = 2; i < w.size(); ++i) {
             const auto parts = gf_split(w[i], ',');
-            if (parts.size() < 2 || parts.size() > 3) return usage();
-            const auto lat = numberOf(parts[0]), lon = numberOf(parts[1]);
-            const auto alt = parts.size() == 3 ? numberOf(parts[2]) : std::nullopt;
-            if (!lat || !lon || (parts.size() == 3 && !alt)) return usage();
-            route.points.push_back({*lat, *lon, alt});
+            route.points.push_back(
+                {*numberOf(parts[0]), *numberOf(parts[1]), parts.size() == 3 ? numberOf(parts[2]) : std::nullopt});
         }
         route.start = Clock::now();
         {
@@ -191,36 +261,30 @@ bool FakeSimConsole::run(const std::string& line) {
         tick(route.start);
         say(skh::format("user follows {} points at {} kt", route.points.size(), route.speedKt));
     } else if (c == "exception") {
-        if (w.size() < 2) return usage();
-        const auto code = countOf(w[1]);
-        const auto sendId = w.size() > 2 && w[2] != "last" ? countOf(w[2]) : std::optional(m_sim.lastSendId());
-        const auto index = w.size() > 3 ? countOf(w[3]) : std::optional<std::uint32_t>(0);
-        if (!code || !sendId || !index) return usage();
-        m_sim.sendException(*code, *sendId, *index);
-        say(skh::format("exception {} sent for send id {}", *code, *sendId));
+        const std::uint32_t code = argCount(1, 0);
+        const std::uint32_t sendId = w.size() > 2 && w[2] != "last" ? argCount(2, 0) : m_sim.lastSendId();
+        m_sim.sendException(code, sendId, argCount(3, 0));
+        say(skh::format("exception {} sent for send id {}", code, sendId));
     } else if (c == "refuse-create") {
         m_sim.failNext(ScRequestId::AICreateNonATCAircraft,
                        static_cast<std::uint32_t>(ScException::CreateObjectFailed));
         say("the next creation is refused");
-    } else if (c == "refuse-title" && w.size() > 1) {
+    } else if (c == "refuse-title") {
         m_sim.refuseTitle(rest);
         say(skh::format("creations of '{}' are refused", rest));
     } else if (c == "remove") {
-        const auto id = w.size() == 2 ? countOf(w[1]) : std::nullopt;
-        if (!id) return usage();
-        m_sim.removeObject(*id, true);
-        say(skh::format("object {} removed", *id));
+        const std::uint32_t id = argCount(1, 0);
+        m_sim.removeObject(id, true);
+        say(skh::format("object {} removed", id));
     } else if (c == "elevation") {
-        const auto feet = argNumber(1);
-        if (!feet) return usage();
-        m_sim.setGroundElevation(*feet);
-        say(skh::format("terrain at {} ft", *feet));
+        const double feet = argNumber(1);
+        m_sim.setGroundElevation(feet);
+        say(skh::format("terrain at {} ft", feet));
     } else if (c == "garbage") {
-        const auto n = w.size() > 1 ? countOf(w[1]) : std::optional<std::uint32_t>(16);
-        if (!n || *n == 0 || *n > 65536) return usage();
-        m_sim.sendRaw(garbage(*n));
-        say(skh::format("{} garbage bytes sent", *n));
-    } else if (c == "trace" && w.size() == 2 && (w[1] == "on" || w[1] == "all" || w[1] == "off")) {
+        const std::uint32_t n = argCount(1, 16);
+        m_sim.sendRaw(garbage(n));
+        say(skh::format("{} garbage bytes sent", n));
+    } else if (c == "trace") {
         if (w[1] == "off") {
             m_sim.setTrace({});
         } else {
@@ -232,22 +296,16 @@ bool FakeSimConsole::run(const std::string& line) {
     } else if (c == "summary") {
         for (const std::string& text : summary()) say(text);
     } else if (c == "wait") {
-        const auto seconds = argNumber(1);
-        if (!seconds || *seconds < 0) return usage();
         const auto until =
-            Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(*seconds));
+            Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(argNumber(1)));
         waitUntil([&] { return Clock::now() >= until; });
     } else if (c == "wait-client") {
-        const auto n = w.size() > 1 ? countOf(w[1]) : std::optional<std::uint32_t>(1);
-        if (!n) return usage();
-        if (waitUntil([&] { return m_sim.openedClients() >= *n; })) say(skh::format("{} client(s) opened", *n));
+        const std::uint32_t n = argCount(1, 1);
+        if (waitUntil([&] { return m_sim.openedClients() >= n; })) say(skh::format("{} client(s) opened", n));
     } else if (c == "wait-requests") {
-        const auto id = w.size() == 3 ? requestNamed(w[1]) : std::nullopt;
-        const auto n = w.size() == 3 ? countOf(w[2]) : std::nullopt;
-        if (!id || !n) return usage();
-        if (waitUntil([&] { return m_sim.requestCount(*id) >= *n; })) say(skh::format("{} x {} arrived", *n, w[1]));
-    } else {
-        return usage();
+        const ScRequestId id = *requestNamed(w[1]);
+        const std::uint32_t n = argCount(2, 0);
+        if (waitUntil([&] { return m_sim.requestCount(id) >= n; })) say(skh::format("{} x {} arrived", n, w[1]));
     }
     return true;
 }

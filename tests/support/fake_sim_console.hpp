@@ -28,6 +28,11 @@ public:
     bool run(const std::string& line);
     // Runs commands separated by ';' in order; false after "exit".
     bool runScript(const std::string& script);
+    // Why `line` is not a command that run() carries out (an unknown command,
+    // a value missing or out of its range); empty when it is one.
+    static std::string problemOf(const std::string& line);
+    // The problem of the first command of a script that has one; empty when none.
+    static std::string scriptProblem(const std::string& script);
     // Ends the waits of waiting commands.
     void stop();
 

@@ -11,6 +11,7 @@
 #include "feed/traffic_queue.hpp"
 #include "foundation/format.hpp"
 #include "foundation/parameter_table.hpp"
+#include "foundation/time_text.hpp"
 #include "simclient/sim_events.hpp"
 #include "simclient/sim_ids.hpp"
 #include "traffic/traffic_driver.hpp"
@@ -342,6 +343,8 @@ MovementLab::MovementLab(Scenario scenario) : m_scenario(std::move(scenario)) {
     if (m_scenario.parkAirport) gf_setParkAirport(*m_scenario.parkAirport);
     m_saved.qnh = g_qnh.load();
     g_qnh = m_scenario.qnh;
+    m_saved.weekSlot = g_weekSlot.load();
+    g_weekSlot = m_scenario.weekday | (std::uint64_t{m_scenario.halfHour} << 32);
     if (m_scenario.stand) {
         m_scenario.stand->id = 1;
         g_stands.push_back(*m_scenario.stand);
@@ -364,6 +367,7 @@ MovementLab::~MovementLab() {
     g_rangeNm = m_saved.rangeNm;
     g_rangeMetres = m_saved.rangeMetres;
     g_qnh = m_saved.qnh;
+    g_weekSlot = m_saved.weekSlot;
 }
 
 LiveAc* MovementLab::aircraft() const { return gf_findLiveByAct(m_scenario.act); }

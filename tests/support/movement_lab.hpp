@@ -94,6 +94,10 @@ struct Scenario {
     std::int32_t maxHoldingMinutes = 20;
     bool airborneOnly = false;
     GeoPos user{47.458, 8.548};  // the user flies at FL300 above this
+    // The clock of the run: a weekday (1 Monday .. 7 Sunday) and half-hour
+    // slot (0..47), under which the stand learning files what it sees.
+    std::uint32_t weekday = 3;
+    std::uint32_t halfHour = 20;
     double staticCgFt = 9.0;
     double staticPitchRad = 0.005;
 };
@@ -244,6 +248,7 @@ private:
         double rangeNm = g_rangeNm.load();
         std::uint32_t rangeMetres = g_rangeMetres.load();
         std::int32_t qnh = 1013;
+        std::uint64_t weekSlot = 0;
     };
     Saved m_saved;
     Scenario m_scenario;
