@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "foundation/dataset_crypto.hpp"
+#include "foundation/text_files.hpp"
 #include "tool_files.hpp"
 #include "tool_options.hpp"
 
@@ -87,10 +88,24 @@ int run(int argc, char** argv) {
         std::fprintf(stderr, "skyhaven-pack: sodium_init failed\n");
         return 1;
     }
+    // Written beside OUT and renamed over it only when whole, so that a write
+    // that fails (a full disk) leaves an older OUT as it was.
+    const std::filesystem::path out = argv[2];
+    const std::filesystem::path temp = skh::gf_temporaryPathBeside(out, ".tmp");
+    std::string why;
     try {
-        skh::gf_streamEncryptFile(skh::g_dataSetKey, argv[1], argv[2]);
+        skh::gf_streamEncryptFile(skh::g_dataSetKey, argv[1], temp.string());
     } catch (const std::exception& e) {
-        std::fprintf(stderr, "skyhaven-pack: %s\n", e.what());
+        why = e.what();
+    }
+    if (why.empty() && !skh::gf_replaceWith(temp, out, why)) why = out.string() + ": " + why;
+    if (!why.empty()) {
+        skh::gf_removeFile(temp);
+        // The file the user named, not the one beside it.
+        for (auto at = why.find(temp.string()); at != std::string::npos; at = why.find(temp.string())) {
+            why.replace(at, temp.string().size(), out.string());
+        }
+        std::fprintf(stderr, "skyhaven-pack: %s; nothing written\n", why.c_str());
         return 1;
     }
     return 0;

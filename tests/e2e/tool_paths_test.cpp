@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "foundation/dataset_crypto.hpp"
 #include "support/test_env.hpp"
 #include "tool_runner.hpp"
 
@@ -197,30 +198,64 @@ TEST(ToolPaths, EveryPathArgumentThatCannotBeOpenedIsNamedWithItsReasonInOneLine
     EXPECT_EQ(lf_contents(work), expected);
 }
 
-TEST(ToolPaths, ATraceThatCannotBeWrittenInFullLeavesTheOlderOneAsItWas) {
+// An output written over an older one is written beside and takes its name
+// only when whole: a write that fails leaves the older one byte for byte.
+TEST(ToolPaths, AnOutputThatCannotBeWrittenInFullLeavesTheOlderOneAsItWas) {
     const test::TempDir dir;
     const fs::path work = dir / "work";
     fs::create_directories(work);
+    // An airport list of some hundred kilobytes, to pack.
+    std::string airports = "<?xml version=\"1.0\"?><airports>";
+    for (int i = 0; i < 4000; ++i)
+        airports += "<airport icao=\"X" + std::to_string(i) + "\" lat=\"47.0\" lon=\"8.0\"/>";
+    airports += "</airports>";
+    test::writeFile(dir / "airports.xml", airports);
+    struct Case {
+        const char* tool;
+        std::string output;
+        std::vector<std::string> args;
+        std::string refusal;                         // the line's beginning
+        std::function<bool(const fs::path&)> whole;  // the new output is one
+    };
     const std::string trace = (work / "trace.csv").string();
-    const std::string older = "tick,lat,lon\n1,47.0,8.0\n";
-    test::writeFile(trace, older);
-    const std::vector<std::string> args = {"--scenario", "approach", "--out", trace};
-    // The approach's trace is megabytes; files may grow to 64 blocks here,
-    // and the signal of a write past that is ignored, so that write fails.
-    ASSERT_EQ(test::runToolInShell("trap '' XFSZ; ulimit -f 64;", "skyhaven-trace", args, "", dir / "limited.txt"), 1);
-    const std::string text = test::readFile(dir / "limited.txt");
-    EXPECT_EQ(text.rfind("skyhaven-trace: cannot write the trace " + trace + ": ", 0), 0u) << text;
-    EXPECT_NE(text.find("File too large"), std::string::npos) << text;
-    EXPECT_EQ(text.find('\n'), text.size() - 1) << text;  // one line
-    EXPECT_EQ(test::readFile(trace), older);
-    EXPECT_EQ(lf_contents(work), (std::map<std::string, std::uintmax_t>{{trace, older.size()}}));
+    const std::string packed = (work / "airports.enc").string();
+    const Case cases[] = {
+        {"skyhaven-trace",
+         trace,
+         {"--scenario", "approach", "--out", trace},
+         "skyhaven-trace: cannot write the trace " + trace + ": ",
+         [](const fs::path& p) { return test::readLines(p).at(0).rfind("tick,lat,lon,", 0) == 0; }},
+        {"skyhaven-pack",
+         packed,
+         {(dir / "airports.xml").string(), packed},
+         "skyhaven-pack: Could not write output file: " + packed + ": ",
+         [](const fs::path& p) { return gf_verifyDataSet(p); }},
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.tool);
+        for (const auto& e : fs::directory_iterator(work)) fs::remove(e.path());
+        const std::string older = "an older output\n";
+        test::writeFile(c.output, older);
+        // Each output is larger than 64 blocks, the limit of the files here;
+        // the signal of a write past it is ignored, so that write fails.
+        const fs::path errors = dir / ("limited" + std::to_string(++n) + ".txt");
+        ASSERT_EQ(test::runToolInShell("trap '' XFSZ; ulimit -f 64;", c.tool, c.args, "", errors), 1);
+        const std::string text = test::readFile(errors);
+        EXPECT_EQ(text.rfind(c.refusal, 0), 0u) << text;
+        EXPECT_NE(text.find("File too large"), std::string::npos) << text;
+        EXPECT_EQ(text.find('\n'), text.size() - 1) << text;  // one line
+        EXPECT_EQ(test::readFile(c.output), older);
+        EXPECT_EQ(lf_contents(work), (std::map<std::string, std::uintmax_t>{{c.output, older.size()}}));
 
-    // Without the limit, the new trace takes the older one's place, with
-    // nothing left beside it.
-    ASSERT_EQ(test::runTool("skyhaven-trace", args, dir / "whole.txt"), 0) << test::readFile(dir / "whole.txt");
-    EXPECT_EQ(test::readLines(trace).at(0).rfind("tick,lat,lon,", 0), 0u);
-    EXPECT_GT(fs::file_size(trace), 64u * 1024);
-    EXPECT_EQ(lf_contents(work).size(), 1u);
+        // Without the limit, the new output takes the older one's place, with
+        // nothing left beside it.
+        const fs::path whole = dir / ("whole" + std::to_string(n) + ".txt");
+        ASSERT_EQ(test::runTool(c.tool, c.args, whole), 0) << test::readFile(whole);
+        EXPECT_GT(fs::file_size(c.output), 64u * 1024);
+        EXPECT_TRUE(c.whole(c.output));
+        EXPECT_EQ(lf_contents(work).size(), 1u);
+    }
 }
 
 }  // namespace
