@@ -499,6 +499,7 @@ else
   if [ -n "$no_match" ]; then
     row "    no livery fits: $(grep -c . <<<"$no_match") aircraft" "$(paste -sd, - <<<"$no_match" | sed 's/,/, /g')"
     while IFS=$'\t' read -r key title; do
+      [ -n "$title" ] || continue
       hit=$(awk -v k="$key " '$0 != "" && index($0, k) == 1' <<<"$no_match")
       [ -n "$hit" ] || continue
       no_livery_refused=$((no_livery_refused + $(grep -c . <<<"$hit")))
