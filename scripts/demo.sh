@@ -486,8 +486,25 @@ else
   row "  dropped before their creation" \
     "$before_creation: $(reasons_of "${before_creation_reasons[@]}")"
   no_match=$(awk '/^No match found for:$/ { on = 1; next } on && NF == 0 { on = 0 } on { print }' "$log")
+  # A title the simulator refused is never matched again, so an aircraft
+  # whose match it was is left without a livery. Each refused title with the
+  # airline and type (as the no-match lines begin) of the aircraft it was
+  # matched for, from the log's match lines ("... RYR B738 =2= <title>").
+  refused_for=$(awk 'match($0, / =[0-9a-z]+= /) { key[substr($0, RSTART + RLENGTH)] = substr($0, RSTART - 8, 8) }
+    / could not be created by your Sim!$/ {
+      t = $0; sub(/^[^ ]* \047/, "", t); sub(/\047 could not be created by your Sim!$/, "", t)
+      if (t in key) print key[t] "\t" t
+    }' "$log" | sort -u)
+  no_livery_refused=0
   if [ -n "$no_match" ]; then
     row "    no livery fits: $(grep -c . <<<"$no_match") aircraft" "$(paste -sd, - <<<"$no_match" | sed 's/,/, /g')"
+    while IFS=$'\t' read -r key title; do
+      [ -n "$title" ] || continue
+      hit=$(awk -v k="$key " '$0 != "" && index($0, k) == 1' <<<"$no_match")
+      [ -n "$hit" ] || continue
+      no_livery_refused=$((no_livery_refused + $(grep -c . <<<"$hit")))
+      row "      because the simulator refused their title" "$(paste -sd, - <<<"$hit" | sed 's/,/, /g') ('$title')"
+    done <<<"$refused_for"
   fi
   if [ "$respawns" -gt 0 ]; then
     row "  created in the simulator (and $respawns again after a respawn)" "$((live_created - respawns))"
@@ -497,7 +514,9 @@ else
   row "  not created by the close (waiting, or out of positions)" "$((made - (live_created - respawns) - before_creation))"
   echo "  of the $live_created creations asked of the simulator:"
   row "  adopted, then active 2 s later" "$adopted, $active"
-  row "  refused by the simulator ('$refused_title')" "$((refused - s_refused))"
+  refused_note=
+  [ "$no_livery_refused" = 0 ] || refused_note="; a refused title is not used again, so $no_livery_refused aircraft had no livery (see above)"
+  row "  refused by the simulator ('$refused_title')" "$((refused - s_refused))$refused_note"
   row "  given up: their object was not identified in time" "$given_up"
   row "  not answered by the close" "$((live_created - adopted - (refused - s_refused) - given_up))"
   parked=$({ grep -E ' arrived at stand$' "$log" || true; } | sed -E 's/^[0-9:]* *([^ ]+) *: *([^ ]+) .*/\2 at \1/' |

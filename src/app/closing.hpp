@@ -7,7 +7,9 @@
 
 namespace skh {
 
-enum class ClosingOutcome { Restart, Quit };
+// QuitFailed: quit after a fatal error; the program ends with a failure
+// status however the user closed it.
+enum class ClosingOutcome { Restart, Quit, QuitFailed };
 
 // The closing step, on the start-up worker after the run has ended (or the
 // start-up failed). The caller posts the window message the outcome asks for.

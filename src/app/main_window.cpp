@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <pugixml.hpp>
 #include <thread>
@@ -40,7 +41,11 @@ void lf_startWorker() {
     if (g_startupWorker.joinable()) g_startupWorker.join();
     g_startupWorker = std::thread([] {
         const ClosingOutcome outcome = lf_startupThread();
-        platform::postMessage(outcome == ClosingOutcome::Restart ? WM_APP_START : WM_APP_QUIT);
+        if (outcome == ClosingOutcome::Restart) {
+            platform::postMessage(WM_APP_START);
+        } else {
+            platform::postMessage(WM_APP_QUIT, outcome == ClosingOutcome::QuitFailed ? 1 : 0);
+        }
     });
 }
 
@@ -82,6 +87,13 @@ void lf_saveWindowPosition() {
     gf_saveIntParameter(MAIN_WINDOW_Y);
     lf_storeWindowPosition(previousX, previousY);
     gf_logRaw(gf_timeText(platform::utcNowSeconds()));
+}
+
+// The start ends before the window could show anything: the log and the
+// console say why.
+void lf_failedStart(const std::string& text) {
+    gf_logRaw(text);
+    std::fprintf(stderr, "%s: %s\n", PRODUCT_NAME.c_str(), text.c_str());
 }
 
 }  // namespace
@@ -169,8 +181,9 @@ std::intptr_t lf_wndProc(std::uint32_t message, std::uintptr_t wParam, std::intp
             lf_startWorker();
             return 0;
         case WM_APP_QUIT:
+            // wParam: the program's exit status.
             lf_saveWindowPosition();
-            platform::postQuitMessage(0);
+            platform::postQuitMessage(static_cast<int>(wParam));
             return 0;
         default:
             return 0;
@@ -205,16 +218,16 @@ bool initInstance(const std::string& title) {
 int gf_runMainWindow() {
     const std::string title = PRODUCT_NAME;
     if (!initInstance(title)) {
-        gf_logRaw("initInstance failed");
-        return 0;
+        lf_failedStart("initInstance failed");
+        return 1;
     }
     try {
         std::error_code ec;
         if (!fs::exists(g_settingsFolder, ec)) fs::create_directories(g_settingsFolder);
     } catch (const fs::filesystem_error& e) {
-        gf_logRaw(skh::format("Failed to create directory: {}", e.what()));
+        lf_failedStart(skh::format("Failed to create directory: {}", e.what()));
         platform::destroyMainWindow();
-        return 0;
+        return 1;
     }
     if (platform::mainWindowExists()) platform::postMessage(WM_APP_START);
     const int code = platform::runMessageLoop();

@@ -22,8 +22,8 @@ inline constexpr int kMainWindowWidth = kStatusArea.right;
 inline constexpr int kMainWindowHeight = kStatusArea.bottom;
 
 // Creates the window, makes sure of the settings folder, starts the first
-// start-up worker and runs the message loop; the loop's exit code, or 0 when
-// the window cannot be made.
+// start-up worker and runs the message loop; the loop's exit code (1 after a
+// fatal error), or 1 when the window or the settings folder cannot be made.
 int gf_runMainWindow();
 
 // Creates and shows the main window at the stored position (after waiting

@@ -36,6 +36,7 @@
 #include "platform/registry.hpp"
 #include "platform/win_path.hpp"
 #include "platform/window.hpp"
+#include "simclient/sim_state.hpp"
 
 namespace skh {
 
@@ -66,9 +67,10 @@ void lf_showInstallPath(const std::string& text) {
 
 // Errors 151 and 153 wait for an install path typed into the window; with
 // no window on a display there is nothing to type into, so the console says
-// once where the path can be given instead.
-void lf_sayWhereWithoutWindow(const UserErrorException& e) {
-    if ((e.number() != 151 && e.number() != 153) || gf_mainWindowOnDisplay()) return;
+// once where the path can be given instead, and how to close. True when it
+// said so.
+bool lf_sayWhereWithoutWindow(const UserErrorException& e) {
+    if ((e.number() != 151 && e.number() != 153) || gf_mainWindowOnDisplay()) return false;
     std::string registry = platform::regStandInFile();
     if (registry.empty()) registry = "(none: SKYHAVEN_REGISTRY names its file)";
     const std::string orRegistry =
@@ -82,6 +84,7 @@ void lf_sayWhereWithoutWindow(const UserErrorException& e) {
         "No window to type the install path into: give it as {} in {}, {}; then start {} again (Ctrl-C closes it)",
         SIM_INSTALL_PATH.name, g_parametersXmlPath, orRegistry, PRODUCT_NAME);
     std::fprintf(stderr, "%s\n", text.c_str());
+    return true;
 }
 
 // A failure of the start-up or the run other than a user error: SYSTEM
@@ -311,13 +314,22 @@ void lf_setDestination(const std::string& code, GeoPos position) {
     gf_enableControl(g_reReadButton, false);
 }
 
+void gf_sayHowToCloseAfterError() {
+    if (gf_mainWindowOnDisplay() || g_closeRequested.load()) return;
+    std::fprintf(stderr, "%s waits to be closed after this error (Ctrl-C closes it)\n", PRODUCT_NAME.c_str());
+}
+
 ClosingOutcome lf_startupThread() {
+    // Every way out of the start-up or the run by an exception is a failure.
+    bool failed = true;
+    bool closeSaid = false;
     try {
         lf_startup();
+        failed = false;
     } catch (const UserErrorException& e) {
         const std::string text = e.what();
         gf_setErrorMessage(text.empty() ? "Unknown exception" : text);
-        lf_sayWhereWithoutWindow(e);
+        closeSaid = lf_sayWhereWithoutWindow(e);
         gf_setSystemError();
     } catch (const win32::Utf8ConversionException& e) {
         gf_setErrorMessage(skh::format("Utf8ConversionException: {}", e.what()));
@@ -336,7 +348,12 @@ ClosingOutcome lf_startupThread() {
         gf_setErrorMessage("Unknown exception");
         gf_setSystemError();
     }
-    return lf_closingDown(gf_runClock());
+    // The closing step waits for the user after a system error only.
+    if (failed && !closeSaid && g_appState.load() == AppState::SystemError) gf_sayHowToCloseAfterError();
+    const ClosingOutcome outcome = lf_closingDown(gf_runClock());
+    // The simulator's user error (a wrong version, say) leaves the run waiting for the close: a failure too.
+    if (outcome == ClosingOutcome::Quit && (failed || gf_simUserErrorShown())) return ClosingOutcome::QuitFailed;
+    return outcome;
 }
 
 }  // namespace skh

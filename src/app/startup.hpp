@@ -11,7 +11,8 @@
 
 namespace skh {
 
-// The worker's body; returns what the closing step decided.
+// The worker's body; returns what the closing step decided, QuitFailed for a
+// quit after a fatal error of the start-up or the run.
 ClosingOutcome lf_startupThread();
 
 // The current folder must be the program folder, which holds "docs";

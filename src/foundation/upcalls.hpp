@@ -39,6 +39,10 @@ inline bool gf_stopUnderWay() { return g_stopRequested.load() || g_closeRequeste
 void gf_setStatusMessage(const std::string& text, bool log);
 void gf_clearStatusMessage();
 void gf_setErrorMessage(const std::string& text);
+// After a fatal error on the error line, which stays until the user closes
+// the program: without a window on a display, the console says how to close
+// it.
+void gf_sayHowToCloseAfterError();
 
 // Shows and logs "The {} has stopped with error: {}"; unless a stop is
 // already under way, ends the run with READER ERROR and a restart in 15 s.

@@ -126,6 +126,7 @@ void gf_simClientThread(std::stop_token stop) {
         gf_setErrorMessage(text.empty() ? "Unknown exception" : text);
         // The run goes on showing the error; its requests must not restart it.
         g_simUserError = e.number() != 0 ? e.number() : -1;
+        gf_sayHowToCloseAfterError();
     } catch (const std::exception& e) {
         gf_setErrorMessage(e.what());
         lf_simGone();

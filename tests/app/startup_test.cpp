@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <string>
 
 #include "airports/airport_list.hpp"
@@ -61,13 +62,52 @@ TEST_F(Startup, WithoutDocsFolderError41WaitsForTheClose) {
     m_clock.onSleep([](std::size_t n) {
         if (n == 3) gf_requestClose();
     });
-    EXPECT_EQ(lf_startupThread(), ClosingOutcome::Quit);
+    EXPECT_EQ(lf_startupThread(), ClosingOutcome::QuitFailed);
     EXPECT_EQ(gf_errorText(), "41: Skyhaven_P3D must be run from the Skyhaven_P3D folder!");
     EXPECT_EQ(m_clock.sleeps().size(), 3u);
     EXPECT_TRUE(m_log.contains("Error 41: Skyhaven_P3D must be run from the Skyhaven_P3D folder!\n"));
     EXPECT_TRUE(m_log.contains("Exiting: SYSTEM ERROR\n"));
     EXPECT_TRUE(m_log.contains("User closed Skyhaven_P3D\n"));
     EXPECT_FALSE(fs::exists(m_program / "output"));  // nothing else was done
+}
+
+// Every failure of the start ends the program with a failure status, also
+// when the user had already closed the window; a close alone does not.
+TEST_F(Startup, AFailedStartQuitsFailedHoweverItIsClosed) {
+    registry(kV5);
+    const fs::path liveries = m_program / g_liveriesScannedXml.string();
+    test::writeFile(liveries, R"(<liveries><liv airl="SWR" type="A320" title="Airbus A320 Swiss"/></liveries>)");
+    m_clock.onSleep([](std::size_t) { gf_requestClose(); });
+    struct Case {
+        const char* label;
+        std::function<void()> arrange;
+        ClosingOutcome outcome;
+        const char* exiting;
+    };
+    const Case cases[] = {
+        {"a user error", [this] { fs::remove_all(m_program / "docs"); }, ClosingOutcome::QuitFailed,
+         "Exiting: SYSTEM ERROR\n"},
+        {"another exception", [this] { test::writeFile(m_program / "output", "a file where a folder should go"); },
+         ClosingOutcome::QuitFailed, "Exiting: SYSTEM ERROR\n"},
+        {"an exception after the close",
+         [this] {
+             test::writeFile(m_program / "output", "a file where a folder should go");
+             gf_requestClose();
+         },
+         ClosingOutcome::QuitFailed, "Exiting: USER CLOSED SIM\n"},
+        {"a close alone", [] { gf_requestClose(); }, ClosingOutcome::Quit, "Exiting: USER CLOSED SIM\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        const std::size_t before = m_log.text().size();
+        lf_resetSession();
+        fs::create_directories(m_program / "docs");
+        fs::remove_all(m_program / "output");
+        c.arrange();
+        EXPECT_EQ(lf_startupThread(), c.outcome);
+        const std::string logged = m_log.text().substr(before);
+        EXPECT_NE(logged.find(c.exiting), std::string::npos) << logged;
+    }
 }
 
 TEST_F(Startup, FoldersInstallationAndRealTraffic) {
@@ -150,7 +190,8 @@ TEST_F(Startup, MissingLiveriesCacheTurnsTheScanOn) {
     SCAN_LIVERIES.value = false;
     gf_saveBoolParameter(SCAN_LIVERIES);
     m_clock.onSleep([](std::size_t) { gf_requestClose(); });
-    EXPECT_EQ(lf_startupThread(), ClosingOutcome::Quit);
+    // The scan finds no livery in this folder: error 43.
+    EXPECT_EQ(lf_startupThread(), ClosingOutcome::QuitFailed);
     EXPECT_EQ(storedValue("SCAN_LIVERIES"), "true");
     EXPECT_TRUE(m_log.contains("File " + g_liveriesScannedXml.string() + " is gone, rescan liveries\n"));
 }

@@ -95,6 +95,15 @@ public:
     void writeSettings(const std::string& parameters) const {
         writeFile(settingsFile(), "<?xml version=\"1.0\"?>\n<parameters>\n" + parameters + "</parameters>\n");
     }
+    // Settings with which a start fails nowhere: an install path that exists
+    // and no scans (the liveries come from the cache); it then waits for
+    // the simulator.
+    void writeGoodSettings() const {
+        fs::create_directories(path("P3D v5"));
+        writeSettings("<parameter name=\"SIM_INSTALL_PATH\" value=\"" + path("P3D v5").string() +
+                      "\"/>\n<parameter name=\"SCAN_LIVERIES\" value=\"false\"/>\n"
+                      "<parameter name=\"SCAN_AIRPORTS\" value=\"false\"/>\n");
+    }
     platform::EnvironmentChanges environment() const {
         return {{"APPDATA", (m_dir / "appdata").string()},
                 {"SKYHAVEN_REGISTRY", (m_dir / "registry.ini").string()},

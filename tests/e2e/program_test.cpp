@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <string>
 
 #include "program_fixture.hpp"
@@ -18,7 +20,7 @@ TEST(Program, OutsideItsFolderShowsError41UntilClosed) {
     ProgramProcess program(world.folder(), world.environment());
     ASSERT_TRUE(program.waitForLog("Error 41: Skyhaven_P3D must be run from the Skyhaven_P3D folder!\n"));
     EXPECT_FALSE(program.wait(300));  // it waits for the user to close the window
-    EXPECT_EQ(program.close(), 0);
+    EXPECT_EQ(program.close(), 1);
     EXPECT_NE(program.log().find("Exiting: SYSTEM ERROR\n"), std::string::npos);
     EXPECT_NE(program.log().find("User closed Skyhaven_P3D\n"), std::string::npos);
     EXPECT_NE(program.output().find("Error 41: Skyhaven_P3D must be run from the Skyhaven_P3D folder!"),
@@ -32,7 +34,7 @@ TEST(Program, SecondInstanceReturnsMinusOneAtOnce) {
     ProgramProcess second(world.folder(), world.environment());
     EXPECT_EQ(second.wait(), 255);
     EXPECT_FALSE(fs::exists(world.folder() / "Log0.txt"));  // the second copy did not touch the log
-    EXPECT_EQ(first.close(), 0);
+    EXPECT_EQ(first.close(), 1);
 }
 
 TEST(Program, StartsWritesItsSettingsAndKeepsOlderLogs) {
@@ -42,7 +44,7 @@ TEST(Program, StartsWritesItsSettingsAndKeepsOlderLogs) {
         ProgramProcess program(world.folder(), world.environment());
         // No simulator installed on this machine: the user is asked for its path.
         ASSERT_TRUE(program.waitForOutput("Error 151: No P3D install path detected"));
-        ASSERT_EQ(program.close(), 0);
+        ASSERT_EQ(program.close(), 1);
     }
     const auto log = test::readLines(world.folder() / "Log.txt");
     ASSERT_FALSE(log.empty());
@@ -106,7 +108,7 @@ TEST(Program, WithoutAWindowTheInstallPathErrorsSayOnceWhereThePathCanBeGiven) {
         if (c.registry == "<none>") env.emplace_back("SKYHAVEN_REGISTRY", "");
         ProgramProcess program(world.folder(), env);
         ASSERT_TRUE(program.waitForOutput(kNoWindowLine));
-        ASSERT_EQ(program.close(), 0);
+        ASSERT_EQ(program.close(), 1);
         const std::string output = program.output();
         EXPECT_EQ(occurrences(output, kNoWindowLine), 1u) << output;
         EXPECT_NE(output.find(std::string(kNoWindowLine) + world.settingsFile().string() + ", " + c.where +
@@ -121,9 +123,9 @@ TEST(Program, WithoutAWindowTheInstallPathErrorsSayOnceWhereThePathCanBeGiven) {
     ProgramWorld world;
     world.prepareProgramFolder();
     fs::create_directories(world.path("P3D v5"));
-    world.writeSettings("<parameter name=\"SIM_INSTALL_PATH\" value=\"" + world.path("P3D v5").string() + "\"/>\n");
+    world.writeGoodSettings();
     ProgramProcess program(world.folder(), world.environment());
-    ASSERT_TRUE(program.waitForLog("RealTraffic not detected at this PC"));
+    ASSERT_TRUE(program.waitForLog("Waiting for Prepar3Dv5 ..."));
     ASSERT_EQ(program.close(), 0);
     EXPECT_EQ(program.log().find("Error 15"), std::string::npos) << program.log();
     EXPECT_EQ(program.output().find(kNoWindowLine), std::string::npos) << program.output();
@@ -138,7 +140,7 @@ TEST(Program, WithAWindowTheInstallPathErrorWaitsForTheWindowSilently) {
     env.emplace_back("SKYHAVEN_HEADLESS", "");  // the window on the virtual display
     ProgramProcess program(world.folder(), env);
     ASSERT_TRUE(program.waitForOutput("Error 151: No P3D install path detected"));
-    ASSERT_EQ(program.close(), 0);
+    ASSERT_EQ(program.close(), 1);
     EXPECT_EQ(program.output().find(kNoWindowLine), std::string::npos) << program.output();
     EXPECT_EQ(program.log().find("No display for the main window"), std::string::npos) << program.log();
 }
@@ -149,7 +151,7 @@ TEST(Program, CorruptSettingsAreKeptAsBackup) {
     test::writeFile(world.settingsFile(), "<parameters><oops");
     ProgramProcess program(world.folder(), world.environment());
     ASSERT_TRUE(program.waitForLog("Error 151"));
-    EXPECT_EQ(program.close(), 0);
+    EXPECT_EQ(program.close(), 1);
     EXPECT_EQ(test::readFile(world.settingsFile().parent_path() / "parameters0.xml"), "<parameters><oops");
 }
 
@@ -159,7 +161,7 @@ TEST(Program, DamagedAirportListIsError88) {
     test::packDataSet("<airfields/>", world.folder() / g_airportsEnc);
     ProgramProcess program(world.folder(), world.environment());
     ASSERT_TRUE(program.waitForLog("Error 88: Missing <airports> root in: input/airports.xml\n"));
-    EXPECT_EQ(program.close(), 0);
+    EXPECT_EQ(program.close(), 1);
     EXPECT_FALSE(fs::exists(world.folder() / g_airportsXml));
 }
 
@@ -170,6 +172,75 @@ TEST(Program, UnwritableLogEndsWithStatusOne) {
     ProgramProcess program(world.folder(), world.environment());
     EXPECT_EQ(program.wait(), 1);
     EXPECT_NE(program.output().find("cannot open the log"), std::string::npos);
+}
+
+constexpr const char* kCloseLine = "Skyhaven_P3D waits to be closed after this error (Ctrl-C closes it)\n";
+
+// After a fatal error the program waits for the user and ends with status 1
+// however it is closed; a run that nothing failed ends with 0. Without a
+// window the error line ends and the next line says how to close it (error
+// 151's own line says so already).
+TEST(Program, AFatalErrorEndsWithStatusOneWithOrWithoutAWindow) {
+    const auto prepared = [](const ProgramWorld& world) { world.prepareProgramFolder(); };
+    struct Case {
+        const char* label;
+        std::function<void(const ProgramWorld&)> prepare;
+        std::string error;  // the error line on the console; empty: none
+        int status;
+    };
+    const Case cases[] = {
+        {"not its folder", [](const ProgramWorld&) {},
+         "Error 41: Skyhaven_P3D must be run from the Skyhaven_P3D folder!\n", 1},
+        {"no dbase.enc",
+         [](const ProgramWorld& world) {
+             world.prepareProgramFolder();
+             fs::remove(world.folder() / g_dbaseEnc);
+         },
+         "Error " + g_dbaseEnc.string() + " not available\n", 1},
+        {"no install path", prepared,
+         "Error 151: No P3D install path detected, type full Install Path above, and press Enter\n", 1},
+        {"nothing fails",
+         [](const ProgramWorld& world) {
+             world.prepareProgramFolder();
+             world.writeGoodSettings();
+         },
+         "", 0},
+    };
+    test::XvfbDisplay display;
+    for (const bool window : {false, true}) {
+        if (window && !display.failure().empty()) {
+            std::printf("No FLTK window cases: %s\n", display.failure().c_str());
+            continue;
+        }
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(c.label) + (window ? ", with a window" : ", without a window"));
+            ProgramWorld world;
+            c.prepare(world);
+            auto env = world.environment();
+            if (window) env.emplace_back("SKYHAVEN_HEADLESS", "");
+            ProgramProcess program(world.folder(), env);
+            ASSERT_TRUE(program.waitForOutput(c.error.empty() ? "Waiting for Prepar3Dv5 ..." : c.error));
+            EXPECT_EQ(program.close(), c.status);
+            const std::string output = program.output();
+            const bool ownLine = !window && !c.error.empty() && c.error.find("Error 151") == std::string::npos;
+            EXPECT_EQ(occurrences(output, kCloseLine), ownLine ? 1u : 0u) << output;
+            if (ownLine) {
+                EXPECT_NE(output.find(c.error + kCloseLine), std::string::npos) << output;
+            }
+            if (c.status == 0) {
+                EXPECT_EQ(output.find("Error"), std::string::npos) << output;
+            }
+        }
+    }
+
+    // A settings folder that cannot be made ends the program at once.
+    ProgramWorld world;
+    world.prepareProgramFolder();
+    test::writeFile(world.path("appdata"), "a file where the settings folder should go");
+    ProgramProcess program(world.folder(), world.environment());
+    EXPECT_EQ(program.wait(), 1);
+    EXPECT_NE(program.output().find("Skyhaven_P3D: Failed to create directory: "), std::string::npos)
+        << program.output();
 }
 
 }  // namespace

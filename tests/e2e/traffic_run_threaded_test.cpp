@@ -223,7 +223,7 @@ TEST_F(TrafficRunThreaded, AUserErrorFromTheSimulatorShowsWithoutARestartLoop) {
     EXPECT_EQ(gf_errorText().rfind("95: ", 0), 0u);
 
     gf_requestClose();
-    joinWorker();
+    EXPECT_EQ(joinWorker(), ClosingOutcome::QuitFailed);  // the program ends with a failure status
     EXPECT_FALSE(m_log.contains("Exiting: SIMCONNECT ERROR")) << m_log.text();
 }
 
