@@ -44,6 +44,9 @@ mkdir -p "$logs"
 launcher=()
 if command -v ccache >/dev/null; then
   launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+  # Paths relative to the clone, so that another clone of the project (CI's)
+  # finds what this one compiled.
+  export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$PWD} CCACHE_NOHASHDIR=${CCACHE_NOHASHDIR:-1}
 fi
 
 heading() { printf '\n== %s\n' "$1"; }
