@@ -181,25 +181,37 @@ bool lf_holdsTheSame(const fs::path& aside, const fs::path& path) {
 // Keeps a damaged file under a name of its own as above without taking it
 // from its own name, so that the name never stands empty: the file that
 // replaces it takes it by one rename. A second link to it, or a flushed copy
-// where the disk has no links. The name; empty, with `problem`, when it
-// could not be kept.
-fs::path lf_keepDamagedAside(const fs::path& path, std::string& problem) {
+// where the disk has no links.
+struct KeptAside {
+    fs::path name;                // empty when it could not be kept
+    std::string problem;          // why not
+    bool everyNameTaken = false;  // only the user can make room
+};
+
+KeptAside lf_keepDamagedAside(const fs::path& path) {
+    KeptAside kept;
     for (int n = 1; n <= kDamagedNames; ++n) {
         const fs::path aside = lf_damagedName(path, n);
         const int error = platform::linkFile(path, aside);
         if (error == 0) {
             platform::syncFolder(aside.parent_path());
-            return aside;
+            kept.name = aside;
+            return kept;
         }
         if (error == EEXIST || lf_taken(aside)) {
             // Kept there already by a run killed before the file was replaced.
-            if (lf_holdsTheSame(aside, path)) return aside;
+            if (lf_holdsTheSame(aside, path)) {
+                kept.name = aside;
+                return kept;
+            }
             continue;
         }
-        return gf_copyFileAtomically(path, aside, problem) ? aside : fs::path();
+        if (gf_copyFileAtomically(path, aside, kept.problem)) kept.name = aside;
+        return kept;
     }
-    problem = lf_everyNameTaken(path);
-    return {};
+    kept.problem = lf_everyNameTaken(path);
+    kept.everyNameTaken = true;
+    return kept;
 }
 
 // A name that lf_damagedName gives `file`: stem.damaged.ext, stem.damaged2.ext, ...
@@ -252,16 +264,15 @@ bool lf_keepDamagedBackup(const fs::path& backup, const fs::path& path) {
                                   backup.string(), read.problem, path.string()));
         return false;
     }
-    std::string problem;
-    const fs::path aside = lf_keepDamagedAside(backup, problem);
-    if (aside.empty()) {
-        gf_logWarning(problem == lf_everyNameTaken(backup)
+    const KeptAside aside = lf_keepDamagedAside(backup);
+    if (aside.name.empty()) {
+        gf_logWarning(aside.everyNameTaken
                           ? lf_notSavedUntilRemoved(backup)
                           : skh::format("{} could not be loaded and is kept as it is: {}; {} is not saved now",
-                                        backup.string(), problem, path.string()));
+                                        backup.string(), aside.problem, path.string()));
         return false;
     }
-    gf_logRaw(skh::format("{} could not be loaded, kept as {}", backup.string(), aside.string()));
+    gf_logRaw(skh::format("{} could not be loaded, kept as {}", backup.string(), aside.name.string()));
     return true;
 }
 
@@ -487,10 +498,11 @@ std::string lf_triesAgain(const fs::path& path, std::string_view what) {
 // learned file's name always holds a whole file: the copy is written in full
 // beside it, the damaged file is kept aside under a second name, and the copy
 // takes the learned file's name by one rename. A kill between any two steps
-// leaves the damaged file or the copy there. False, with a log line and the
-// save refused, when the folder stays as it was.
-bool lf_restoreBackup(const fs::path& path, const LearnedRead& backup, const fs::path& backupPath,
-                      const std::string& description) {
+// leaves the damaged file or the copy there. Empty when restored; else, with
+// a log line, why this run's saves are refused: the folder stays as it was.
+std::string lf_restoreBackup(const fs::path& path, const LearnedRead& backup, const fs::path& backupPath,
+                             const std::string& description) {
+    const std::string notRestored = lf_triesAgain(path, "could not be loaded and its backup could not take its place");
     lf_removeLeftovers(path);
     std::string problem;
     const fs::path copy = gf_writeFileBeside(path, backup.bytes, problem);
@@ -499,31 +511,26 @@ bool lf_restoreBackup(const fs::path& path, const LearnedRead& backup, const fs:
             skh::format("{} found, but could not be loaded, and {} could not be copied in its place: {}; "
                         "both are kept as they are: {}",
                         path.string(), backupPath.string(), problem, description));
-        lf_refuseSaves(lf_triesAgain(path, "could not be loaded and its backup could not take its place"));
-        return false;
+        return notRestored;
     }
-    const fs::path aside = lf_keepDamagedAside(path, problem);
+    const KeptAside aside = lf_keepDamagedAside(path);
     std::error_code ec;
-    if (aside.empty()) {
+    if (aside.name.empty()) {
         fs::remove(copy, ec);
         gf_logWarning(skh::format("{} found, but could not be loaded, and is kept as it is: {}; {}", path.string(),
-                                  problem, description));
-        lf_refuseSaves(problem == lf_everyNameTaken(path)
-                           ? lf_notSavedUntilRemoved(path)
-                           : lf_triesAgain(path, "could not be loaded and its backup could not take its place"));
-        return false;
+                                  aside.problem, description));
+        return aside.everyNameTaken ? lf_notSavedUntilRemoved(path) : notRestored;
     }
-    gf_logRaw(
-        skh::format("{} found, but could not be loaded, kept as {}: {}", path.string(), aside.string(), description));
+    gf_logRaw(skh::format("{} found, but could not be loaded, kept as {}: {}", path.string(), aside.name.string(),
+                          description));
     if (!gf_replaceWith(copy, path, problem)) {
         // The damaged file is still in its place; its second name goes.
-        fs::remove(aside, ec);
+        fs::remove(aside.name, ec);
         gf_logWarning(skh::format("{} could not take the place of {}: {}; both are kept as they are",
                                   backupPath.string(), path.string(), problem));
-        lf_refuseSaves(lf_triesAgain(path, "could not be loaded and its backup could not take its place"));
-        return false;
+        return notRestored;
     }
-    return true;
+    return {};
 }
 
 // The learned file at `path` cannot be read in full. A backup that can takes
@@ -555,11 +562,10 @@ void lf_readInsteadOfDamaged(const fs::path& path, const std::string& descriptio
         }
         return;
     }
-    const bool restored = lf_restoreBackup(path, backup, backupPath, description);
+    const std::string refusal = lf_restoreBackup(path, backup, backupPath, description);
     gf_logRaw(skh::format("{} is read in its place", backupPath.string()));
-    const std::string refusal = std::move(g_learnedMerge.refusal);
     lf_mergeLearnedDocument(doc, backupPath, archivedName, stands);
-    if (!restored) lf_refuseSaves(refusal);
+    if (!refusal.empty()) lf_refuseSaves(refusal);
 }
 
 // A learned file that cannot be read now is left as it is; its backup, when
@@ -683,16 +689,16 @@ bool gf_writeLearnedFile(const AirportFileData& data, const fs::path& path) {
             break;
         case LearnedFound::Damaged: {
             // Damaged since the load: it must not take the backup's place.
-            std::string problem;
-            aside = lf_keepDamagedAside(path, problem);
-            if (aside.empty()) {
-                gf_logWarning(problem == lf_everyNameTaken(path)
+            const KeptAside kept = lf_keepDamagedAside(path);
+            if (kept.name.empty()) {
+                gf_logWarning(kept.everyNameTaken
                                   ? lf_notSavedUntilRemoved(path)
                                   : skh::format("{} could not be loaded and is kept as it is: {}; learned data of this "
                                                 "airport is not saved now",
-                                                path.string(), problem));
+                                                path.string(), kept.problem));
                 return false;
             }
+            aside = kept.name;
             gf_logRaw(skh::format("{} could not be loaded, kept as {}; the backup stays as it is", path.string(),
                                   aside.string()));
             break;
