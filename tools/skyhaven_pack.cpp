@@ -89,9 +89,10 @@ int run(int argc, char** argv) {
         return 1;
     }
     // Written beside OUT and renamed over it only when whole, so that a write
-    // that fails (a full disk) leaves an older OUT as it was.
+    // that fails (a full disk) or is stopped leaves an older OUT as it was.
     const std::filesystem::path out = argv[2];
     const std::filesystem::path temp = skh::gf_temporaryPathBeside(out, ".tmp");
+    const skh::tools::RemovedOnStop removed(temp);
     std::string why;
     try {
         skh::gf_streamEncryptFile(skh::g_dataSetKey, argv[1], temp.string());

@@ -87,12 +87,14 @@ bool lf_refuseUnwritable(const std::string& what, const std::string& path) {
     return true;
 }
 
-// Refuses an output that is one of the inputs, before it could overwrite it;
-// an empty output is standard output.
+// Refuses an output that is one of the inputs, or of the other outputs
+// (compared by `same`), before it could overwrite it; an empty output is
+// standard output.
 bool lf_refuseOverwrite(const std::string& what, const std::string& output,
-                        const std::vector<std::pair<std::string, std::string>>& inputs) {
+                        const std::vector<std::pair<std::string, std::string>>& inputs,
+                        bool (*same)(const std::string&, const std::string&) = tools::gf_sameFile) {
     for (const auto& [kind, input] : inputs) {
-        if (!tools::gf_sameFile(output, input)) continue;
+        if (input.empty() || !same(output, input)) continue;
         std::cerr << kTool << ": " << (output.empty() ? "the standard output" : "the " + what + " " + output)
                   << " would overwrite the " << kind << " " << input << " (the same file)\n";
         return true;
@@ -102,8 +104,8 @@ bool lf_refuseOverwrite(const std::string& what, const std::string& output,
 
 // Writes the trace; why it failed, or empty. Over a file, the trace is
 // written beside and takes the file's name only when whole and flushed, so a
-// write that fails leaves the older trace as it was; a device or a pipe is
-// written directly.
+// write that fails, or is stopped, leaves the older trace as it was; a device
+// or a pipe is written directly.
 std::string lf_writeTrace(const std::string& path, const std::string& text) {
     std::error_code ec;
     const std::filesystem::file_status status = std::filesystem::status(path, ec);
@@ -120,8 +122,12 @@ std::string lf_writeTrace(const std::string& path, const std::string& text) {
         const std::filesystem::path real = std::filesystem::canonical(path, ec);
         if (!ec) target = real;
     }
+    const std::filesystem::path temp = gf_temporaryPathBeside(target, ".tmp");
+    const tools::RemovedOnStop removed(temp);
+    // The reason alone: the caller names the trace, not the file beside it.
+    if (const int error = gf_writeNewFile(temp, text); error != 0) return std::generic_category().message(error);
     std::string problem;
-    return gf_writeFileAtomically(target, text, problem) ? std::string() : problem;
+    return gf_replaceWith(temp, target, problem) ? std::string() : problem;
 }
 
 // Seconds to run on: a finite number from 0 to a day.
@@ -206,7 +212,8 @@ int lf_run(const std::vector<std::string>& args) {
     const std::vector<std::pair<std::string, std::string>> inputs = {{"stream", streamPath},
                                                                      {"runway list", runwaysPath}};
     if (lf_refuseOverwrite("trace", outPath, inputs) ||
-        (!logPath.empty() && lf_refuseOverwrite("log", logPath, inputs)))
+        (!logPath.empty() && lf_refuseOverwrite("log", logPath, inputs)) ||
+        lf_refuseOverwrite("trace", outPath, {{"log", logPath}}, tools::gf_sameOutput))
         return 2;
     // The outputs are tried first, so that a run which could not keep its
     // trace or its log writes neither.
@@ -247,7 +254,8 @@ int lf_run(const std::vector<std::string>& args) {
 
     if (!logPath.empty()) {
         try {
-            gf_openLog(logPath);
+            // Only the file named: older logs are the program's, not the tool's.
+            gf_openNamedLog(logPath);
         } catch (const std::exception& e) {
             std::cerr << kTool << ": cannot open the log: " << e.what() << "\n";
             return 1;

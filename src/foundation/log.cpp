@@ -60,14 +60,14 @@ bool lf_keepOldLogs(const std::filesystem::path& path, std::string& problems) {
     return copy(text, older0);
 }
 
-void gf_openLog(const std::filesystem::path& path) {
-    std::string rotationProblems;
-    // While Log.txt is the only copy of the last run it is written on, not over.
-    const bool kept = lf_keepOldLogs(path, rotationProblems);
+namespace {
+
+// Opens the stream over the file or after its end, and writes the header.
+void lf_openStream(const std::filesystem::path& path, std::ios::openmode mode) {
     {
         const std::lock_guard lock(g_logMutex);
         if (g_logStream.is_open()) g_logStream.close();
-        g_logStream.open(path, std::ios::out | (kept ? std::ios::trunc : std::ios::app));
+        g_logStream.open(path, std::ios::out | mode);
         if (!g_logStream.is_open()) {
             g_logStream.setstate(std::ios::failbit);
             s_logOpen.store(false, std::memory_order_release);
@@ -79,11 +79,22 @@ void gf_openLog(const std::filesystem::path& path) {
     }
     gf_logRaw(skh::format("{} (utc) {} version {} for {}", gf_timeText(platform::utcNowSeconds()), PRODUCT_NAME,
                           gf_versionToString(g_programVersion), "Prepar3D v5/v6"));
+}
+
+}  // namespace
+
+void gf_openLog(const std::filesystem::path& path) {
+    std::string rotationProblems;
+    // While Log.txt is the only copy of the last run it is written on, not over.
+    const bool kept = lf_keepOldLogs(path, rotationProblems);
+    lf_openStream(path, kept ? std::ios::trunc : std::ios::app);
     if (!rotationProblems.empty()) {
         gf_logWarning(skh::format("Could not keep the previous logs: {}{}", rotationProblems,
                                   kept ? "" : "; this run's log follows the previous one"));
     }
 }
+
+void gf_openNamedLog(const std::filesystem::path& path) { lf_openStream(path, std::ios::trunc); }
 
 int gf_closeLog() {
     const std::lock_guard lock(g_logMutex);

@@ -19,6 +19,10 @@ extern std::mutex g_logMutex;
 // warning into the log; when the last run's log could not be kept as
 // Log0.txt, this run's lines are appended to it instead of replacing it.
 void gf_openLog(const std::filesystem::path& path = "Log.txt");
+// Opens the log at `path`, written over, and writes the header line, keeping
+// no older logs beside it: for a tool, whose log names the one file it may
+// write. Throws as gf_openLog.
+void gf_openNamedLog(const std::filesystem::path& path);
 // Closes the log; the system's reason for the first of its lines or the
 // close that could not be written since it was opened, 0 when all were.
 int gf_closeLog();

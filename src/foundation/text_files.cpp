@@ -215,13 +215,10 @@ bool gf_writeFileAtomically(const fs::path& path, std::string_view bytes) {
     return false;
 }
 
-fs::path gf_writeFileBeside(const fs::path& path, std::string_view bytes, std::string& problem) {
-    const fs::path temp = gf_temporaryPathBeside(path, ".tmp");
-    std::FILE* f = std::fopen(temp.c_str(), "wb");
-    if (f == nullptr) {
-        problem = skh::format("cannot create {}: {}", temp.string(), std::generic_category().message(errno));
-        return {};
-    }
+int gf_writeNewFile(const fs::path& file, std::string_view bytes, bool* created) {
+    std::FILE* f = std::fopen(file.c_str(), "wb");
+    if (created != nullptr) *created = f != nullptr;
+    if (f == nullptr) return errno != 0 ? errno : EIO;
     // On the disk before the rename: a power cut then leaves the old file or
     // the new one, never an empty one.
     int error = 0;
@@ -230,11 +227,20 @@ fs::path gf_writeFileBeside(const fs::path& path, std::string_view bytes, std::s
     } else {
         error = platform::syncFile(f);
     }
-    if (std::fclose(f) != 0 && error == 0) error = errno;
+    if (std::fclose(f) != 0 && error == 0) error = errno != 0 ? errno : EIO;
     if (error != 0) {
-        problem = skh::format("cannot write {}: {}", temp.string(), std::generic_category().message(error));
         std::error_code ec;
-        fs::remove(temp, ec);
+        fs::remove(file, ec);
+    }
+    return error;
+}
+
+fs::path gf_writeFileBeside(const fs::path& path, std::string_view bytes, std::string& problem) {
+    const fs::path temp = gf_temporaryPathBeside(path, ".tmp");
+    bool created = false;
+    if (const int error = gf_writeNewFile(temp, bytes, &created); error != 0) {
+        problem = skh::format("cannot {} {}: {}", created ? "write" : "create", temp.string(),
+                              std::generic_category().message(error));
         return {};
     }
     return temp;

@@ -78,6 +78,10 @@ bool gf_copyFileAtomically(const std::filesystem::path& from, const std::filesys
 // the rename failed: the file beside is removed and `path` is as it was).
 std::filesystem::path gf_writeFileBeside(const std::filesystem::path& path, std::string_view bytes,
                                          std::string& problem);
+// The first step under a name the caller chose: `bytes` written to the new
+// file `file` and flushed to the disk; 0, or the system's reason, with
+// nothing left (`created` says whether the file could be made).
+int gf_writeNewFile(const std::filesystem::path& file, std::string_view bytes, bool* created = nullptr);
 bool gf_replaceWith(const std::filesystem::path& beside, const std::filesystem::path& path, std::string& problem);
 // The file name of the target that gf_temporaryPathBeside(target, suffix)
 // made `name` for, or empty when `name` is no such name.

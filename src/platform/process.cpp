@@ -50,13 +50,20 @@ int spawnProcess(const std::vector<std::string>& argv, const EnvironmentChanges&
         posix_spawn_file_actions_addopen(&actions, 1, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         posix_spawn_file_actions_adddup2(&actions, 1, 2);
     }
-    // The child starts with no signal blocked, whatever this thread blocks.
+    // The child starts with no signal blocked, whatever this thread blocks,
+    // and ends by the signals of a user as a program started from a terminal
+    // does, whatever this process ignores (a shell ignores some in the jobs it
+    // starts in the background).
     posix_spawnattr_t attributes;
     posix_spawnattr_init(&attributes);
     sigset_t none;
     sigemptyset(&none);
     posix_spawnattr_setsigmask(&attributes, &none);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK);
+    sigset_t ending;
+    sigemptyset(&ending);
+    for (const int sig : {SIGHUP, SIGINT, SIGQUIT, SIGTERM}) sigaddset(&ending, sig);
+    posix_spawnattr_setsigdefault(&attributes, &ending);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
     pid_t pid = -1;
     const int rc = posix_spawn(&pid, argp[0], &actions, &attributes, argp.data(), envp.data());
     posix_spawnattr_destroy(&attributes);

@@ -2,11 +2,15 @@
 // output that fails as it is written (standard output too): refused in one
 // line that names the file and gives the system's reason, with status 1 and
 // nothing written, not even the outputs that could have been. An output that
-// is one of the inputs, under any name, is refused before the run (status 2).
-// A trace that cannot be written in full leaves the older one as it was.
+// is one of the inputs or another output, under any name, is refused before
+// the run (status 2). An output that cannot be written in full, or whose tool
+// is stopped while it writes, leaves the older one as it was.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
 
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -29,6 +33,14 @@ std::map<std::string, std::uintmax_t> lf_contents(const fs::path& folder) {
     return entries;
 }
 
+// An airport list of some hundred kilobytes, to pack.
+std::string lf_airportList() {
+    std::string airports = "<?xml version=\"1.0\"?><airports>";
+    for (int i = 0; i < 4000; ++i)
+        airports += "<airport icao=\"X" + std::to_string(i) + "\" lat=\"47.0\" lon=\"8.0\"/>";
+    return airports + "</airports>";
+}
+
 TEST(ToolPaths, EveryPathArgumentThatCannotBeOpenedIsNamedWithItsReasonInOneLine) {
     const test::TempDir dir;
     const fs::path work = dir / "work";
@@ -46,6 +58,19 @@ TEST(ToolPaths, EveryPathArgumentThatCannotBeOpenedIsNamedWithItsReasonInOneLine
     test::writeFile(stream, "seconds,lat,lon,alt,gs,track,vs\n0,47.3,8.5,5000,200,0,0\n5,47.31,8.5,5000,200,0,0\n");
     const std::string streamLink = (work / "linked.csv").string();  // the stream under another name
     fs::create_hard_link(stream, streamLink);
+    const std::string runways = (work / "r.csv").string();
+    test::writeFile(runways, "airport_ident,le_ident\n");
+    const std::string runwaysLink = (work / "r-linked.csv").string();
+    fs::create_hard_link(runways, runwaysLink);
+    // Two outputs that are one file: by one name twice, a relative and an
+    // absolute name, a link to a file not made yet, two names of one file.
+    const std::string twice = (work / "twice.csv").string();
+    const std::string twiceLink = (work / "twice-link.csv").string();
+    fs::create_symlink("twice.csv", twiceLink);
+    const std::string oldLog = (work / "old.log").string();
+    test::writeFile(oldLog, "an older log\n");
+    const std::string oldLogLink = (work / "old-linked.log").string();
+    fs::create_hard_link(oldLog, oldLogLink);
     const std::string packLink = (work / "same" / "airports.enc").string();
     fs::create_directories(work / "same");
     fs::create_hard_link(work / "in.xml", packLink);
@@ -67,6 +92,7 @@ TEST(ToolPaths, EveryPathArgumentThatCannotBeOpenedIsNamedWithItsReasonInOneLine
         platform::EnvironmentChanges env;
         std::string redirect = {};  // of standard input and output, by the shell
         int status = 1;
+        std::string before = {};  // what the shell does first
     };
     const Case cases[] = {
         {"skyhaven-trace",
@@ -149,11 +175,55 @@ TEST(ToolPaths, EveryPathArgumentThatCannotBeOpenedIsNamedWithItsReasonInOneLine
          "",
          2},
         {"skyhaven-trace",
+         {"--runways", runways, "--airport", "LSZH", "--runway", "14", "--out", runwaysLink},
+         "the trace " + runwaysLink + " would overwrite the runway list " + runways,
+         "(the same file)",
+         {},
+         "",
+         2},
+        {"skyhaven-trace",
          {"--stream", stream},
          "the standard output would overwrite the stream " + stream,
          "(the same file)",
          {},
          ">>" + streamLink,
+         2},
+        // An output named twice.
+        {"skyhaven-trace",
+         with(approach, {"--out", twice, "--log", twice}),
+         "the trace " + twice + " would overwrite the log " + twice,
+         "(the same file)",
+         {},
+         "",
+         2},
+        {"skyhaven-trace",
+         with(approach, {"--out", "twice.csv", "--log", twice}),
+         "the trace twice.csv would overwrite the log " + twice,
+         "(the same file)",
+         {},
+         "",
+         2,
+         "cd '" + work.string() + "' &&"},
+        {"skyhaven-trace",
+         with(approach, {"--log", twice, "--out", twiceLink}),
+         "the trace " + twiceLink + " would overwrite the log " + twice,
+         "(the same file)",
+         {},
+         "",
+         2},
+        {"skyhaven-trace",
+         with(approach, {"--log", oldLog, "--out", oldLogLink}),
+         "the trace " + oldLogLink + " would overwrite the log " + oldLog,
+         "(the same file)",
+         {},
+         "",
+         2},
+        {"skyhaven-trace",
+         with(approach, {"--log", oldLog}),
+         "the standard output would overwrite the log " + oldLog,
+         "(the same file)",
+         {},
+         ">>" + oldLogLink,
          2},
         {"skyhaven-fake-rt",
          with({"--replay", lines}, quietRt),
@@ -177,8 +247,9 @@ TEST(ToolPaths, EveryPathArgumentThatCannotBeOpenedIsNamedWithItsReasonInOneLine
         SCOPED_TRACE(line);
         const auto before = lf_contents(work);
         const fs::path errors = dir / ("errors" + std::to_string(++n) + ".txt");
-        EXPECT_EQ(c.redirect.empty() ? test::runTool(c.tool, c.args, errors, c.env)
-                                     : test::runToolInShell("", c.tool, c.args, c.redirect, errors),
+        EXPECT_EQ(c.redirect.empty() && c.before.empty()
+                      ? test::runTool(c.tool, c.args, errors, c.env)
+                      : test::runToolInShell(c.before, c.tool, c.args, c.redirect, errors),
                   c.status);
         const std::string text = test::readFile(errors);
         EXPECT_EQ(text.rfind(std::string(c.tool) + ": ", 0), 0u) << text;
@@ -196,6 +267,26 @@ TEST(ToolPaths, EveryPathArgumentThatCannotBeOpenedIsNamedWithItsReasonInOneLine
     expected[newLog] = fs::file_size(newLog);
     expected[trace] = fs::file_size(trace);
     EXPECT_EQ(lf_contents(work), expected);
+
+    // The log is the file named, no other: files named as its older copies
+    // would be, one of them the stream, stay as they were.
+    const std::string notes = (work / "q.csv").string();
+    const std::string notes0 = (work / "q0.csv").string();
+    const std::string notes00 = (work / "q00.csv").string();
+    test::writeFile(notes, "an older log\n");
+    fs::copy_file(stream, notes0);
+    test::writeFile(notes00, "the user's notes\n");
+    expected = lf_contents(work);
+    ASSERT_EQ(test::runTool("skyhaven-trace", {"--stream", notes0, "--log", notes, "--out", trace}, dir / "q.txt"), 0)
+        << test::readFile(dir / "q.txt");
+    expected[notes] = fs::file_size(notes);
+    expected[trace] = fs::file_size(trace);
+    EXPECT_EQ(lf_contents(work), expected);
+    EXPECT_EQ(test::readFile(notes0), test::readFile(stream));
+    EXPECT_EQ(test::readFile(notes00), "the user's notes\n");
+    const std::vector<std::string> logLines = test::readLines(notes);
+    ASSERT_FALSE(logLines.empty());
+    EXPECT_NE(logLines[0].find(" (utc) Skyhaven_P3D version "), std::string::npos) << logLines[0];  // written over
 }
 
 // An output written over an older one is written beside and takes its name
@@ -204,12 +295,7 @@ TEST(ToolPaths, AnOutputThatCannotBeWrittenInFullLeavesTheOlderOneAsItWas) {
     const test::TempDir dir;
     const fs::path work = dir / "work";
     fs::create_directories(work);
-    // An airport list of some hundred kilobytes, to pack.
-    std::string airports = "<?xml version=\"1.0\"?><airports>";
-    for (int i = 0; i < 4000; ++i)
-        airports += "<airport icao=\"X" + std::to_string(i) + "\" lat=\"47.0\" lon=\"8.0\"/>";
-    airports += "</airports>";
-    test::writeFile(dir / "airports.xml", airports);
+    test::writeFile(dir / "airports.xml", lf_airportList());
     struct Case {
         const char* tool;
         std::string output;
@@ -244,7 +330,8 @@ TEST(ToolPaths, AnOutputThatCannotBeWrittenInFullLeavesTheOlderOneAsItWas) {
         const std::string text = test::readFile(errors);
         EXPECT_EQ(text.rfind(c.refusal, 0), 0u) << text;
         EXPECT_NE(text.find("File too large"), std::string::npos) << text;
-        EXPECT_EQ(text.find('\n'), text.size() - 1) << text;  // one line
+        EXPECT_EQ(text.find(".tmp"), std::string::npos) << text;  // the output named, not the file beside it
+        EXPECT_EQ(text.find('\n'), text.size() - 1) << text;      // one line
         EXPECT_EQ(test::readFile(c.output), older);
         EXPECT_EQ(lf_contents(work), (std::map<std::string, std::uintmax_t>{{c.output, older.size()}}));
 
@@ -255,6 +342,79 @@ TEST(ToolPaths, AnOutputThatCannotBeWrittenInFullLeavesTheOlderOneAsItWas) {
         EXPECT_GT(fs::file_size(c.output), 64u * 1024);
         EXPECT_TRUE(c.whole(c.output));
         EXPECT_EQ(lf_contents(work).size(), 1u);
+    }
+}
+
+// The state letter of a process ('T': stopped), 0 when it is gone.
+char lf_processState(int pid) {
+    const std::string stat = test::readFile("/proc/" + std::to_string(pid) + "/stat");
+    const auto close = stat.rfind(") ");
+    return close == std::string::npos || close + 2 >= stat.size() ? '\0' : stat[close + 2];
+}
+
+// A tool stopped from outside (Ctrl-C, SIGTERM, a closed terminal) while it
+// writes its output beside the older one takes the file beside with it and
+// ends by the signal: the older output stays byte for byte, alone.
+TEST(ToolPaths, AToolStoppedWhileItWritesLeavesTheOlderOutputAlone) {
+    const test::TempDir dir;
+    const fs::path work = dir / "work";
+    fs::create_directories(work);
+    test::writeFile(dir / "airports.xml", lf_airportList());
+    const std::string trace = (work / "trace.csv").string();
+    const std::string packed = (work / "airports.enc").string();
+    const std::vector<std::string> traceArgs = {"--scenario", "approach", "--out", trace};
+    const std::vector<std::string> packArgs = {(dir / "airports.xml").string(), packed};
+    struct Case {
+        const char* tool;
+        std::vector<std::string> args;
+        std::string output;
+        int signal;
+    };
+    const Case cases[] = {
+        {"skyhaven-trace", traceArgs, trace, SIGINT},
+        {"skyhaven-trace", traceArgs, trace, SIGTERM},
+        {"skyhaven-pack", packArgs, packed, SIGTERM},
+        {"skyhaven-pack", packArgs, packed, SIGHUP},
+    };
+    // The tool stops itself with this much of its output written beside;
+    // each output is larger.
+    constexpr std::uintmax_t kStopAt = 64 * 1024;
+    const char* asan = std::getenv("ASAN_OPTIONS");
+    const platform::EnvironmentChanges env = {
+        {"LD_PRELOAD", SKYHAVEN_STOP_IN_WRITE},
+        {"SKYHAVEN_STOP_IN_WRITE_AT", std::to_string(kStopAt)},
+        // AddressSanitizer wants its runtime first; the preloaded library comes before it.
+        {"ASAN_OPTIONS", (asan != nullptr ? std::string(asan) + ":" : "") + "verify_asan_link_order=0"}};
+    const std::string older = "an older output\n";
+    int n = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.tool) + " stopped by " + strsignal(c.signal));
+        for (const auto& e : fs::directory_iterator(work)) fs::remove(e.path());
+        test::writeFile(c.output, older);
+        std::vector<std::string> argv{test::toolPath(c.tool)};
+        argv.insert(argv.end(), c.args.begin(), c.args.end());
+        const fs::path errors = dir / ("stopped" + std::to_string(++n) + ".txt");
+        const int pid = platform::spawnProcess(argv, env, {}, errors);
+        ASSERT_GT(pid, 0);
+        const bool stopped = test::waitUntil([&] {
+            const char state = lf_processState(pid);
+            return state == 'T' || state == '\0' || state == 'Z';
+        });
+        EXPECT_TRUE(stopped && lf_processState(pid) == 'T') << test::readFile(errors);
+        // Mid-write: the older output and, beside it, the part written so far.
+        auto contents = lf_contents(work);
+        EXPECT_EQ(contents.size(), 2u);
+        EXPECT_EQ(contents[c.output], older.size());
+        for (const auto& [name, size] : contents) {
+            if (name != c.output) {
+                EXPECT_EQ(size, kStopAt) << name;
+            }
+        }
+        ::kill(pid, c.signal);
+        ::kill(pid, SIGCONT);
+        EXPECT_EQ(test::waitForTool(pid), 128 + c.signal) << test::readFile(errors);
+        EXPECT_EQ(lf_contents(work), (std::map<std::string, std::uintmax_t>{{c.output, older.size()}}));
+        EXPECT_EQ(test::readFile(c.output), older);
     }
 }
 
