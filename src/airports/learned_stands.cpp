@@ -98,6 +98,7 @@ enum class LearnedFound : std::uint8_t { Missing, Unreadable, Damaged, Good };
 
 struct LearnedRead {
     LearnedFound found = LearnedFound::Missing;
+    int error = 0;        // the system's error when it could not be read
     std::string problem;  // why it is not good: the system's reason or what is wrong
     std::string bytes;    // the file as read
 };
@@ -106,6 +107,7 @@ LearnedRead lf_loadLearned(pugi::xml_document& doc, const fs::path& path) {
     LearnedRead read;
     if (const int error = platform::readFile(path, read.bytes); error != 0) {
         read.found = error == ENOENT ? LearnedFound::Missing : LearnedFound::Unreadable;
+        read.error = error;
         read.problem = std::generic_category().message(error);
         return read;
     }
@@ -125,6 +127,57 @@ LearnedRead lf_readLearnedFile(const fs::path& path) {
     pugi::xml_document doc;
     return lf_loadLearned(doc, path);
 }
+
+// What stops a learned save. A cause that may pass (the disk busy, failing
+// or full for a while) is tried again by the next start; one that no start
+// removes is named with what the user can do ({0}: the file, {1}: its
+// folder), and promises nothing. A cause the table does not know is not
+// taken to pass.
+struct CauseRule {
+    int error;
+    const char* remedy;  // null: it may pass
+};
+constexpr const char* kAccessRemedy = "this user may read and write {0} and its folder";
+constexpr CauseRule kCauseRules[] = {
+    {EIO, nullptr},
+    {EAGAIN, nullptr},
+    {EBUSY, nullptr},
+    {EINTR, nullptr},
+    {ENOSPC, nullptr},
+    {ENOMEM, nullptr},
+    {EMFILE, nullptr},
+    {ENFILE, nullptr},
+    {ETXTBSY, nullptr},
+    {ETIMEDOUT, nullptr},
+    {EISDIR, "the folder at {0} is removed or renamed"},
+    {ELOOP, "the link at {0} is replaced by the file it stands for, or removed"},
+    {ENOTDIR, "the file in the place of a folder of {0} is removed or renamed"},
+    {EACCES, kAccessRemedy},
+    {EPERM, kAccessRemedy},
+    {EROFS, "{1} is on a disk that can be written"},
+    {ENAMETOOLONG, "{0} has a shorter path"},
+};
+constexpr const char* kUnknownCauseRemedy = "{0} and its folder can be read and written";
+
+// What the user can do about `error` met at `file`; empty when it may pass.
+std::string lf_remedy(int error, const fs::path& file) {
+    const auto* rule = std::find_if(std::begin(kCauseRules), std::end(kCauseRules),
+                                    [&](const CauseRule& r) { return r.error == error; });
+    const char* remedy = rule == std::end(kCauseRules) ? kUnknownCauseRemedy : rule->remedy;
+    if (remedy == nullptr) return {};
+    const fs::path folder = file.parent_path().empty() ? fs::path(".") : file.parent_path();
+    return skh::format(skh::runtime(remedy), file.string(), folder.string());
+}
+
+// How a refused save's line ends: `whilePassing` for a cause that may pass,
+// else until what the user does.
+std::string lf_notSavedUntil(int error, const fs::path& file, std::string_view whilePassing) {
+    const std::string remedy = lf_remedy(error, file);
+    return remedy.empty() ? std::string(whilePassing) : "until " + remedy;
+}
+
+// " now" for a cause that may pass: a file could not be read now.
+const char* lf_now(int error, const fs::path& file) { return lf_remedy(error, file).empty() ? " now" : ""; }
 
 constexpr int kDamagedNames = 100;
 
@@ -149,22 +202,48 @@ std::string lf_notSavedUntilRemoved(const fs::path& path) {
         path.string(), lf_everyNameTaken(path));
 }
 
-bool lf_taken(const fs::path& path) {
-    std::error_code ec;
-    return fs::exists(fs::symlink_status(path, ec)) || (ec && ec != std::errc::no_such_file_or_directory);
+// A damaged file kept under a name of its own, or why it stays where it is.
+struct KeptAside {
+    fs::path name;                // empty when it could not be kept
+    std::string problem;          // why not
+    int error = 0;                // the system's error, when one stopped it
+    bool everyNameTaken = false;  // only the user can make room
+};
+
+// Whether a name is taken: only when something is there. A name whose
+// status cannot be read is neither taken nor free: the keep stops there with
+// the system's reason, since something may be there to be written over.
+bool lf_taken(const fs::path& aside, KeptAside& kept) {
+    bool taken = false;
+    if (const int error = platform::pathStatus(aside, taken); error != 0) {
+        kept.error = error;
+        kept.problem = skh::format("the status of {} could not be read: {}", aside.string(),
+                                   std::generic_category().message(error));
+    }
+    return taken;
 }
 
 // Moves a learned file that cannot be read to a name of its own beside it
 // (EGLL.xml -> EGLL.damaged.xml, EGLL.damaged2.xml, ...), so that it never
-// takes the place of the backup nor of a file set aside before; the new
-// name, or empty when it stays where it is.
-fs::path lf_setDamagedAside(const fs::path& path) {
+// takes the place of the backup nor of a file set aside before.
+KeptAside lf_setDamagedAside(const fs::path& path) {
+    KeptAside kept;
     for (int n = 1; n <= kDamagedNames; ++n) {
         const fs::path aside = lf_damagedName(path, n);
-        if (lf_taken(aside)) continue;
-        return platform::renameFile(path, aside) == 0 ? aside : fs::path();
+        if (lf_taken(aside, kept)) continue;
+        if (kept.error != 0) return kept;
+        if (const int error = platform::renameFile(path, aside); error != 0) {
+            kept.error = error;
+            kept.problem =
+                skh::format("cannot move it to {}: {}", aside.string(), std::generic_category().message(error));
+        } else {
+            kept.name = aside;
+        }
+        return kept;
     }
-    return {};
+    kept.problem = lf_everyNameTaken(path);
+    kept.everyNameTaken = true;
+    return kept;
 }
 
 // The same file, or a copy of it.
@@ -182,12 +261,6 @@ bool lf_holdsTheSame(const fs::path& aside, const fs::path& path) {
 // from its own name, so that the name never stands empty: the file that
 // replaces it takes it by one rename. A second link to it, or a flushed copy
 // where the disk has no links.
-struct KeptAside {
-    fs::path name;                // empty when it could not be kept
-    std::string problem;          // why not
-    bool everyNameTaken = false;  // only the user can make room
-};
-
 KeptAside lf_keepDamagedAside(const fs::path& path) {
     KeptAside kept;
     for (int n = 1; n <= kDamagedNames; ++n) {
@@ -198,7 +271,7 @@ KeptAside lf_keepDamagedAside(const fs::path& path) {
             kept.name = aside;
             return kept;
         }
-        if (error == EEXIST || lf_taken(aside)) {
+        if (error == EEXIST || lf_taken(aside, kept)) {
             // Kept there already by a run killed before the file was replaced.
             if (lf_holdsTheSame(aside, path)) {
                 kept.name = aside;
@@ -206,12 +279,21 @@ KeptAside lf_keepDamagedAside(const fs::path& path) {
             }
             continue;
         }
-        if (gf_copyFileAtomically(path, aside, kept.problem)) kept.name = aside;
+        if (kept.error != 0) return kept;
+        if (gf_copyFileAtomically(path, aside, kept.problem, &kept.error)) kept.name = aside;
         return kept;
     }
     kept.problem = lf_everyNameTaken(path);
     kept.everyNameTaken = true;
     return kept;
+}
+
+// Takes a damaged file's second name back once the step that needed it
+// failed; true when it is gone.
+bool lf_takeBack(const fs::path& aside) {
+    std::error_code ec;
+    fs::remove(aside, ec);
+    return !ec;
 }
 
 // A name that lf_damagedName gives `file`: stem.damaged.ext, stem.damaged2.ext, ...
@@ -260,16 +342,18 @@ bool lf_keepDamagedBackup(const fs::path& backup, const fs::path& path) {
     const LearnedRead read = lf_readLearnedFile(backup);
     if (read.found == LearnedFound::Missing || read.found == LearnedFound::Good) return true;
     if (read.found == LearnedFound::Unreadable) {
-        gf_logWarning(skh::format("{} could not be read now: {}; it is kept as it is and {} is not saved now",
-                                  backup.string(), read.problem, path.string()));
+        gf_logWarning(skh::format("{} could not be read{}: {}; it is kept as it is and {} is not saved {}",
+                                  backup.string(), lf_now(read.error, backup), read.problem, path.string(),
+                                  lf_notSavedUntil(read.error, backup, "now")));
         return false;
     }
     const KeptAside aside = lf_keepDamagedAside(backup);
     if (aside.name.empty()) {
         gf_logWarning(aside.everyNameTaken
                           ? lf_notSavedUntilRemoved(backup)
-                          : skh::format("{} could not be loaded and is kept as it is: {}; {} is not saved now",
-                                        backup.string(), aside.problem, path.string()));
+                          : skh::format("{} could not be loaded and is kept as it is: {}; {} is not saved {}",
+                                        backup.string(), aside.problem, path.string(),
+                                        lf_notSavedUntil(aside.error, backup, "now")));
         return false;
     }
     gf_logRaw(skh::format("{} could not be loaded, kept as {}", backup.string(), aside.name.string()));
@@ -467,21 +551,6 @@ void lf_mergeLearnedDocument(const pugi::xml_document& doc, const fs::path& path
     g_learnedMerge.state = LearnedMergeState::Complete;
 }
 
-// Moves a learned file that could not be loaded aside at the load, with the
-// log line that says where, or why it stays; the new name or empty.
-fs::path lf_setUnloadableAside(const fs::path& path, const std::string& description) {
-    const fs::path aside = lf_setDamagedAside(path);
-    if (aside.empty()) {
-        gf_logWarning(skh::format(
-            "{} found, but could not be loaded nor moved aside, and is kept as it is: {}{}", path.string(), description,
-            lf_taken(lf_damagedName(path, kDamagedNames)) ? "; " + lf_everyNameTaken(path) : std::string()));
-    } else {
-        gf_logRaw(skh::format("{} found, but could not be loaded, kept as {}: {}", path.string(), aside.string(),
-                              description));
-    }
-    return aside;
-}
-
 // This run reads the backup, or nothing, in place of the learned file, and
 // its save of the airport is refused for `why`.
 void lf_refuseSaves(std::string why) {
@@ -489,9 +558,31 @@ void lf_refuseSaves(std::string why) {
     if (g_learnedMerge.state == LearnedMergeState::Complete) g_learnedMerge.state = LearnedMergeState::BackupInMemory;
 }
 
-std::string lf_triesAgain(const fs::path& path, std::string_view what) {
-    return skh::format("{} {}; learned data of this airport is not saved in this run, the next start tries again",
-                       path.string(), what);
+// The refusal of this run's saves for `what` happened to `path`, caused by
+// `error` met at `file`.
+std::string lf_refusal(const fs::path& path, std::string_view what, int error, const fs::path& file) {
+    return skh::format("{} {}; learned data of this airport is not saved {}", path.string(), what,
+                       lf_notSavedUntil(error, file, "in this run, the next start tries again"));
+}
+
+// Moves a learned file that could not be loaded aside at the load, with the
+// log line that says where; the new name, or empty when it stays where it
+// is: then this run's saves are refused, saying why.
+fs::path lf_setUnloadableAside(const fs::path& path, const std::string& description) {
+    const KeptAside aside = lf_setDamagedAside(path);
+    if (aside.name.empty()) {
+        gf_logWarning(skh::format("{} found, but could not be loaded nor moved aside, and is kept as it is: {}; {}",
+                                  path.string(), description, aside.problem));
+        lf_refuseSaves(aside.everyNameTaken ? lf_notSavedUntilRemoved(path)
+                                            : lf_refusal(path,
+                                                         skh::format("could not be loaded nor moved aside: {}",
+                                                                     std::generic_category().message(aside.error)),
+                                                         aside.error, path));
+    } else {
+        gf_logRaw(skh::format("{} found, but could not be loaded, kept as {}: {}", path.string(), aside.name.string(),
+                              description));
+    }
+    return aside.name;
 }
 
 // Puts the backup's copy in place of the damaged learned file so that the
@@ -500,18 +591,25 @@ std::string lf_triesAgain(const fs::path& path, std::string_view what) {
 // takes the learned file's name by one rename. A kill between any two steps
 // leaves the damaged file or the copy there. Empty when restored; else, with
 // a log line, why this run's saves are refused: the folder stays as it was.
+// The lines are written once the steps they tell of are done.
 std::string lf_restoreBackup(const fs::path& path, const LearnedRead& backup, const fs::path& backupPath,
                              const std::string& description) {
-    const std::string notRestored = lf_triesAgain(path, "could not be loaded and its backup could not take its place");
+    const auto notRestored = [&](int error) {
+        return lf_refusal(path,
+                          skh::format("could not be loaded and its backup could not take its place: {}",
+                                      std::generic_category().message(error)),
+                          error, path);
+    };
     lf_removeLeftovers(path);
     std::string problem;
-    const fs::path copy = gf_writeFileBeside(path, backup.bytes, problem);
+    int error = 0;
+    const fs::path copy = gf_writeFileBeside(path, backup.bytes, problem, &error);
     if (copy.empty()) {
         gf_logWarning(
             skh::format("{} found, but could not be loaded, and {} could not be copied in its place: {}; "
                         "both are kept as they are: {}",
                         path.string(), backupPath.string(), problem, description));
-        return notRestored;
+        return notRestored(error);
     }
     const KeptAside aside = lf_keepDamagedAside(path);
     std::error_code ec;
@@ -519,17 +617,20 @@ std::string lf_restoreBackup(const fs::path& path, const LearnedRead& backup, co
         fs::remove(copy, ec);
         gf_logWarning(skh::format("{} found, but could not be loaded, and is kept as it is: {}; {}", path.string(),
                                   aside.problem, description));
-        return aside.everyNameTaken ? lf_notSavedUntilRemoved(path) : notRestored;
+        return aside.everyNameTaken ? lf_notSavedUntilRemoved(path) : notRestored(aside.error);
+    }
+    if (!gf_replaceWith(copy, path, problem, &error)) {
+        // The damaged file is still in its place; its second name goes.
+        const bool secondNameGone = lf_takeBack(aside.name);
+        gf_logWarning(
+            skh::format("{} found, but could not be loaded, and is kept as it is{}: {}; {} could not take "
+                        "its place: {}; both are kept as they are",
+                        path.string(), secondNameGone ? "" : " and as " + aside.name.string(), description,
+                        backupPath.string(), problem));
+        return notRestored(error);
     }
     gf_logRaw(skh::format("{} found, but could not be loaded, kept as {}: {}", path.string(), aside.name.string(),
                           description));
-    if (!gf_replaceWith(copy, path, problem)) {
-        // The damaged file is still in its place; its second name goes.
-        fs::remove(aside.name, ec);
-        gf_logWarning(skh::format("{} could not take the place of {}: {}; both are kept as they are",
-                                  backupPath.string(), path.string(), problem));
-        return notRestored;
-    }
     return {};
 }
 
@@ -545,16 +646,18 @@ void lf_readInsteadOfDamaged(const fs::path& path, const std::string& descriptio
     pugi::xml_document doc;
     const LearnedRead backup = lf_loadLearned(doc, backupPath);
     if (backup.found == LearnedFound::Unreadable) {
+        const char* now = lf_now(backup.error, backupPath);
         gf_logWarning(
-            skh::format("{} found, but could not be loaded: {}; its backup {} could not be read now: {}; "
+            skh::format("{} found, but could not be loaded: {}; its backup {} could not be read{}: {}; "
                         "both are kept as they are",
-                        path.string(), description, backupPath.string(), backup.problem));
-        lf_refuseSaves(lf_triesAgain(
-            path, skh::format("could not be loaded and its backup could not be read now: {}", backup.problem)));
+                        path.string(), description, backupPath.string(), now, backup.problem));
+        lf_refuseSaves(lf_refusal(
+            path, skh::format("could not be loaded and its backup could not be read{}: {}", now, backup.problem),
+            backup.error, backupPath));
         return;
     }
     if (backup.found != LearnedFound::Good) {
-        // Kept in place it stays Incomplete: the save leaves it alone.
+        // Kept in place it stays Incomplete, and the save leaves it alone.
         if (lf_setUnloadableAside(path, description).empty()) return;
         g_learnedMerge.state = LearnedMergeState::Damaged;
         if (backup.found == LearnedFound::Damaged) {
@@ -570,17 +673,18 @@ void lf_readInsteadOfDamaged(const fs::path& path, const std::string& descriptio
 
 // A learned file that cannot be read now is left as it is; its backup, when
 // that can be read, stands in for it in this run only.
-void lf_readInsteadOfUnreadable(const fs::path& path, const std::string& problem, const std::string& archivedName,
+void lf_readInsteadOfUnreadable(const fs::path& path, const LearnedRead& read, const std::string& archivedName,
                                 std::vector<Stand>& stands) {
     const fs::path backupPath = gf_backupPath(path);
     pugi::xml_document doc;
     const LearnedRead backup = lf_loadLearned(doc, backupPath);
-    gf_logWarning(skh::format("{} could not be read now and is kept as it is: {}", path.string(), problem));
+    const char* now = lf_now(read.error, path);
+    gf_logWarning(skh::format("{} could not be read{} and is kept as it is: {}", path.string(), now, read.problem));
     if (backup.found == LearnedFound::Good) {
         gf_logRaw(skh::format("{} is read in its place", backupPath.string()));
         lf_mergeLearnedDocument(doc, backupPath, archivedName, stands);
     }
-    lf_refuseSaves(lf_triesAgain(path, skh::format("could not be read now: {}", problem)));
+    lf_refuseSaves(lf_refusal(path, skh::format("could not be read{}: {}", now, read.problem), read.error, path));
 }
 
 }  // namespace
@@ -595,7 +699,7 @@ bool lf_readLearned(const fs::path& path, const std::string& archivedName, std::
                 g_learnedMerge = LearnedMerge{};
                 return false;
             case LearnedFound::Unreadable:
-                lf_readInsteadOfUnreadable(path, read.problem, archivedName, stands);
+                lf_readInsteadOfUnreadable(path, read, archivedName, stands);
                 break;
             case LearnedFound::Damaged:
                 lf_readInsteadOfDamaged(path, read.problem, archivedName, stands);
@@ -676,10 +780,10 @@ bool gf_writeLearnedFile(const AirportFileData& data, const fs::path& path) {
         case LearnedFound::Missing:
             break;  // nothing to keep
         case LearnedFound::Unreadable:
-            gf_logWarning(
-                skh::format("{} could not be read now: {}; it is kept as it is and learned data of this "
-                            "airport is not saved now",
-                            path.string(), previous.problem));
+            gf_logWarning(skh::format(
+                "{} could not be read{}: {}; it is kept as it is and learned data of this airport is not saved {}",
+                path.string(), lf_now(previous.error, path), previous.problem,
+                lf_notSavedUntil(previous.error, path, "now")));
             return false;
         case LearnedFound::Good:
             if (!lf_keepDamagedBackup(backup, path)) return false;
@@ -694,13 +798,13 @@ bool gf_writeLearnedFile(const AirportFileData& data, const fs::path& path) {
                 gf_logWarning(kept.everyNameTaken
                                   ? lf_notSavedUntilRemoved(path)
                                   : skh::format("{} could not be loaded and is kept as it is: {}; learned data of this "
-                                                "airport is not saved now",
-                                                path.string(), kept.problem));
+                                                "airport is not saved {}",
+                                                path.string(), kept.problem,
+                                                lf_notSavedUntil(kept.error, path, "now")));
                 return false;
             }
+            // Said once the save has shown whether the second name stays.
             aside = kept.name;
-            gf_logRaw(skh::format("{} could not be loaded, kept as {}; the backup stays as it is", path.string(),
-                                  aside.string()));
             break;
         }
     }
@@ -716,10 +820,17 @@ bool gf_writeLearnedFile(const AirportFileData& data, const fs::path& path) {
         }
         saved = gf_writeAirportFile(withUnmatched, path, kLearnedSave);
     }
-    if (!saved && !aside.empty()) {
+    if (aside.empty()) return saved;
+    if (saved) {
+        gf_logRaw(skh::format("{} could not be loaded, kept as {}; the backup stays as it is", path.string(),
+                              aside.string()));
+    } else {
         // The damaged file is still in its place, to be kept aside next time.
-        std::error_code ec;
-        fs::remove(aside, ec);
+        const bool secondNameGone = lf_takeBack(aside);
+        gf_logWarning(
+            skh::format("{} could not be loaded and is kept as it is{}, since the save failed; the backup "
+                        "stays as it is",
+                        path.string(), secondNameGone ? "" : " and as " + aside.string()));
     }
     return saved;
 }

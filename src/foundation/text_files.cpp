@@ -221,34 +221,36 @@ int gf_writeNewFile(const fs::path& file, std::string_view bytes, bool* created)
     if (f == nullptr) return errno != 0 ? errno : EIO;
     // On the disk before the rename: a power cut then leaves the old file or
     // the new one, never an empty one.
-    int error = 0;
+    int failure = 0;
     if (std::fwrite(bytes.data(), 1, bytes.size(), f) != bytes.size() || std::fflush(f) != 0) {
-        error = errno != 0 ? errno : EIO;
+        failure = errno != 0 ? errno : EIO;
     } else {
-        error = platform::syncFile(f);
+        failure = platform::syncFile(f);
     }
-    if (std::fclose(f) != 0 && error == 0) error = errno != 0 ? errno : EIO;
-    if (error != 0) {
+    if (std::fclose(f) != 0 && failure == 0) failure = errno != 0 ? errno : EIO;
+    if (failure != 0) {
         std::error_code ec;
         fs::remove(file, ec);
     }
-    return error;
+    return failure;
 }
 
-fs::path gf_writeFileBeside(const fs::path& path, std::string_view bytes, std::string& problem) {
+fs::path gf_writeFileBeside(const fs::path& path, std::string_view bytes, std::string& problem, int* error) {
     const fs::path temp = gf_temporaryPathBeside(path, ".tmp");
     bool created = false;
-    if (const int error = gf_writeNewFile(temp, bytes, &created); error != 0) {
+    if (const int failure = gf_writeNewFile(temp, bytes, &created); failure != 0) {
+        if (error != nullptr) *error = failure;
         problem = skh::format("cannot {} {}: {}", created ? "write" : "create", temp.string(),
-                              std::generic_category().message(error));
+                              std::generic_category().message(failure));
         return {};
     }
     return temp;
 }
 
-bool gf_replaceWith(const fs::path& beside, const fs::path& path, std::string& problem) {
-    if (const int error = platform::renameFile(beside, path); error != 0) {
-        problem = skh::format("cannot replace it: {}", std::generic_category().message(error));
+bool gf_replaceWith(const fs::path& beside, const fs::path& path, std::string& problem, int* error) {
+    if (const int failure = platform::renameFile(beside, path); failure != 0) {
+        if (error != nullptr) *error = failure;
+        problem = skh::format("cannot replace it: {}", std::generic_category().message(failure));
         std::error_code ec;
         fs::remove(beside, ec);
         return false;
@@ -259,18 +261,19 @@ bool gf_replaceWith(const fs::path& beside, const fs::path& path, std::string& p
     return true;
 }
 
-bool gf_writeFileAtomically(const fs::path& path, std::string_view bytes, std::string& problem) {
-    const fs::path temp = gf_writeFileBeside(path, bytes, problem);
-    return !temp.empty() && gf_replaceWith(temp, path, problem);
+bool gf_writeFileAtomically(const fs::path& path, std::string_view bytes, std::string& problem, int* error) {
+    const fs::path temp = gf_writeFileBeside(path, bytes, problem, error);
+    return !temp.empty() && gf_replaceWith(temp, path, problem, error);
 }
 
-bool gf_copyFileAtomically(const fs::path& from, const fs::path& to, std::string& problem) {
+bool gf_copyFileAtomically(const fs::path& from, const fs::path& to, std::string& problem, int* error) {
     std::string bytes;
-    if (const int error = platform::readFile(from, bytes); error != 0) {
-        problem = skh::format("cannot read {}: {}", from.string(), std::generic_category().message(error));
+    if (const int failure = platform::readFile(from, bytes); failure != 0) {
+        if (error != nullptr) *error = failure;
+        problem = skh::format("cannot read {}: {}", from.string(), std::generic_category().message(failure));
         return false;
     }
-    return gf_writeFileAtomically(to, bytes, problem);
+    return gf_writeFileAtomically(to, bytes, problem, error);
 }
 
 std::string gf_temporaryTarget(std::string_view name, std::string_view suffix) {

@@ -66,23 +66,27 @@ std::filesystem::path gf_backupPath(const std::filesystem::path& path);
 
 // Writes `bytes` to a temporary file beside `path` and renames it over
 // `path`, so a crash or a full disk never leaves a half-written file. The
-// second form says what failed.
+// second form says what failed, and with `error` the system's error number.
 bool gf_writeFileAtomically(const std::filesystem::path& path, std::string_view bytes);
-bool gf_writeFileAtomically(const std::filesystem::path& path, std::string_view bytes, std::string& problem);
+bool gf_writeFileAtomically(const std::filesystem::path& path, std::string_view bytes, std::string& problem,
+                            int* error = nullptr);
 // Copies `from` over `to` the same way, flushed to the disk before the rename.
-bool gf_copyFileAtomically(const std::filesystem::path& from, const std::filesystem::path& to, std::string& problem);
+bool gf_copyFileAtomically(const std::filesystem::path& from, const std::filesystem::path& to, std::string& problem,
+                           int* error = nullptr);
 // The two steps of the atomic write, for a caller with a step between them:
 // the bytes written to a new file beside `path` and flushed to the disk (its
 // name; empty, with `problem` said, when that failed and nothing is left);
 // then that file renamed over `path` in one step (false, with `problem`, when
 // the rename failed: the file beside is removed and `path` is as it was).
+// With `error`, the system's error number of a failure.
 std::filesystem::path gf_writeFileBeside(const std::filesystem::path& path, std::string_view bytes,
-                                         std::string& problem);
+                                         std::string& problem, int* error = nullptr);
 // The first step under a name the caller chose: `bytes` written to the new
 // file `file` and flushed to the disk; 0, or the system's reason, with
 // nothing left (`created` says whether the file could be made).
 int gf_writeNewFile(const std::filesystem::path& file, std::string_view bytes, bool* created = nullptr);
-bool gf_replaceWith(const std::filesystem::path& beside, const std::filesystem::path& path, std::string& problem);
+bool gf_replaceWith(const std::filesystem::path& beside, const std::filesystem::path& path, std::string& problem,
+                    int* error = nullptr);
 // The file name of the target that gf_temporaryPathBeside(target, suffix)
 // made `name` for, or empty when `name` is no such name.
 std::string gf_temporaryTarget(std::string_view name, std::string_view suffix);

@@ -1,6 +1,7 @@
 #include "platform/file_sync.hpp"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -24,6 +25,8 @@ int g_readFailure = 0;         // guarded by g_failureMutex
 int g_readFailuresLeft = 0;    // guarded by g_failureMutex
 fs::path g_renameFailurePath;  // guarded by g_failureMutex
 int g_renameFailure = 0;       // guarded by g_failureMutex
+fs::path g_statusFailurePath;  // guarded by g_failureMutex; empty: every path
+int g_statusFailure = 0;       // guarded by g_failureMutex
 
 int lf_readFailure(const fs::path& path) {
     const std::lock_guard lock(g_failureMutex);
@@ -35,6 +38,11 @@ int lf_readFailure(const fs::path& path) {
 int lf_renameFailure(const fs::path& to) {
     const std::lock_guard lock(g_failureMutex);
     return !g_renameFailurePath.empty() && to == g_renameFailurePath ? g_renameFailure : 0;
+}
+
+int lf_statusFailure(const fs::path& path) {
+    const std::lock_guard lock(g_failureMutex);
+    return g_statusFailurePath.empty() || path == g_statusFailurePath ? g_statusFailure : 0;
 }
 
 void lf_stepDone() {
@@ -86,6 +94,17 @@ int linkFile(const fs::path& existing, const fs::path& link) {
     return 0;
 }
 
+int pathStatus(const fs::path& path, bool& exists) {
+    exists = false;
+    if (const int error = lf_statusFailure(path); error != 0) return error;
+    struct stat status {};
+    if (::lstat(path.c_str(), &status) == 0) {
+        exists = true;
+        return 0;
+    }
+    return errno == ENOENT ? 0 : errno;
+}
+
 void failFileSyncs(int error) { g_syncFailure.store(error, std::memory_order_relaxed); }
 
 void failLinks(int error) { g_linkFailure.store(error, std::memory_order_relaxed); }
@@ -101,6 +120,12 @@ void failRenamesTo(const fs::path& to, int error) {
     const std::lock_guard lock(g_failureMutex);
     g_renameFailurePath = to;
     g_renameFailure = error;
+}
+
+void failStatuses(int error, const fs::path& path) {
+    const std::lock_guard lock(g_failureMutex);
+    g_statusFailurePath = path;
+    g_statusFailure = error;
 }
 
 void setDiskStepHook(DiskStepHook hook) { g_stepHook.store(hook); }

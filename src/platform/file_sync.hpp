@@ -21,6 +21,9 @@ int syncFolder(const std::filesystem::path& folder);
 int renameFile(const std::filesystem::path& from, const std::filesystem::path& to);
 // Gives the file `existing` the second name `link`; EEXIST when it is taken.
 int linkFile(const std::filesystem::path& existing, const std::filesystem::path& link);
+// Whether anything (a file, a folder, a link) is at `path`, a link not
+// followed; a status that cannot be read is an error, its absence is not.
+int pathStatus(const std::filesystem::path& path, bool& exists);
 
 // For tests: while `error` is not 0, every syncFile fails with it, as on a
 // disk that is full or gone (0 ends it).
@@ -33,6 +36,9 @@ void failRenamesTo(const std::filesystem::path& to, int error);
 // For tests: while `error` is not 0, every linkFile fails with it, as on a
 // disk that has no links.
 void failLinks(int error);
+// For tests: while `error` is not 0, every pathStatus fails with it, or only
+// that of `path` when one is given.
+void failStatuses(int error, const std::filesystem::path& path = {});
 // For tests: called after every step that changed the disk (a file synced,
 // a rename, a link), where a kill would leave the disk as it is then.
 using DiskStepHook = void (*)();

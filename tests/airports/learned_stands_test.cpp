@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <functional>
 #include <optional>
+#include <regex>
 #include <set>
 
 #include "airports/stand_file.hpp"
@@ -60,6 +61,8 @@ protected:
         platform::failFileReads({}, 0, 0);
         platform::failRenamesTo({}, 0);
         platform::failLinks(0);
+        platform::failStatuses(0);
+        platform::failFileSyncs(0);
         gf_resetLearnedMerge();
         g_apfHandmade = false;
         parking_percentage.value = parking_percentage.defaultValue;
@@ -73,6 +76,34 @@ protected:
         test::writeFile(path, text);
         return path;
     }
+    // What a log line claims against what is on disk: from line `first` on,
+    // every name a damaged file is said to be kept as is there, and every
+    // damaged file that has come to the folder since `before` is said.
+    void expectTheLogTellsTheFolder(std::size_t first, const std::set<std::string>& before) const {
+        static const std::regex kKept(R"((?:kept as|and as) (/[^:;, ]+))");
+        const std::vector<std::string> lines = log.lines();
+        std::set<std::string> said;
+        for (std::size_t i = first; i < lines.size(); ++i) {
+            for (std::sregex_iterator it(lines[i].begin(), lines[i].end(), kKept), end; it != end; ++it) {
+                const std::filesystem::path name((*it)[1].str());
+                EXPECT_TRUE(std::filesystem::exists(name)) << lines[i];
+                said.insert(name.filename().string());
+            }
+        }
+        for (const std::string& name : test::entryNames(dir.path())) {
+            if (name.find(".damaged") != std::string::npos && !before.contains(name)) {
+                EXPECT_TRUE(said.contains(name)) << name << " kept without a line saying so";
+            }
+        }
+    }
+    // The log from line `first` on.
+    std::string logSince(std::size_t first) const {
+        const std::vector<std::string> lines = log.lines();
+        std::string text;
+        for (std::size_t i = first; i < lines.size(); ++i) text += lines[i] + "\n";
+        return text;
+    }
+
     test::TempDir dir;
     test::ScopedLog log;
     std::vector<Stand> stands;
@@ -143,7 +174,9 @@ TEST_F(LearnedStands, LearnedOptionsGoToTheFirstStandOfTheirName) {
 }
 
 // A learned file that does not load goes aside under a name of its own, and
-// its backup is read and copied in its place only when it loads.
+// its backup is read and copied in its place only when it loads. On a disk
+// without links the damaged file is kept by a copy, which never takes the
+// name of an older damaged file.
 TEST_F(LearnedStands, ADamagedFileGoesAsideAndOnlyAReadableBackupTakesItsPlace) {
     namespace fs = std::filesystem;
     const std::string readable = learnedFile("", R"(<parkpos id="A2"><opt reg="B1" day="4" hh="9"/></parkpos>)");
@@ -153,28 +186,41 @@ TEST_F(LearnedStands, ADamagedFileGoesAsideAndOnlyAReadableBackupTakesItsPlace) 
         LearnedMergeState state;
         std::size_t a2Options;
         bool saved;
+        bool noLinks = false;
+        std::optional<std::string> keptBefore = std::nullopt;  // an older damaged file at EGLL.damaged.xml
     };
     const Case cases[] = {
         {"no backup", std::nullopt, LearnedMergeState::Damaged, 0, true},
         {"a readable backup", readable, LearnedMergeState::Complete, 1, true},
         {"a damaged backup", "<parkpositions>", LearnedMergeState::Damaged, 0, true},
         {"a backup without meta", learnedFile("", "", ""), LearnedMergeState::Incomplete, 0, false},
+        {"a readable backup, on a disk without links", readable, LearnedMergeState::Complete, 1, true, true},
+        {"a readable backup, on a disk without links, an older damaged file kept", readable,
+         LearnedMergeState::Complete, 1, true, true, "<older damage"},
     };
     const auto backup = dir / "EGLL0.xml";
-    const auto aside = dir / "EGLL.damaged.xml";
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
         SetUp();
-        fs::remove(backup);
-        fs::remove(aside);
+        for (const auto& entry : fs::directory_iterator(dir.path())) fs::remove(entry.path());
         const auto path = write("<meta><parameters>");
         if (c.backup) test::writeFile(backup, *c.backup);
+        if (c.keptBefore) test::writeFile(dir / "EGLL.damaged.xml", *c.keptBefore);
+        const auto aside = dir / (c.keptBefore ? "EGLL.damaged2.xml" : "EGLL.damaged.xml");
+        const std::set<std::string> before = test::entryNames(dir.path());
+        const std::size_t firstLine = log.lines().size();
+        platform::failLinks(c.noLinks ? EPERM : 0);
         lf_readLearned(path, "x", stands);
         EXPECT_EQ(g_learnedMerge.state, c.state);
         EXPECT_EQ(stands.size(), 2u);
         EXPECT_EQ(stands[1].options.size(), c.a2Options);
+        // The damaged bytes are kept in full, and an older file as it was.
         EXPECT_EQ(test::readFile(aside), "<meta><parameters>");
+        if (c.keptBefore) {
+            EXPECT_EQ(test::readFile(dir / "EGLL.damaged.xml"), *c.keptBefore);
+        }
         EXPECT_TRUE(log.contains(path.string() + " found, but could not be loaded, kept as " + aside.string() + ": "));
+        expectTheLogTellsTheFolder(firstLine, before);
         // On disk the backup stands in for the damaged file, or nothing does.
         EXPECT_EQ(fs::exists(path), c.state != LearnedMergeState::Damaged);
         if (fs::exists(path)) {
@@ -184,14 +230,18 @@ TEST_F(LearnedStands, ADamagedFileGoesAsideAndOnlyAReadableBackupTakesItsPlace) 
         if (c.backup) {
             EXPECT_EQ(test::readFile(backup), *c.backup);
         }
-        EXPECT_FALSE(fs::exists(dir / "EGLL.damaged2.xml"));
+        EXPECT_FALSE(fs::exists(dir / (c.keptBefore ? "EGLL.damaged3.xml" : "EGLL.damaged2.xml")));
     }
+    platform::failLinks(0);
+    const auto aside = dir / "EGLL.damaged.xml";
     EXPECT_TRUE(log.contains(backup.string() + " is read in its place"));
     EXPECT_TRUE(log.contains(backup.string() + " could not be loaded either: "));
 
     // Damaged after the load: the save moves it aside too, and both the
     // backup and the file set aside before stay.
     SetUp();
+    for (const auto& entry : fs::directory_iterator(dir.path())) fs::remove(entry.path());
+    test::writeFile(aside, "<meta><parameters>");
     const auto path = write(readable);
     test::writeFile(backup, readable);
     lf_readLearned(path, "x", stands);
@@ -543,53 +593,139 @@ TEST_F(LearnedStands, AKillAtAnyStepOfARestoreOrASaveLeavesAWholeLearnedFileAndE
     }
 }
 
-// A rename that fails keeps the folder as it was: the damaged file in its
-// place and its backup, with nothing beside them.
-TEST_F(LearnedStands, ARenameThatFailsLeavesTheFolderAsItWas) {
+// A step of a restore or a save that fails keeps the folder as it was: the
+// damaged file in its place and its backup, with nothing beside them. The log
+// says so, after the step: never that the file is kept under a name that a
+// later step took back, nor that a name is taken when its status could not be
+// read. A cause that may pass is tried again by the next start; one that lasts
+// is named with what the user can do, and nothing is promised.
+TEST_F(LearnedStands, AStepThatFailsLeavesTheFolderAsItWasAndTheLogSaysSo) {
+    namespace fs = std::filesystem;
     const std::string good = learnedFile("", R"(<parkpos id="A2"><opt reg="B1" day="4" hh="9"/></parkpos>)");
-    const auto path = write("<cut");
+    const auto path = dir / "EGLL.xml";
     const auto backup = dir / "EGLL0.xml";
-    test::writeFile(backup, good);
-    const std::set<std::string> before = test::entryNames(dir.path());
+    const auto aside = dir / "EGLL.damaged.xml";
+    const std::string notRestored = path.string() + " could not be loaded and its backup could not take its place: ";
+    const std::string triesAgain =
+        "; learned data of this airport is not saved in this run, the next start tries again";
+    const std::string statusFails = "the status of " + aside.string() + " could not be read: ";
+    const std::string readOnly = "; learned data of this airport is not saved until " + dir.path().string() +
+                                 " is on a disk that can be written";
+    struct Case {
+        const char* label;
+        bool withBackup;
+        bool atSave;                 // a good file damaged after the load, and the disk fails at the save
+        std::function<void()> fail;  // how the disk fails
+        LearnedMergeState state;     // after the load
+        std::string logged;          // a line says why nothing moved
+        std::string refused;         // the end of the last line, the refused save's
+    };
+    const Case cases[] = {
+        {"the backup's copy cannot take the learned file's name", true, false,
+         [&] { platform::failRenamesTo(path, EIO); }, LearnedMergeState::BackupInMemory,
+         "; " + backup.string() +
+             " could not take its place: cannot replace it: Input/output error; both are kept "
+             "as they are",
+         notRestored + "Input/output error" + triesAgain},
+        {"a save that fails after keeping the file damaged since the load", true, true,
+         [&] { platform::failRenamesTo(path, ENOSPC); }, LearnedMergeState::Complete,
+         "Writing '" + path.string() + "' failed: cannot replace it: No space left on device",
+         path.string() + " could not be loaded and is kept as it is, since the save failed; the backup stays as it "
+                         "is"},
+        {"no status of its names can be read, without a backup", false, false, [] { platform::failStatuses(EIO); },
+         LearnedMergeState::Incomplete, " found, but could not be loaded nor moved aside, and is kept as it is: ",
+         path.string() + " could not be loaded nor moved aside: Input/output error" + triesAgain},
+        {"no status of its names can be read, at a restore on a disk without links", true, false,
+         [] {
+             platform::failLinks(EPERM);
+             platform::failStatuses(EIO);
+         },
+         LearnedMergeState::BackupInMemory, statusFails + "Input/output error",
+         notRestored + "Input/output error" + triesAgain},
+        {"no status of its names can be read, at a save on a disk without links", true, true,
+         [] {
+             platform::failLinks(EPERM);
+             platform::failStatuses(EIO);
+         },
+         LearnedMergeState::Complete, statusFails + "Input/output error",
+         path.string() + " could not be loaded and is kept as it is: " + statusFails +
+             "Input/output error; learned data of this airport is not saved now"},
+        {"a folder this user may not search, at a restore on a disk without links", true, false,
+         [] {
+             platform::failLinks(EPERM);
+             platform::failStatuses(EACCES);
+         },
+         LearnedMergeState::BackupInMemory, statusFails + "Permission denied",
+         notRestored +
+             "Permission denied; learned data of this airport is not saved until this user may read and "
+             "write " +
+             path.string() + " and its folder"},
+        // A read-only folder refuses to create a file; the failing flush stands in for it.
+        {"a read-only learned folder at a restore", true, false, [] { platform::failFileSyncs(EROFS); },
+         LearnedMergeState::BackupInMemory, " could not be copied in its place: cannot write ",
+         notRestored + "Read-only file system" + readOnly},
+        {"a read-only learned folder at a save", true, true,
+         [] {
+             platform::failLinks(EROFS);
+             platform::failFileSyncs(EROFS);
+         },
+         LearnedMergeState::Complete, path.string() + " could not be loaded and is kept as it is: cannot write ",
+         "Read-only file system" + readOnly},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        SetUp();
+        for (const auto& entry : fs::directory_iterator(dir.path())) fs::remove(entry.path());
+        if (c.withBackup) test::writeFile(backup, good);
+        const std::string damaged = c.atSave ? "<cut again" : "<cut";
+        write(c.atSave ? good : damaged);
+        const std::size_t firstLine = log.lines().size();
+        if (!c.atSave) c.fail();
+        lf_readLearned(path, "x", stands);
+        EXPECT_EQ(g_learnedMerge.state, c.state);
+        EXPECT_EQ(stands[1].options.size(), c.withBackup ? 1u : 0u);
+        if (c.atSave) {
+            write(damaged);
+            c.fail();
+        }
+        const std::set<std::string> before = test::entryNames(dir.path());
+        EXPECT_FALSE(gf_writeLearnedFile(AirportFileData{}, path));
+        EXPECT_EQ(test::entryNames(dir.path()), before);
+        EXPECT_EQ(test::readFile(path), damaged);
+        if (c.withBackup) {
+            EXPECT_EQ(test::readFile(backup), good);
+        }
+        const std::string said = logSince(firstLine);
+        EXPECT_NE(said.find(c.logged), std::string::npos) << said;
+        EXPECT_TRUE(log.lines().back().ends_with(c.refused)) << log.lines().back();
+        EXPECT_EQ(said.find("is taken"), std::string::npos) << said;
+        if (c.refused.find("tries again") == std::string::npos) {
+            EXPECT_EQ(said.find("tries again"), std::string::npos) << said;
+        }
+        expectTheLogTellsTheFolder(firstLine, before);
 
-    platform::failRenamesTo(path, EIO);
-    lf_readLearned(path, "x", stands);
-    EXPECT_EQ(g_learnedMerge.state, LearnedMergeState::BackupInMemory);
-    EXPECT_EQ(stands[1].options.size(), 1u);
-    EXPECT_EQ(test::entryNames(dir.path()), before);
-    EXPECT_EQ(test::readFile(path), "<cut");
-    EXPECT_FALSE(gf_writeLearnedFile(AirportFileData{}, path));
-    EXPECT_TRUE(log.lines().back().ends_with(path.string() +
-                                             " could not be loaded and its backup could not take its place; learned "
-                                             "data of this airport is not saved in this run, the next start tries "
-                                             "again"));
-    EXPECT_EQ(test::entryNames(dir.path()), before);
-
-    // The same at a save that finds the file damaged.
-    platform::failRenamesTo({}, 0);
-    SetUp();
-    lf_readLearned(path, "x", stands);
-    EXPECT_EQ(test::readFile(path), good);
-    test::writeFile(path, "<cut again");
-    const std::set<std::string> atSave = test::entryNames(dir.path());
-    platform::failRenamesTo(path, ENOSPC);
-    EXPECT_FALSE(gf_writeLearnedFile(AirportFileData{}, path));
-    EXPECT_EQ(test::entryNames(dir.path()), atSave);
-    EXPECT_EQ(test::readFile(path), "<cut again");
-    EXPECT_EQ(test::readFile(backup), good);
-
-    // The next start restores every option.
-    platform::failRenamesTo({}, 0);
-    SetUp();
-    lf_readLearned(path, "x", stands);
-    EXPECT_EQ(g_learnedMerge.state, LearnedMergeState::Complete);
-    EXPECT_EQ(stands[1].options.size(), 1u);
-    EXPECT_TRUE(gf_writeLearnedFile(AirportFileData{}, path));
+        // The next start, on a disk that works, keeps the damaged file aside,
+        // with a line that says where, and restores every option.
+        platform::failRenamesTo({}, 0);
+        platform::failLinks(0);
+        platform::failStatuses(0);
+        platform::failFileSyncs(0);
+        SetUp();
+        const std::size_t nextStart = log.lines().size();
+        lf_readLearned(path, "x", stands);
+        EXPECT_EQ(g_learnedMerge.state, c.withBackup ? LearnedMergeState::Complete : LearnedMergeState::Damaged);
+        EXPECT_EQ(stands[1].options.size(), c.withBackup ? 1u : 0u);
+        EXPECT_TRUE(gf_writeLearnedFile(AirportFileData{}, path));
+        EXPECT_EQ(test::readFile(aside), damaged);
+        expectTheLogTellsTheFolder(nextStart, before);
+    }
 }
 
 // A file that cannot be read for a moment may be good: nothing moves, what
 // can be read is read, the save is refused with the system's reason, and the
-// next start, or the next save, reads it all.
+// next start, or the next save, reads it all. A file this user may not read
+// is kept the same way, but that is no moment: the line says what the user
+// can do, and promises nothing.
 TEST_F(LearnedStands, AFileThatCannotBeReadForAMomentIsNeverTakenForDamaged) {
     const std::string good = learnedFile("", R"(<parkpos id="A2"><opt reg="B1" day="4" hh="9"/></parkpos>)");
     const auto path = dir / "EGLL.xml";
@@ -608,16 +744,31 @@ TEST_F(LearnedStands, AFileThatCannotBeReadForAMomentIsNeverTakenForDamaged) {
     const Case cases[] = {
         {"the learned file, without a backup", good, std::nullopt, false, path, EIO, 0,
          path.string() + " could not be read now: Input/output error" + notSaved},
-        {"the learned file, its backup read instead", good, good, false, path, EACCES, 1,
-         path.string() + " could not be read now: Permission denied" + notSaved},
+        {"the learned file, its backup read instead", good, good, false, path, EBUSY, 1,
+         path.string() + " could not be read now: Device or resource busy" + notSaved},
+        {"the learned file, which this user may not read", good, good, false, path, EACCES, 1,
+         path.string() +
+             " could not be read: Permission denied; learned data of this airport is not saved until this "
+             "user may read and write " +
+             path.string() + " and its folder"},
         {"the backup of a damaged file", "<cut", good, false, backup, EIO, 0,
          path.string() + " could not be loaded and its backup could not be read now: Input/output error" + notSaved},
+        {"the backup of a damaged file, which this user may not read", "<cut", good, false, backup, EACCES, 0,
+         path.string() +
+             " could not be loaded and its backup could not be read: Permission denied; learned data of "
+             "this airport is not saved until this user may read and write " +
+             backup.string() + " and its folder"},
         {"the learned file at the save", good, good, true, path, EIO, 1,
          path.string() + " could not be read now: Input/output error; it is kept as it is and learned data of this "
                          "airport is not saved now"},
         {"the backup at the save", good, good, true, backup, EBUSY, 1,
          backup.string() + " could not be read now: Device or resource busy; it is kept as it is and " + path.string() +
              " is not saved now"},
+        {"the learned file at the save, which this user may not read", good, good, true, path, EACCES, 1,
+         path.string() +
+             " could not be read: Permission denied; it is kept as it is and learned data of this airport "
+             "is not saved until this user may read and write " +
+             path.string() + " and its folder"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
@@ -626,12 +777,16 @@ TEST_F(LearnedStands, AFileThatCannotBeReadForAMomentIsNeverTakenForDamaged) {
         write(c.learned);
         if (c.backup) test::writeFile(backup, *c.backup);
         const std::set<std::string> before = test::entryNames(dir.path());
+        const std::size_t firstLine = log.lines().size();
         if (!c.atSave) platform::failFileReads(c.failing, c.error, 1);
         lf_readLearned(path, "x", stands);
         EXPECT_EQ(stands[1].options.size(), c.a2Options);
         if (c.atSave) platform::failFileReads(c.failing, c.error, 1);
         EXPECT_FALSE(gf_writeLearnedFile(AirportFileData{}, path));
         EXPECT_TRUE(log.lines().back().ends_with(c.logged)) << log.lines().back();
+        if (c.logged.find(" now") == std::string::npos) {
+            EXPECT_EQ(logSince(firstLine).find("tries again"), std::string::npos);
+        }
         EXPECT_EQ(test::entryNames(dir.path()), before);
         EXPECT_EQ(test::readFile(path), c.learned);
 

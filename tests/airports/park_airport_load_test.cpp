@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <functional>
 #include <map>
 #include <set>
 
@@ -220,6 +221,78 @@ TEST_F(ParkAirportLoad, AServerFileIsFetchedAndItsLearnedFileMergedWithFakes) {
     server.setFault("*", test::HttpServer::Fault::CutBody);
     EXPECT_EQ(load("archive/stock/EGLL.xml"), "failed to download: '" + server.url() + "P3D/archive/stock/EGLL.xml'");
     EXPECT_EQ(test::readFile(g_learnedStockFolder / "EGLL.xml"), learned);
+}
+
+// A learned file that the system cannot open (a link to itself) or read to
+// its end (a folder at its name) is neither absent nor damaged: the load
+// moves nothing and flies its backup, if there is one, in this run only, and
+// the save is refused, with the file, the system's reason and what the user
+// can do, so that nothing is written over it nor over the backup.
+TEST_F(ParkAirportLoad, ALearnedFileThatCannotBeOpenedOrReadIsNeverMovedNorWrittenOver) {
+    test::writeFile(dir / "site/P3D/archive/stock/EGLL.xml",
+                    standFile(param("publisher", "stock") + param("altitude", "83"),
+                              parkpos("A1", 0, 30) + parkpos("A2", 100, 30)));
+    const fs::path learned = g_learnedStockFolder / "EGLL.xml";
+    const fs::path backup = g_learnedStockFolder / "EGLL0.xml";
+    const std::string backupText =
+        standFile("", R"(<parkpos id="A2"><opt reg="GEUUB" airl="BAW" type="A320" day="2" hh="20"/></parkpos>)");
+    struct Case {
+        const char* label;
+        std::function<void()> make;
+        std::function<bool()> unchanged;
+        std::string reason;  // the system's
+        std::string remedy;  // what the user can do
+    };
+    const Case cases[] = {
+        {"a link to itself, which no open gets through", [&] { fs::create_symlink("EGLL.xml", learned); },
+         [&] { return fs::is_symlink(learned) && fs::read_symlink(learned) == "EGLL.xml"; },
+         "Too many levels of symbolic links",
+         "the link at " + learned.string() + " is replaced by the file it stands for, or removed"},
+        {"a folder, which no read gets through",
+         [&] {
+             fs::create_directory(learned);
+             test::writeFile(learned / "notes.txt", "the user's");
+         },
+         [&] { return fs::is_directory(learned) && test::readFile(learned / "notes.txt") == "the user's"; },
+         "Is a directory", "the folder at " + learned.string() + " is removed or renamed"},
+    };
+    for (const Case& c : cases) {
+        for (const bool withBackup : {true, false}) {
+            SCOPED_TRACE(std::string(c.label) + (withBackup ? ", with a backup" : ", without a backup"));
+            fs::remove_all(learned);
+            fs::remove(backup);
+            if (withBackup) test::writeFile(backup, backupText);
+            c.make();
+            const std::set<std::string> before = test::entryNames(g_learnedStockFolder);
+            const std::size_t firstLine = log.lines().size();
+
+            EXPECT_EQ(load("archive/stock/EGLL.xml"), "");
+            ASSERT_EQ(g_stands.size(), 2u);
+            EXPECT_EQ(g_stands[1].options.size(), withBackup ? 1u : 0u);  // the backup's
+            EXPECT_EQ(test::entryNames(g_learnedStockFolder), before);
+            EXPECT_TRUE(c.unchanged());
+            EXPECT_TRUE(log.contains(learned.string() + " could not be read and is kept as it is: " + c.reason));
+
+            AirportFileData data;
+            data.stands = g_stands;
+            const auto savePath = gf_learnedSavePath("EGLL", "stock");
+            ASSERT_TRUE(savePath.has_value());
+            EXPECT_FALSE(gf_writeLearnedFile(data, *savePath));
+            EXPECT_EQ(test::entryNames(g_learnedStockFolder), before);
+            EXPECT_TRUE(c.unchanged());
+            if (withBackup) {
+                EXPECT_EQ(test::readFile(backup), backupText);
+            }
+            EXPECT_TRUE(log.lines().back().ends_with(learned.string() + " could not be read: " + c.reason +
+                                                     "; learned data of this airport is not saved until " + c.remedy))
+                << log.lines().back();
+            const std::vector<std::string> lines = log.lines();
+            for (std::size_t i = firstLine; i < lines.size(); ++i) {
+                EXPECT_EQ(lines[i].find("tries again"), std::string::npos) << lines[i];
+            }
+        }
+    }
+    fs::remove_all(learned);
 }
 
 TEST_F(ParkAirportLoad, TheClosestStandAndTheOfflineCheck) {

@@ -42,6 +42,52 @@ TEST(FileSync, AFlushTheSystemRefusesIsAnError) {
     std::fclose(file);
 }
 
+// Only a name with nothing there is absent: every other failure to open, to
+// read to the end or to read a status is the system's error, with nothing
+// read, so that no caller takes it for a missing or an empty file.
+TEST(FileSync, AbsenceIsToldFromAReadOrStatusThatFails) {
+    test::TempDir dir;
+    test::writeFile(dir / "file", "bytes");
+    std::filesystem::create_directory(dir / "folder");
+    std::filesystem::create_symlink("loop", dir / "loop");
+    std::filesystem::create_symlink("nowhere", dir / "dangling");
+    struct Case {
+        const char* name;
+        int readError;
+        std::string bytes;
+        int statusError;
+        bool exists;
+    };
+    const Case cases[] = {
+        {"file", 0, "bytes", 0, true},
+        {"missing", ENOENT, "", 0, false},
+        {"loop", ELOOP, "", 0, true},       // fails at the open
+        {"folder", EISDIR, "", 0, true},    // opens, fails at the read
+        {"dangling", ENOENT, "", 0, true},  // a link is something there
+        {"file/child", ENOTDIR, "", ENOTDIR, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string bytes = "before";
+        EXPECT_EQ(readFile(dir / c.name, bytes), c.readError);
+        EXPECT_EQ(bytes, c.bytes);
+        bool exists = !c.exists;
+        EXPECT_EQ(pathStatus(dir / c.name, exists), c.statusError);
+        EXPECT_EQ(exists, c.exists);
+    }
+    // The seam: one path's status, or every one.
+    bool exists = true;
+    failStatuses(EIO, dir / "file");
+    EXPECT_EQ(pathStatus(dir / "file", exists), EIO);
+    EXPECT_FALSE(exists);
+    EXPECT_EQ(pathStatus(dir / "folder", exists), 0);
+    failStatuses(EACCES);
+    EXPECT_EQ(pathStatus(dir / "folder", exists), EACCES);
+    failStatuses(0);
+    EXPECT_EQ(pathStatus(dir / "folder", exists), 0);
+    EXPECT_TRUE(exists);
+}
+
 TEST(Utf16, StrictUtf8Decoding) {
     struct Case {
         std::string in;

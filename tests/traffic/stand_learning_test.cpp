@@ -411,8 +411,10 @@ TEST_F(StandLearning, AFullDiskAtTheStartNeverLeavesTheFolderWithoutItsLearnedFi
         EXPECT_TRUE(log.contains("No space left on device")) << log.text();
         ASSERT_TRUE(lt_addStandOption(2, ezy, at(4, 20), false));
         EXPECT_FALSE(lf_saveLearnedParking());
-        EXPECT_TRUE(log.contains(kLearned.string() + " could not be loaded and its backup could not take its place; "
-                                                     "learned data of this airport is not saved in this run"))
+        EXPECT_TRUE(log.contains(kLearned.string() +
+                                 " could not be loaded and its backup could not take its place: No space left on "
+                                 "device; learned data of this airport is not saved in this run, the next start "
+                                 "tries again"))
             << log.text();
         EXPECT_EQ(test::entryNames(folder), files);
         EXPECT_EQ(test::readFile(kLearned), cut);
