@@ -343,6 +343,21 @@ std::optional<std::string> gf_formatQs121(const UserAcState& u) {
                        u.latitude * DEG2RAD, u.longitude * DEG2RAD);
 }
 
+namespace {
+
+// A failed send is the only sign that RealTraffic has gone, whichever line
+// met it: the lamp goes off, the live aircraft leave (they would stand frozen
+// until they time out) and the next user position waits for the new link.
+void lf_realTrafficLost() {
+    setConnectedLamp(false);
+    if (!g_closeRequested.load()) gf_removeAllLiveAircraft();
+    lf_resetRealTrafficLink();
+    gf_setStatusMessage(skh::format("{} RealTraffic gone? Wait for RealTraffic to re-connect ...", gf_utcTimeOfDay()),
+                        true);
+}
+
+}  // namespace
+
 void gf_sendUserPosition() {
     if (!g_rtOnThisPc.load()) return;
     const UserAcState user = gf_userAcCopy();
@@ -360,18 +375,13 @@ void gf_sendUserPosition() {
 
     const auto line = gf_formatQs121(user);
     if (!line) return;
-    if (sendDataPacket(*line)) return;
-    setConnectedLamp(false);
-    if (!g_closeRequested.load()) gf_removeAllLiveAircraft();
-    lf_resetRealTrafficLink();
-    gf_setStatusMessage(skh::format("{} RealTraffic gone? Wait for RealTraffic to re-connect ...", gf_utcTimeOfDay()),
-                        true);
+    if (!sendDataPacket(*line)) lf_realTrafficLost();
 }
 
 void gf_sendQs123(std::int64_t seconds) {
     if (!g_rtConnected.load() || seconds < 1) return;
     if (seconds > std::numeric_limits<std::int64_t>::max() / 1000) return;
-    (void)sendDataPacket(skh::format("Qs123={}\r\n", seconds * 1000));
+    if (!sendDataPacket(skh::format("Qs123={}\r\n", seconds * 1000))) lf_realTrafficLost();
 }
 
 void gf_connectRealTraffic(std::int64_t simSeconds) {

@@ -62,7 +62,8 @@ std::optional<std::string> gf_formatQs121(const UserAcState& user);
 // is a lost link: the live aircraft leave the simulator and the link is reset.
 void gf_sendUserPosition();
 
-// Sends the simulator's time (seconds since 1970) when connected.
+// Sends the simulator's time (seconds since 1970) when connected; a failed
+// send is a lost link, as for the user position.
 void gf_sendQs123(std::int64_t seconds);
 
 // The link reset: traffic time, heard callsigns and the readers' state.

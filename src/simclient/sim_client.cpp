@@ -34,12 +34,6 @@ void sleepUntil(Clock::time_point until, const std::stop_token& stop) {
     cv.wait_until(lock, stop, until, [] { return false; });
 }
 
-void lf_simGone() {
-    simRunning = false;
-    gf_setBoard(g_mainWindowState.simulatorRunning, false);
-    gf_simNoLongerConnected();
-}
-
 // Dispatches every millisecond until the stop is requested, the simulator
 // quits or the connection fails.
 void lf_dispatchLoop(HANDLE h, const std::stop_token& stop) {
@@ -81,6 +75,12 @@ void lf_closeConnection(HANDLE owned) {
 }
 
 }  // namespace
+
+void lf_simGone() {
+    simRunning = false;
+    gf_setBoard(g_mainWindowState.simulatorRunning, false);
+    gf_simNoLongerConnected();
+}
 
 void lf_addToGroup(HANDLE h, std::uint32_t clientEventId) {
     SimConnect_AddClientEventToNotificationGroup(h, GROUP_AI, clientEventId, true);

@@ -20,6 +20,10 @@ void gf_simClientThread(std::stop_token stop);
 void lf_setupSimConnect(HANDLE h);
 void lf_addToGroup(HANDLE h, std::uint32_t clientEventId);
 
+// The simulator has gone (it quit, or the connection failed): the flight is
+// no longer running and the run ends as the simulator closed.
+void lf_simGone();
+
 // Milliseconds between two attempts to open the connection.
 extern std::atomic<int> g_simOpenRetryMs;
 

@@ -8,6 +8,7 @@
 #include "foundation/time_text.hpp"
 #include "foundation/upcalls.hpp"
 #include "platform/codepage.hpp"
+#include "simclient/sim_client.hpp"
 #include "simclient/sim_events.hpp"
 #include "simclient/sim_ids.hpp"
 #include "simconnect/simconnect.hpp"
@@ -218,6 +219,15 @@ void gf_requestError() {
     // The connection was closed on purpose for a user error that shows: a
     // request on it failing is no reason to restart.
     if (gf_simUserErrorShown()) return;
+    // A request meets a failed transport when the simulator has just gone and
+    // the SimClient thread has not yet dispatched the news: the run ends as
+    // that thread would end it, as the simulator closed, not with a restart
+    // after a request error - whichever thread notices first.
+    if (gf_scTransportFailed(simConnectHandle.load())) {
+        simRequestFailed = true;
+        lf_simGone();
+        return;
+    }
     gf_setStatusMessage("SimConnect request error", true);
     simRequestFailed = true;
     gf_requestStop(AppState::SimConnectError, 9);

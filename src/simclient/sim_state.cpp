@@ -5,7 +5,7 @@
 namespace skh {
 
 std::mutex simQueueMutex;
-HANDLE simConnectHandle = nullptr;
+constinit std::atomic<HANDLE> simConnectHandle{nullptr};
 constinit std::atomic<bool> simRunning{false};
 constinit std::atomic<int> g_simUserError{0};
 constinit std::atomic<std::uint32_t> userObjectId{2};

@@ -22,7 +22,9 @@ extern std::mutex simQueueMutex;
 // The connection of the run, guarded by simQueueMutex: published after the
 // set-up and taken back (null) before the SimClient thread closes it, so a
 // request made later fails cleanly instead of reaching a freed connection.
-extern HANDLE simConnectHandle;
+// Atomic only so that gf_requestError, called with or without the mutex, may
+// ask whether its transport has failed.
+extern std::atomic<HANDLE> simConnectHandle;
 
 extern std::atomic<bool> simRunning;            // the simulator reports the flight running
 

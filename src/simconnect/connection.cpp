@@ -8,6 +8,7 @@
 #include "foundation/format.hpp"
 #include "foundation/log.hpp"
 #include "platform/pipe_path.hpp"
+#include "simconnect/simconnect.hpp"
 
 namespace skh {
 
@@ -423,6 +424,17 @@ std::vector<ScOutgoingBlock> gf_scTakeOutgoing(HANDLE handle) {
     for (auto& b : c->outgoing) blocks.push_back(std::move(b));
     c->outgoing.clear();
     return blocks;
+}
+
+bool gf_scTransportFailed(HANDLE handle) {
+    if (handle == nullptr) return false;
+    auto& ps = processState();
+    // Read while listed: a listed connection still holds its caller's reference.
+    const std::lock_guard lock(ps.listMutex);
+    for (ScConnection* p = ps.first; p != nullptr; p = p->next) {
+        if (p == handle) return p->failed.load();
+    }
+    return false;
 }
 
 int gf_scConnectionCount() {

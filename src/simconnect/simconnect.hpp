@@ -58,4 +58,10 @@ HRESULT SimConnect_AIRemoveObject(HANDLE hSimConnect, std::uint32_t objectId, st
 HRESULT SimConnect_AISetAircraftFlightPlan(HANDLE hSimConnect, std::uint32_t objectId, const char* flightPlanPath,
                                            std::uint32_t requestId);
 
+// Not of the SimConnect API: true while the connection behind the handle is
+// open and its transport has failed (the simulator quit, went away or broke
+// the protocol). Every request on it then fails with the stored code, also
+// before a dispatch has handed over the messages that came first.
+bool gf_scTransportFailed(HANDLE hSimConnect);
+
 }  // namespace skh

@@ -203,6 +203,67 @@ TEST_F(RealTrafficLinkThreaded, LostLinkTakesLiveAircraftOutAndReconnectsWithout
     EXPECT_EQ(rt.waitForLine("Qs999", 50, before), -1);
 }
 
+TEST_F(RealTrafficLinkThreaded, ALostLinkIsTheSameWhicheverSendMeetsIt) {
+    struct Case {
+        const char* what;
+        void (*send)();
+        bool closing;
+        int removals;
+    };
+    const Case cases[] = {
+        {"user position", [] { gf_sendUserPosition(); }, false, 1},
+        {"simulator time", [] { gf_sendQs123(1700000015); }, false, 1},
+        {"simulator time while closing", [] { gf_sendQs123(1700000015); }, true, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        int removals = 0;
+        gf_setLiveRemovalHook([&removals] { ++removals; });
+        handshake(Reply::Level2);
+        gf_setUserAcCopy(userAt(47.5, 8.5));
+        g_trafficTime = 1700000000.0;
+        g_qnhReader.lastQnh = 1000;
+        heardCallsigns.add("SWR1");
+        g_closeRequested = c.closing;
+        const std::size_t logged = log.lines().size();
+
+        rt.disconnect();  // RealTraffic goes away; only this kind of send meets it
+        ASSERT_TRUE(waitUntil([&c] {
+            c.send();
+            return !g_rtConnected.load();
+        }));
+        EXPECT_FALSE(g_mainWindowState.realTrafficConnected.load());
+        EXPECT_EQ(removals, c.removals);
+        EXPECT_DOUBLE_EQ(g_trafficTime.load(), 0.0);
+        EXPECT_EQ(g_qnhReader.lastQnh.load(), 1013);
+        EXPECT_EQ(heardCallsigns.size(), 0u);
+        EXPECT_TRUE(gf_statusText().ends_with(" RealTraffic gone? Wait for RealTraffic to re-connect ..."))
+            << gf_statusText();
+        const auto lines = log.lines();
+        const std::vector<std::string> tail(lines.begin() + static_cast<std::ptrdiff_t>(logged), lines.end());
+        // While closing, status lines stay out of the log, as every one does.
+        ASSERT_EQ(tail.size(), c.closing ? 2u : 3u) << log.text();
+        EXPECT_EQ(tail[0], "sendDataPacket to RealTraffic failed: 10054 Connection reset by peer");
+        EXPECT_EQ(tail[1], "RealTraffic client socket closed");
+        if (!c.closing) {
+            EXPECT_TRUE(tail[2].ends_with(" RealTraffic gone? Wait for RealTraffic to re-connect ...")) << tail[2];
+        }
+
+        // The next user position takes RealTraffic back.
+        rt.connect(static_cast<std::uint16_t>(gf_rtListenPort()));
+        ASSERT_TRUE(waitUntil([] {
+            gf_sendUserPosition();
+            return g_rtConnected.load();
+        }));
+        EXPECT_TRUE(g_mainWindowState.realTrafficConnected.load());
+        EXPECT_TRUE(log.contains("RealTraffic re-connected"));
+        gf_closeRealTrafficLink();
+        ASSERT_TRUE(rt.waitClosed(20000));
+        rt.disconnect();
+        g_closeRequested = false;
+    }
+}
+
 TEST_F(RealTrafficLinkThreaded, ClosingOrEndingRunsLeaveTheLinkAlone) {
     int removals = 0;
     gf_setLiveRemovalHook([&removals] { ++removals; });

@@ -27,6 +27,49 @@ protected:
     void failTransport() {
         lf_scTransportFailed(static_cast<ScConnection*>(handle), ScFailureKind::PeerClosed, 0, kStatusPeerClosed);
     }
+
+    // Why a request fails decides how the run ends: a request the client
+    // cannot make (here: the connection already taken back) is a request
+    // error with a restart; a transport that has failed is the simulator
+    // gone, however soon the SimClient thread's dispatch would say so.
+    struct Failure {
+        const char* what;
+        bool transportFailed;
+        AppState ending;
+        int restartDelay;
+    };
+    static constexpr Failure kFailures[] = {
+        {"no connection", false, AppState::SimConnectError, 9},
+        {"the simulator gone", true, AppState::SimWasClosed, 0},
+    };
+    // A fresh run whose requests then fail for the reason given.
+    void failRequests(const Failure& f) {
+        TearDown();
+        SetUp();
+        gf_clearStatusMessage();
+        simRunning = true;
+        if (f.transportFailed) {
+            failTransport();
+        } else {
+            const std::lock_guard lock(simQueueMutex);
+            simConnectHandle = nullptr;
+        }
+        m_logged = log.lines().size();
+    }
+    void expectRunEnding(const Failure& f) {
+        EXPECT_TRUE(simRequestFailed);
+        EXPECT_EQ(simRunning.load(), !f.transportFailed);
+        EXPECT_TRUE(g_stopRequested);
+        EXPECT_EQ(g_appState.load(), f.ending);
+        EXPECT_EQ(g_restartDelay.load(), f.restartDelay);
+        EXPECT_EQ(gf_statusText(), f.transportFailed ? "" : "SimConnect request error");
+        const auto lines = log.lines();
+        const bool gone = std::any_of(lines.begin() + static_cast<std::ptrdiff_t>(m_logged), lines.end(), [](auto& l) {
+            return l.ends_with(" Flight Simulator no longer connected, Skyhaven_P3D will stop ...");
+        });
+        EXPECT_EQ(gone, f.transportFailed) << log.text();
+    }
+    std::size_t m_logged = 0;
     std::vector<DecodedRequest> drain() {
         lf_drainQueues();
         return test::takeSent(handle);
@@ -123,27 +166,26 @@ TEST_F(SimQueuesThreaded, ABusyMutexSendsNothingAndLosesNothing) {
 }
 
 TEST_F(SimQueues, AFailedCreationStopsTheRunAndLaterFramesDiscardEverything) {
-    failTransport();
-    gf_queueCreate(request("SWR123", "Airbus A320 Swiss", 0x4B1805));
-    lf_drainQueues();
-    EXPECT_TRUE(simRequestFailed);
-    EXPECT_TRUE(g_stopRequested);
-    EXPECT_EQ(g_appState.load(), AppState::SimConnectError);
-    EXPECT_EQ(g_restartDelay.load(), 9);
-    EXPECT_EQ(gf_statusText(), "SimConnect request error");
-    EXPECT_TRUE(sentPackets.empty());
+    for (const Failure& f : kFailures) {
+        SCOPED_TRACE(f.what);
+        failRequests(f);
+        gf_queueCreate(request("SWR123", "Airbus A320 Swiss", 0x4B1805));
+        lf_drainQueues();
+        expectRunEnding(f);
+        EXPECT_TRUE(sentPackets.empty());
 
-    positionBuffers.back = {{AiPositionBlock{}, 1001}};
-    gf_swapPositionBuffers();
-    gf_queueEvent({1001, EVENT_STROBES_SET, 1});
-    gf_queueCreate(request("DLH4", "B738 Lufthansa", 20001));
-    gf_queueRemove(1003);
-    lf_drainQueues();
-    const std::lock_guard lock(simQueueMutex);
-    EXPECT_TRUE(positionBuffers.front.empty());
-    EXPECT_TRUE(clientEventQueue.empty());
-    EXPECT_TRUE(simCreateQueue.empty());
-    EXPECT_TRUE(simRemoveQueue.empty());
+        positionBuffers.back = {{AiPositionBlock{}, 1001}};
+        gf_swapPositionBuffers();
+        gf_queueEvent({1001, EVENT_STROBES_SET, 1});
+        gf_queueCreate(request("DLH4", "B738 Lufthansa", 20001));
+        gf_queueRemove(1003);
+        lf_drainQueues();
+        const std::lock_guard lock(simQueueMutex);
+        EXPECT_TRUE(positionBuffers.front.empty());
+        EXPECT_TRUE(clientEventQueue.empty());
+        EXPECT_TRUE(simCreateQueue.empty());
+        EXPECT_TRUE(simRemoveQueue.empty());
+    }
 }
 
 TEST_F(SimQueues, TheFirstStopReasonWinsOverARequestError) {
@@ -155,11 +197,26 @@ TEST_F(SimQueues, TheFirstStopReasonWinsOverARequestError) {
 }
 
 TEST_F(SimQueues, AFailedRemovalStopsTheRun) {
-    failTransport();
-    gf_queueRemove(1003);
-    lf_drainQueues();
-    EXPECT_TRUE(log.contains("!SimConnect call to remove AI ac from sim failed, id 1003?"));
-    EXPECT_EQ(g_appState.load(), AppState::SimConnectError);
+    for (const Failure& f : kFailures) {
+        SCOPED_TRACE(f.what);
+        failRequests(f);
+        gf_queueRemove(1003);
+        lf_drainQueues();
+        EXPECT_TRUE(log.contains("!SimConnect call to remove AI ac from sim failed, id 1003?"));
+        expectRunEnding(f);
+    }
+}
+
+// The main loop's once-a-second requests meet the simulator's going as often
+// as the SimClient thread does: the run ends the same either way.
+TEST_F(SimQueues, TheMainLoopsRequestsEndTheRunAsTheirFailureSays) {
+    for (const Failure& f : kFailures) {
+        SCOPED_TRACE(f.what);
+        failRequests(f);
+        gf_requestUserPosition();
+        EXPECT_TRUE(log.contains("SimConnect request user ac position fails"));
+        expectRunEnding(f);
+    }
 }
 
 TEST_F(SimQueues, AFailedClientEventIsReportedAndTheOthersStillGo) {
