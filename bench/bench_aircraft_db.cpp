@@ -9,6 +9,7 @@
 
 #include "aircraft/dbase.hpp"
 #include "bench_memory.hpp"
+#include "bench_support.hpp"
 #include "foundation/constants.hpp"
 #include "foundation/dataset_crypto.hpp"
 #include "foundation/format.hpp"
@@ -28,9 +29,10 @@ std::string registrationOf(int i) {
 }
 
 const fs::path& benchFolder() {
+    static const bench::ScratchFolder scratch("dbase");
     static const fs::path folder = [] {
         if (sodium_init() < 0) std::abort();
-        fs::path p = fs::temp_directory_path() / "skyhaven-bench-dbase";
+        const fs::path& p = scratch.path();
         fs::create_directories(p / "input");
         const fs::path xml = p / "plain.xml";
         std::ofstream out(xml);

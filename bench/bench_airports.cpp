@@ -11,6 +11,7 @@
 #include <string>
 
 #include "airports/airport_list.hpp"
+#include "bench_support.hpp"
 #include "foundation/constants.hpp"
 #include "foundation/dataset_crypto.hpp"
 #include "foundation/format.hpp"
@@ -25,11 +26,8 @@ class AirportFolder {
 public:
     explicit AirportFolder(int count) {
         if (sodium_init() < 0) throw std::runtime_error("sodium_init failed");
-        std::random_device rd;
-        m_dir = fs::temp_directory_path() / ("skyhaven-bench-airports-" + std::to_string(rd()));
-        fs::create_directories(m_dir / "input");
-        m_previous = fs::current_path();
-        fs::current_path(m_dir);
+        m_dir.enter();
+        fs::create_directories("input");
         std::mt19937 rng(7);
         std::uniform_real_distribution<double> lat(-60.0, 70.0), lon(-180.0, 180.0), alt(0.0, 9000.0);
         {
@@ -47,15 +45,9 @@ public:
         skh::gf_streamEncryptFile(skh::g_dataSetKey, "plain.xml", skh::g_airportsEnc);
         fs::remove("plain.xml");
     }
-    ~AirportFolder() {
-        std::error_code ec;
-        fs::current_path(m_previous, ec);
-        fs::remove_all(m_dir, ec);
-    }
 
 private:
-    fs::path m_dir;
-    fs::path m_previous;
+    skh::bench::ScratchFolder m_dir{"airports"};
 };
 
 void BM_ReadAirports(benchmark::State& state) {

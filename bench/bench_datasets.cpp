@@ -8,10 +8,10 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <random>
 #include <stdexcept>
 #include <string>
 
+#include "bench_support.hpp"
 #include "foundation/dataset_crypto.hpp"
 
 namespace {
@@ -26,13 +26,6 @@ class DataSets {
 public:
     DataSets() {
         if (sodium_init() < 0) throw std::runtime_error("sodium_init failed");
-        std::random_device rd;
-        m_dir = fs::temp_directory_path() / ("skyhaven-bench-datasets-" + std::to_string(rd()));
-        fs::create_directories(m_dir);
-    }
-    ~DataSets() {
-        std::error_code ec;
-        fs::remove_all(m_dir, ec);
     }
 
     const fs::path& encrypted(std::int64_t megabytes) {
@@ -62,7 +55,7 @@ private:
         }
     }
 
-    fs::path m_dir;
+    skh::bench::ScratchFolder m_dir{"datasets"};
     std::map<std::int64_t, fs::path> m_files;
 };
 

@@ -19,6 +19,7 @@
 #include "aircraft/livery_index.hpp"
 #include "aircraft/regcode_map.hpp"
 #include "aircraft/similar_models.hpp"
+#include "bench_support.hpp"
 #include "foundation/constants.hpp"
 #include "foundation/dataset_crypto.hpp"
 #include "foundation/format.hpp"
@@ -59,12 +60,12 @@ std::vector<LiveryData> makeLiveries() {
 const std::vector<LiveryData>& setUp() {
     static const std::vector<LiveryData> liveries = [] {
         if (sodium_init() < 0) std::abort();
-        const fs::path folder = fs::temp_directory_path() / "skyhaven-bench-liveries";
-        fs::remove_all(folder);
+        static bench::ScratchFolder scratch("liveries");
+        const fs::path& folder = scratch.path();
         fs::create_directories(folder / "input");
         fs::create_directories(folder / "output" / "info");
         fs::create_directories(folder / "output" / "errors");
-        fs::current_path(folder);
+        scratch.enter();
         g_parametersXmlPath = (folder / "parameters.xml").string();
         RANDOM.value = false;
         LOG.value = false;

@@ -27,7 +27,6 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -37,6 +36,7 @@
 #include "app/app_state.hpp"
 #include "app/main_loop.hpp"
 #include "app/pacing.hpp"
+#include "bench_support.hpp"
 #include "foundation/constants.hpp"
 #include "foundation/dataset_crypto.hpp"
 #include "foundation/format.hpp"
@@ -165,9 +165,6 @@ class ProgramRun {
 public:
     ProgramRun(const std::string& settings, const std::string& simScript) {
         if (sodium_init() < 0) throw std::runtime_error("sodium_init failed");
-        std::random_device rd;
-        dir = fs::temp_directory_path() / ("skyhaven-bench-run-" + std::to_string(rd()));
-        program = dir / "program";
         fs::create_directories(program / "docs");
         fs::create_directories(dir / "pipes");
         pack(program, R"(<?xml version="1.0"?>
@@ -207,11 +204,7 @@ public:
     }
     ProgramRun(const ProgramRun&) = delete;
     ProgramRun& operator=(const ProgramRun&) = delete;
-    ~ProgramRun() {
-        stop();
-        std::error_code ec;
-        fs::remove_all(dir, ec);
-    }
+    ~ProgramRun() { stop(); }
 
     // The fake RealTraffic as a program, idle but for its QNH.
     void startFakeRealTraffic() {
@@ -242,8 +235,10 @@ public:
         }
     }
 
-    fs::path dir;
-    fs::path program;
+    // Goes after what ran in it has ended.
+    const skh::bench::ScratchFolder scratch{"run"};
+    const fs::path dir = scratch.path();
+    const fs::path program = dir / "program";
     int tcp = 0, traffic = 0, qnh = 0;
     int app = 0;
 

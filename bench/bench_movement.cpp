@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "aircraft/dbase.hpp"
+#include "bench_allocations.hpp"
 #include "bench_support.hpp"
 #include "feed/traffic_queue.hpp"
 #include "foundation/format.hpp"

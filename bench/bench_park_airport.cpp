@@ -10,6 +10,7 @@
 #include "airports/airport.hpp"
 #include "airports/learned_stands.hpp"
 #include "airports/park_airport_load.hpp"
+#include "bench_support.hpp"
 #include "foundation/constants.hpp"
 #include "foundation/format.hpp"
 #include "foundation/text_files.hpp"
@@ -27,13 +28,18 @@ constexpr int kStands = 512;
 constexpr const char* kMeta =
     R"(<meta><info name="author" value="a"/><info name="date" value="d"/><info name="version" value="v"/></meta>)";
 
-// The program folder of the benchmark, with the airport's stand file and
-// learned file; the current folder while the benchmarks run.
+// The program folder of the benchmark, the current folder while the
+// benchmarks run.
+void enterProgramFolder() {
+    static bench::ScratchFolder folder("park-airport");
+    folder.enter();
+}
+
+// The airport's stand file and learned file, written anew.
 void makeAirport() {
-    const fs::path root = fs::temp_directory_path() / "skyhaven-bench-park-airport";
-    fs::remove_all(root);
-    fs::create_directories(root / g_myThirdpartyFolder);
-    fs::current_path(root);
+    enterProgramFolder();
+    fs::remove_all(g_airportsFolder);
+    fs::create_directories(g_myThirdpartyFolder);
     std::mt19937 rng(7);
     std::string a = std::string("<?xml version=\"1.0\"?>") + kMeta +
                     R"(<parameters><parameter name="airport_name" value="Big"/><parameter name="publisher" )"
@@ -85,6 +91,7 @@ void BM_Adjacency(benchmark::State& state) {
 BENCHMARK(BM_Adjacency)->Unit(benchmark::kMillisecond);
 
 void BM_LearnedSave(benchmark::State& state) {
+    enterProgramFolder();  // the save writes there, also when it runs alone
     g_apfInfo = ApfInfo{"Big", "Maker", 83};
     g_stands.clear();
     for (int s = 0; s < kStands; ++s) {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_support.hpp"
 #include "foundation/constants.hpp"
 #include "foundation/parameter_table.hpp"
 #include "foundation/settings_file.hpp"
@@ -18,13 +19,9 @@ namespace {
 namespace fs = std::filesystem;
 using namespace skh;
 
-fs::path benchFolder() {
-    static const fs::path folder = [] {
-        fs::path p = fs::temp_directory_path() / "skyhaven-bench-settings";
-        fs::create_directories(p);
-        return p;
-    }();
-    return folder;
+const fs::path& benchFolder() {
+    static const bench::ScratchFolder folder("settings");
+    return folder.path();
 }
 
 void BM_loadParameters(benchmark::State& state) {

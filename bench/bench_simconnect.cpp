@@ -9,6 +9,7 @@
 #include <fstream>
 #include <thread>
 
+#include "bench_support.hpp"
 #include "platform/cpu_time.hpp"
 #include "simconnect/connection.hpp"
 #include "simconnect/messages.hpp"
@@ -60,10 +61,9 @@ struct FrameCounter {
 // The client as the program runs it: dispatch every millisecond, and on every
 // Frame event 512 position packets.
 void BM_TcpTransport60FramesPerSecond(benchmark::State& state) {
-    const auto folder = std::filesystem::temp_directory_path() / "skyhaven-bench-simconnect";
-    std::filesystem::create_directories(folder);
-    const auto previous = std::filesystem::current_path();
-    std::filesystem::current_path(folder);
+    // The client reads SimConnect.cfg from the current folder.
+    bench::ScratchFolder folder("simconnect");
+    folder.enter();
     test::FakeSimOptions options;
     options.keepRequests = false;
     test::FakeSimulator sim(options);
@@ -109,8 +109,6 @@ void BM_TcpTransport60FramesPerSecond(benchmark::State& state) {
     state.counters["positions_applied"] = moved && moved->values.contains("PLANE LATITUDE") ? 1 : 0;
     if (!sim.protocolErrors().empty()) state.SkipWithError(sim.protocolErrors().front().c_str());
     SimConnect_Close(h);
-    std::filesystem::current_path(previous);
-    std::filesystem::remove_all(folder);
 }
 BENCHMARK(BM_TcpTransport60FramesPerSecond)->Iterations(2)->Unit(benchmark::kMillisecond)->UseRealTime();
 

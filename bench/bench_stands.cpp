@@ -11,6 +11,7 @@
 
 #include "airports/learned_stands.hpp"
 #include "airports/stand_file.hpp"
+#include "bench_support.hpp"
 #include "foundation/format.hpp"
 #include "foundation/parameter_table.hpp"
 #include "foundation/text_files.hpp"
@@ -26,13 +27,9 @@ using namespace skh;
 constexpr int kStands = 512;
 constexpr int kOptionsPerStand = 150;
 
-fs::path benchFolder() {
-    static const fs::path folder = [] {
-        fs::path p = fs::temp_directory_path() / "skyhaven-bench-stands";
-        fs::create_directories(p);
-        return p;
-    }();
-    return folder;
+const fs::path& benchFolder() {
+    static const bench::ScratchFolder folder("stands");
+    return folder.path();
 }
 
 const std::string kMeta =

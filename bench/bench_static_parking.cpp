@@ -10,6 +10,7 @@
 #include "aircraft/dbase.hpp"
 #include "airports/airport.hpp"
 #include "airports/park_airport_load.hpp"
+#include "bench_allocations.hpp"
 #include "bench_support.hpp"
 #include "foundation/format.hpp"
 #include "foundation/parameter_table.hpp"

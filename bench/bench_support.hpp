@@ -1,41 +1,64 @@
 #pragma once
-// Shared by the benchmarks of the traffic control: a simulator port that
-// takes what it is handed and keeps nothing, and a count of the calls of
-// operator new. Include it in one source file of a benchmark program only:
-// it replaces the program's operator new.
+// Shared by the benchmarks: a scratch folder of the run's own, and, for the
+// traffic control's, a simulator port that takes what it is handed and keeps
+// nothing.
 #include <array>
-#include <atomic>
 #include <cstdint>
-#include <cstdlib>
-#include <new>
+#include <filesystem>
+#include <optional>
+#include <random>
+#include <stdexcept>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "traffic/sim_port.hpp"
 
-namespace bench {
-inline std::atomic<std::uint64_t> g_allocations{0};
-}  // namespace bench
+namespace skh::bench {
 
-// The counting operator new pairs malloc with free on purpose.
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+// A folder for a benchmark's files that is this run's alone: a new name under
+// the temporary folder (or `base`), "skyhaven-bench-NAME-N", so that two runs
+// at once on one machine never share one. It goes with all it holds when the
+// object does; held in a function-local static, that is at the end of the
+// run, one with a failed or skipped benchmark too (only a crash leaves it).
+class ScratchFolder {
+public:
+    explicit ScratchFolder(const std::string& name,
+                           const std::filesystem::path& base = std::filesystem::temp_directory_path()) {
+        std::random_device rd;
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            const std::filesystem::path candidate = base / ("skyhaven-bench-" + name + "-" + std::to_string(rd()));
+            // False for a name that exists: a folder made here is no one else's.
+            if (std::filesystem::create_directory(candidate)) {
+                m_path = candidate;
+                return;
+            }
+        }
+        throw std::runtime_error("cannot make a scratch folder in " + base.string());
+    }
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
+    ~ScratchFolder() {
+        std::error_code ec;
+        if (m_previous) std::filesystem::current_path(*m_previous, ec);
+        std::filesystem::remove_all(m_path, ec);
+    }
 
-void* operator new(std::size_t size) {
-    bench::g_allocations.fetch_add(1, std::memory_order_relaxed);
-    if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
-    throw std::bad_alloc();
-}
-// The nothrow form too (std::stable_sort takes its buffer with it): left to
-// the sanitizer's own, its blocks would reach the free below.
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-    bench::g_allocations.fetch_add(1, std::memory_order_relaxed);
-    return std::malloc(size == 0 ? 1 : size);
-}
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
+    const std::filesystem::path& path() const { return m_path; }
+    std::filesystem::path operator/(const std::filesystem::path& name) const { return m_path / name; }
 
-namespace bench {
+    // Makes the folder (or `sub` in it, made when missing) the current one
+    // until it goes; the folder current before comes back then.
+    void enter(const std::filesystem::path& sub = {}) {
+        if (!m_previous) m_previous = std::filesystem::current_path();
+        std::filesystem::create_directories(m_path / sub);
+        std::filesystem::current_path(m_path / sub);
+    }
+
+private:
+    std::filesystem::path m_path;
+    std::optional<std::filesystem::path> m_previous;
+};
 
 // Takes what the traffic control hands over and forgets it; counts the
 // client events.
@@ -65,4 +88,4 @@ public:
     std::vector<skh::PositionUpdate> back, front;
 };
 
-}  // namespace bench
+}  // namespace skh::bench

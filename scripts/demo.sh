@@ -7,7 +7,8 @@
 #                + 90 s, and the traffic's length + 30 s)
 #   DEMO_MINUTES how long new flights keep coming: 1 to 60 minutes (default 2)
 #   DEMO_BUILD   a configured build folder to use instead of build/release
-#   RUNWAYS_CSV  the world's runways, when not in ../shared/testdata/world
+#   RUNWAYS_CSV  the world's runways (Zurich's among them), when not in
+#                ../shared/testdata/world
 #
 # Checks its options and the world's runways (in ../shared, the shared folder
 # beside the project) first, then installs what is missing, builds in
@@ -93,6 +94,11 @@ else
     exit 1
   fi
 fi
+# A file without Zurich's runways would pass until the traffic is made, after
+# the build and after the last run's files are gone: it is read as the
+# traffic script reads it, here (setup installs python3 when it is missing).
+command -v python3 >/dev/null || scripts/setup.sh
+python3 scripts/demo_traffic.py --check --runways "$runways" --airport LSZH || exit 1
 
 scripts/setup.sh
 jobs=$(nproc 2>/dev/null || echo 2)

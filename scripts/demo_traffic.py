@@ -40,23 +40,52 @@ FLEET = [
 ROUTES = ["EGLL", "LFPG", "EDDM", "LSGG", "EHAM", "LEMD", "LIRF", "OMDB", "OTHH", "KJFK", "EKCH", "LOWW"]
 
 
+# The columns of the world's runway list that this script and
+# demo_data/make_demo_data.py read.
+RUNWAY_COLUMNS = ["airport_ident", "closed", "length_ft"] + [
+    end + column for end in ("le_", "he_")
+    for column in ("ident", "latitude_deg", "longitude_deg", "elevation_ft", "heading_degT")]
+
+
+class RunwayListError(Exception):
+    """A runway list this script cannot use; the text says why, in one line."""
+
+
 def runways_of(path, ident):
     """Runways of the airport that airliners use (5000 ft or longer, both ends
-    and an elevation known), as (low end, high end, elevation)."""
+    and an elevation known), as (low end, high end, elevation); a file that is
+    no runway list, or has none of them, raises RunwayListError."""
     out = []
-    with open(path, newline="", encoding="utf-8") as f:
-        for row in csv.DictReader(f):
-            if row["airport_ident"] != ident or row["closed"] == "1":
-                continue
-            try:
-                le = (float(row["le_latitude_deg"]), float(row["le_longitude_deg"]))
-                he = (float(row["he_latitude_deg"]), float(row["he_longitude_deg"]))
-                elevation = float(row["le_elevation_ft"] or row["he_elevation_ft"])
-                long_enough = float(row["length_ft"]) >= 5000.0
-            except ValueError:
-                continue
-            if long_enough:
-                out.append((le, he, elevation))
+    try:
+        with open(path, newline="", encoding="utf-8") as f:
+            rows = csv.DictReader(f)
+            if rows.fieldnames is None:
+                raise RunwayListError("%s: not the world's runway list: it is empty" % path)
+            missing = [c for c in RUNWAY_COLUMNS if c not in rows.fieldnames]
+            if missing:
+                raise RunwayListError("%s: not the world's runway list: its header has no %s (the columns the demo "
+                                      "reads)" % (path, ", ".join(missing)))
+            for row in rows:
+                if row["airport_ident"] != ident or row["closed"] == "1":
+                    continue
+                try:
+                    le = (float(row["le_latitude_deg"]), float(row["le_longitude_deg"]))
+                    he = (float(row["he_latitude_deg"]), float(row["he_longitude_deg"]))
+                    elevation = float(row["le_elevation_ft"] or row["he_elevation_ft"])
+                    long_enough = float(row["length_ft"]) >= 5000.0
+                except (TypeError, ValueError):  # a short row has None for its missing fields
+                    continue
+                if long_enough:
+                    out.append((le, he, elevation))
+    except UnicodeDecodeError as e:
+        raise RunwayListError("%s: not the world's runway list: not UTF-8 text (byte %d)" % (path, e.start)) from None
+    except csv.Error as e:
+        raise RunwayListError("%s: not the world's runway list: line %d: %s" % (path, rows.line_num, e)) from None
+    except OSError as e:
+        raise RunwayListError("%s: cannot be read: %s" % (path, e.strerror or e)) from None
+    if not out:
+        raise RunwayListError("%s: holds no runway of %s that airliners use (5000 ft or longer, both ends and an "
+                              "elevation known)" % (path, ident))
     return out
 
 
@@ -285,14 +314,21 @@ def main():
     ap.add_argument("--minutes", type=minutes, default=2.0, help="how long new flights keep coming (up to 60)")
     ap.add_argument("--start", type=float, default=1700000000.0, help="timestamp of the first line")
     ap.add_argument("--seed", type=int, default=7)
-    ap.add_argument("--out", required=True)
+    ap.add_argument("--out")
     ap.add_argument("--stands-out", help="a stand file with a stand where each aircraft on the ground stops")
     ap.add_argument("--stands-in", help="a stand file whose stands --stands-out keeps")
+    ap.add_argument("--check", action="store_true",
+                    help="only check that --runways holds runways of the airport to make traffic on")
     args = ap.parse_args()
+    if not args.check and not args.out:
+        ap.error("the following arguments are required: --out")
 
-    runways = runways_of(args.runways, args.airport)
-    if not runways:
-        sys.exit("no runway of %s with both ends in %s" % (args.airport, args.runways))
+    try:
+        runways = runways_of(args.runways, args.airport)
+    except RunwayListError as e:
+        sys.exit(str(e))
+    if args.check:
+        return
     base = base_stands(args.stands_in) if args.stands_in else None
     taken = list(base[1]) if base else []  # stands the generated ones keep clear of
     rng = random.Random(args.seed)

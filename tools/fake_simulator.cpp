@@ -133,6 +133,8 @@ int run(int argc, char** argv) {
         }
     }
     if (const int refused = given.refuseTogether({"--trace", "--trace-all"})) return refused;
+    if (!options.ipv4 && !options.ipv6 && !options.pipeName)
+        return tools::gf_refuseText(kTool, "--no-ipv4 needs --ipv6 or --pipe: nothing else serves");
     // Its own lines would come back to it as commands.
     if (tools::gf_sameFile({}, "/dev/stdin"))
         return tools::gf_refuseText(kTool, "the standard output would overwrite the standard input (the same file)");

@@ -41,7 +41,7 @@ struct Options {
     double speed = 0.0;  // above 0: pace by the lines' timestamps, this many times real speed
     bool loop = false;
     bool retime = false;
-    std::optional<std::string> qnh = std::string("1013");
+    std::optional<double> qnh = 1013.0;  // none: no QNH datagrams
     FakeRealTraffic::Reply reply = FakeRealTraffic::Reply::Level2;
     std::string version = "9.0";
     double duration = -1.0;
@@ -62,7 +62,7 @@ const char* const kUsage =
     "                    comes, X times as fast as real time (1: real time)\n"
     "  --loop            replay the file again and again\n"
     "  --retime          put the current time into each line's timestamp field\n"
-    "  --qnh VALUE       QNH sent every 10 s as {\"QNH\":VALUE} (1013); 'none': no QNH\n"
+    "  --qnh N           QNH sent every 10 s as {\"QNH\":N} (1013), a number; 'none': no QNH\n"
     "  --reply KIND      answer to the version question: level2, level1, nolevel,\n"
     "                    malformed or none (level2)\n"
     "  --version TEXT    version in the answer (9.0)\n"
@@ -140,7 +140,14 @@ Parsed parseOptions(int argc, char** argv, Options& o) {
         } else if (arg == "--speed") {
             if (!parsePositive(arg, *v, 1e6, "a number", o.speed)) return Parsed::Refused;
         } else if (arg == "--qnh") {
-            o.qnh = *v == "none" ? std::nullopt : std::optional<std::string>(*v);
+            if (*v == "none") {
+                o.qnh = std::nullopt;
+            } else if (const auto qnh = tools::gf_number(*v)) {
+                o.qnh = *qnh;
+            } else {
+                tools::gf_refuse(kTool, arg, "a number or none", *v);
+                return Parsed::Refused;
+            }
         } else if (arg == "--reply") {
             using R = FakeRealTraffic::Reply;
             if (*v == "level2")
@@ -290,7 +297,9 @@ int run(int argc, char** argv) {
         const auto now = Clock::now();
         if (o.duration >= 0.0 && now - start >= std::chrono::duration<double>(o.duration)) break;
         if (o.qnh && now >= nextQnh) {
-            if (rt.sendQnh(o.qnhPort, "{\"QNH\":" + *o.qnh + "}")) ++qnhSent;
+            // The shortest text that reads back as the number is JSON's too,
+            // however the number was written on the command line.
+            if (rt.sendQnh(o.qnhPort, skh::format("{{\"QNH\":{}}}", *o.qnh))) ++qnhSent;
             nextQnh += qnhPeriod;
         }
         // An empty replay is over as soon as it starts, looped or not.

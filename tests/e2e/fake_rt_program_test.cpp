@@ -61,5 +61,39 @@ TEST(FakeRtProgram, ADurationKeepsTheLinkOpenAfterTheReplayEnds) {
         << output;
 }
 
+TEST(FakeRtProgram, TheQnhGoesOutAsAJsonNumber) {
+    net::SocketAddress address;
+    ASSERT_EQ(net::resolveAddress("127.0.0.1", "0", net::Family::IPv4, true, address), 0);
+    const net::Socket reader = net::openUdpSocket(net::Family::IPv4);
+    ASSERT_NE(reader, net::kInvalidSocket);
+    ASSERT_EQ(net::bindSocket(reader, address), 0);
+    const test::TempDir dir;
+    const std::filesystem::path program = std::filesystem::path(SKYHAVEN_BINARY_DIR) / "tools" / "skyhaven-fake-rt";
+    // The value given, and the datagram: JSON's own spelling of the number,
+    // whatever the spelling given.
+    const std::pair<const char*, const char*> cases[] = {
+        {"1013", R"({"QNH":1013})"},   {"1013.2", R"({"QNH":1013.2})"}, {"2992", R"({"QNH":2992})"},
+        {"01013", R"({"QNH":1013})"},  {"1013.", R"({"QNH":1013})"},    {".5e3", R"({"QNH":500})"},
+        {"-0.25", R"({"QNH":-0.25})"}, {"1e20", R"({"QNH":1e+20})"},
+    };
+    for (const auto& [value, datagram] : cases) {
+        SCOPED_TRACE(value);
+        const int pid =
+            platform::spawnProcess({program.string(), "--tcp-port", "0", "--qnh-port",
+                                    std::to_string(net::localPort(reader)), "--duration", "0.1", "--qnh", value},
+                                   {}, {}, dir / "output.txt");
+        ASSERT_GT(pid, 0);
+        const std::optional<int> status = platform::waitProcess(pid, 30s);
+        if (!status) platform::signalProcess(pid, platform::EndRequest::Kill);
+        ASSERT_EQ(status, 0) << test::readFile(dir / "output.txt");
+        ASSERT_EQ(net::waitReadable(reader, 20000), 1);
+        char buffer[256];
+        const long n = net::recvSocket(reader, buffer, sizeof buffer);
+        ASSERT_GT(n, 0);
+        EXPECT_EQ(std::string(buffer, static_cast<std::size_t>(n)), datagram);
+    }
+    net::closeSocket(reader);
+}
+
 }  // namespace
 }  // namespace skh

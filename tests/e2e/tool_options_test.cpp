@@ -4,7 +4,8 @@
 // that begins with the tool's name, the lowest and highest values are taken,
 // an empty replay ends as a finished one does, and the trace tool's approach
 // starts where the aircraft is first placed. The test script answers --help
-// and refuses what it does not take before it installs or builds anything.
+// and refuses what it does not take before it installs or builds anything;
+// so does the demo with a runway list it cannot make Zurich's traffic from.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -36,7 +37,10 @@ TEST(ToolOptions, HelpAnswersABadValueIsRefusedInOneLineAndTheLimitsAreTaken) {
         std::vector<std::string> args;
         int status;
         const char* says;  // part of the output: the usage, or the one line of a refusal
+        platform::EnvironmentChanges env = {};
     };
+    const std::string pipes = (dir / "pipes").string();
+    const std::string pipeLine = "pipe " + pipes + "/";
     const Case cases[] = {
         {"skyhaven-fake-rt", {"--help"}, 0, "usage: skyhaven-fake-rt"},
         {"skyhaven-fake-sim", {"-h"}, 0, "usage: skyhaven-fake-sim"},
@@ -55,6 +59,13 @@ TEST(ToolOptions, HelpAnswersABadValueIsRefusedInOneLineAndTheLimitsAreTaken) {
         {"skyhaven-fake-rt", {"--tcp-port", "-1"}, 2, "--tcp-port takes a port from 0 (no TCP link) to 65535"},
         {"skyhaven-fake-rt", {"--tcp-port", "80.5"}, 2, "--tcp-port takes a port from 0 (no TCP link) to 65535"},
         {"skyhaven-fake-rt", {"--reply", "maybe"}, 2, "--reply takes level2, level1, nolevel, malformed or none"},
+        // A QNH that is no number would go out as a datagram that is not JSON.
+        {"skyhaven-fake-rt", {"--qnh", "abc"}, 2, "--qnh takes a number or none, not 'abc'"},
+        {"skyhaven-fake-rt", {"--qnh", "nan"}, 2, "--qnh takes a number or none, not 'nan'"},
+        {"skyhaven-fake-rt", {"--qnh", "inf"}, 2, "--qnh takes a number or none, not 'inf'"},
+        {"skyhaven-fake-rt", {"--qnh", ""}, 2, "--qnh takes a number or none, not ''"},
+        {"skyhaven-fake-rt", {"--qnh", "1013,2"}, 2, "--qnh takes a number or none, not '1013,2'"},
+        {"skyhaven-fake-rt", {"--qnh", "None"}, 2, "--qnh takes a number or none, not 'None'"},
         {"skyhaven-fake-rt", {"--rate"}, 2, "--rate needs a value"},
         {"skyhaven-fake-rt", {"--rates", "3"}, 2, "unknown option '--rates' (--help lists the options)"},
         {"skyhaven-trace", {"--after", "-5"}, 2, "--after takes seconds from 0 to 86400, not '-5'"},
@@ -75,6 +86,9 @@ TEST(ToolOptions, HelpAnswersABadValueIsRefusedInOneLineAndTheLimitsAreTaken) {
         {"skyhaven-fake-sim", {"--elevation", "high"}, 2, "--elevation takes feet from -1500 to 30000, not 'high'"},
         {"skyhaven-fake-sim", {"--script"}, 2, "--script needs a value"},
         {"skyhaven-fake-sim", {"--frame", "30"}, 2, "unknown option '--frame'"},
+        // No way left for a client to reach it.
+        {"skyhaven-fake-sim", {"--no-ipv4"}, 2, "--no-ipv4 needs --ipv6 or --pipe: nothing else serves"},
+        {"skyhaven-fake-sim", {"--no-ipv4", "--seconds", "1"}, 2, "--no-ipv4 needs --ipv6 or --pipe"},
         {"skyhaven-pack", {"--bogus"}, 2, "skyhaven-pack: unknown option '--bogus' (--help lists the options)"},
         {script, {"--help"}, 0, "usage: scripts/test.sh [-h | --help]"},
         {script, {"-h"}, 0, "usage: scripts/test.sh"},
@@ -128,6 +142,15 @@ TEST(ToolOptions, HelpAnswersABadValueIsRefusedInOneLineAndTheLimitsAreTaken) {
          0,
          "0 TCP connection(s)"},
         {"skyhaven-fake-sim", {"--seconds", "1", "--frames", "0"}, 0, "summary: 0 client(s)"},
+        {"skyhaven-fake-sim",
+         {"--no-ipv4", "--pipe", "--seconds", "1", "--frames", "0"},
+         0,
+         pipeLine.c_str(),
+         {{"SKYHAVEN_PIPE_DIR", pipes}}},
+        {"skyhaven-fake-rt",
+         {"--tcp-port", "0", "--qnh-port", "65535", "--duration", "0.1", "--qnh", "1013.2"},
+         0,
+         "1 QNH datagram(s)"},
         {"skyhaven-fake-sim", {"--seconds", "10000000", "--frames", "1000"}, 0, "summary: 0 client(s)"},
         {"skyhaven-fake-sim",
          {"--frames", "0", "--script",
@@ -149,11 +172,100 @@ TEST(ToolOptions, HelpAnswersABadValueIsRefusedInOneLineAndTheLimitsAreTaken) {
         for (const std::string& a : c.args) line += " " + a;
         SCOPED_TRACE(line);
         const fs::path output = dir / ("out" + std::to_string(++n) + ".txt");
-        EXPECT_EQ(test::runTool(c.tool, c.args, output), c.status);
+        EXPECT_EQ(test::runTool(c.tool, c.args, output, c.env), c.status);
         const std::string text = test::readFile(output);
         EXPECT_NE(text.find(c.says), std::string::npos) << text;
         if (c.status == 0 || c.says[0] == 'u') continue;
         EXPECT_EQ(text.rfind(fs::path(c.tool).filename().string() + ": ", 0), 0u) << text;
+        EXPECT_EQ(text.find('\n'), text.size() - 1) << text;  // one line
+    }
+}
+
+// What a folder holds, each file with its bytes.
+std::string listing(const fs::path& folder) {
+    std::string out;
+    for (const fs::directory_entry& e : fs::recursive_directory_iterator(folder)) {
+        out += e.path().lexically_relative(folder).string();
+        out += e.is_regular_file() ? ": " + test::readFile(e.path()) + "\n" : "/\n";
+    }
+    return out;
+}
+
+TEST(ToolOptions, TheDemoRefusesARunwayListWithoutZurichsRunwaysBeforeItSetsUpBuildsOrRemovesAnything) {
+    const test::TempDir dir;
+    // The demo with the script that makes its traffic from the runways; a
+    // setup script in place of the real one marks where the work begins.
+    const fs::path project = dir / "project";
+    fs::create_directories(project / "scripts");
+    for (const char* name : {"demo.sh", "demo_traffic.py"})
+        fs::copy_file(fs::path(SKYHAVEN_SOURCE_DIR) / "scripts" / name, project / "scripts" / name);
+    test::writeFile(project / "scripts" / "setup.sh", "#!/bin/sh\necho setup begins\nexit 3\n");
+    fs::permissions(project / "scripts" / "setup.sh", fs::perms::owner_exec, fs::perm_options::add);
+    // What the last run left, which a refused run keeps as it was.
+    const fs::path demo = project / "build" / "demo";
+    for (const char* name : {"program.txt", "fake-sim.txt", "fake-rt.txt", "appdata/Skyhaven_P3D/parameters.xml"}) {
+        fs::create_directories((demo / name).parent_path());
+        test::writeFile(demo / name, std::string("the last run's ") + name + "\n");
+    }
+    const std::string before = listing(project / "build");
+
+    const std::string header =
+        R"("id","airport_ref","airport_ident","length_ft","width_ft","surface","lighted","closed","le_ident",)"
+        R"("le_latitude_deg","le_longitude_deg","le_elevation_ft","le_heading_degT","le_displaced_threshold_ft",)"
+        R"("he_ident","he_latitude_deg","he_longitude_deg","he_elevation_ft","he_heading_degT",)"
+        R"("he_displaced_threshold_ft")"
+        "\n";
+    // Zurich's runway 14/32, LENGTH feet long, closed or not.
+    const auto lszh = [](const char* length, const char* closed = "0") {
+        return std::string(R"(239121,4505,"LSZH",)") + length + R"(,197,"CON",1,)" + closed +
+               R"(,"14",47.483101,8.53473,1402,137,492,"32",47.4613,8.56446,1402,317,)" + "\n";
+    };
+    fs::create_directories(dir / "folder");
+    struct Case {
+        fs::path runways;
+        std::optional<std::string> bytes;  // written to `runways` first
+        int status;
+        std::string says;  // part of the output; after the file's name when it begins with ':'
+    };
+    const Case cases[] = {
+        {dir / "columns.csv", "ident,name,length_ft\nLSZH,Zurich,10827\n", 1,
+         ": not the world's runway list: its header has no airport_ident, closed, le_ident, le_latitude_deg"},
+        {dir / "one-column-less.csv",
+         header.substr(0, header.find(R"("he_elevation_ft",)")) + header.substr(header.find(R"("he_heading_degT")")) +
+             lszh("10827"),
+         1, ": not the world's runway list: its header has no he_elevation_ft ("},
+        {dir / "no-zurich.csv",
+         header + R"(234567,2212,"EDDF",13123,197,"CON",1,0,"07C",50.03,8.53,364,69,,"25C",50.04,8.58,328,249,)"
+                  "\n",
+         1, ": holds no runway of LSZH that airliners use (5000 ft or longer, both ends and an elevation known)"},
+        {dir / "zurich-short.csv", header + lszh("4999"), 1, ": holds no runway of LSZH that airliners use"},
+        {dir / "zurich-closed.csv", header + lszh("10827", "1"), 1, ": holds no runway of LSZH that airliners use"},
+        {dir / "empty.csv", "", 1, ": not the world's runway list: it is empty"},
+        {dir / "latin1.csv", header + "1,2,\"Z\xfcrich\"\n", 1, ": not the world's runway list: not UTF-8 text"},
+        {dir / "folder", std::nullopt, 1, "RUNWAYS_CSV names no file: '"},
+        // Taken: the demo goes on to its setup.
+        {dir / "zurich.csv", header + lszh("5000"), 3, "setup begins"},
+        {fs::path(SKYHAVEN_SOURCE_DIR) / "../shared/testdata/world/runways.csv", std::nullopt, 3, "setup begins"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.runways.string());
+        if (c.bytes) test::writeFile(c.runways, *c.bytes);
+        if (!fs::exists(c.runways)) {
+            if (std::getenv("SKYHAVEN_TESTDATA_REQUIRED") != nullptr) ADD_FAILURE() << c.runways << " is missing";
+            continue;
+        }
+        const fs::path output = dir / (c.runways.filename().string() + ".txt");
+        EXPECT_EQ(test::runTool((project / "scripts" / "demo.sh").string(), {}, output,
+                                {{"RUNWAYS_CSV", c.runways.string()}, {"DEMO_BUILD", ""}, {"DEMO_MINUTES", ""}}),
+                  c.status);
+        const std::string text = test::readFile(output);
+        EXPECT_EQ(listing(project / "build"), before);
+        if (c.status != 1) {
+            EXPECT_NE(text.find(c.says), std::string::npos) << text;
+            continue;
+        }
+        const std::string named = c.says.rfind(':', 0) == 0 ? c.runways.string() + c.says : c.says;
+        EXPECT_NE(text.find(named), std::string::npos) << text;
         EXPECT_EQ(text.find('\n'), text.size() - 1) << text;  // one line
     }
 }
