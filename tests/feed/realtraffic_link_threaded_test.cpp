@@ -39,6 +39,14 @@ protected:
         rt.connect(static_cast<std::uint16_t>(gf_rtListenPort()));
         lf_waitForRealTraffic();
     }
+    // A level-2 link with the state that a lost link must reset.
+    void linkWithTrafficState() {
+        handshake(Reply::Level2);
+        gf_setUserAcCopy(userAt(47.5, 8.5));
+        g_trafficTime = 1700000000.0;
+        g_qnhReader.lastQnh = 1000;
+        heardCallsigns.add("SWR1");
+    }
     FakeRealTraffic rt;
 };
 
@@ -158,11 +166,7 @@ TEST_F(RealTrafficLinkThreaded, LinesLongerThanTheSocketBufferGoOutWhole) {
 TEST_F(RealTrafficLinkThreaded, LostLinkTakesLiveAircraftOutAndReconnectsWithoutBlocking) {
     int removals = 0;
     gf_setLiveRemovalHook([&removals] { ++removals; });
-    handshake(Reply::Level2);
-    gf_setUserAcCopy(userAt(47.5, 8.5));
-    g_trafficTime = 1700000000.0;
-    g_qnhReader.lastQnh = 1000;
-    heardCallsigns.add("SWR1");
+    linkWithTrafficState();
 
     rt.disconnect();  // RealTraffic goes away
     ASSERT_TRUE(waitUntil([] {
@@ -219,11 +223,7 @@ TEST_F(RealTrafficLinkThreaded, ALostLinkIsTheSameWhicheverSendMeetsIt) {
         SCOPED_TRACE(c.what);
         int removals = 0;
         gf_setLiveRemovalHook([&removals] { ++removals; });
-        handshake(Reply::Level2);
-        gf_setUserAcCopy(userAt(47.5, 8.5));
-        g_trafficTime = 1700000000.0;
-        g_qnhReader.lastQnh = 1000;
-        heardCallsigns.add("SWR1");
+        linkWithTrafficState();
         g_closeRequested = c.closing;
         const std::size_t logged = log.lines().size();
 
