@@ -16,6 +16,7 @@
 #include "support/fake_realtraffic.hpp"
 #include "support/fake_simulator.hpp"
 #include "support/reserved_port.hpp"
+#include "support/xvfb.hpp"
 
 namespace skh {
 namespace {
@@ -301,6 +302,27 @@ TEST_F(ProgramRunThreaded, ClosingTheTerminalClosesTheRunAndSavesWhatTheStandsLe
     EXPECT_TRUE(program.waitForLog("Exiting: USER CLOSED SIM\n")) << program.log();
     EXPECT_TRUE(program.signal(platform::EndRequest::Hangup));
     EXPECT_EQ(program.wait(), 0) << program.log();
+    expectLearnedSaved(program);
+    EXPECT_EQ(m_rt.lines().back(), "exit");
+}
+
+// The X server of the main window ends during the run: the program closes
+// as after its close button, saving what the stands learned.
+TEST_F(ProgramRunThreaded, LosingTheDisplayClosesTheRunAndSavesWhatTheStandsLearned) {
+    test::XvfbServer display;
+    if (!display.failure().empty()) GTEST_SKIP() << "No FLTK window test: " << display.failure();
+    prepareParkAirport();
+    auto env = environment();
+    env.emplace_back("SKYHAVEN_HEADLESS", "");
+    env.emplace_back("DISPLAY", display.name());
+    ProgramProcess program(m_world.folder(), env);
+    ASSERT_NO_FATAL_FAILURE(startRun(program));
+    ASSERT_NO_FATAL_FAILURE(parkALiveAircraft(program));
+    EXPECT_EQ(program.log().find("No display for the main window"), std::string::npos) << program.log();
+
+    display.end();
+    EXPECT_EQ(program.wait(), 0) << program.output() << program.log();
+    EXPECT_NE(program.log().find("The display of the main window is gone"), std::string::npos) << program.log();
     expectLearnedSaved(program);
     EXPECT_EQ(m_rt.lines().back(), "exit");
 }
