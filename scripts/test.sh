@@ -101,7 +101,7 @@ heading "2/3 Threaded tests under ThreadSanitizer (RelWithDebInfo)"
 # Only the test files that hold threaded suites are built here.
 build build/tsan skyhaven_tests -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSKYHAVEN_TSAN=ON -DSKYHAVEN_BENCH=OFF \
   -DSKYHAVEN_WERROR=ON
-TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=$PWD/tests/tsan.supp \
   run_tests "$logs/tsan-tests.txt" --test-dir build/tsan -R Threaded --no-tests=ignore
 
 heading "3/3 Benchmark smoke pass (under the sanitizers of stage 1)"

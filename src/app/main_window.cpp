@@ -171,7 +171,15 @@ std::intptr_t lf_wndProc(std::uint32_t message, std::uintptr_t wParam, std::intp
             lf_paintWindow(*reinterpret_cast<platform::PaintSurface*>(lParam));
             return 0;
         case platform::kWmClose:
-            gf_setStatusMessage(skh::format("Close window button clicked, closing {} ...", PRODUCT_NAME), false);
+            if (platform::mainWindowDisplayLost()) {
+                // Logged directly: the ordinary writer is silent once a close is under way.
+                const std::string text =
+                    skh::format("The display of the main window is gone, closing {} ...", PRODUCT_NAME);
+                gf_setStatusMessage(text, false);
+                gf_logRaw(text);
+            } else {
+                gf_setStatusMessage(skh::format("Close window button clicked, closing {} ...", PRODUCT_NAME), false);
+            }
             gf_requestClose();
             return 0;
         case platform::kWmCommand:

@@ -4,6 +4,7 @@
 #include <sodium.h>
 
 #include <cstdio>
+#include <system_error>
 
 #include "app/app_state.hpp"
 #include "app/main_window.hpp"
@@ -40,7 +41,12 @@ bool lf_initLibraries() {
 int gf_programMain(int /*argc*/, char** /*argv*/) {
     // A second copy ends at once, without a window and without the log.
     const platform::SingleInstanceLock instance(kInstanceMutex);
-    if (!instance.acquired()) return -1;
+    if (instance.heldElsewhere()) return -1;
+    if (!instance.acquired()) {
+        std::fprintf(stderr, "%s: cannot take the single-instance lock %s: %s\n", PRODUCT_NAME.c_str(),
+                     instance.path().c_str(), std::generic_category().message(instance.error()).c_str());
+        return 1;
+    }
     try {
         gf_openLog();
     } catch (const std::exception& e) {

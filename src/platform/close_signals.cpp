@@ -21,7 +21,10 @@ std::function<void()> g_onClose;  // set before the watcher starts
 
 // Only async-signal-safe calls: the watcher thread does the work.
 extern "C" void onSignal(int sig) {
-    if (g_asked != 0) _exit(128 + sig);
+    if (g_asked != 0) {
+        if (sig == SIGHUP) return;
+        _exit(128 + sig);
+    }
     g_asked = 1;
     const char c = kSignalled;
     (void)!::write(g_pipe[1], &c, 1);
@@ -42,6 +45,7 @@ void watch() {
 void installCloseSignals(std::function<void()> onClose) {
     if (g_watcher.joinable() || ::pipe(g_pipe) != 0) return;
     g_onClose = std::move(onClose);
+    g_asked = 0;
     g_watcher = std::thread(watch);
     struct sigaction action {};
     action.sa_handler = onSignal;
@@ -49,12 +53,17 @@ void installCloseSignals(std::function<void()> onClose) {
     action.sa_flags = SA_RESTART;
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
+    // Started to outlive its terminal (nohup): a hangup stays ignored.
+    struct sigaction hangup {};
+    if (sigaction(SIGHUP, nullptr, &hangup) == 0 && hangup.sa_handler != SIG_IGN) sigaction(SIGHUP, &action, nullptr);
+    signal(SIGPIPE, SIG_IGN);
 }
 
 void removeCloseSignals() {
     if (!g_watcher.joinable()) return;
     signal(SIGINT, SIG_DFL);
     signal(SIGTERM, SIG_DFL);
+    signal(SIGHUP, SIG_IGN);
     const char c = kStop;
     (void)!::write(g_pipe[1], &c, 1);
     g_watcher.join();

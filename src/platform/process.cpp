@@ -73,7 +73,20 @@ int spawnProcess(const std::vector<std::string>& argv, const EnvironmentChanges&
 
 bool signalProcess(int pid, EndRequest request) {
     if (pid <= 0) return false;
-    const int sig = request == EndRequest::Interrupt ? SIGINT : request == EndRequest::Terminate ? SIGTERM : SIGKILL;
+    int sig = SIGKILL;
+    switch (request) {
+        case EndRequest::Interrupt:
+            sig = SIGINT;
+            break;
+        case EndRequest::Terminate:
+            sig = SIGTERM;
+            break;
+        case EndRequest::Hangup:
+            sig = SIGHUP;
+            break;
+        case EndRequest::Kill:
+            break;
+    }
     return ::kill(pid, sig) == 0;
 }
 

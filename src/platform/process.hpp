@@ -18,7 +18,8 @@ using EnvironmentChanges = std::vector<std::pair<std::string, std::string>>;  //
 int spawnProcess(const std::vector<std::string>& argv, const EnvironmentChanges& env,
                  const std::filesystem::path& folder, const std::filesystem::path& output);
 
-enum class EndRequest { Interrupt, Terminate, Kill };
+// Interrupt: Ctrl-C; Hangup: its terminal closed.
+enum class EndRequest { Interrupt, Terminate, Hangup, Kill };
 bool signalProcess(int pid, EndRequest request);
 
 // The exit status (128 + the signal for a process ended by one), or nothing

@@ -154,6 +154,9 @@ bool createMainWindow(WindowBackend backend, const std::u16string& title, int x,
                       WindowProc proc);
 bool showMainWindow();
 bool mainWindowExists();
+// Whether the display the window was on has gone (its X server ended): the
+// window then closes as after its close button, and shows nothing more.
+bool mainWindowDisplayLost();
 // Closes the window and forgets its controls and posted messages.
 void destroyMainWindow();
 // The window's place and size on the screen.

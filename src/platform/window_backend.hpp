@@ -36,6 +36,8 @@ public:
     virtual void clickAt(int x, int y) = 0;
     // The window's pixels as shown (UI thread); false when there are none.
     virtual bool capture(Image& out) = 0;
+    // The display has gone (any thread).
+    virtual bool displayLost() const { return false; }
 };
 
 std::unique_ptr<Backend> makeHeadlessBackend();

@@ -2,7 +2,8 @@
 // rendered as FLTK widgets and kept up to date with it; what the user does
 // goes back as the window messages the program expects: check boxes are not
 // automatic (the program sets their mark), edit boxes hand the Enter key to
-// their procedure, the close button asks and does not close.
+// their procedure, the close button asks and does not close. A display that
+// goes away (its X server ends) is the close button too.
 #include <FL/Fl.H>
 #include <FL/Fl_Button.H>
 #include <FL/Fl_Check_Button.H>
@@ -14,6 +15,7 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 
+#include <atomic>
 #include <map>
 #include <memory>
 #include <vector>
@@ -25,6 +27,29 @@
 namespace skh::platform {
 
 namespace {
+
+// Set once the connection to the display has broken; from then on nothing
+// here talks to the display.
+std::atomic<bool> g_displayLost{false};
+
+// Xlib meets a broken connection on the thread that used it (here the UI
+// thread, the only one that calls it) and calls these two. Its own handlers
+// end the process with exit(), which runs the destructors of static objects
+// while the run's threads still use them. The first handler only returns
+// (the close's own lines say why the program ends); when the second returns,
+// Xlib marks the display as broken, every later call on it returns at once,
+// and the thread goes on: the window asks to close as its close button does,
+// so the run ends by its close and saves what it learned.
+int lf_onDisplayLost(Display*) {
+    g_displayLost = true;
+    return 0;
+}
+
+void lf_onDisplayLostExit(Display*, void*) {
+    g_displayLost = true;
+    static std::atomic<bool> closeAsked{false};
+    if (!closeAsked.exchange(true)) detail::postFromDisplay(kWmClose, 0, 0, 0);
+}
 
 void setColour(ColorRef c) {
     fl_color(static_cast<uchar>(c & 0xFF), static_cast<uchar>((c >> 8) & 0xFF), static_cast<uchar>((c >> 16) & 0xFF));
@@ -124,7 +149,7 @@ public:
         return true;
     }
     bool show() override {
-        if (!m_window) return false;
+        if (!m_window || g_displayLost) return false;
         m_window->show();
         Fl::flush();
         return true;
@@ -142,21 +167,26 @@ public:
         }
     }
     void waitForEvents(std::chrono::milliseconds limit) override {
-        Fl::wait(static_cast<double>(limit.count()) / 1000.0);
+        if (!g_displayLost) Fl::wait(static_cast<double>(limit.count()) / 1000.0);
     }
-    void wake() override { Fl::awake(); }
-    bool hasEvents() const override { return true; }
+    // Once the display is lost the loop waits on its own queue: nobody reads
+    // FLTK's wake-up pipe any more.
+    void wake() override {
+        if (!g_displayLost) Fl::awake();
+    }
+    bool hasEvents() const override { return !g_displayLost; }
+    bool displayLost() const override { return g_displayLost; }
     void repaint() override {
-        if (m_window) m_window->redraw();
+        if (m_window && !g_displayLost) m_window->redraw();
     }
     void syncControls() override {
         const std::uint64_t version = controlsVersion();
-        if (!m_window || version == m_version) return;
+        if (!m_window || g_displayLost || version == m_version) return;
         m_version = version;
         for (const ControlState& c : allControls()) sync(c);
     }
     WindowGeometry geometry() override {
-        if (!m_window || !m_window->shown()) return {};
+        if (!m_window || !m_window->shown() || g_displayLost) return {};
         Fl::flush();
         XSync(fl_display, False);
         XWindowAttributes a{};
@@ -168,7 +198,7 @@ public:
         return Rect{m_window->x(), m_window->y(), m_window->x() + m_window->w(), m_window->y() + m_window->h()};
     }
     void setTopmost(bool topmost) override {
-        if (!m_window || !m_window->shown()) return;
+        if (!m_window || !m_window->shown() || g_displayLost) return;
         // The window manager's "above" state, as _NET_WM_STATE asks for it.
         XEvent e = clientMessage("_NET_WM_STATE", topmost ? 1 : 0,
                                  static_cast<long>(XInternAtom(fl_display, "_NET_WM_STATE_ABOVE", False)));
@@ -177,7 +207,7 @@ public:
         XFlush(fl_display);
     }
     void clickAt(int x, int y) override {
-        if (!m_window || !m_window->shown()) return;
+        if (!m_window || !m_window->shown() || g_displayLost) return;
         // What the X server sends for a press and release of the left button.
         for (const int type : {ButtonPress, ButtonRelease}) {
             XEvent e{};
@@ -199,7 +229,7 @@ public:
         XFlush(fl_display);
     }
     bool capture(Image& out) override {
-        if (!m_window || !m_window->shown()) return false;
+        if (!m_window || !m_window->shown() || g_displayLost) return false;
         Fl::flush();
         const int w = m_window->w();
         const int h = m_window->h();
@@ -213,6 +243,11 @@ public:
         return true;
     }
     void pressCloseButton() override {
+        // Without a display nothing would deliver the event: ask directly.
+        if (g_displayLost) {
+            detail::postFromDisplay(kWmClose, 0, 0, 0);
+            return;
+        }
         if (!m_window || !m_window->shown()) return;
         // What the window manager sends when the user clicks the close button.
         XEvent e = clientMessage("WM_PROTOCOLS", static_cast<long>(XInternAtom(fl_display, "WM_DELETE_WINDOW", False)),
@@ -348,6 +383,8 @@ std::unique_ptr<Backend> makeFltkBackend() {
     if (fl_display == nullptr) {
         Display* display = XOpenDisplay(nullptr);
         if (display == nullptr) return nullptr;
+        XSetIOErrorHandler(&lf_onDisplayLost);
+        XSetIOErrorExitHandler(display, &lf_onDisplayLostExit, nullptr);
         fl_open_display(display);
     }
     return std::make_unique<FltkBackend>();

@@ -278,6 +278,12 @@ bool mainWindowExists() {
     return w.exists;
 }
 
+bool mainWindowDisplayLost() {
+    auto& w = window();
+    const std::lock_guard lock(w.mutex);
+    return w.backend && w.backend->displayLost();
+}
+
 void destroyMainWindow() {
     auto& w = window();
     setInvalidateHook({});

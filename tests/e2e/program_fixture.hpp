@@ -24,9 +24,13 @@ namespace fs = std::filesystem;
 
 class ProgramProcess {
 public:
-    ProgramProcess(const fs::path& folder, const platform::EnvironmentChanges& env) : m_folder(folder) {
+    ProgramProcess(const fs::path& folder, const platform::EnvironmentChanges& env)
+        : ProgramProcess(folder, env, folder / "stdout.txt") {}
+    // With its output and errors going to `console` (output() then reads nothing).
+    ProgramProcess(const fs::path& folder, const platform::EnvironmentChanges& env, const fs::path& console)
+        : m_folder(folder), m_console(console) {
         const fs::path program = fs::path(SKYHAVEN_BINARY_DIR) / "Skyhaven_P3D";
-        m_pid = platform::spawnProcess({program.string()}, env, folder, folder / "stdout.txt");
+        m_pid = platform::spawnProcess({program.string()}, env, folder, console);
     }
     ~ProgramProcess() {
         if (m_pid > 0 && !m_status) {
@@ -39,7 +43,9 @@ public:
     std::string output() const { return readFile(m_folder / "stdout.txt"); }
     // Waits for a text in this run's log (a log of an earlier run does not count).
     bool waitForLog(const std::string& text, int timeoutMs = 20000) const {
-        return waitFor([&] { return !output().empty() && log().find(text) != std::string::npos; }, timeoutMs);
+        const bool ownConsole = m_console != m_folder / "stdout.txt";
+        return waitFor([&] { return (ownConsole || !output().empty()) && log().find(text) != std::string::npos; },
+                       timeoutMs);
     }
     // Waits for a text on the program's standard output (its status lines).
     bool waitForOutput(const std::string& text, int timeoutMs = 20000) const {
@@ -55,6 +61,7 @@ public:
         platform::signalProcess(m_pid, platform::EndRequest::Interrupt);
         return wait(timeoutMs);
     }
+    bool signal(platform::EndRequest request) const { return platform::signalProcess(m_pid, request); }
 
 private:
     static bool waitFor(const std::function<bool()>& done, int timeoutMs) {
@@ -67,6 +74,7 @@ private:
     }
 
     fs::path m_folder;
+    fs::path m_console;
     int m_pid = -1;
     std::optional<int> m_status;
 };

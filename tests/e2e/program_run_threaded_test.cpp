@@ -1,6 +1,9 @@
 // The whole program against the fake simulator (on the pipe stand-in) and
 // the fake RealTraffic, in one process tree, with the headless window.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -13,10 +16,12 @@
 #include "support/fake_realtraffic.hpp"
 #include "support/fake_simulator.hpp"
 #include "support/reserved_port.hpp"
+#include "support/xvfb.hpp"
 
 namespace skh {
 namespace {
 
+namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using test::ProgramProcess;
 using test::ProgramWorld;
@@ -64,6 +69,73 @@ protected:
         ASSERT_TRUE(program.waitForLog("Traffic Reader connected")) << program.output() << program.log();
         ASSERT_TRUE(m_rt.sendDatagram(m_trafficPort.number(), test::TrafficLineBuilder().text()));
         ASSERT_TRUE(m_rt.sendQnh(m_qnhPort.number(), R"({"QNH":1020})"));
+    }
+
+    // Zurich with three stands and a learned file that knows nothing yet;
+    // the user aircraft on the apron, at no stand.
+    void prepareParkAirport() {
+        const std::string meta =
+            R"(<meta><info name="author" value="a"/><info name="date" value="d"/><info name="version" value="v"/>)"
+            R"(</meta>)";
+        std::string stands;
+        for (int i = 1; i <= 3; ++i) {
+            stands +=
+                skh::format(R"(<parkpos id="E{}" latitude="47.4534" longitude="{:.4f}" heading="180" radius="30"/>)", i,
+                            standLon(i));
+        }
+        test::writeFile(m_world.folder() / "airports" / "my_thirdparty" / "LSZH.xml",
+                        meta +
+                            R"(<parameters><parameter name="publisher" value="Demo"/><parameter name="altitude" )"
+                            R"(value="1416"/></parameters><parkpositions>)" +
+                            stands + "</parkpositions>");
+        test::writeFile(learnedFile(), meta + "<parameters/><parkpositions/>");
+        m_world.writeSettings(skh::format(R"(  <parameter name="SIM_INSTALL_PATH" value="D:\Prepar3D v5"/>
+  <parameter name="PORT_NUMBER" value="{}"/>
+  <parameter name="SCAN_LIVERIES" value="false"/>
+  <parameter name="SCAN_AIRPORTS" value="false"/>
+  <parameter name="AIRP_RANGE" value="5"/>
+)",
+                                          m_tcpPort.number()));
+        m_sim->placeUser(47.4480, 8.5560, std::nullopt);
+        m_sim->startFrames(30.0);
+    }
+    static double standLon(int stand) { return 8.5577 + 0.0008 * stand; }
+    fs::path learnedFile() const {
+        return m_world.folder() / "airports" / "learned" / "thirdparty" / "Demo" / "LSZH.xml";
+    }
+    // A live aircraft standing at E2 when it is first seen: the stand learns
+    // it as the aircraft is made, when its first report is due (the feed's
+    // 30 s behind), and the simulator shows it there.
+    void parkALiveAircraft(const ProgramProcess& program) {
+        ASSERT_TRUE(program.waitForLog("The park airport is LSZH")) << program.log();
+        const auto shown = [this] {
+            for (const auto& [id, p] : m_sim->lastPositions())
+                if (p.atcId.rfind("SWR123", 0) == 0 && !p.removed) return true;
+            return false;
+        };
+        const auto deadline = std::chrono::steady_clock::now() + 60s;
+        for (int i = 0; !shown(); ++i) {
+            ASSERT_LT(std::chrono::steady_clock::now(), deadline) << program.log();
+            ASSERT_TRUE(m_rt.sendDatagram(m_trafficPort.number(), test::TrafficLineBuilder()
+                                                                      .set(2, "47.453400")
+                                                                      .set(3, skh::format("{:.6f}", standLon(2)))
+                                                                      .set(4, "0")
+                                                                      .set(5, "0")
+                                                                      .set(8, "0")
+                                                                      .set(14, std::to_string(1700000100 + i))
+                                                                      .set(18, "0")
+                                                                      .set(20, "-1")
+                                                                      .text()));
+            test::waitUntil(shown, 1s);
+        }
+    }
+    // The close saved what the stand learned.
+    void expectLearnedSaved(const ProgramProcess& program) const {
+        const std::string log = program.log();
+        EXPECT_NE(log.find("LSZH.xml' saved with 1 update"), std::string::npos) << log;
+        const std::string saved = test::readFile(learnedFile());
+        EXPECT_NE(saved.find(R"(<parkpos id="E2")"), std::string::npos) << saved;
+        EXPECT_NE(saved.find(R"(reg="HB-JLT")"), std::string::npos) << saved;
     }
 
     ProgramWorld m_world;
@@ -204,6 +276,55 @@ TEST_F(ProgramRunThreaded, TheParkAirportFillsWithStaticAircraftAndEmptiesWhenTh
     EXPECT_TRUE(test::waitUntil([&] { return statics(true) == 3; }));
     EXPECT_EQ(program.close(), 0);
     EXPECT_NE(program.log().find("The park airport is LSZH"), std::string::npos);
+}
+
+// Closing the terminal (a logout, the terminal window closed) is a close
+// like Ctrl-C, also when the console is gone by then: the shell passes the
+// hangup on and the system sends its own, and writes to the console fail.
+TEST_F(ProgramRunThreaded, ClosingTheTerminalClosesTheRunAndSavesWhatTheStandsLearned) {
+    prepareParkAirport();
+    const fs::path console = m_world.path("console");
+    ASSERT_EQ(::mkfifo(console.c_str(), 0600), 0);
+    const int reader = ::open(console.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_GE(reader, 0);
+    ProgramProcess program(m_world.folder(), environment(), console);
+    const bool started = [&] {
+        startRun(program);
+        if (!HasFatalFailure()) parkALiveAircraft(program);
+        return !HasFatalFailure();
+    }();
+    // The terminal is gone: writes to the console fail from here on (the
+    // run's few status lines fitted in the pipe unread).
+    ::close(reader);
+    ASSERT_TRUE(started);
+
+    ASSERT_TRUE(program.signal(platform::EndRequest::Hangup));
+    EXPECT_TRUE(program.waitForLog("Exiting: USER CLOSED SIM\n")) << program.log();
+    EXPECT_TRUE(program.signal(platform::EndRequest::Hangup));
+    EXPECT_EQ(program.wait(), 0) << program.log();
+    expectLearnedSaved(program);
+    EXPECT_EQ(m_rt.lines().back(), "exit");
+}
+
+// The X server of the main window ends during the run: the program closes
+// as after its close button, saving what the stands learned.
+TEST_F(ProgramRunThreaded, LosingTheDisplayClosesTheRunAndSavesWhatTheStandsLearned) {
+    test::XvfbServer display;
+    if (!display.failure().empty()) GTEST_SKIP() << "No FLTK window test: " << display.failure();
+    prepareParkAirport();
+    auto env = environment();
+    env.emplace_back("SKYHAVEN_HEADLESS", "");
+    env.emplace_back("DISPLAY", display.name());
+    ProgramProcess program(m_world.folder(), env);
+    ASSERT_NO_FATAL_FAILURE(startRun(program));
+    ASSERT_NO_FATAL_FAILURE(parkALiveAircraft(program));
+    EXPECT_EQ(program.log().find("No display for the main window"), std::string::npos) << program.log();
+
+    display.end();
+    EXPECT_EQ(program.wait(), 0) << program.output() << program.log();
+    EXPECT_NE(program.log().find("The display of the main window is gone"), std::string::npos) << program.log();
+    expectLearnedSaved(program);
+    EXPECT_EQ(m_rt.lines().back(), "exit");
 }
 
 }  // namespace

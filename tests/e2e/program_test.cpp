@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -28,13 +29,57 @@ TEST(Program, OutsideItsFolderShowsError41UntilClosed) {
 }
 
 TEST(Program, SecondInstanceReturnsMinusOneAtOnce) {
-    ProgramWorld world;
-    ProgramProcess first(world.folder(), world.environment());
-    ASSERT_TRUE(first.waitForLog("Error 41"));
-    ProgramProcess second(world.folder(), world.environment());
-    EXPECT_EQ(second.wait(), 255);
-    EXPECT_FALSE(fs::exists(world.folder() / "Log0.txt"));  // the second copy did not touch the log
-    EXPECT_EQ(first.close(), 1);
+    for (const bool sharedTemp : {false, true}) {
+        SCOPED_TRACE(sharedTemp ? "lock in the shared temp folder" : "lock in SKYHAVEN_LOCK_DIR");
+        ProgramWorld world;
+        auto env = world.environment();
+        if (sharedTemp) {
+            fs::create_directories(world.path("temp"));
+            env.emplace_back("SKYHAVEN_LOCK_DIR", "");
+            env.emplace_back("XDG_RUNTIME_DIR", "");
+            env.emplace_back("TMPDIR", world.path("temp").string());
+        }
+        ProgramProcess first(world.folder(), env);
+        ASSERT_TRUE(first.waitForLog("Error 41"));
+        ProgramProcess second(world.folder(), env);
+        EXPECT_EQ(second.wait(), 255);
+        EXPECT_EQ(second.output(), "");
+        EXPECT_FALSE(fs::exists(world.folder() / "Log0.txt"));  // the second copy did not touch the log
+        EXPECT_EQ(first.close(), 1);
+        if (sharedTemp) {
+            EXPECT_TRUE(
+                fs::exists(world.path("temp") / ("Local_$Skyhaven_P3D$." + std::to_string(::getuid()) + ".lock")));
+        }
+    }
+}
+
+// A lock that cannot be taken for another reason than a first copy ends the
+// start at once with status 1 and a line that names the file and the reason.
+TEST(Program, ALockThatCannotBeTakenEndsWithOneLineThatSaysWhy) {
+    struct Case {
+        const char* label;
+        const char* folder;  // SKYHAVEN_LOCK_DIR in the world
+        const char* reason;
+    };
+    const Case cases[] = {
+        {"folder missing", "missing", "No such file or directory"},
+        {"folder is a file", "a file", "Not a directory"},
+        {"lock file is a folder", "locks", "Is a directory"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        ProgramWorld world;
+        test::writeFile(world.path("a file"), "");
+        fs::create_directories(world.path("locks") / "Local_$Skyhaven_P3D$.lock");
+        auto env = world.environment();
+        env.emplace_back("SKYHAVEN_LOCK_DIR", world.path(c.folder).string());
+        ProgramProcess program(world.folder(), env);
+        EXPECT_EQ(program.wait(), 1);
+        EXPECT_EQ(program.output(), "Skyhaven_P3D: cannot take the single-instance lock " +
+                                        (world.path(c.folder) / "Local_$Skyhaven_P3D$.lock").string() + ": " +
+                                        c.reason + "\n");
+        EXPECT_FALSE(fs::exists(world.folder() / "Log.txt"));
+    }
 }
 
 TEST(Program, StartsWritesItsSettingsAndKeepsOlderLogs) {

@@ -7,6 +7,7 @@
 #include "platform/file_sync.hpp"
 #include "platform/known_folders.hpp"
 #include "platform/registry.hpp"
+#include "platform/single_instance.hpp"
 #include "platform/utf16.hpp"
 #include "platform/win_path.hpp"
 #include "platform/window.hpp"
@@ -199,6 +200,76 @@ TEST(KnownFolders, ComeFromTheEnvironment) {
     }
     test::ScopedEnv p("SKYHAVEN_PUBLIC_DOCUMENTS", std::nullopt);
     EXPECT_FALSE(publicDocumentsFolder().has_value());
+}
+
+// The lock stands for the program's one copy: another holder is a second
+// copy; any other failure is the caller's to report, with the file and the
+// reason.
+TEST(SingleInstanceLock, TellsASecondCopyFromALockThatCannotBeTaken) {
+    test::TempDir dir;
+    const std::string mutex = "Local\\$LockTest$";
+    const std::string file = "Local_$LockTest$.lock";
+    test::writeFile(dir / "a file", "");
+    std::filesystem::create_directories(dir / "lock is a folder" / file);
+    std::filesystem::create_directories(dir / "held");
+    const SingleInstanceLock holder(mutex, dir / "held");
+    ASSERT_TRUE(holder.acquired());
+    struct Case {
+        const char* folder;
+        bool acquired;
+        bool heldElsewhere;
+        int error;
+    };
+    const Case cases[] = {
+        {"free", true, false, 0},
+        {"held", false, true, 0},
+        {"missing", false, false, ENOENT},
+        {"a file", false, false, ENOTDIR},
+        {"lock is a folder", false, false, EISDIR},
+    };
+    std::filesystem::create_directories(dir / "free");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.folder);
+        const SingleInstanceLock lock(mutex, dir / c.folder);
+        EXPECT_EQ(lock.acquired(), c.acquired);
+        EXPECT_EQ(lock.heldElsewhere(), c.heldElsewhere);
+        EXPECT_EQ(lock.error(), c.error);
+        EXPECT_EQ(lock.path(), dir / c.folder / file);
+    }
+}
+
+// In the temp folder every user shares, the lock file is the user's own;
+// in a folder of the user's it keeps the mutex's name alone.
+TEST(SingleInstanceLock, TheSharedTempFolderHoldsOneLockPerUser) {
+    test::TempDir dir;
+    const std::string mutex = "Local\\$LockTest$";
+    const std::string own = "Local_$LockTest$.lock";
+    const std::string perUser = "Local_$LockTest$." + std::to_string(::getuid()) + ".lock";
+    test::ScopedEnv lockDir("SKYHAVEN_LOCK_DIR", std::nullopt);
+    test::ScopedEnv runtimeDir("XDG_RUNTIME_DIR", std::nullopt);
+    test::ScopedEnv temp("TMPDIR", (dir / "temp").string());
+    {
+        const SingleInstanceLock lock(mutex);
+        EXPECT_FALSE(lock.acquired());  // the temp folder is missing: the open says so
+        EXPECT_EQ(lock.error(), ENOENT);
+        EXPECT_EQ(lock.path(), dir / "temp" / perUser);
+    }
+    std::filesystem::create_directories(dir / "temp");
+    {
+        const SingleInstanceLock lock(mutex);
+        EXPECT_TRUE(lock.acquired());
+        EXPECT_EQ(lock.path(), dir / "temp" / perUser);
+        EXPECT_TRUE(std::filesystem::exists(dir / "temp" / perUser));
+        const SingleInstanceLock second(mutex);
+        EXPECT_TRUE(second.heldElsewhere());
+    }
+    for (const char* variable : {"XDG_RUNTIME_DIR", "SKYHAVEN_LOCK_DIR"}) {
+        SCOPED_TRACE(variable);
+        test::ScopedEnv folder(variable, dir.path().string());
+        const SingleInstanceLock lock(mutex);
+        EXPECT_TRUE(lock.acquired());
+        EXPECT_EQ(lock.path(), dir / own);
+    }
 }
 
 TEST(WinPath, MapsBackslashesAndDriveLetters) {

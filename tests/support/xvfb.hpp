@@ -11,6 +11,28 @@
 
 namespace skh::test {
 
+// An Xvfb on a free display number, ended with the object. The shared one
+// below is one of these; a test that ends a display (to lose it) starts one
+// of its own, for child processes only.
+class XvfbServer {
+public:
+    XvfbServer();
+    ~XvfbServer() { end(); }
+    XvfbServer(const XvfbServer&) = delete;
+    XvfbServer& operator=(const XvfbServer&) = delete;
+
+    // Empty when the display runs; else why not (for the skip message).
+    const std::string& failure() const { return m_failure; }
+    const std::string& name() const { return m_name; }
+    // Ends the server and waits for it.
+    void end();
+
+private:
+    std::string m_name;
+    std::string m_failure;
+    int m_pid = -1;
+};
+
 class XvfbDisplay {
 public:
     XvfbDisplay();
