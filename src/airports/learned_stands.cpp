@@ -159,25 +159,30 @@ constexpr CauseRule kCauseRules[] = {
 };
 constexpr const char* kUnknownCauseRemedy = "{0} and its folder can be read and written";
 
-// What the user can do about `error` met at `file`; empty when it may pass.
-std::string lf_remedy(int error, const fs::path& file) {
+// The rule for `error`; null for a cause the table does not know.
+const CauseRule* lf_causeRule(int error) {
     const auto* rule = std::find_if(std::begin(kCauseRules), std::end(kCauseRules),
                                     [&](const CauseRule& r) { return r.error == error; });
-    const char* remedy = rule == std::end(kCauseRules) ? kUnknownCauseRemedy : rule->remedy;
-    if (remedy == nullptr) return {};
-    const fs::path folder = file.parent_path().empty() ? fs::path(".") : file.parent_path();
-    return skh::format(skh::runtime(remedy), file.string(), folder.string());
+    return rule == std::end(kCauseRules) ? nullptr : rule;
+}
+
+bool lf_mayPass(int error) {
+    const CauseRule* rule = lf_causeRule(error);
+    return rule != nullptr && rule->remedy == nullptr;
 }
 
 // How a refused save's line ends: `whilePassing` for a cause that may pass,
-// else until what the user does.
+// else until what the user does about `error` met at `file`.
 std::string lf_notSavedUntil(int error, const fs::path& file, std::string_view whilePassing) {
-    const std::string remedy = lf_remedy(error, file);
-    return remedy.empty() ? std::string(whilePassing) : "until " + remedy;
+    if (lf_mayPass(error)) return std::string(whilePassing);
+    const CauseRule* rule = lf_causeRule(error);
+    const char* remedy = rule == nullptr ? kUnknownCauseRemedy : rule->remedy;
+    const fs::path folder = file.parent_path().empty() ? fs::path(".") : file.parent_path();
+    return "until " + skh::format(skh::runtime(remedy), file.string(), folder.string());
 }
 
 // " now" for a cause that may pass: a file could not be read now.
-const char* lf_now(int error, const fs::path& file) { return lf_remedy(error, file).empty() ? " now" : ""; }
+const char* lf_now(int error) { return lf_mayPass(error) ? " now" : ""; }
 
 constexpr int kDamagedNames = 100;
 
@@ -343,7 +348,7 @@ bool lf_keepDamagedBackup(const fs::path& backup, const fs::path& path) {
     if (read.found == LearnedFound::Missing || read.found == LearnedFound::Good) return true;
     if (read.found == LearnedFound::Unreadable) {
         gf_logWarning(skh::format("{} could not be read{}: {}; it is kept as it is and {} is not saved {}",
-                                  backup.string(), lf_now(read.error, backup), read.problem, path.string(),
+                                  backup.string(), lf_now(read.error), read.problem, path.string(),
                                   lf_notSavedUntil(read.error, backup, "now")));
         return false;
     }
@@ -646,7 +651,7 @@ void lf_readInsteadOfDamaged(const fs::path& path, const std::string& descriptio
     pugi::xml_document doc;
     const LearnedRead backup = lf_loadLearned(doc, backupPath);
     if (backup.found == LearnedFound::Unreadable) {
-        const char* now = lf_now(backup.error, backupPath);
+        const char* now = lf_now(backup.error);
         gf_logWarning(
             skh::format("{} found, but could not be loaded: {}; its backup {} could not be read{}: {}; "
                         "both are kept as they are",
@@ -678,7 +683,7 @@ void lf_readInsteadOfUnreadable(const fs::path& path, const LearnedRead& read, c
     const fs::path backupPath = gf_backupPath(path);
     pugi::xml_document doc;
     const LearnedRead backup = lf_loadLearned(doc, backupPath);
-    const char* now = lf_now(read.error, path);
+    const char* now = lf_now(read.error);
     gf_logWarning(skh::format("{} could not be read{} and is kept as it is: {}", path.string(), now, read.problem));
     if (backup.found == LearnedFound::Good) {
         gf_logRaw(skh::format("{} is read in its place", backupPath.string()));
@@ -782,7 +787,7 @@ bool gf_writeLearnedFile(const AirportFileData& data, const fs::path& path) {
         case LearnedFound::Unreadable:
             gf_logWarning(skh::format(
                 "{} could not be read{}: {}; it is kept as it is and learned data of this airport is not saved {}",
-                path.string(), lf_now(previous.error, path), previous.problem,
+                path.string(), lf_now(previous.error), previous.problem,
                 lf_notSavedUntil(previous.error, path, "now")));
             return false;
         case LearnedFound::Good:
