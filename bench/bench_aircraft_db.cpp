@@ -9,7 +9,7 @@
 
 #include "aircraft/dbase.hpp"
 #include "bench_memory.hpp"
-#include "bench_support.hpp"
+#include "support/test_env.hpp"
 #include "foundation/constants.hpp"
 #include "foundation/dataset_crypto.hpp"
 #include "foundation/format.hpp"
@@ -29,7 +29,7 @@ std::string registrationOf(int i) {
 }
 
 const fs::path& benchFolder() {
-    static const bench::ScratchFolder scratch("dbase");
+    static const test::TempDir scratch;
     static const fs::path folder = [] {
         if (sodium_init() < 0) std::abort();
         const fs::path& p = scratch.path();

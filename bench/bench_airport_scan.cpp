@@ -13,7 +13,7 @@
 #include "airports/airport_output.hpp"
 #include "airports/bgl_reader.hpp"
 #include "bench_memory.hpp"
-#include "bench_support.hpp"
+#include "support/test_env.hpp"
 #include "foundation/format.hpp"
 #include "foundation/random.hpp"
 #include "foundation/scan_report.hpp"
@@ -62,7 +62,7 @@ std::size_t readAll(BglBytes& bytes) {
 // Most BGL files of an add-on hold no airport; the test reads only the header
 // and the section table. Target: at least 10,000 files per second.
 void BM_CountBglAirports(benchmark::State& state) {
-    const bench::ScratchFolder dir("airport-scan");
+    const test::TempDir dir;
     const int files = 2000;
     const std::string withAirport = test::bglFileOf({bigAirport("LSZH", 50)});
     const std::string scenery = test::bglFile({test::BglSectionLayout{0x65, 1, {std::string(40000, '\0')}}});
@@ -93,7 +93,7 @@ BENCHMARK(BM_Parse512Parkings)->Unit(benchmark::kMicrosecond);
 
 // Target: a file of 5,000 airports under 1 s, read from disk through the window.
 void BM_Parse5000Airports(benchmark::State& state) {
-    const bench::ScratchFolder dir("airport-scan");
+    const test::TempDir dir;
     std::vector<test::BglAirportLayout> airports;
     for (int i = 0; i < 5000; ++i) airports.push_back(bigAirport(identOf(i), 20));
     const fs::path path = dir.path() / "world.bgl";
@@ -113,7 +113,7 @@ BENCHMARK(BM_Parse5000Airports)->Unit(benchmark::kMillisecond);
 // Peak memory while a big file is read: the window and one airport's stands,
 // not the file. Target: at most the task count times the largest record read.
 void BM_PeakMemoryOfABigFile(benchmark::State& state) {
-    const bench::ScratchFolder dir("airport-scan");
+    const test::TempDir dir;
     const fs::path path = dir.path() / "big.bgl";
     double fileMb = 0.0;
     {
@@ -141,7 +141,7 @@ BENCHMARK(BM_PeakMemoryOfABigFile)->Unit(benchmark::kMillisecond)->Iterations(3)
 // file of four big airports and writes their stand files. Target: 6-8x
 // faster on 8 cores.
 void BM_ParallelFolderScan(benchmark::State& state) {
-    const bench::ScratchFolder dir("airport-scan");
+    const test::TempDir dir;
     const int files = 160;
     for (int i = 0; i < files; ++i) {
         std::vector<test::BglAirportLayout> airports;
@@ -167,7 +167,7 @@ BENCHMARK(BM_ParallelFolderScan)->Arg(1)->Arg(8)->Unit(benchmark::kMillisecond)-
 
 // Target: a report of 100,000 lines added and written under 1 s.
 void BM_WriteScanReport(benchmark::State& state) {
-    const bench::ScratchFolder dir("airport-scan");
+    const test::TempDir dir;
     const fs::path path = dir.path() / "AirportsScanLog.txt";
     for (auto _ : state) {
         gf_startScanReport();

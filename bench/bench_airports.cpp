@@ -11,7 +11,7 @@
 #include <string>
 
 #include "airports/airport_list.hpp"
-#include "bench_support.hpp"
+#include "support/test_env.hpp"
 #include "foundation/constants.hpp"
 #include "foundation/dataset_crypto.hpp"
 #include "foundation/format.hpp"
@@ -26,7 +26,6 @@ class AirportFolder {
 public:
     explicit AirportFolder(int count) {
         if (sodium_init() < 0) throw std::runtime_error("sodium_init failed");
-        m_dir.enter();
         fs::create_directories("input");
         std::mt19937 rng(7);
         std::uniform_real_distribution<double> lat(-60.0, 70.0), lon(-180.0, 180.0), alt(0.0, 9000.0);
@@ -47,7 +46,8 @@ public:
     }
 
 private:
-    skh::bench::ScratchFolder m_dir{"airports"};
+    skh::test::TempDir m_dir;
+    skh::test::ScopedCwd m_cwd{m_dir.path()};
 };
 
 void BM_ReadAirports(benchmark::State& state) {

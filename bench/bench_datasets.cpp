@@ -11,7 +11,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "bench_support.hpp"
+#include "support/test_env.hpp"
 #include "foundation/dataset_crypto.hpp"
 
 namespace {
@@ -55,7 +55,7 @@ private:
         }
     }
 
-    skh::bench::ScratchFolder m_dir{"datasets"};
+    skh::test::TempDir m_dir;
     std::map<std::int64_t, fs::path> m_files;
 };
 

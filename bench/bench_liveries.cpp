@@ -19,7 +19,7 @@
 #include "aircraft/livery_index.hpp"
 #include "aircraft/regcode_map.hpp"
 #include "aircraft/similar_models.hpp"
-#include "bench_support.hpp"
+#include "support/test_env.hpp"
 #include "foundation/constants.hpp"
 #include "foundation/dataset_crypto.hpp"
 #include "foundation/format.hpp"
@@ -60,12 +60,12 @@ std::vector<LiveryData> makeLiveries() {
 const std::vector<LiveryData>& setUp() {
     static const std::vector<LiveryData> liveries = [] {
         if (sodium_init() < 0) std::abort();
-        static bench::ScratchFolder scratch("liveries");
+        static const test::TempDir scratch;
         const fs::path& folder = scratch.path();
         fs::create_directories(folder / "input");
         fs::create_directories(folder / "output" / "info");
         fs::create_directories(folder / "output" / "errors");
-        scratch.enter();
+        fs::current_path(folder);
         g_parametersXmlPath = (folder / "parameters.xml").string();
         RANDOM.value = false;
         LOG.value = false;

@@ -16,7 +16,7 @@
 #include "aircraft/liveries_scan.hpp"
 #include "aircraft/livery_data.hpp"
 #include "bench_memory.hpp"
-#include "bench_support.hpp"
+#include "support/test_env.hpp"
 #include "foundation/constants.hpp"
 #include "foundation/format.hpp"
 #include "foundation/parameter_table.hpp"
@@ -32,12 +32,10 @@ constexpr int kTasks = 8;
 
 // In memory where the machine has a folder for it: the scan's own work is
 // what is measured, not the disk's.
-bench::ScratchFolder& scratch() {
-    static bench::ScratchFolder folder("livery-scan",
-                                       fs::is_directory("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path());
-    return folder;
+const fs::path& benchRoot() {
+    static const test::TempDir folder(fs::is_directory("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path());
+    return folder.path();
 }
-const fs::path& benchRoot() { return scratch().path(); }
 
 constexpr int kFiles = 3000;
 
@@ -99,7 +97,7 @@ void prepare() {
     makeTree();
     const fs::path program = benchRoot() / "program";
     fs::create_directories(program / "output");
-    scratch().enter("program");
+    fs::current_path(program);
     g_parametersXmlPath = (program / "parameters.xml").string();
     g_maxTasks = kTasks;
     g_activeTasks = 0;

@@ -36,7 +36,7 @@
 #include "app/app_state.hpp"
 #include "app/main_loop.hpp"
 #include "app/pacing.hpp"
-#include "bench_support.hpp"
+#include "support/test_env.hpp"
 #include "foundation/constants.hpp"
 #include "foundation/dataset_crypto.hpp"
 #include "foundation/format.hpp"
@@ -236,7 +236,7 @@ public:
     }
 
     // Goes after what ran in it has ended.
-    const skh::bench::ScratchFolder scratch{"run"};
+    const skh::test::TempDir scratch;
     const fs::path dir = scratch.path();
     const fs::path program = dir / "program";
     int tcp = 0, traffic = 0, qnh = 0;

@@ -10,7 +10,7 @@
 #include "airports/airport.hpp"
 #include "airports/learned_stands.hpp"
 #include "airports/park_airport_load.hpp"
-#include "bench_support.hpp"
+#include "support/test_env.hpp"
 #include "foundation/constants.hpp"
 #include "foundation/format.hpp"
 #include "foundation/text_files.hpp"
@@ -31,8 +31,8 @@ constexpr const char* kMeta =
 // The program folder of the benchmark, the current folder while the
 // benchmarks run.
 void enterProgramFolder() {
-    static bench::ScratchFolder folder("park-airport");
-    folder.enter();
+    static const test::TempDir folder;
+    fs::current_path(folder.path());
 }
 
 // The airport's stand file and learned file, written anew.

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "bench_support.hpp"
+#include "support/test_env.hpp"
 #include "foundation/constants.hpp"
 #include "foundation/parameter_table.hpp"
 #include "foundation/settings_file.hpp"
@@ -20,7 +20,7 @@ namespace fs = std::filesystem;
 using namespace skh;
 
 const fs::path& benchFolder() {
-    static const bench::ScratchFolder folder("settings");
+    static const test::TempDir folder;
     return folder.path();
 }
 

@@ -9,7 +9,7 @@
 #include <fstream>
 #include <thread>
 
-#include "bench_support.hpp"
+#include "support/test_env.hpp"
 #include "platform/cpu_time.hpp"
 #include "simconnect/connection.hpp"
 #include "simconnect/messages.hpp"
@@ -62,8 +62,8 @@ struct FrameCounter {
 // Frame event 512 position packets.
 void BM_TcpTransport60FramesPerSecond(benchmark::State& state) {
     // The client reads SimConnect.cfg from the current folder.
-    bench::ScratchFolder folder("simconnect");
-    folder.enter();
+    const test::TempDir folder;
+    const test::ScopedCwd inFolder(folder.path());
     test::FakeSimOptions options;
     options.keepRequests = false;
     test::FakeSimulator sim(options);

@@ -11,7 +11,7 @@
 
 #include "airports/learned_stands.hpp"
 #include "airports/stand_file.hpp"
-#include "bench_support.hpp"
+#include "support/test_env.hpp"
 #include "foundation/format.hpp"
 #include "foundation/parameter_table.hpp"
 #include "foundation/text_files.hpp"
@@ -28,7 +28,7 @@ constexpr int kStands = 512;
 constexpr int kOptionsPerStand = 150;
 
 const fs::path& benchFolder() {
-    static const bench::ScratchFolder folder("stands");
+    static const test::TempDir folder;
     return folder.path();
 }
 

@@ -24,12 +24,12 @@ bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds time
     return true;
 }
 
-TempDir::TempDir() {
+TempDir::TempDir(const fs::path& base) {
     static std::atomic<unsigned> counter{0};
     std::random_device rd;
     for (int attempt = 0; attempt < 100; ++attempt) {
         const auto name = "skyhaven-test-" + std::to_string(rd()) + "-" + std::to_string(counter++);
-        const auto candidate = fs::temp_directory_path() / name;
+        const auto candidate = base / name;
         if (fs::create_directory(candidate)) {
             m_path = candidate;
             return;

@@ -11,10 +11,11 @@
 
 namespace skh::test {
 
-// A fresh folder under the system temp folder, removed with everything in it.
+// A fresh folder under the system temp folder (or `base`), removed with
+// everything in it.
 class TempDir {
 public:
-    TempDir();
+    explicit TempDir(const std::filesystem::path& base = std::filesystem::temp_directory_path());
     ~TempDir();
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
