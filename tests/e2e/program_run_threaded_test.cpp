@@ -71,9 +71,10 @@ protected:
         ASSERT_TRUE(m_rt.sendQnh(m_qnhPort.number(), R"({"QNH":1020})"));
     }
 
-    // Zurich with three stands and a learned file that knows nothing yet;
-    // the user aircraft on the apron, at no stand.
-    void prepareParkAirport() {
+    // Zurich with three stands that an earlier scan made, and its learned
+    // file with `parameters` and the stands' `learned` options (by default
+    // one that knows nothing yet); the user aircraft on the apron, at no stand.
+    void prepareParkAirport(const std::string& parameters = "<parameters/>", const std::string& learned = "") {
         const std::string meta =
             R"(<meta><info name="author" value="a"/><info name="date" value="d"/><info name="version" value="v"/>)"
             R"(</meta>)";
@@ -88,7 +89,7 @@ protected:
                             R"(<parameters><parameter name="publisher" value="Demo"/><parameter name="altitude" )"
                             R"(value="1416"/></parameters><parkpositions>)" +
                             stands + "</parkpositions>");
-        test::writeFile(learnedFile(), meta + "<parameters/><parkpositions/>");
+        test::writeFile(learnedFile(), meta + parameters + "<parkpositions>" + learned + "</parkpositions>");
         m_world.writeSettings(skh::format(R"(  <parameter name="SIM_INSTALL_PATH" value="D:\Prepar3D v5"/>
   <parameter name="PORT_NUMBER" value="{}"/>
   <parameter name="SCAN_LIVERIES" value="false"/>
@@ -97,7 +98,7 @@ protected:
 )",
                                           m_tcpPort.number()));
         m_sim->placeUser(47.4480, 8.5560, std::nullopt);
-        m_sim->startFrames(30.0);
+        m_sim->startFrames(30.0);  // creations go out on frames
     }
     static double standLon(int stand) { return 8.5577 + 0.0008 * stand; }
     fs::path learnedFile() const {
@@ -220,15 +221,9 @@ TEST_F(ProgramRunThreaded, SimulatorEndsTheRun) {
 }
 
 TEST_F(ProgramRunThreaded, TheParkAirportFillsWithStaticAircraftAndEmptiesWhenTheUserLeaves) {
-    // Zurich: three stands that an earlier scan made, and what was learned
-    // there (all of the week).
-    const std::string meta =
-        R"(<meta><info name="author" value="a"/><info name="date" value="d"/><info name="version" value="v"/></meta>)";
-    std::string stands;
+    // What was learned at Zurich's three stands (all of the week).
     std::string learned;
     for (int i = 1; i <= 3; ++i) {
-        stands += skh::format(R"(<parkpos id="E{}" latitude="47.4534" longitude="{:.4f}" heading="180" radius="30"/>)",
-                              i, 8.5577 + 0.0008 * i);
         learned += skh::format(R"(<parkpos id="E{}">)", i);
         for (int day = 1; day <= 7; ++day) {
             learned +=
@@ -239,23 +234,7 @@ TEST_F(ProgramRunThreaded, TheParkAirportFillsWithStaticAircraftAndEmptiesWhenTh
         }
         learned += "</parkpos>";
     }
-    test::writeFile(m_world.folder() / "airports" / "my_thirdparty" / "LSZH.xml",
-                    meta +
-                        R"(<parameters><parameter name="publisher" value="Demo"/><parameter name="altitude" )"
-                        R"(value="1416"/></parameters><parkpositions>)" +
-                        stands + "</parkpositions>");
-    test::writeFile(m_world.folder() / "airports" / "learned" / "thirdparty" / "Demo" / "LSZH.xml",
-                    meta + R"(<parameters><parameter name="parking_percentage" value="100"/></parameters>)" +
-                        "<parkpositions>" + learned + "</parkpositions>");
-    m_world.writeSettings(skh::format(R"(  <parameter name="SIM_INSTALL_PATH" value="D:\Prepar3D v5"/>
-  <parameter name="PORT_NUMBER" value="{}"/>
-  <parameter name="SCAN_LIVERIES" value="false"/>
-  <parameter name="SCAN_AIRPORTS" value="false"/>
-  <parameter name="AIRP_RANGE" value="5"/>
-)",
-                                      m_tcpPort.number()));
-    m_sim->placeUser(47.4480, 8.5560, std::nullopt);  // on the apron, at no stand
-    m_sim->startFrames(30.0);                         // creations go out on frames
+    prepareParkAirport(R"(<parameters><parameter name="parking_percentage" value="100"/></parameters>)", learned);
 
     ProgramProcess program(m_world.folder(), environment());
     ASSERT_NO_FATAL_FAILURE(startRun(program));
